@@ -1,0 +1,167 @@
+// The configuration file's host table and [App] status flags.
+#include "tallib.h"
+#include "internal.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const char kApp[] = "App";
+const char kHosts[] = "Hosts";
+const int kHostNameSize = 128; // at most 127 characters of a name are used
+
+void HostKey(int n, char *key, int size) { snprintf(key, size, "Host%d", n); }
+
+int ReadHostName(int n, char *name, int size)
+{
+    char key[24];
+    HostKey(n, key, sizeof key);
+    return ConfigReadText(kHosts, key, "", name, size);
+}
+
+int ReadHostKey(const char *host, const char *key, char *buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    if (!host || !host[0]) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return ConfigReadText(host, key, "", buffer, size);
+}
+
+int ReadHostKeyByIndex(int n, const char *key, char *buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    buffer[0] = '\0';
+    char name[kHostNameSize];
+    if (ReadHostName(n, name, sizeof name) == 0)
+        return 0;
+    return ReadHostKey(name, key, buffer, size);
+}
+
+int WriteHostKey(const char *host, const char *key, const char *value)
+{
+    // A null value would delete the key; writing needs a real value.
+    if (!host || !host[0] || !value)
+        return 0;
+    return ConfigWrite(host, key, value);
+}
+
+int WriteInt(const char *section, const char *key, int value)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%d", value);
+    return ConfigWrite(section, key, text);
+}
+
+int WriteFlag(const char *key, int on) { return ConfigWrite(kApp, key, on ? "1" : "0"); }
+
+} // namespace
+
+int TALAPI Host_GetCount(void) { return ConfigReadInt(kHosts, "Count", 0); }
+
+int TALAPI Host_GetText(int n, char *buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    return ReadHostName(n, buffer, size);
+}
+
+int TALAPI Host_SetText(int n, const char *name)
+{
+    if (!name)
+        return 0;
+    char key[24];
+    HostKey(n, key, sizeof key);
+    return ConfigWrite(kHosts, key, name);
+}
+
+int TALAPI Host_SetCount(int count) { return WriteInt(kHosts, "Count", count); }
+
+// Appends the selected names, comma-separated. A list that does not fit is
+// not cut: the buffer is put back as it was passed and the result is 0.
+int TALAPI Host_GetDelString(char *buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    size_t start = strnlen(buffer, (size_t)size);
+    if (start >= (size_t)size) { // not terminated within its size
+        buffer[0] = '\0';
+        return 0;
+    }
+    size_t len = start;
+    for (int i = 1; i <= Host_GetCount(); ++i) {
+        char name[kHostNameSize];
+        if (ReadHostName(i, name, sizeof name) == 0)
+            continue;
+        size_t nameLen = strlen(name);
+        size_t needed = len + (len > start ? 1 : 0) + nameLen + 1;
+        if (needed > (size_t)size) {
+            buffer[start] = '\0';
+            return 0;
+        }
+        if (len > start)
+            buffer[len++] = ',';
+        memcpy(buffer + len, name, nameLen + 1);
+        len += nameLen;
+    }
+    return 1;
+}
+
+int TALAPI Host_GetIP(const char *host, char *buffer, int size) { return ReadHostKey(host, "IP", buffer, size); }
+int TALAPI Host_GetUpdate(const char *host, char *buffer, int size) { return ReadHostKey(host, "Update", buffer, size); }
+int TALAPI Host_GetStatus(const char *host, char *buffer, int size) { return ReadHostKey(host, "Status", buffer, size); }
+
+int TALAPI Host_GetIPByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, "IP", buffer, size); }
+int TALAPI Host_GetUpdateByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, "Update", buffer, size); }
+int TALAPI Host_GetStatusByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, "Status", buffer, size); }
+
+int TALAPI Host_SetIP(const char *host, const char *value) { return WriteHostKey(host, "IP", value); }
+int TALAPI Host_SetUpdate(const char *host, const char *value) { return WriteHostKey(host, "Update", value); }
+int TALAPI Host_SetStatus(const char *host, const char *value) { return WriteHostKey(host, "Status", value); }
+
+int TALAPI Host_Add(const char *host, const char *ip, const char *update)
+{
+    if (!host || !host[0])
+        return 0;
+    Host_SetText(Host_GetCount() + 1, host);
+    if (ip)
+        WriteHostKey(host, "IP", ip);
+    if (update)
+        WriteHostKey(host, "Update", update);
+    return 1;
+}
+
+int TALAPI Host_Find(const char *host)
+{
+    if (!host)
+        return 0;
+    for (int i = 1; i <= Host_GetCount(); ++i) {
+        char name[kHostNameSize];
+        ReadHostName(i, name, sizeof name);
+        if (lstrcmpiA(name, host) == 0)
+            return i;
+    }
+    return 0;
+}
+
+int TALAPI Host_Clean(void)
+{
+    ConfigWrite(kHosts, NULL, NULL);
+    return 0;
+}
+
+int TALAPI Host_Remove(void) { return 1; }
+
+int TALAPI SetStatus(int status) { return WriteInt(kApp, "Status", status); }
+int TALAPI GetStatus(void) { return ConfigReadInt(kApp, "Status", 3); }
+int TALAPI SetActive(int active) { return WriteFlag("Active", active); }
+int TALAPI SetAuthed(int authed) { return WriteFlag("Authed", authed); }
+int TALAPI GetAuthed(void) { return ConfigReadInt(kApp, "Authed", 0) == 1 ? 1 : 0; }
+int TALAPI IsFresh(void) { return ConfigReadInt(kApp, "Fresh", 0); }
+int TALAPI SetFresh(int fresh) { return WriteFlag("Fresh", fresh); }
+int TALAPI GetProxy(void) { return ConfigReadInt(kApp, "Proxy", -1); }
+int TALAPI SetProxy(int proxy) { return WriteFlag("Proxy", proxy); }

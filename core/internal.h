@@ -1,0 +1,28 @@
+// Declarations shared by TalLib's source files; not part of the export surface.
+#pragma once
+
+#include <windows.h>
+
+// Paths formed once per process, then only read.
+struct TalPaths {
+    char dataFolder[MAX_PATH];  // ends in a backslash
+    char configFile[MAX_PATH];
+    char logFile[MAX_PATH];
+    char exeFolder[MAX_PATH];   // ends in a backslash
+    char trayExe[MAX_PATH];
+    char processUpdaterExe[MAX_PATH];
+    char configExe[MAX_PATH];
+    char controlExe[MAX_PATH];
+    char upgradeExe[MAX_PATH];
+};
+
+const TalPaths &Paths();
+
+// Copies text into buffer when it fits with its terminator; otherwise leaves
+// an empty buffer (when size allows) and returns false.
+bool CopyWhole(char *buffer, int size, const char *text);
+
+// Configuration file access under the machine-wide lock.
+int ConfigWrite(const char *section, const char *key, const char *value);
+int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);
+int ConfigReadInt(const char *section, const char *key, int fallback);

@@ -1,0 +1,68 @@
+// TalLib.dll exported interface: the one place it is declared.
+// Flat C, narrow (ANSI) strings, caller-supplied buffers with their size in
+// bytes, plain integer results. Nothing C++ crosses this boundary.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+
+#define TALAPI __cdecl
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---- Folders and files (computed once per process, read-only) ----------
+// Each returns 0 on success; nonzero with an empty buffer when it is too small.
+int TALAPI GetFolder_Data(char *buffer, int size);
+int TALAPI GetFolder_EXEDir(char *buffer, int size);
+int TALAPI GetFile_INIFile(char *buffer, int size);
+
+// ---- Configuration file access -------------------------------------------
+// Every program reads and writes the configuration file through these, so
+// that writes from several processes (and the service) are serialized by
+// one machine-wide lock and reads never see a stale cached copy.
+int TALAPI Profile_WriteText(const char *path, const char *section, const char *key, const char *value);
+int TALAPI Profile_ReadText(const char *path, const char *section, const char *key, const char *fallback,
+                            char *buffer, int size);
+int TALAPI Profile_ReadInt(const char *path, const char *section, const char *key, int fallback);
+
+// ---- Host table ([Hosts] and one section per host) -----------------------
+int TALAPI Host_GetCount(void);
+int TALAPI Host_GetText(int n, char *buffer, int size);
+int TALAPI Host_SetText(int n, const char *name);
+int TALAPI Host_SetCount(int count);
+int TALAPI Host_GetDelString(char *buffer, int size);
+int TALAPI Host_GetIP(const char *host, char *buffer, int size);
+int TALAPI Host_GetUpdate(const char *host, char *buffer, int size);
+int TALAPI Host_GetStatus(const char *host, char *buffer, int size);
+int TALAPI Host_GetIPByIndex(int n, char *buffer, int size);
+int TALAPI Host_GetUpdateByIndex(int n, char *buffer, int size);
+int TALAPI Host_GetStatusByIndex(int n, char *buffer, int size);
+int TALAPI Host_SetIP(const char *host, const char *value);
+int TALAPI Host_SetUpdate(const char *host, const char *value);
+int TALAPI Host_SetStatus(const char *host, const char *value);
+int TALAPI Host_Add(const char *host, const char *ip, const char *update);
+int TALAPI Host_Find(const char *host);
+int TALAPI Host_Clean(void);
+int TALAPI Host_Remove(void);
+
+// ---- Status flags ([App]) -----------------------------------------------
+int TALAPI SetStatus(int status);
+int TALAPI GetStatus(void);
+int TALAPI SetActive(int active);
+int TALAPI SetAuthed(int authed);
+int TALAPI GetAuthed(void);
+int TALAPI IsFresh(void);
+int TALAPI SetFresh(int fresh);
+int TALAPI GetProxy(void);
+int TALAPI SetProxy(int proxy);
+
+// ---- Password scrambling and text ----------------------------------------
+size_t TALAPI SimpleEncrypt(const char *plain, size_t maxLen, const char *key, size_t keyLen, char *hexOut);
+size_t TALAPI SimpleDecrypt(const char *hex, size_t maxLen, const char *key, size_t keyLen, char *plainOut);
+int TALAPI RemoveChars(char *text, size_t maxLen, const char *chars);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,83 @@
+// Test support shared by every test executable.
+#include "test_env.h"
+
+#include "tallib.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <fstream>
+#include <sstream>
+
+std::string DataFolderPath()
+{
+    char buffer[MAX_PATH];
+    EXPECT_EQ(0, GetFolder_Data(buffer, sizeof buffer));
+    return buffer;
+}
+
+void ResetDataFolder()
+{
+    char appData[MAX_PATH];
+    SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, appData);
+    std::string talvex = std::string(appData) + "\\Talvex";
+    CreateDirectoryA(talvex.c_str(), NULL);
+    CreateDirectoryA((talvex + "\\Updater").c_str(), NULL);
+    std::string folder = DataFolderPath();
+    DeleteFileA((folder + "config.talvex").c_str());
+    DeleteFileA((folder + "talvex.log").c_str());
+}
+
+void DataFolderTest::SetUp()
+{
+    ResetDataFolder();
+    dataFolder = DataFolderPath();
+    configFile = dataFolder + "config.talvex";
+    logFile = dataFolder + "talvex.log";
+}
+
+void DataFolderTest::TearDown() { ResetDataFolder(); }
+
+std::string ReadWholeFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteWholeFile(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int RunProgram(const std::string &commandLine, DWORD timeoutMs)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return -1;
+    int code = -1;
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD exitCode = 0;
+        GetExitCodeProcess(pi.hProcess, &exitCode);
+        code = (int)exitCode;
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+std::string ExeFolder()
+{
+    char buffer[MAX_PATH];
+    EXPECT_EQ(0, GetFolder_EXEDir(buffer, sizeof buffer));
+    return buffer;
+}

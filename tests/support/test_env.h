@@ -1,0 +1,33 @@
+// Test support: a clean data folder per test, file helpers, and the local
+// Talvex service's control interface.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+// Creates the data folder as an installation would and removes the
+// configuration and log files before and after each test.
+class DataFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string dataFolder;
+    std::string configFile;
+    std::string logFile;
+};
+
+std::string DataFolderPath();
+void ResetDataFolder();
+std::string ReadWholeFile(const std::string &path);
+void WriteWholeFile(const std::string &path, const std::string &text);
+bool FileExists(const std::string &path);
+
+// Starts a program and waits for it; returns its exit code, or -1 when it
+// could not be started or did not end within timeoutMs.
+int RunProgram(const std::string &commandLine, DWORD timeoutMs = 30000);
+
+// The folder holding the test executables, TalLib.dll and the programs.
+std::string ExeFolder();
