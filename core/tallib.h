@@ -63,6 +63,56 @@ size_t TALAPI SimpleEncrypt(const char *plain, size_t maxLen, const char *key, s
 size_t TALAPI SimpleDecrypt(const char *hex, size_t maxLen, const char *key, size_t keyLen, char *plainOut);
 int TALAPI RemoveChars(char *text, size_t maxLen, const char *chars);
 
+// ---- Public address detection ---------------------------------------------
+int TALAPI GetIP(char *address, int size, int alternatePort);
+int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate);
+int TALAPI IsValidIP(const char *address);
+
+// ---- Update protocol -------------------------------------------------------
+int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,
+                       char *hosts, const char *address);
+int TALAPI GetRCLOE(unsigned code);
+void TALAPI b64encode(const char *text, char *out);
+int TALAPI b64decode(const char *text, char *out);
+int TALAPI b64buffer(const char *text, int encoding);
+
+// ---- Log file and alerts ---------------------------------------------------
+int TALAPI GetTimestamp(char *buffer, unsigned size);
+int TALAPI LogToFile(const char *message, int newRecord, unsigned level);
+int TALAPI LogAndSignal(const char *message, int newRecord, unsigned level);
+int TALAPI Signal(const char *pipeName, const char *text);
+int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath);
+int TALAPI GetBalloonMessage(unsigned code, char *buffer, int size, int *icon);
+LRESULT TALAPI Alert(int code);
+unsigned long long TALAPI TimeElapsed(const char *timestamp);
+
+// ---- Process and service control ------------------------------------------
+HWND TALAPI TrayIcon_Find(void);
+LRESULT TALAPI TrayIcon_Kill(void);
+HWND TALAPI TalUp_Find(void);
+INT_PTR TALAPI Execute_TrayIcon(HWND owner);
+INT_PTR TALAPI Execute_Config(HWND owner);
+INT_PTR TALAPI Execute_Upgrade(HWND owner);
+LRESULT TALAPI TellServer(int code);
+LRESULT TALAPI TellConfig(int code, LPARAM lParam);
+int TALAPI IsRunningService(void);
+int TALAPI IsRunningProcess(void);
+int TALAPI GetActive(void);
+INT_PTR TALAPI StartUpdater(void);
+INT_PTR TALAPI StopUpdater(void);
+
+// ---- Host list, version check, shortcuts and tooltips ---------------------
+int TALAPI GetHostList(const char *userName, const char *password, HWND window);
+int TALAPI IsNewerThan(const char *first, int firstLength, const char *second, int secondLength);
+int TALAPI NewVersion(const char *current, char *found, int size);
+void TALAPI CheckVersion(void);
+int TALAPI CreateLink(const char *target, const char *shortcutPath, const char *description);
+int TALAPI CreateTrayIconShortcut(void);
+int TALAPI KillTrayIconShortcut(void);
+int TALAPI CreateStartupShortcut(void);
+int TALAPI KillStartupShortcut(void);
+int TALAPI CreateToolTip(int controlId, HWND dialog, HINSTANCE instance, const char *text);
+
 #ifdef __cplusplus
 }
 #endif
