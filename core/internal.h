@@ -26,3 +26,25 @@ bool CopyWhole(char *buffer, int size, const char *text);
 int ConfigWrite(const char *section, const char *key, const char *value);
 int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);
 int ConfigReadInt(const char *section, const char *key, int fallback);
+
+// ---- Machine-wide locks, signal windows and the log ------------------------
+
+// Holds a "Global\" named mutex, shared by the service and every user's
+// programs, for one scope. The wait is bounded: after it the caller goes
+// ahead unserialized rather than hang behind a stuck process.
+struct MachineLock {
+    explicit MachineLock(const char *name);
+    ~MachineLock();
+    MachineLock(const MachineLock &) = delete;
+    MachineLock &operator=(const MachineLock &) = delete;
+
+    HANDLE mutex = NULL;
+    bool owned = false;
+};
+
+// The one way windows of the suite are looked up; title may be NULL.
+HWND FindSignalWindow(const char *windowClass, const char *title);
+
+// Tells the notification icon that a newer version exists (WM_USER 142);
+// the send's result, or 0 when the icon's window is absent.
+LRESULT TrayIcon_TellUpgrade(void);

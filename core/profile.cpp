@@ -9,53 +9,11 @@
 #include "tallib.h"
 #include "internal.h"
 
-#include <sddl.h>
-
 namespace {
 
 // "Global\" so that the service (session 0, its own account) and the
 // programs of the logged-on user share one object.
 const char kConfigMutexName[] = "Global\\TalvexUpdaterConfigFile";
-
-// Nobody may be blocked forever by a process that hangs while holding the
-// lock: after this wait the access goes ahead unserialized.
-const DWORD kLockWaitMs = 10000;
-
-// Lets every account wait on and release the mutex, whoever created it.
-const char kMutexSecurity[] = "D:(A;;0x001F0001;;;WD)";
-
-struct ConfigLock {
-    HANDLE mutex = NULL;
-    bool owned = false;
-
-    ConfigLock()
-    {
-        PSECURITY_DESCRIPTOR sd = NULL;
-        SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, FALSE};
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kMutexSecurity, SDDL_REVISION_1, &sd, NULL))
-            sa.lpSecurityDescriptor = sd;
-        mutex = CreateMutexExA(&sa, kConfigMutexName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
-        if (!mutex)
-            mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kConfigMutexName);
-        if (sd)
-            LocalFree(sd);
-        if (mutex) {
-            DWORD r = WaitForSingleObject(mutex, kLockWaitMs);
-            // An abandoned mutex is ours now; the file itself is whole,
-            // since every write is a single profile call.
-            owned = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
-        }
-    }
-    ~ConfigLock()
-    {
-        if (owned)
-            ReleaseMutex(mutex);
-        if (mutex)
-            CloseHandle(mutex);
-    }
-    ConfigLock(const ConfigLock &) = delete;
-    ConfigLock &operator=(const ConfigLock &) = delete;
-};
 
 // Drops any cached copy so the next read comes from the file on disk.
 void FlushProfileCache(const char *path)
@@ -73,7 +31,7 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
     // a null key or value deletes, as the profile API defines.
     if (!ValidPath(path) || !section)
         return 0;
-    ConfigLock lock;
+    MachineLock lock(kConfigMutexName);
     return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
 }
 
@@ -87,7 +45,7 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
         lstrcpynA(buffer, fallback ? fallback : "", size);
         return lstrlenA(buffer);
     }
-    ConfigLock lock;
+    MachineLock lock(kConfigMutexName);
     FlushProfileCache(path);
     return (int)GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer, (DWORD)size, path);
 }
@@ -96,7 +54,7 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
 {
     if (!ValidPath(path) || !section || !key)
         return fallback;
-    ConfigLock lock;
+    MachineLock lock(kConfigMutexName);
     FlushProfileCache(path);
     return (int)GetPrivateProfileIntA(section, key, fallback, path);
 }
