@@ -1,0 +1,79 @@
+// The update request: one authenticated HTTPS GET for a list of hosts, and
+// the per-host results it records.
+#include "tallib.h"
+#include "http_get.h"
+#include "internal.h"
+#include "update_reply.h"
+
+#include <string>
+
+namespace {
+
+// The reply is read from a buffer of this size; a longer reply is cut and
+// the lines within it are still read.
+const size_t kReplyBufferSize = 1024;
+
+std::string BuildTarget(const char *path, const std::string &hosts, const char *address)
+{
+    return std::string(path) + "?hostname=" + EncodeQueryValue(hosts) + "&myip=" + EncodeQueryValue(address) +
+           "&wildcard=NOCHG&mx=NOCHG&backmx=NOCHG";
+}
+
+void Record(const HostAction &action, const std::string &host, const char *address, const char *timestamp)
+{
+    if (!action.statusWord.empty())
+        Host_SetStatus(host.c_str(), action.statusWord.c_str());
+    if (action.setUpdate)
+        Host_SetUpdate(host.c_str(), timestamp);
+    if (action.setAddress)
+        Host_SetIP(host.c_str(), address);
+    if (action.logLevel >= 0)
+        LogToFile(action.logMessage.c_str(), 1, (unsigned)action.logLevel);
+}
+
+} // namespace
+
+int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,
+                       char *hosts, const char *address)
+{
+    if (!userName || !password || !server || !path || !hosts || !address)
+        return 0;
+    const std::string hostList = hosts;
+
+    HttpGetRequest request;
+    request.host = server;
+    request.port = INTERNET_DEFAULT_HTTPS_PORT;
+    std::string target = BuildTarget(path, hostList, address);
+    request.path = target.c_str();
+    request.secure = true;
+    request.user = userName;
+    request.password = password;
+    request.maxBody = kReplyBufferSize - 1;
+    HttpGetResult reply = HttpGet(request);
+    if (reply.step != HttpOk && reply.step != HttpReceiveFailed)
+        return 0; // no exchange took place
+
+    char timestamp[32] = "";
+    GetTimestamp(timestamp, sizeof timestamp);
+    std::vector<std::string> names = SplitHostList(hostList);
+    if (reply.body.size() < 4)
+        return -1;
+
+    LogToFile("DNS update issued: ", 1, 0);
+    std::string details = "User: " + std::string(userName) + ", Hosts: " + hostList + ", IP: " + address;
+    LogToFile(details.c_str(), 0, 0);
+
+    ReplyMeaning meaning = InterpretReply(reply.body, names);
+    for (const HostAction &action : meaning.actions)
+        Record(action, names[action.host], address, timestamp);
+    return meaning.result;
+}
+
+int TALAPI GetRCLOE(unsigned code)
+{
+    if (code <= 1)
+        return 0;
+    if (code <= 5)
+        return 1;
+    return 2;
+}

@@ -1,0 +1,141 @@
+// Reading the update server's reply, and encoding the request's values.
+#include "update_reply.h"
+
+#include <stdio.h>
+
+namespace {
+
+struct WordRule {
+    const char *word;
+    int code;
+    int level;
+    const char *text;       // the log text after "host: ", or the whole text
+    bool perHost;           // the record names the host
+    bool setAddress, setUpdate;
+};
+
+// The protocol's words in rising severity.
+const WordRule kRules[] = {
+    {"good", 1, 0, "good - Host updated.", true, true, true},
+    {"nochg", 2, 1, "nochg - Host was already up to date.", true, true, true},
+    {"dnserr", 3, 1, "dnserr - Remote error.  Increasing timeout rate.", false, false, false},
+    {"911", 4, 1, "911 - Remote technical difficulties.  Increasing timeout rate.", false, false, false},
+    {"badagent", 5, 2, "badagent - An illegal agent was used.  Unable to connect to update server.", false, false,
+     false},
+    {"!donator", 6, 2, "!donator - Not donator.", true, false, false},
+    {"notfqdn", 7, 2, "notfqdn - Host is not formatted correctly.", true, false, false},
+    {"numhost", 8, 2, "numhost - Too many hosts in this update request.", true, false, false},
+    {"nohost", 9, 2, "nohost - The host does not exist.", true, false, false},
+    {"abuse", 10, 2, "abuse - Your account has been blocked for attempting too many updates.", true, false, true},
+    {"badauth", 11, 2, "badauth - Authentication failed.", false, false, false},
+};
+
+const WordRule *FindRule(const std::string &word)
+{
+    for (const WordRule &rule : kRules)
+        if (word == rule.word)
+            return &rule;
+    return nullptr;
+}
+
+bool IsPrintableWord(const std::string &word)
+{
+    if (word.empty())
+        return false;
+    for (unsigned char c : word)
+        if (c <= ' ' || c >= 0x7f || c == '=' || c == '[' || c == ']')
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> SplitHostList(const std::string &list)
+{
+    std::vector<std::string> hosts;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos)
+            comma = list.size();
+        if (comma > start)
+            hosts.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return hosts;
+}
+
+std::vector<std::string> SplitReplyLines(const std::string &reply)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < reply.size()) {
+        size_t end = reply.find('\n', start);
+        if (end == std::string::npos)
+            end = reply.size();
+        if (end > start)
+            lines.push_back(reply.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+int ReplyWordCode(const std::string &word)
+{
+    const WordRule *rule = FindRule(word);
+    return rule ? rule->code : 0;
+}
+
+ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts)
+{
+    ReplyMeaning meaning;
+    std::vector<std::string> lines = SplitReplyLines(reply);
+    for (size_t k = 0; k < lines.size() && k < hosts.size(); ++k) {
+        const std::string &line = lines[k];
+        size_t space = line.find(' ');
+        std::string word = line.substr(0, space);
+        const WordRule *rule = FindRule(word);
+
+        HostAction action;
+        action.host = k;
+        // The word goes into the configuration file: a word with control
+        // characters or separators could break the file's lines.
+        if (space != std::string::npos && IsPrintableWord(word))
+            action.statusWord = word;
+        if (rule) {
+            action.setAddress = rule->setAddress;
+            action.setUpdate = rule->setUpdate;
+            if (rule->code == 10)
+                action.statusWord = "abuse";
+            action.logLevel = rule->level;
+            action.logMessage = rule->perHost ? hosts[k] + ": " + rule->text : rule->text;
+            if (rule->code == 11) { // the account was refused: stop reading
+                meaning.actions.push_back(action);
+                meaning.result = 11;
+                break;
+            }
+            if (meaning.result < rule->code)
+                meaning.result = rule->code;
+        }
+        if (!action.statusWord.empty() || action.logLevel >= 0)
+            meaning.actions.push_back(action);
+    }
+    return meaning;
+}
+
+std::string EncodeQueryValue(const std::string &text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '.' || c == '_' || c == '~' || c == ',';
+        if (plain) {
+            out += (char)c;
+        } else {
+            char escaped[4];
+            snprintf(escaped, sizeof escaped, "%%%02X", c);
+            out += escaped;
+        }
+    }
+    return out;
+}

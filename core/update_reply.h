@@ -1,0 +1,39 @@
+// Reading the update server's reply: pure functions, text in, actions out,
+// so they can be tested and fuzzed without a network.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What one reply line asks to record for its host.
+struct HostAction {
+    size_t host = 0;             // index into the request's host names
+    std::string statusWord;      // written as the host's "Status" when not empty
+    bool setAddress = false;     // "IP" = the request's address
+    bool setUpdate = false;      // "Update" = the request's timestamp
+    int logLevel = -1;           // -1: no log record
+    std::string logMessage;
+};
+
+struct ReplyMeaning {
+    int result = 1;              // the worst code of the reply, 1 to 11
+    std::vector<HostAction> actions;
+};
+
+// Host names of a comma-separated list, empty names skipped.
+std::vector<std::string> SplitHostList(const std::string &list);
+
+// Non-empty lines of a reply split at "\n"; a "\r" stays part of its line.
+std::vector<std::string> SplitReplyLines(const std::string &reply);
+
+// Result code of a reply word, compared exactly: 1 "good" .. 11 "badauth",
+// 0 for a word the protocol does not know.
+int ReplyWordCode(const std::string &word);
+
+// Line k answers host k; lines beyond the last host answer no host and are
+// not interpreted. "badauth" ends the reading at once.
+ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts);
+
+// Percent-encodes every byte outside letters, digits, "-._~" and the commas
+// that separate host names, so no name or address can change the request.
+std::string EncodeQueryValue(const std::string &text);

@@ -1,0 +1,147 @@
+// One pass of the update cycle, shared by the service and the process updater.
+#include "update_cycle.h"
+
+#include "signals.h"
+#include "tallib.h"
+#include "talvex_settings.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+// A host whose last accepted update is older than this is refreshed even
+// when its address did not change.
+const unsigned long long kRefreshAfterSeconds = 60ull * 60 * 60;
+
+// A stored timestamp has this many characters.
+const int kTimestampLength = 19;
+
+// Keeps only the dotted-quad core of an address text: characters other
+// than digits and dots around it are dropped.
+void TrimAddress(char *address)
+{
+    size_t len = strlen(address), start = 0;
+    auto core = [](char c) { return (c >= '0' && c <= '9') || c == '.'; };
+    while (start < len && !core(address[start]))
+        ++start;
+    while (len > start && !core(address[len - 1]))
+        --len;
+    memmove(address, address + start, len - start);
+    address[len - start] = '\0';
+}
+
+// Reads the proxy mode (probing it once when never determined) and asks
+// the address-check endpoint on the right port.
+void DetectAddress(char *address, int size)
+{
+    int mode = GetProxy();
+    if (mode == -1) {
+        char direct[20] = "", alternate[20] = "";
+        int behindProxy = IsBehindProxy(direct, sizeof direct, alternate, sizeof alternate);
+        SetProxy(behindProxy ? 1 : 0);
+        lstrcpynA(address, behindProxy ? alternate : direct, size);
+    } else {
+        GetIP(address, size, mode == 1 ? 1 : 0);
+    }
+}
+
+// A host needs an update when its address changed, when nothing is stored
+// for it, or when its last update is 60 hours old (or in the future).
+bool HostNeedsUpdate(const EngineState &engine, const char *name)
+{
+    char stored[20] = "", updated[24] = "";
+    bool hasAddress = Host_GetIP(name, stored, sizeof stored) > 0;
+    TrimAddress(stored);
+    bool changed = hasAddress && lstrcmpiA(stored, engine.currentAddress) != 0;
+    bool hasTime = Host_GetUpdate(name, updated, sizeof updated) > 0;
+    bool stale = hasTime && ((int)strlen(updated) < kTimestampLength || TimeElapsed(updated) > kRefreshAfterSeconds);
+
+    if (changed) {
+        std::string message = std::string("IP Changed from [") + stored + "] to [" + engine.currentAddress + "]";
+        LogAndSignal(message.c_str(), 1, 0);
+    }
+    return !hasAddress || changed || !hasTime || stale;
+}
+
+// Folds the result code into status, interval and the stored update time.
+void ApplyResult(EngineState &engine, int code)
+{
+    int level = GetRCLOE((unsigned)code);
+
+    char timestamp[32] = "";
+    GetTimestamp(timestamp, sizeof timestamp);
+    Profile_WriteText(engine.iniPath, "App", "LastUpdate", timestamp);
+
+    if (engine.fresh) {
+        if (level == 1)
+            level = 0;
+        SetFresh(0);
+        engine.fresh = 0;
+    }
+    if (level == 2)
+        StopUpdater();
+    else if (level == 1 && engine.intervalMinutes < kLongestIntervalMinutes)
+        engine.intervalMinutes *= 2;
+    else if (level == 0)
+        engine.intervalMinutes = kShortestIntervalMinutes;
+    SetStatus(level);
+    engine.status = level;
+}
+
+} // namespace
+
+bool CheckAddress(EngineState &engine)
+{
+    char address[20] = "";
+    DetectAddress(address, sizeof address);
+    TrimAddress(address);
+
+    char message[128];
+    snprintf(message, sizeof message, "D%s", address);
+    Signal(kTrayPipeName, message);
+
+    if (!IsValidIP(address))
+        return false;
+    lstrcpynA(engine.currentAddress, address, sizeof engine.currentAddress);
+    return true;
+}
+
+void RunUpdateCycle(EngineState &engine, bool force)
+{
+    bool ok = CheckAddress(engine);
+    if (!ok && !force) {
+        if (engine.reportAddressFailure) {
+            LogAndSignal("Unable to determine WAN IP.  Can't update.", 1, 1);
+            engine.reportAddressFailure = 0;
+        }
+    } else if (strlen(engine.userName) >= 3 && strlen(engine.password) >= 3) {
+        engine.reportAddressFailure = 1;
+        std::string hosts;
+        for (int i = 1; i <= Host_GetCount(); ++i) {
+            char name[128] = "";
+            if (Host_GetText(i, name, sizeof name) > 0 && HostNeedsUpdate(engine, name))
+                hosts += std::string(name) + ",";
+        }
+        if (hosts.size() > 4 && IsValidIP(engine.currentAddress)) {
+            hosts.pop_back();
+            int code = IssueUpdate(engine.userName, engine.password, TALVEX_HOST_UPDATE, "/nic/update",
+                                   hosts.data(), engine.currentAddress);
+            if (code == 0) {
+                // No exchange took place: nothing was updated, so nothing is
+                // recorded as an update; the next timed pass tries again.
+                LogAndSignal("Unable to reach the update server.  Will try again.", 1, 1);
+            } else if (code > 0) {
+                if (code == 2 && engine.fresh)
+                    code = 1;
+                ApplyResult(engine, code);
+                char text[8];
+                snprintf(text, sizeof text, "%d", code);
+                Signal(kTrayPipeName, text);
+            }
+        }
+    }
+    Signal(kConfigPipeName, "C");
+}

@@ -1,0 +1,30 @@
+// The update cycle shared by both updaters: one pass finds the public
+// address, decides which selected hosts need an update, sends one request
+// for all of them and turns the answer into status, interval and signals.
+#pragma once
+
+#include <windows.h>
+
+// Process-wide state of an updater, owned by its host program.
+struct EngineState {
+    char userName[64] = "";
+    char password[256] = "";
+    char currentAddress[20] = "";    // only ever a valid address, or empty
+    int status = 0;                  // 0 good, 1 warning, 2 critical, 3 not configured
+    int fresh = 0;                   // a new configuration: "nochg" counts as success
+    unsigned intervalMinutes = 10;   // the process host's polling period
+    int loadIcon = 0;
+    int reportAddressFailure = 1;    // the next address-check failure is logged
+    char iniPath[MAX_PATH] = "";
+};
+
+const unsigned kShortestIntervalMinutes = 10;
+const unsigned kLongestIntervalMinutes = 160;
+
+void BuildEnginePaths(EngineState &engine);
+void LoadEngineSettings(EngineState &engine);
+bool CheckAddress(EngineState &engine);
+void RunUpdateCycle(EngineState &engine, bool force);
+
+// Gives the working set back to the system between bursts of work.
+void TrimWorkingSet();

@@ -1,0 +1,142 @@
+// Reading update replies and building the request's values: every reply
+// word, line order, cut replies, and values that must not change the URL.
+#include <gtest/gtest.h>
+
+#include "tallib.h"
+#include "update_reply.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::vector<std::string> kTwoHosts = {"a.example.test", "b.example.test"};
+
+struct WordCase {
+    const char *line;
+    int result;
+    int logLevel;
+    const char *logMessage;
+    bool setAddress, setUpdate;
+    const char *status;
+};
+
+} // namespace
+
+TEST(UpdateReply, EveryWordMapsToItsCodeRecordAndHostState)
+{
+    const WordCase cases[] = {
+        {"good 203.0.113.7", 1, 0, "a.example.test: good - Host updated.", true, true, "good"},
+        {"nochg 203.0.113.7", 2, 1, "a.example.test: nochg - Host was already up to date.", true, true, "nochg"},
+        {"dnserr", 3, 1, "dnserr - Remote error.  Increasing timeout rate.", false, false, ""},
+        {"911", 4, 1, "911 - Remote technical difficulties.  Increasing timeout rate.", false, false, ""},
+        {"badagent", 5, 2, "badagent - An illegal agent was used.  Unable to connect to update server.", false,
+         false, ""},
+        {"!donator", 6, 2, "a.example.test: !donator - Not donator.", false, false, ""},
+        {"notfqdn", 7, 2, "a.example.test: notfqdn - Host is not formatted correctly.", false, false, ""},
+        {"numhost", 8, 2, "a.example.test: numhost - Too many hosts in this update request.", false, false, ""},
+        {"nohost", 9, 2, "a.example.test: nohost - The host does not exist.", false, false, ""},
+        {"abuse", 10, 2, "a.example.test: abuse - Your account has been blocked for attempting too many updates.",
+         false, true, "abuse"},
+        {"badauth", 11, 2, "badauth - Authentication failed.", false, false, ""},
+    };
+    for (const WordCase &c : cases) {
+        SCOPED_TRACE(c.line);
+        ReplyMeaning meaning = InterpretReply(c.line, kTwoHosts);
+        EXPECT_EQ(c.result, meaning.result);
+        ASSERT_EQ(1u, meaning.actions.size());
+        const HostAction &action = meaning.actions[0];
+        EXPECT_EQ(0u, action.host);
+        EXPECT_EQ(c.logLevel, action.logLevel);
+        EXPECT_EQ(c.logMessage, action.logMessage);
+        EXPECT_EQ(c.setAddress, action.setAddress);
+        EXPECT_EQ(c.setUpdate, action.setUpdate);
+        EXPECT_EQ(c.status, action.statusWord);
+    }
+}
+
+TEST(UpdateReply, WorstAnswerWinsAndLinesFollowHostOrder)
+{
+    ReplyMeaning meaning = InterpretReply("notfqdn\ngood 203.0.113.7\n", kTwoHosts);
+    EXPECT_EQ(7, meaning.result);
+    ASSERT_EQ(2u, meaning.actions.size());
+    EXPECT_EQ(1u, meaning.actions[1].host);
+    EXPECT_TRUE(meaning.actions[1].setAddress);
+
+    // Empty lines are skipped; a "\r" stays part of the line's word.
+    meaning = InterpretReply("\n\ngood 1.2.3.4\r\nbadauth\r\n", kTwoHosts);
+    EXPECT_EQ(1, meaning.result);
+    ASSERT_EQ(1u, meaning.actions.size());
+    EXPECT_EQ("good", meaning.actions[0].statusWord);
+}
+
+TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
+{
+    ReplyMeaning meaning = InterpretReply("badauth\ngood 1.2.3.4", kTwoHosts);
+    EXPECT_EQ(11, meaning.result);
+    EXPECT_EQ(1u, meaning.actions.size());
+
+    meaning = InterpretReply("whatever", kTwoHosts);
+    EXPECT_EQ(1, meaning.result);
+    EXPECT_TRUE(meaning.actions.empty());
+
+    // An unknown word with text after it is still the host's status, but
+    // only when it cannot break a line of the configuration file.
+    meaning = InterpretReply("queued 1.2.3.4\nx=y\x01 z", kTwoHosts);
+    ASSERT_EQ(1u, meaning.actions.size());
+    EXPECT_EQ("queued", meaning.actions[0].statusWord);
+    EXPECT_EQ(-1, meaning.actions[0].logLevel);
+}
+
+TEST(UpdateReply, LinesBeyondTheLastHostAnswerNoHost)
+{
+    ReplyMeaning meaning = InterpretReply("good 1.2.3.4\nnohost\nabuse\n", {"only.example.test"});
+    EXPECT_EQ(1, meaning.result);
+    ASSERT_EQ(1u, meaning.actions.size());
+    EXPECT_EQ(0u, meaning.actions[0].host);
+}
+
+TEST(UpdateReply, HostListSplitsAtCommasSkippingEmptyNames)
+{
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), SplitHostList(",a,,b,"));
+    EXPECT_TRUE(SplitHostList("").empty());
+}
+
+TEST(UpdateReply, QueryValuesCannotChangeTheRequest)
+{
+    EXPECT_EQ("a.example.test,b-c.example.test", EncodeQueryValue("a.example.test,b-c.example.test"));
+    EXPECT_EQ("a%26myip%3D1.2.3.4%23x%3Fy%20z%0D%0A%25", EncodeQueryValue("a&myip=1.2.3.4#x?y z\r\n%"));
+}
+
+TEST(UpdateResult, LevelsAndBase64)
+{
+    const int codes[] = {0, 1, 2, 5, 6, 11};
+    const int levels[] = {0, 0, 1, 1, 2, 2};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(levels[i], GetRCLOE((unsigned)codes[i])) << codes[i];
+    EXPECT_EQ(2, GetRCLOE((unsigned)-1));
+
+    EXPECT_EQ(9, b64buffer("abcde", 1));
+    EXPECT_EQ(4, b64buffer("abcde", 0));
+    EXPECT_EQ(0, b64buffer("", 1));
+
+    const char *texts[] = {"a", "ab", "abc", "user:secret pass"};
+    const char *encoded[] = {"YQ==", "YWI=", "YWJj", "dXNlcjpzZWNyZXQgcGFzcw=="};
+    for (int i = 0; i < 4; ++i) {
+        char out[64] = {};
+        b64encode(texts[i], out);
+        EXPECT_STREQ(encoded[i], out);
+        char back[64] = {};
+        EXPECT_EQ(1, b64decode(out, back));
+        EXPECT_STREQ(texts[i], back);
+    }
+
+    char out[16] = {};
+    b64encode("caf\xe9", out);
+    EXPECT_STREQ("", out);
+    EXPECT_EQ(0, b64decode("YWJjZG", out)) << "length not a multiple of 4";
+    EXPECT_EQ(0, b64decode("YQ=a", out)) << "text after padding";
+    EXPECT_EQ(0, b64decode("YQ==YQ==", out)) << "padding before the end";
+    EXPECT_EQ(0, b64decode("Y!==", out)) << "not an alphabet character";
+    EXPECT_EQ(0, b64decode("/w==", out)) << "a byte above 0x7f";
+}

@@ -1,0 +1,101 @@
+// The update cycle itself, run in the test's process against the local
+// Talvex service: result codes folded into status, interval and signals.
+#include "scenario_support.h"
+
+#include "service_control.h"
+#include "tallib.h"
+#include "update_cycle.h"
+
+class UpdateCycle : public UpdaterScenario {
+protected:
+    void SetUp() override
+    {
+        UpdaterScenario::SetUp();
+        WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+        BuildEnginePaths(engine);
+        LoadEngineSettings(engine);
+    }
+    // Forgets the host's stored address so the next pass sends a request.
+    void PassWithRequest()
+    {
+        SetConfig(kHomeHost, "IP", NULL);
+        RunUpdateCycle(engine, false);
+    }
+    EngineState engine;
+};
+
+TEST_F(UpdateCycle, WarningsDoubleTheIntervalUpToItsLimitAndSuccessResetsIt)
+{
+    EXPECT_EQ(configFile, engine.iniPath);
+    EXPECT_STREQ("demo-pass", engine.password);
+    service::Script("update", "nochg 203.0.113.7\n", "normal", -1);
+    const unsigned expected[] = {20, 40, 80, 160, 160, 160};
+    for (unsigned minutes : expected) {
+        PassWithRequest();
+        EXPECT_EQ(minutes, engine.intervalMinutes);
+        EXPECT_EQ(1, engine.status);
+    }
+    EXPECT_EQ("1", Config("App", "Status"));
+
+    service::Post("/control/script/clear");
+    PassWithRequest();
+    EXPECT_EQ(10u, engine.intervalMinutes);
+    EXPECT_EQ(0, engine.status);
+    ASSERT_TRUE(trayPipe->WaitFor(14));
+    EXPECT_EQ("2", trayPipe->Messages()[1]);
+    EXPECT_EQ("1", trayPipe->Messages().back());
+}
+
+TEST_F(UpdateCycle, NochgOnAFreshConfigurationCountsAsSuccess)
+{
+    SetConfig("App", "Fresh", "1");
+    LoadEngineSettings(engine);
+    service::Script("update", "nochg 203.0.113.7\n");
+    PassWithRequest();
+    EXPECT_EQ(0, engine.status);
+    EXPECT_EQ(10u, engine.intervalMinutes);
+    EXPECT_EQ("0", Config("App", "Fresh"));
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ("1", trayPipe->Messages()[1]);
+}
+
+TEST_F(UpdateCycle, AddressFailuresAreLoggedOncePerRun)
+{
+    service::Listen(80, false);
+    service::Listen(8245, false);
+    for (int i = 0; i < 3; ++i)
+        RunUpdateCycle(engine, false);
+    EXPECT_EQ(1, CountInLog("Unable to determine WAN IP.  Can't update."));
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
+
+    // A pass that gets past the account check re-arms the report.
+    service::Listen(80, true);
+    service::Listen(8245, true);
+    RunUpdateCycle(engine, false);
+    service::Listen(80, false);
+    service::Listen(8245, false);
+    RunUpdateCycle(engine, false);
+    EXPECT_EQ(2, CountInLog("Unable to determine WAN IP.  Can't update."));
+}
+
+TEST_F(UpdateCycle, ShortCredentialsOrShortHostListSendNothing)
+{
+    WriteAccount("ab", kDemoPassword, {kHomeHost});
+    LoadEngineSettings(engine);
+    RunUpdateCycle(engine, false);
+    WriteAccount(kDemoUser, kDemoPassword, {"a.b"});
+    LoadEngineSettings(engine);
+    RunUpdateCycle(engine, false);
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
+    ASSERT_TRUE(configPipe->WaitFor(2));
+    EXPECT_EQ((std::vector<std::string>{"C", "C"}), configPipe->Messages());
+}
+
+TEST_F(UpdateCycle, FutureUpdateTimeCountsAsStale)
+{
+    RunUpdateCycle(engine, false);
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+    SetConfig(kHomeHost, "Update", TimestampSecondsAgo(-3600).c_str());
+    RunUpdateCycle(engine, false);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+}

@@ -1,0 +1,115 @@
+// Shared set-up of the updater scenarios.
+#include "scenario_support.h"
+
+#include "service_control.h"
+#include "signals.h"
+#include "tallib.h"
+
+#include <stdio.h>
+
+const char kDemoUser[] = "demo";
+const char kDemoPassword[] = "demo-pass";
+const char kHomeHost[] = "home.talvex-demo.test";
+const char kOfficeHost[] = "office.talvex-demo.test";
+
+void UpdaterScenario::SetUp()
+{
+    DataFolderTest::SetUp();
+    service::Reset();
+    trayPipe = std::make_unique<PipeListener>(kTrayPipeName);
+    configPipe = std::make_unique<PipeListener>(kConfigPipeName);
+}
+
+void UpdaterScenario::TearDown()
+{
+    if (updater.hProcess) {
+        if (WaitForSingleObject(updater.hProcess, 0) == WAIT_TIMEOUT) {
+            HWND window = FindWindowExA(NULL, NULL, kUpdaterClass, NULL);
+            if (window)
+                SendMessageTimeoutA(window, WM_USER, kCmdQuitProcess, 0, SMTO_BLOCK, 30000, NULL);
+            if (WaitForSingleObject(updater.hProcess, 10000) != WAIT_OBJECT_0)
+                TerminateProcess(updater.hProcess, 1);
+        }
+        CloseHandle(updater.hThread);
+        CloseHandle(updater.hProcess);
+    }
+    trayPipe.reset();
+    configPipe.reset();
+    DataFolderTest::TearDown();
+}
+
+void UpdaterScenario::WriteAccount(const std::string &user, const std::string &password,
+                                   const std::vector<std::string> &hosts)
+{
+    char scrambled[256] = "";
+    SimpleEncrypt(password.c_str(), 127, "Hq7vNe2W", 8, scrambled);
+    SetConfig("App", "Username", user.c_str());
+    SetConfig("App", "Password", scrambled);
+    Host_Clean();
+    for (size_t i = 0; i < hosts.size(); ++i)
+        Host_SetText((int)i + 1, hosts[i].c_str());
+    Host_SetCount((int)hosts.size());
+}
+
+std::string UpdaterScenario::Config(const char *section, const char *key)
+{
+    char value[256];
+    Profile_ReadText(configFile.c_str(), section, key, "", value, sizeof value);
+    return value;
+}
+
+void UpdaterScenario::SetConfig(const char *section, const char *key, const char *value)
+{
+    Profile_WriteText(configFile.c_str(), section, key, value);
+}
+
+void UpdaterScenario::StartProcessUpdater()
+{
+    std::string line = "\"" + ExeFolder() + "TalUpPs.exe\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    ASSERT_TRUE(CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &updater));
+    // "Process started." is logged right after the first pass.
+    DWORD start = GetTickCount();
+    while (Log().find("Updater: Process started.") == std::string::npos) {
+        ASSERT_EQ(WAIT_TIMEOUT, WaitForSingleObject(updater.hProcess, 0)) << "TalUpPs ended early:\n" << Log();
+        ASSERT_LT(GetTickCount() - start, 60000u) << "no first pass:\n" << Log();
+        Sleep(50);
+    }
+}
+
+void UpdaterScenario::Command(int code) { TellServer(code); }
+
+bool UpdaterScenario::WaitForExit(DWORD timeoutMs)
+{
+    return updater.hProcess && WaitForSingleObject(updater.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+int UpdaterScenario::CountInLog(const std::string &text)
+{
+    std::string log = Log();
+    int count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+        ++count;
+    return count;
+}
+
+std::string TimestampSecondsAgo(long long secondsAgo)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME file;
+    SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER value;
+    value.LowPart = file.dwLowDateTime;
+    value.HighPart = file.dwHighDateTime;
+    value.QuadPart -= (ULONGLONG)secondsAgo * 10000000ull;
+    file.dwLowDateTime = value.LowPart;
+    file.dwHighDateTime = value.HighPart;
+    SYSTEMTIME then;
+    FileTimeToSystemTime(&file, &then);
+    char text[32];
+    snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", then.wMonth, then.wDay, then.wYear, then.wHour,
+             then.wMinute, then.wSecond);
+    return text;
+}

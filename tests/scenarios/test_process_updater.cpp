@@ -1,0 +1,200 @@
+// The user-process updater, TalUpPs, against the local Talvex service: what
+// the user and the service see after each pass.
+#include "scenario_support.h"
+
+#include "service_control.h"
+#include "signals.h"
+#include "tallib.h"
+
+namespace {
+
+const char kBothHosts[] = "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"";
+
+int Count(const std::string &text, const std::string &needle)
+{
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+class ProcessUpdater : public UpdaterScenario {};
+
+TEST_F(ProcessUpdater, FirstPassUpdatesEverySelectedHostInOneRequest)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    StartProcessUpdater();
+
+    std::string updates = service::Requests("/nic/update");
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+    EXPECT_EQ(1, Count(updates, kBothHosts)) << updates;
+    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.7\""));
+    EXPECT_EQ(1, Count(updates, "\"User-Agent\": \"Talvex-Client-Win32/4.0.8\""));
+
+    for (const char *host : {kHomeHost, kOfficeHost}) {
+        EXPECT_EQ("203.0.113.7", Config(host, "IP"));
+        EXPECT_EQ("good", Config(host, "Status"));
+        EXPECT_EQ(19u, Config(host, "Update").size());
+    }
+    EXPECT_EQ("0", Config("App", "Status"));
+    EXPECT_EQ("0", Config("App", "Proxy"));
+    EXPECT_EQ(19u, Config("App", "LastUpdate").size());
+
+    std::string log = Log();
+    EXPECT_NE(std::string::npos,
+              log.find("DNS update issued: User: demo, Hosts: home.talvex-demo.test,office.talvex-demo.test, "
+                       "IP: 203.0.113.7"))
+        << log;
+    EXPECT_EQ(1, CountInLog("home.talvex-demo.test: good - Host updated."));
+    EXPECT_LT(log.find("office.talvex-demo.test: good"), log.find("Updater: Process started."));
+
+    // The tray hears the address, then the result; the configuration
+    // utility hears the end of the pass.
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ((std::vector<std::string>{"D203.0.113.7", "1"}), trayPipe->Messages());
+    ASSERT_TRUE(configPipe->WaitFor(1));
+    EXPECT_EQ("C", configPipe->Messages().back());
+}
+
+TEST_F(ProcessUpdater, ChangedAddressIsLoggedAndSentOnceAndNothingIsSentWhenNothingChanged)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    StartProcessUpdater();
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+
+    Command(kCmdReloadAndPass); // nothing changed, nothing is 60 hours old
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+
+    service::SetAddress("203.0.113.8");
+    Command(kCmdReloadAndPass);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ(2, CountInLog("IP Changed from [203.0.113.7] to [203.0.113.8]")) << Log();
+    EXPECT_EQ("203.0.113.8", Config(kOfficeHost, "IP"));
+    std::string updates = service::Requests("/nic/update");
+    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.8\""));
+}
+
+TEST_F(ProcessUpdater, HostSixtyHoursOldIsRefreshedAlone)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    StartProcessUpdater();
+    SetConfig(kOfficeHost, "Update", TimestampSecondsAgo(60 * 3600 + 120).c_str());
+    SetConfig(kHomeHost, "Update", TimestampSecondsAgo(60 * 3600 - 120).c_str());
+
+    Command(kCmdReloadAndPass);
+    std::string updates = service::Requests("/nic/update");
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ(1, Count(updates, "\"hostname\": \"office.talvex-demo.test\"")) << updates;
+    EXPECT_EQ("nochg", Config(kOfficeHost, "Status"));
+}
+
+TEST_F(ProcessUpdater, CommandReloadsTheAccountBeforeItsPass)
+{
+    WriteAccount(kDemoUser, "wrong", {kHomeHost});
+    SetConfig("App", "Status", "3"); // not configured: the timer runs no pass
+    StartProcessUpdater();
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
+
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    Command(kCmdReloadAndPass);
+    std::string updates = service::Requests("/nic/update");
+    EXPECT_EQ(1, Count(updates, kBothHosts)) << updates;
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+}
+
+TEST_F(ProcessUpdater, RefusedAccountStopsTheUpdater)
+{
+    WriteAccount(kDemoUser, "not-the-password", {kHomeHost, kOfficeHost});
+    StartProcessUpdater();
+    EXPECT_TRUE(WaitForExit(20000)) << "TalUpPs still runs after badauth";
+    EXPECT_EQ("2", Config("App", "Status"));
+    EXPECT_EQ(1, CountInLog("badauth - Authentication failed."));
+    EXPECT_EQ(1, CountInLog("Updater: Process stopped."));
+    EXPECT_EQ("", Config(kHomeHost, "IP"));
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ("11", trayPipe->Messages()[1]);
+}
+
+TEST_F(ProcessUpdater, TransparentProxyIsDetectedOnceAndTheAlternatePortUsedThen)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    service::SetProxy(true, "198.51.100.77");
+    StartProcessUpdater();
+    EXPECT_EQ("1", Config("App", "Proxy"));
+    EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
+    std::string checks = service::Requests("/");
+    EXPECT_EQ(1, Count(checks, "\"port\": 80,"));
+    EXPECT_EQ(1, Count(checks, "\"port\": 8245,"));
+
+    Command(kCmdReloadAndPass);
+    Command(kCmdCheckAddress);
+    checks = service::Requests("/");
+    EXPECT_EQ(1, Count(checks, "\"port\": 80,")) << "the probe ran again";
+    EXPECT_EQ(3, Count(checks, "\"port\": 8245,"));
+}
+
+TEST_F(ProcessUpdater, UnreachableUpdateServerIsNotRecordedAsAnUpdate)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    SetConfig("App", "Status", "1");
+    SetConfig("App", "Active", "1");
+    SetConfig("App", "Authed", "1");
+    service::Listen(443, false);
+    StartProcessUpdater();
+
+    EXPECT_EQ("", Config("App", "LastUpdate"));
+    EXPECT_EQ("1", Config("App", "Status"));
+    EXPECT_EQ("", Config(kHomeHost, "Update"));
+    EXPECT_EQ(1, CountInLog("Unable to reach the update server."));
+    ASSERT_TRUE(configPipe->WaitFor(1));
+    ASSERT_TRUE(trayPipe->WaitFor(1));
+    EXPECT_EQ((std::vector<std::string>{"D203.0.113.7"}), trayPipe->Messages());
+
+    // The next pass reaches the server again and records the update.
+    service::Listen(443, true);
+    Command(kCmdReloadAndPass);
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+    EXPECT_EQ("0", Config("App", "Status"));
+}
+
+TEST_F(ProcessUpdater, HostNamesAreEncodedInTheRequest)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, "bad&myip=1.1.1.1#x"});
+    StartProcessUpdater();
+    std::string updates = service::Requests("/nic/update");
+    EXPECT_EQ(1, Count(updates, "\"hostname\": \"home.talvex-demo.test,bad&myip=1.1.1.1#x\"")) << updates;
+    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.7\""));
+    // The service refuses the odd name: a fatal answer stops the updater.
+    EXPECT_TRUE(WaitForExit(20000));
+    EXPECT_EQ("2", Config("App", "Status"));
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+}
+
+TEST_F(ProcessUpdater, SecondInstanceEndsAtOnce)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    StartProcessUpdater();
+    EXPECT_EQ(0, RunProgram("\"" + ExeFolder() + "TalUpPs.exe\"", 20000));
+    EXPECT_EQ(1, CountInLog("Updater: Process started."));
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+}
+
+TEST_F(ProcessUpdater, TimerTickRunsAPassOnlyWhenTheStatusAllows)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    StartProcessUpdater();
+    HWND window = FindWindowExA(NULL, NULL, kUpdaterClass, NULL);
+    ASSERT_NE((HWND)NULL, window);
+    int checks = service::CountRequests("/");
+
+    Command(kCmdStatusCritical); // in memory only
+    SendMessageA(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(checks, service::CountRequests("/"));
+    EXPECT_EQ("0", Config("App", "Status"));
+
+    Command(kCmdReloadSettings); // the stored status comes back
+    SendMessageA(window, WM_TIMER, 0, 0);
+    EXPECT_EQ(checks + 1, service::CountRequests("/"));
+}
