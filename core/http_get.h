@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winhttp.h> // INTERNET_PORT
 
 #include <string>
 
@@ -31,7 +32,8 @@ struct HttpGetResult {
     HttpStep step = HttpOk;
     DWORD error = 0;             // GetLastError of the failed step
     std::string body;            // text up to the first zero byte of each chunk
-    bool cut = false;            // the body reached maxBody and was cut there
+    bool cut = false;            // the body reached maxBody, or its reading time ran
+                                 // out, and the rest was not read
 };
 
 // Every handle opened is closed before it returns.

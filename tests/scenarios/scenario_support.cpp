@@ -65,7 +65,7 @@ void UpdaterScenario::SetConfig(const char *section, const char *key, const char
 
 void UpdaterScenario::StartProcessUpdater()
 {
-    std::string line = "\"" + ExeFolder() + "TalUpPs.exe\"";
+    std::string line = Quoted(ExeFolder() + "TalUpPs.exe");
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     ASSERT_TRUE(CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &updater));

@@ -81,3 +81,13 @@ std::string ExeFolder()
     EXPECT_EQ(0, GetFolder_EXEDir(buffer, sizeof buffer));
     return buffer;
 }
+
+std::string Quoted(const std::string &text)
+{
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
+}

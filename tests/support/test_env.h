@@ -29,5 +29,8 @@ bool FileExists(const std::string &path);
 // could not be started or did not end within timeoutMs.
 int RunProgram(const std::string &commandLine, DWORD timeoutMs = 30000);
 
+// The text in double quotes, for a command line.
+std::string Quoted(const std::string &text);
+
 // The folder holding the test executables, TalLib.dll and the programs.
 std::string ExeFolder();

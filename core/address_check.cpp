@@ -1,0 +1,73 @@
+// Public address detection: GetIP, IsBehindProxy and IsValidIP.
+#include "tallib.h"
+#include "internal.h"
+
+#include "address_text.h"
+#include "http_get.h"
+#include "talvex_settings.h"
+
+#include <string.h>
+
+namespace {
+
+const INTERNET_PORT kCheckPort = 80;
+// Answered directly where a transparent proxy intercepts port 80.
+const INTERNET_PORT kCheckAlternatePort = 8245;
+// The page is about a hundred bytes; anything past this is not read.
+const size_t kCheckMaxBody = 4096;
+
+// Equal texts, ignoring case, reading neither buffer past its size.
+bool SameAddressText(const char *a, int sizeA, const char *b, int sizeB)
+{
+    char left[kAddressMaxLen + 1] = "", right[kAddressMaxLen + 1] = "";
+    size_t lenA = strnlen(a, (size_t)sizeA), lenB = strnlen(b, (size_t)sizeB);
+    if (lenA > kAddressMaxLen || lenB > kAddressMaxLen)
+        return false;
+    memcpy(left, a, lenA);
+    memcpy(right, b, lenB);
+    return lstrcmpiA(left, right) == 0;
+}
+
+} // namespace
+
+int TALAPI GetIP(char *address, int size, int alternatePort)
+{
+    if (!address || size <= 0)
+        return 0;
+    HttpGetRequest request;
+    request.host = TALVEX_HOST_CHECKIP;
+    request.port = alternatePort ? kCheckAlternatePort : kCheckPort;
+    request.path = "/";
+    request.maxBody = kCheckMaxBody;
+    HttpGetResult reply = HttpGet(request);
+
+    // The HTTP status is not examined: the page is judged by its body.
+    std::string text;
+    AddressPage page = ParseAddressPage(reply.body, text);
+    if (page == PageNoAddress)
+        return 0;
+    // The text is at most 15 printable characters: it cannot break the file.
+    ConfigWrite("App", "LastIP", text.c_str());
+    if (page == PageEmptyAddress)
+        return 0;
+    // A cut address would be a different address: too small a buffer gets none.
+    if (text.size() >= (size_t)size)
+        return 0;
+    memcpy(address, text.c_str(), text.size() + 1);
+    return 1;
+}
+
+int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate)
+{
+    int direct = GetIP(addressDirect, sizeDirect, 0);
+    int alternate = GetIP(addressAlternate, sizeAlternate, 1);
+    // Without an answer on the alternate port nothing shows a proxy, and
+    // the buffer may still hold whatever the caller passed in it.
+    if (!alternate)
+        return 0;
+    if (direct && SameAddressText(addressDirect, sizeDirect, addressAlternate, sizeAlternate))
+        return 0;
+    return IsValidIP(addressAlternate);
+}
+
+int TALAPI IsValidIP(const char *address) { return IsSendableAddress(address) ? 1 : 0; }

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Measures one update pass against the local Talvex service for 1, 10 and
+# 100 selected hosts (time, profile calls, requests sent) and TalUpPs's CPU
+# use between passes. Prints its figures; asserts nothing. Needs root.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+if [ "${1:-}" != "--inside" ]; then
+    tools/setup.sh
+    tools/build.sh >/dev/null
+    exec tools/netns-run.sh "$0" --inside
+fi
+
+build="$root/build/win64"
+tools/wine-prefix.sh "$build"
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+wine="$build/wine-run.sh"
+bin="$build/bin"
+data="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
+control=http://127.0.0.1:8081
+service_pid=
+cleanup() {
+    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
+trap cleanup EXIT
+wineserver -p
+"$wine" cmd /c exit >/dev/null 2>&1 </dev/null
+tools/start-service.sh "$build/bench-service.log"
+service_pid=$(cat "$build/bench-service.pid")
+mkdir -p "$data"
+
+post() { /usr/bin/python3 -c 'import sys,urllib.request as u; u.urlopen(u.Request(sys.argv[1], data=sys.argv[2].encode(), method="POST")).read()' "$control$1" "${2:-{\}}"; }
+requests() { /usr/bin/python3 -c 'import json,sys,urllib.request as u; print(len(json.load(u.urlopen(sys.argv[1]))["requests"]))' "$control/control/requests"; }
+
+# An account owning n hosts, all selected, nothing stored for them yet.
+setup_hosts() {
+    local n=$1
+    /usr/bin/python3 - "$n" "$data/config.talvex" <<'PY'
+import json, sys, urllib.request
+n, path = int(sys.argv[1]), sys.argv[2]
+names = [f"h{i}.talvex-demo.test" for i in range(1, n + 1)]
+store = {"accounts": {"bench": {"password": "bench-pass", "hosts": [{"name": h, "kind": "dyn"} for h in names]}}}
+urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/accounts", data=json.dumps(store).encode(), method="POST")).read()
+# Above 20 hosts the service answers numhost; answer "good" for each instead.
+reply = "".join("good 203.0.113.7\n" for _ in names)
+urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/script", data=json.dumps({"endpoint": "update", "body": reply}).encode(), method="POST")).read()
+key = b"Hq7vNe2W"
+scrambled = "".join("%02x" % (c ^ key[i % 8]) for i, c in enumerate(b"bench-pass"))
+lines = ["[App]", "Username=bench", f"Password={scrambled}", "Proxy=0", "[Hosts]", f"Count={n}"]
+lines += [f"Host{i}={h}" for i, h in enumerate(names, 1)]
+open(path, "w", newline="\r\n").write("\n".join(lines) + "\n")
+PY
+}
+
+profile_calls() { grep -cE 'GetPrivateProfile|WritePrivateProfile' "$1" || true; }
+
+echo "hosts | pass with update: time, profile calls, requests | pass with nothing to do: time, profile calls, requests"
+for n in 1 10 100; do
+    post /control/reset >/dev/null
+    rm -f "$data/talvex.log"
+    setup_hosts "$n"
+    before=$(requests)
+    first=$(cd "$bin" && WINEDEBUG=trace+profile "$wine" PassBench.exe update 2>"$build/bench-trace.txt")
+    first_calls=$(profile_calls "$build/bench-trace.txt")
+    middle=$(requests)
+    second=$(cd "$bin" && WINEDEBUG=trace+profile "$wine" PassBench.exe idle 2>"$build/bench-trace.txt")
+    second_calls=$(profile_calls "$build/bench-trace.txt")
+    after=$(requests)
+    # Timings without tracing, which slows every call.
+    rm -f "$data/config.talvex"; post /control/reset >/dev/null; setup_hosts "$n"
+    t1=$(cd "$bin" && "$wine" PassBench.exe update)
+    t2=$(cd "$bin" && "$wine" PassBench.exe idle)
+    printf '%5d | %s, %s calls, %s requests | %s, %s calls, %s requests\n' "$n" "${t1#update: }" "$first_calls" \
+        $((middle - before)) "${t2#idle: }" "$second_calls" $((after - middle))
+done
+
+echo
+echo "TalUpPs between passes:"
+post /control/reset >/dev/null
+setup_hosts 2
+(cd "$bin" && "$wine" TalUpPs.exe >/dev/null 2>&1 &)
+for _ in $(seq 1 200); do grep -q "Process started" "$data/talvex.log" 2>/dev/null && break; sleep 0.1; done
+pid=$(pgrep -f 'TalUpPs.exe' | head -n 1)
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+start=$(ticks)
+sleep 10
+end=$(ticks)
+echo "  CPU time used in 10 s idle: $(( (end - start) * 1000 / $(getconf CLK_TCK) )) ms"
+echo "  resident set: $(awk '/VmRSS/{print $2, $3}' /proc/$pid/status) (Wine does not shrink it on a trim; the trim call itself is made after every pass)"
+(cd "$bin" && "$wine" TalCommand.exe 18 >/dev/null)
