@@ -54,7 +54,7 @@ echo
 echo "== Host states in the configuration file"
 tr -d '\r' < "$data/config.talvex" | sed -n '/talvex-demo.test\]/,/^$/p;/^\[App\]/,/^\[/p' | grep -v '^Password'
 echo
-echo "== Update requests the service received"
+echo "== Requests the service received"
 /usr/bin/python3 - "$control" <<'PY'
 import json, sys, urllib.request
 log = json.load(urllib.request.urlopen(sys.argv[1] + "/control/requests"))["requests"]
