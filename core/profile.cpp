@@ -3,9 +3,10 @@
 //
 // Each private-profile write rewrites the whole file, so two processes
 // writing at the same moment lose each other's keys; and a process may keep
-// a cached copy of the file until its modification time changes. Holding
-// the mutex around every access, and dropping the cache before a read,
-// makes every write land and every read see the latest write.
+// a cached copy of the file. Holding the mutex around every access, and
+// dropping the cache before a read when the file changed on disk since this
+// process last looked, makes every write land and every read see the latest
+// write, without re-reading an unchanged file on every call.
 #include "tallib.h"
 #include "internal.h"
 
@@ -15,10 +16,46 @@ namespace {
 // programs of the logged-on user share one object.
 const char kConfigMutexName[] = "Global\\TalvexUpdaterConfigFile";
 
-// Drops any cached copy so the next read comes from the file on disk.
-void FlushProfileCache(const char *path)
+// What this process last saw of the configuration file on disk. Read and
+// written only under the machine-wide mutex.
+struct SeenFile {
+    char path[MAX_PATH];
+    FILETIME written;
+    DWORD size;
+};
+
+SeenFile g_seen;
+
+bool Stat(const char *path, FILETIME *written, DWORD *size)
 {
-    WritePrivateProfileStringA(NULL, NULL, NULL, path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    *written = data.ftLastWriteTime;
+    *size = data.nFileSizeLow;
+    return true;
+}
+
+void RememberFile(const char *path)
+{
+    if (!Stat(path, &g_seen.written, &g_seen.size) || lstrlenA(path) >= MAX_PATH)
+        g_seen.path[0] = '\0';
+    else
+        lstrcpyA(g_seen.path, path);
+}
+
+// Drops any cached copy when the file changed since this process last
+// wrote or read it, so the next read comes from the file on disk.
+void FlushIfChanged(const char *path)
+{
+    FILETIME written;
+    DWORD size = 0;
+    bool known = Stat(path, &written, &size) && lstrcmpiA(g_seen.path, path) == 0 &&
+                 CompareFileTime(&written, &g_seen.written) == 0 && size == g_seen.size;
+    if (!known) {
+        WritePrivateProfileStringA(NULL, NULL, NULL, path);
+        RememberFile(path);
+    }
 }
 
 bool ValidPath(const char *path) { return path && path[0]; }
@@ -32,7 +69,10 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
     if (!ValidPath(path) || !section)
         return 0;
     MachineLock lock(kConfigMutexName);
-    return WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+    FlushIfChanged(path); // a stale cached copy would be written back whole
+    int written = WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
+    RememberFile(path);
+    return written;
 }
 
 int TALAPI Profile_ReadText(const char *path, const char *section, const char *key, const char *fallback,
@@ -46,7 +86,7 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
         return lstrlenA(buffer);
     }
     MachineLock lock(kConfigMutexName);
-    FlushProfileCache(path);
+    FlushIfChanged(path);
     return (int)GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer, (DWORD)size, path);
 }
 
@@ -55,7 +95,7 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
     if (!ValidPath(path) || !section || !key)
         return fallback;
     MachineLock lock(kConfigMutexName);
-    FlushProfileCache(path);
+    FlushIfChanged(path);
     return (int)GetPrivateProfileIntA(section, key, fallback, path);
 }
 

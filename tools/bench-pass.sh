@@ -44,7 +44,7 @@ names = [f"h{i}.talvex-demo.test" for i in range(1, n + 1)]
 store = {"accounts": {"bench": {"password": "bench-pass", "hosts": [{"name": h, "kind": "dyn"} for h in names]}}}
 urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/accounts", data=json.dumps(store).encode(), method="POST")).read()
 # Above 20 hosts the service answers numhost; answer "good" for each instead.
-reply = "".join("good 203.0.113.7\n" for _ in names)
+reply = "".join("good\n" for _ in names)  # short lines: all fit the 1024-byte reply
 urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/script", data=json.dumps({"endpoint": "update", "body": reply}).encode(), method="POST")).read()
 key = b"Hq7vNe2W"
 scrambled = "".join("%02x" % (c ^ key[i % 8]) for i, c in enumerate(b"bench-pass"))
