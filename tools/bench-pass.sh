@@ -12,26 +12,14 @@ if [ "${1:-}" != "--inside" ]; then
 fi
 
 build="$root/build/win64"
-tools/wine-prefix.sh "$build"
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-wine="$build/wine-run.sh"
+source tools/session-lib.sh
+session_start "$build" bench-service
+wine=$WINE_RUN
+control=$TALVEX_CONTROL
 bin="$build/bin"
 data="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
-control=http://127.0.0.1:8081
-service_pid=
-cleanup() {
-    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-}
-trap cleanup EXIT
-wineserver -p
-"$wine" cmd /c exit >/dev/null 2>&1 </dev/null
-tools/start-service.sh "$build/bench-service.log"
-service_pid=$(cat "$build/bench-service.pid")
 mkdir -p "$data"
 
-post() { /usr/bin/python3 -c 'import sys,urllib.request as u; u.urlopen(u.Request(sys.argv[1], data=sys.argv[2].encode(), method="POST")).read()' "$control$1" "${2:-{\}}"; }
 requests() { /usr/bin/python3 -c 'import json,sys,urllib.request as u; print(len(json.load(u.urlopen(sys.argv[1]))["requests"]))' "$control/control/requests"; }
 
 # An account owning n hosts, all selected, nothing stored for them yet.
@@ -58,7 +46,7 @@ profile_calls() { grep -cE 'GetPrivateProfile|WritePrivateProfile' "$1" || true;
 
 echo "hosts | pass with update: time, profile calls, requests | pass with nothing to do: time, profile calls, requests"
 for n in 1 10 100; do
-    post /control/reset >/dev/null
+    service_post /control/reset >/dev/null
     rm -f "$data/talvex.log"
     setup_hosts "$n"
     before=$(requests)
@@ -69,7 +57,7 @@ for n in 1 10 100; do
     second_calls=$(profile_calls "$build/bench-trace.txt")
     after=$(requests)
     # Timings without tracing, which slows every call.
-    rm -f "$data/config.talvex"; post /control/reset >/dev/null; setup_hosts "$n"
+    rm -f "$data/config.talvex"; service_post /control/reset >/dev/null; setup_hosts "$n"
     t1=$(cd "$bin" && "$wine" PassBench.exe update)
     t2=$(cd "$bin" && "$wine" PassBench.exe idle)
     printf '%5d | %s, %s calls, %s requests | %s, %s calls, %s requests\n' "$n" "${t1#update: }" "$first_calls" \
@@ -78,7 +66,7 @@ done
 
 echo
 echo "TalUpPs between passes:"
-post /control/reset >/dev/null
+service_post /control/reset >/dev/null
 setup_hosts 2
 (cd "$bin" && "$wine" TalUpPs.exe >/dev/null 2>&1 &)
 for _ in $(seq 1 200); do grep -q "Process started" "$data/talvex.log" 2>/dev/null && break; sleep 0.1; done

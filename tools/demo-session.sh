@@ -4,24 +4,11 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
-"$here/wine-prefix.sh" "$build" || exit 1
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
-wine="$build/wine-run.sh"
-control=http://127.0.0.1:8081
-
-service_pid=
-cleanup() {
-    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-}
-trap cleanup EXIT
-wineserver -p
-"$wine" cmd /c exit >/dev/null 2>&1 </dev/null
-"$here/start-service.sh" "$build/demo-service.log" || exit 1
-service_pid=$(cat "$build/demo-service.pid")
-post() { /usr/bin/python3 -c 'import sys,urllib.request as u; print(u.urlopen(u.Request(sys.argv[1], data=sys.argv[2].encode(), method="POST")).read().decode())' "$control$1" "${2:-{\}}" >/dev/null; }
-post /control/reset
+source "$here/session-lib.sh"
+session_start "$build" demo-service || exit 1
+wine=$WINE_RUN
+control=$TALVEX_CONTROL
+service_post /control/reset
 
 # Install as the installer would: the programs in one folder, the data folder.
 programs="$WINEPREFIX/drive_c/Program Files/Talvex Updater"
@@ -41,7 +28,7 @@ for _ in $(seq 1 200); do
 done
 
 echo "== The public address changes to 203.0.113.8; command 131 runs the second pass"
-post /control/address '{"address": "203.0.113.8"}'
+service_post /control/address '{"address": "203.0.113.8"}'
 (cd "$programs" && "$wine" TalCommand.exe 131 >/dev/null)
 (cd "$programs" && "$wine" TalCommand.exe 18 >/dev/null)
 sleep 1

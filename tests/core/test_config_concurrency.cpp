@@ -15,24 +15,12 @@ TEST_F(ConfigConcurrency, ParallelWritersLoseNoKey)
     const int processes = 4, count = 100;
     std::string hammer = ExeFolder() + "config_hammer.exe";
 
-    std::vector<PROCESS_INFORMATION> running;
-    for (int id = 0; id < processes; ++id) {
-        std::string line = "\"" + hammer + "\" " + std::to_string(id) + " " + std::to_string(count) + " " +
-                           std::to_string(processes);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << line;
-        running.push_back(pi);
-    }
-    for (auto &pi : running) {
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 60000));
-        DWORD code = 99;
-        GetExitCodeProcess(pi.hProcess, &code);
-        EXPECT_EQ(0u, code) << "a writer read back a stale or missing value";
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
+    std::vector<std::string> lines;
+    for (int id = 0; id < processes; ++id)
+        lines.push_back(Quoted(hammer) + " " + std::to_string(id) + " " + std::to_string(count) + " " +
+                        std::to_string(processes));
+    for (int code : RunConcurrently(lines))
+        EXPECT_EQ(0, code) << "a writer read back a stale or missing value";
 
     int missing = 0;
     for (int id = 0; id < processes; ++id) {

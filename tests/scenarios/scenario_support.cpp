@@ -93,23 +93,3 @@ int UpdaterScenario::CountInLog(const std::string &text)
         ++count;
     return count;
 }
-
-std::string TimestampSecondsAgo(long long secondsAgo)
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    FILETIME file;
-    SystemTimeToFileTime(&now, &file);
-    ULARGE_INTEGER value;
-    value.LowPart = file.dwLowDateTime;
-    value.HighPart = file.dwHighDateTime;
-    value.QuadPart -= (ULONGLONG)secondsAgo * 10000000ull;
-    file.dwLowDateTime = value.LowPart;
-    file.dwHighDateTime = value.HighPart;
-    SYSTEMTIME then;
-    FileTimeToSystemTime(&file, &then);
-    char text[32];
-    snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", then.wMonth, then.wDay, then.wYear, then.wHour,
-             then.wMinute, then.wSecond);
-    return text;
-}

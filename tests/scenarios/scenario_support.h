@@ -38,6 +38,3 @@ protected:
     std::unique_ptr<PipeListener> configPipe;
     PROCESS_INFORMATION updater = {};
 };
-
-// A timestamp of the local time `secondsAgo` seconds back.
-std::string TimestampSecondsAgo(long long secondsAgo);

@@ -17,20 +17,11 @@ TEST_F(LogConcurrency, ParallelWritersNeitherTearNorMergeRecords)
     const int processes = 4, count = 100;
     std::string hammer = ExeFolder() + "log_hammer.exe";
 
-    std::vector<PROCESS_INFORMATION> running;
-    for (int id = 0; id < processes; ++id) {
-        std::string line = "\"" + hammer + "\" " + std::to_string(id) + " " + std::to_string(count);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) << line;
-        running.push_back(pi);
-    }
-    for (auto &pi : running) {
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 60000));
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
+    std::vector<std::string> commandLines;
+    for (int id = 0; id < processes; ++id)
+        commandLines.push_back(Quoted(hammer) + " " + std::to_string(id) + " " + std::to_string(count));
+    for (int code : RunConcurrently(commandLines))
+        EXPECT_EQ(0, code);
 
     std::vector<std::string> lines = LogLines(ReadWholeFile(logFile));
     std::set<std::pair<int, int>> seen;

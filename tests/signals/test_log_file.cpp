@@ -72,36 +72,16 @@ TEST(Timestamp, NeedsTwentyBytesAndWritesNineteenCharactersOfNow)
     EXPECT_LE(TimeElapsed(buffer), 1u) << buffer;
 }
 
-// The local time `seconds` ago (negative: in the future) as a timestamp.
-static std::string TimestampFromNow(long long seconds)
-{
-    SYSTEMTIME now, then;
-    GetLocalTime(&now);
-    FILETIME file;
-    SystemTimeToFileTime(&now, &file);
-    ULARGE_INTEGER value;
-    value.LowPart = file.dwLowDateTime;
-    value.HighPart = file.dwHighDateTime;
-    value.QuadPart -= (unsigned long long)(seconds * 10000000LL);
-    file.dwLowDateTime = value.LowPart;
-    file.dwHighDateTime = value.HighPart;
-    FileTimeToSystemTime(&file, &then);
-    char text[32];
-    snprintf(text, sizeof text, "%02u-%02u-%04u %02u:%02u:%02u", then.wMonth, then.wDay, then.wYear, then.wHour,
-             then.wMinute, then.wSecond);
-    return text;
-}
-
 TEST(TimeElapsed, CountsWholeSecondsSinceATimestamp)
 {
-    unsigned long long hour = TimeElapsed(TimestampFromNow(3600).c_str());
+    unsigned long long hour = TimeElapsed(TimestampSecondsAgo(3600).c_str());
     EXPECT_GE(hour, 3600u);
     EXPECT_LE(hour, 3601u);
-    unsigned long long days = TimeElapsed(TimestampFromNow(61 * 3600).c_str());
+    unsigned long long days = TimeElapsed(TimestampSecondsAgo(61 * 3600).c_str());
     EXPECT_GE(days, 61u * 3600);
     EXPECT_LE(days, 61u * 3600 + 1);
     // A later time wraps to a huge age, which the updaters treat as old.
-    EXPECT_GT(TimeElapsed(TimestampFromNow(-3600).c_str()), 1000000000000ULL);
+    EXPECT_GT(TimeElapsed(TimestampSecondsAgo(-3600).c_str()), 1000000000000ULL);
 }
 
 TEST(TimeElapsed, TextThatIsNoTimestampIsAsOldAsCanBe)

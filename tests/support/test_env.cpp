@@ -6,6 +6,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <stdio.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -90,4 +92,56 @@ std::string Quoted(const std::string &text)
     quoted += text;
     quoted += '"';
     return quoted;
+}
+
+std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, DWORD timeoutMs)
+{
+    std::vector<PROCESS_INFORMATION> running;
+    for (const std::string &commandLine : commandLines) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        std::string line = commandLine;
+        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+            pi.hProcess = pi.hThread = NULL;
+        running.push_back(pi);
+    }
+    std::vector<int> codes;
+    DWORD start = GetTickCount();
+    for (PROCESS_INFORMATION &pi : running) {
+        int code = -1;
+        if (pi.hProcess) {
+            DWORD left = timeoutMs - (GetTickCount() - start);
+            DWORD exitCode = 0;
+            if ((int)left > 0 && WaitForSingleObject(pi.hProcess, left) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(pi.hProcess, &exitCode))
+                code = (int)exitCode;
+            else
+                TerminateProcess(pi.hProcess, 1);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+        codes.push_back(code);
+    }
+    return codes;
+}
+
+std::string TimestampSecondsAgo(long long secondsAgo)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME file;
+    SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER value;
+    value.LowPart = file.dwLowDateTime;
+    value.HighPart = file.dwHighDateTime;
+    value.QuadPart -= (ULONGLONG)secondsAgo * 10000000ull;
+    file.dwLowDateTime = value.LowPart;
+    file.dwHighDateTime = value.HighPart;
+    SYSTEMTIME then;
+    FileTimeToSystemTime(&file, &then);
+    char text[32];
+    snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", then.wMonth, then.wDay, then.wYear, then.wHour,
+             then.wMinute, then.wSecond);
+    return text;
 }

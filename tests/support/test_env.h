@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Creates the data folder as an installation would and removes the
 // configuration and log files before and after each test.
@@ -28,6 +29,13 @@ bool FileExists(const std::string &path);
 // Starts a program and waits for it; returns its exit code, or -1 when it
 // could not be started or did not end within timeoutMs.
 int RunProgram(const std::string &commandLine, DWORD timeoutMs = 30000);
+
+// Starts every command line at once and waits for all; returns their exit
+// codes (-1 for one that could not start or did not end within timeoutMs).
+std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, DWORD timeoutMs = 60000);
+
+// The local time `secondsAgo` seconds back (negative: ahead) as a timestamp.
+std::string TimestampSecondsAgo(long long secondsAgo);
 
 // The text in double quotes, for a command line.
 std::string Quoted(const std::string &text);
