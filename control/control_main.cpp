@@ -1,0 +1,91 @@
+// TalUpControl: starts, stops or passes a control code to the updater
+// service "Talvex Updater", then exits with 0 (done) or 1 (failed). It runs
+// elevated, shows no window, writes no log and links nothing of TalLib.
+#include "signals.h"
+
+#include <windows.h>
+#include <winsvc.h>
+
+#include <limits.h>
+
+namespace {
+
+const DWORD kManagerAccess = 0xF003F; // SC_MANAGER_ALL_ACCESS
+const DWORD kServiceAccess = 0xF01FF; // SERVICE_ALL_ACCESS
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The whole text after the program name is one argument. The name ends at
+// its closing quote when it starts with one, else at the first blank.
+const char *ArgumentText()
+{
+    const char *p = GetCommandLineA();
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"')
+            ++p;
+        if (*p == '"')
+            ++p;
+    } else {
+        while (*p && !IsBlank(*p))
+            ++p;
+    }
+    while (IsBlank(*p))
+        ++p;
+    return p;
+}
+
+// Reads a signed decimal number as atoi does: leading white space and one
+// sign allowed, reading stops at the first non-digit, no digits give 0.
+// Out-of-range values are held at the ends of the range instead of
+// wrapping, so no long number turns into a small, valid code.
+long ReadCode(const char *text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        if (value <= (long long)LONG_MAX + 1)
+            value = value * 10 + (*text - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value > LONG_MAX)
+        value = LONG_MAX;
+    if (value < LONG_MIN)
+        value = LONG_MIN;
+    return (long)value;
+}
+
+// One operation on the service; true when the manager accepted it.
+bool Operate(const char *argument)
+{
+    bool done = false;
+    SC_HANDLE service = NULL;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, kManagerAccess);
+    if (!manager)
+        goto cleanup;
+    service = OpenServiceA(manager, kServiceName, kServiceAccess);
+    if (!service)
+        goto cleanup;
+    if (lstrcmpiA(argument, "start") == 0) {
+        done = StartServiceA(service, 0, NULL) != 0;
+    } else {
+        DWORD code = lstrcmpiA(argument, "stop") == 0 ? (DWORD)kServiceControlStop : (DWORD)ReadCode(argument);
+        SERVICE_STATUS status; // what the manager answers is not used
+        done = ControlService(service, code, &status) != 0;
+    }
+cleanup:
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return done;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return Operate(ArgumentText()) ? 0 : 1; }

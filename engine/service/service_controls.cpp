@@ -1,0 +1,182 @@
+// TalUpSvc's control handler and the pass lock: every command of the other
+// programs arrives here on the dispatcher thread, which must never wait
+// for a pass of the service thread.
+#include "service_host.h"
+
+#include "signals.h"
+#include "tallib.h"
+
+namespace {
+
+// Enters a state; the caller holds quickLock and reports next.
+void SetStateLocked(DWORD state)
+{
+    SERVICE_STATUS &status = g_service.status;
+    status.dwCurrentState = state;
+    if (state == SERVICE_STOP_PENDING) {
+        // Each stop-pending report promises the next within the hint; a
+        // hint of 0 would let a waiting controller give up on a stop that
+        // only waits for the running pass to end.
+        status.dwWaitHint = kStopWaitHintMs;
+        ++status.dwCheckPoint;
+    } else {
+        status.dwWaitHint = 0;
+        status.dwCheckPoint = 0;
+    }
+}
+
+// The changes the pass lock's holder has been handed, made now.
+void MakeDeferredChanges()
+{
+    EnterCriticalSection(&g_service.quickLock);
+    DeferredChanges changes = g_service.deferred;
+    g_service.deferred = DeferredChanges();
+    LeaveCriticalSection(&g_service.quickLock);
+
+    EngineState &engine = g_service.engine;
+    if (changes.reload)
+        LoadEngineSettings(engine);
+    if (changes.status >= 0)
+        engine.status = changes.status;
+    if (changes.checkAddress)
+        CheckAddress(engine);
+    if (changes.forcedPass)
+        RunUpdateCycle(engine, true);
+}
+
+bool AnyDeferred()
+{
+    EnterCriticalSection(&g_service.quickLock);
+    const DeferredChanges &d = g_service.deferred;
+    bool any = d.reload || d.status >= 0 || d.checkAddress || d.forcedPass;
+    LeaveCriticalSection(&g_service.quickLock);
+    return any;
+}
+
+// Records a change of the engine, then makes it at once when no pass runs.
+// Otherwise the thread that holds the pass lock makes it before it lets go
+// (LeavePass checks again after releasing, so no change is left behind).
+void ChangeEngine(const DeferredChanges &change)
+{
+    EnterCriticalSection(&g_service.quickLock);
+    DeferredChanges &d = g_service.deferred;
+    if (change.reload) {
+        d.reload = true;
+        d.status = -1; // the reload reads the stored status again
+    }
+    if (change.status >= 0)
+        d.status = change.status;
+    d.checkAddress = d.checkAddress || change.checkAddress;
+    d.forcedPass = d.forcedPass || change.forcedPass;
+    LeaveCriticalSection(&g_service.quickLock);
+
+    if (TryEnterCriticalSection(&g_service.passLock))
+        LeavePass();
+}
+
+DeferredChanges Reload()
+{
+    DeferredChanges change;
+    change.reload = true;
+    return change;
+}
+
+DeferredChanges SetEngineStatus(int status)
+{
+    DeferredChanges change;
+    change.status = status;
+    return change;
+}
+
+DeferredChanges CheckAddressOnly()
+{
+    DeferredChanges change;
+    change.checkAddress = true;
+    return change;
+}
+
+DeferredChanges ForcedPass()
+{
+    DeferredChanges change;
+    change.forcedPass = true;
+    return change;
+}
+
+// The service thread runs a pass when it wakes. A wake-up made while a
+// pass runs is dropped with the event the service thread replaces.
+void WakeServiceThread()
+{
+    EnterCriticalSection(&g_service.quickLock);
+    if (g_service.wakeEvent)
+        SetEvent(g_service.wakeEvent);
+    LeaveCriticalSection(&g_service.quickLock);
+}
+
+// Stop and shutdown: reported at once; a running pass ends first.
+void RequestStop()
+{
+    EnterCriticalSection(&g_service.quickLock);
+    SetStateLocked(SERVICE_STOP_PENDING);
+    SetServiceStatus(g_service.statusHandle, &g_service.status);
+    if (g_service.stopEvent)
+        SetEvent(g_service.stopEvent);
+    LeaveCriticalSection(&g_service.quickLock);
+}
+
+} // namespace
+
+void EnterPass() { EnterCriticalSection(&g_service.passLock); }
+
+void LeavePass()
+{
+    for (;;) {
+        MakeDeferredChanges();
+        LeaveCriticalSection(&g_service.passLock);
+        // A change recorded after MakeDeferredChanges, whose maker found
+        // the lock still taken, would otherwise wait for the next pass.
+        if (!AnyDeferred() || !TryEnterCriticalSection(&g_service.passLock))
+            break;
+    }
+}
+
+void ReportState(DWORD state, DWORD controlsAccepted)
+{
+    EnterCriticalSection(&g_service.quickLock);
+    SetStateLocked(state);
+    g_service.status.dwControlsAccepted = controlsAccepted;
+    SetServiceStatus(g_service.statusHandle, &g_service.status);
+    LeaveCriticalSection(&g_service.quickLock);
+}
+
+void ReportCurrentStatus()
+{
+    EnterCriticalSection(&g_service.quickLock);
+    SetServiceStatus(g_service.statusHandle, &g_service.status);
+    LeaveCriticalSection(&g_service.quickLock);
+}
+
+// Runs on the dispatcher thread. Only command 130 does long work here (its
+// forced pass, when no pass runs already); everything else returns at once.
+void WINAPI ServiceControlHandler(DWORD code)
+{
+    switch (code) {
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN: RequestStop(); return;
+    case kCmdReloadSettings:
+    case kCmdSettingsChanged: ChangeEngine(Reload()); break;
+    case kCmdCheckAddress: ChangeEngine(CheckAddressOnly()); break;
+    case kCmdForcedPass: ChangeEngine(ForcedPass()); break;
+    case kCmdReloadAndPass:
+        ChangeEngine(Reload());
+        WakeServiceThread();
+        break;
+    case kCmdStatusGood: ChangeEngine(SetEngineStatus(0)); break;
+    case kCmdStatusWarning: ChangeEngine(SetEngineStatus(1)); break;
+    case kCmdStatusCritical: ChangeEngine(SetEngineStatus(2)); break;
+    case kCmdStatusUnconfigured: ChangeEngine(SetEngineStatus(3)); break;
+    case kCmdDeactivate: SetActive(0); break;
+    case kCmdActivate: SetActive(1); break;
+    default: break; // pause, continue, interrogate and unknown codes
+    }
+    ReportCurrentStatus();
+}

@@ -1,0 +1,58 @@
+// TalUpSvc's process-wide state, shared by the service thread (timed and
+// woken passes) and the dispatcher thread (the control handler).
+#pragma once
+
+#include "update_cycle.h"
+
+#include <windows.h>
+#include <winsvc.h>
+
+// Engine changes the control handler could not make at once because the
+// pass lock was taken; the lock's holder makes them before it lets go.
+struct DeferredChanges {
+    bool reload = false;       // 128, 131, 132
+    int status = -1;           // 133 to 136; -1 for none
+    bool checkAddress = false; // 129
+    bool forcedPass = false;   // 130
+};
+
+// How passes are serialized: `passLock` is held around every pass, every
+// settings load and every other change of `engine`, whichever thread makes
+// it. The dispatcher thread never waits for it: a control that finds it
+// taken records its change in `deferred`, and the holder makes the change
+// before releasing the lock (LeavePass). So the standard controls and every
+// user control return at once while a pass runs, and no two passes (or a
+// pass and a reload) ever overlap.
+//
+// `quickLock` guards only a few instructions at a time: the status record
+// and its report, the wake event's handle, the stop event's handle and
+// `deferred`. It is never held across a pass or any wait.
+struct ServiceHost {
+    EngineState engine;
+    CRITICAL_SECTION passLock;
+    CRITICAL_SECTION quickLock;
+    DeferredChanges deferred;
+    SERVICE_STATUS status = {};
+    SERVICE_STATUS_HANDLE statusHandle = NULL;
+    HANDLE stopEvent = NULL;
+    HANDLE wakeEvent = NULL; // replaced before every wait
+};
+
+extern ServiceHost g_service;
+
+// A stop-pending report promises the next report within this time. A stop
+// that arrives during a pass is acted on when the pass ends, so the hint
+// covers the longest pass: the proxy probe and the update request, each
+// with its full time-outs.
+const DWORD kStopWaitHintMs = 180000;
+
+void EnterPass();
+// Makes the deferred changes, then releases the pass lock.
+void LeavePass();
+
+// Sets the state and the controls accepted and reports the status record
+// to the service control manager; ReportCurrentStatus reports it unchanged.
+void ReportState(DWORD state, DWORD controlsAccepted);
+void ReportCurrentStatus();
+
+void WINAPI ServiceControlHandler(DWORD code);

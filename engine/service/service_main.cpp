@@ -1,0 +1,118 @@
+// TalUpSvc: the updater as the Windows service "Talvex Updater". The
+// service thread runs a pass at start and after every ten-minute wait or
+// wake-up; the other programs' commands arrive as control codes
+// (service_controls.cpp).
+#include "service_host.h"
+
+#include "signals.h"
+#include "tallib.h"
+
+#include <string.h>
+
+ServiceHost g_service;
+
+namespace {
+
+const DWORD kPassPeriodMs = 600000; // the wait between timed passes
+// Both service-process bits, as the updater has always reported them.
+const DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
+const DWORD kControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+
+// Timed passes need a signed-in account with a user name of more than 3
+// characters (the cycle itself asks for 3; command 130 passes with that).
+bool MayRunTimedPass(const EngineState &engine) { return GetAuthed() && strlen(engine.userName) > 3; }
+
+// Makes a new wake event and publishes it to the control handler, so that
+// a wake-up requested while the pass ran is dropped with the old event.
+// Only this thread replaces or closes the event, so the handle returned
+// stays valid for its wait.
+HANDLE ReplaceWakeEvent()
+{
+    HANDLE fresh = CreateEventA(NULL, FALSE, FALSE, NULL);
+    EnterCriticalSection(&g_service.quickLock);
+    HANDLE old = g_service.wakeEvent;
+    if (fresh)
+        g_service.wakeEvent = fresh;
+    else if (old)
+        ResetEvent(old); // no new event: drop the old one's wake-up instead
+    HANDLE current = g_service.wakeEvent;
+    LeaveCriticalSection(&g_service.quickLock);
+    if (fresh && old)
+        CloseHandle(old);
+    return current;
+}
+
+// The service thread's loop, until the stop event (or a failed wait).
+void RunTimedPasses()
+{
+    for (;;) {
+        EnterPass();
+        if (MayRunTimedPass(g_service.engine))
+            RunUpdateCycle(g_service.engine, false);
+        LeavePass();
+
+        HANDLE events[2] = {g_service.stopEvent, ReplaceWakeEvent()};
+        DWORD woken = WaitForMultipleObjects(2, events, FALSE, kPassPeriodMs);
+        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
+            break;
+    }
+}
+
+void WINAPI ServiceMain(DWORD, LPSTR *)
+{
+    g_service.status.dwServiceType = kServiceType;
+    g_service.status.dwCurrentState = SERVICE_STOPPED;
+    g_service.statusHandle = RegisterServiceCtrlHandlerA(kServiceName, ServiceControlHandler);
+    if (!g_service.statusHandle)
+        return;
+    ReportState(SERVICE_START_PENDING, 0);
+
+    HANDLE stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    HANDLE wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    EnterCriticalSection(&g_service.quickLock);
+    g_service.stopEvent = stopEvent;
+    g_service.wakeEvent = wakeEvent;
+    LeaveCriticalSection(&g_service.quickLock);
+    ReportState(SERVICE_RUNNING, kControlsAccepted);
+
+    // Controls arrive from here on: the settings load holds the pass lock.
+    EnterPass();
+    BuildEnginePaths(g_service.engine);
+    LoadEngineSettings(g_service.engine);
+    g_service.engine.intervalMinutes = kShortestIntervalMinutes;
+    LeavePass();
+    LogAndSignal("Updater: Service started.", 1, 0);
+
+    RunTimedPasses();
+
+    LogAndSignal("Updater: Service stopped.", 1, 0);
+    ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
+    // The wake event may be a replacement: close whichever is current.
+    EnterCriticalSection(&g_service.quickLock);
+    wakeEvent = g_service.wakeEvent;
+    g_service.stopEvent = NULL;
+    g_service.wakeEvent = NULL;
+    LeaveCriticalSection(&g_service.quickLock);
+    if (stopEvent)
+        CloseHandle(stopEvent);
+    if (wakeEvent)
+        CloseHandle(wakeEvent);
+    ReportState(SERVICE_STOPPED, 0);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    TrimWorkingSet();
+    // The locks live as long as the process: the service thread may still
+    // be leaving one when the dispatcher returns after the stopped report.
+    InitializeCriticalSection(&g_service.passLock);
+    InitializeCriticalSection(&g_service.quickLock);
+    SERVICE_TABLE_ENTRYA table[] = {
+        {const_cast<char *>(kServiceName), ServiceMain}, // the dispatcher never writes the name
+        {NULL, NULL},
+    };
+    StartServiceCtrlDispatcherA(table);
+    return 0;
+}

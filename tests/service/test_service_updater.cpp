@@ -1,0 +1,179 @@
+// The updater service, TalUpSvc, started and commanded through the real
+// controller against the local Talvex service: its passes, its wake-ups,
+// its stop, and that no two passes ever overlap.
+#include "service_scenario.h"
+
+#include "service_control.h"
+#include "signals.h"
+#include "tallib.h"
+
+namespace {
+
+int Count(const std::string &text, const std::string &needle)
+{
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+// A control request must come back at once even while a pass runs.
+const DWORD kPromptMs = 5000;
+
+} // namespace
+
+class ServiceUpdater : public ServiceScenario {
+protected:
+    void SignedIn(const std::string &user, const std::string &password, const std::vector<std::string> &hosts)
+    {
+        WriteAccount(user, password, hosts);
+        SetConfig("App", "Authed", "1");
+    }
+};
+
+TEST_F(ServiceUpdater, StartedByTheControllerItUpdatesEverySelectedHostAndStopsOnRequest)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    StartService();
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+
+    std::string updates = service::Requests("/nic/update");
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+    EXPECT_EQ(1, Count(updates, "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"")) << updates;
+    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.7\""));
+    for (const char *host : {kHomeHost, kOfficeHost}) {
+        EXPECT_EQ("203.0.113.7", Config(host, "IP"));
+        EXPECT_EQ("good", Config(host, "Status"));
+    }
+    EXPECT_EQ("0", Config("App", "Status"));
+    EXPECT_EQ(19u, Config("App", "LastUpdate").size());
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ((std::vector<std::string>{"D203.0.113.7", "1"}), trayPipe->Messages());
+
+    EXPECT_EQ(0, Control("stop"));
+    ASSERT_TRUE(WaitForState(SERVICE_STOPPED));
+    std::string log = Log();
+    EXPECT_EQ(1, CountInLog("Updater: Service started."));
+    EXPECT_EQ(1, CountInLog("Updater: Service stopped."));
+    EXPECT_LT(log.find("Updater: Service started."), log.find("office.talvex-demo.test: good")) << log;
+    EXPECT_LT(log.find("office.talvex-demo.test: good"), log.find("Updater: Service stopped.")) << log;
+    EXPECT_EQ(1, service::CountRequests("/nic/update")) << "a pass ran on the way out";
+}
+
+TEST_F(ServiceUpdater, TimedPassesNeedASignedInAccountAndWakeUpsRunOneOnceAllowed)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    SetConfig("App", "Authed", "0");
+    StartService();
+    EXPECT_EQ(0, Control("131")); // woken, but still not signed in
+    Sleep(1500);
+    EXPECT_EQ(0u, PassesDone());
+    EXPECT_EQ(0, service::CountRequests("/"));
+
+    SetConfig("App", "Authed", "1");
+    EXPECT_EQ(0, Control("131"));
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+}
+
+TEST_F(ServiceUpdater, AThreeCharacterUserNameGetsOnlyForcedPasses)
+{
+    service::Post("/control/accounts",
+                  "{\"accounts\": {\"abc\": {\"password\": \"abc-pass\", "
+                  "\"hosts\": [{\"name\": \"abc.talvex-demo.test\"}]}}}");
+    SignedIn("abc", "abc-pass", {"abc.talvex-demo.test"});
+    StartService();
+    EXPECT_EQ(0, Control("131"));
+    Sleep(1500);
+    EXPECT_EQ(0u, PassesDone());
+
+    EXPECT_EQ(0, Control("130"));
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    EXPECT_EQ("good", Config("abc.talvex-demo.test", "Status"));
+    EXPECT_EQ(ServiceState(), (DWORD)SERVICE_RUNNING);
+}
+
+TEST_F(ServiceUpdater, WakeUpDuringAPassAddsNoSecondPassButOneWhileIdleRunsAtOnce)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    HoldPassAtProxyProbe();
+    StartService();
+    ASSERT_TRUE(WaitUntilPassIsHeld());
+
+    EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("131")); }), kPromptMs);
+    EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("4")); }), kPromptMs) << "interrogate waited for the pass";
+    ReleasePass();
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    Sleep(1500);
+    EXPECT_EQ(1u, PassesDone()) << "the wake-up made during the pass ran a second one";
+    EXPECT_EQ(2, service::CountRequests("/")); // the probe: standard and alternate port
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+
+    EXPECT_EQ(0, Control("131"));
+    ASSERT_TRUE(WaitForPasses(2)) << Log();
+    EXPECT_EQ(3, service::CountRequests("/"));
+    EXPECT_EQ(1, service::CountRequests("/nic/update")) << "nothing changed, nothing is sent";
+}
+
+TEST_F(ServiceUpdater, StopDuringAPassIsReportedAtOnceAndTakesEffectWhenThePassHasRecordedItsAnswers)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    HoldPassAtProxyProbe();
+    StartService();
+    ASSERT_TRUE(WaitUntilPassIsHeld());
+
+    EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("stop")); }), kPromptMs);
+    SERVICE_STATUS status = QueryStatus();
+    EXPECT_EQ((DWORD)SERVICE_STOP_PENDING, status.dwCurrentState);
+    EXPECT_GE(status.dwWaitHint, 60000u) << "a controller waiting for the stop would give up during the pass";
+    EXPECT_EQ(0, CountInLog("Updater: Service stopped."));
+
+    ReleasePass();
+    ASSERT_TRUE(WaitForState(SERVICE_STOPPED));
+    for (const char *host : {kHomeHost, kOfficeHost})
+        EXPECT_EQ("good", Config(host, "Status"));
+    EXPECT_EQ(19u, Config("App", "LastUpdate").size());
+    std::string log = Log();
+    EXPECT_EQ(1, CountInLog("Updater: Service stopped."));
+    EXPECT_LT(log.find("office.talvex-demo.test: good"), log.find("Updater: Service stopped.")) << log;
+    EXPECT_EQ(1u, PassesDone());
+}
+
+TEST_F(ServiceUpdater, ForcedPassAskedForDuringATimedPassRunsAfterIt)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    HoldPassAtProxyProbe();
+    StartService();
+    ASSERT_TRUE(WaitUntilPassIsHeld());
+
+    // The dispatcher does not wait for the running pass.
+    EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("130")); }), kPromptMs);
+    EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("129")); }), kPromptMs);
+    EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("135")); }), kPromptMs);
+    Sleep(500);
+    EXPECT_EQ(2, service::CountRequests("/")) << "an address check ran beside the held pass";
+    ReleasePass();
+    ASSERT_TRUE(WaitForPasses(2)) << Log();
+
+    // In the request log, the forced pass's address check (and the one of
+    // command 129) come after the first pass's update request.
+    std::string requests = service::Requests();
+    size_t update = requests.find("\"path\": \"/nic/update\"");
+    ASSERT_NE(std::string::npos, update) << requests;
+    EXPECT_EQ(2, Count(requests.substr(update), "\"path\": \"/\"")) << requests;
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+    EXPECT_EQ("0", Config("App", "Status")) << "status commands act on memory only";
+}
+
+TEST_F(ServiceUpdater, RefusedAccountStopsTheServiceThroughTheController)
+{
+    SignedIn(kDemoUser, "not-the-password", {kHomeHost, kOfficeHost});
+    StartService();
+    ASSERT_TRUE(WaitForState(SERVICE_STOPPED)) << Log();
+    EXPECT_EQ("2", Config("App", "Status"));
+    EXPECT_EQ(1, CountInLog("badauth - Authentication failed."));
+    EXPECT_EQ(1, CountInLog("Updater: Service stopped."));
+    EXPECT_EQ("", Config(kHomeHost, "IP"));
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ("11", trayPipe->Messages()[1]);
+}
