@@ -19,6 +19,8 @@ checks=(
     "/usr/lib/wine/wine64:wine64"
     "wineserver:wine"
     "Xvfb:xvfb"
+    "xvfb-run:xvfb"
+    "xauth:xauth"
     "/usr/bin/python3:python3"
     "openssl:openssl"
     "ip:iproute2"

@@ -1,0 +1,57 @@
+// GetHostList: the account's host names from the update server, handed to
+// the caller's window one message at a time; also the credentials' test.
+#include "tallib.h"
+#include "host_list_text.h"
+#include "http_get.h"
+#include "internal.h"
+#include "signals.h"
+#include "talvex_settings.h"
+
+namespace {
+
+const char kHostListPath[] = "/text/gethostlist";
+// Far more than any account's list; a longer reply is cut and the whole
+// lines within it are still read.
+const size_t kMaxHostListBody = 64 * 1024;
+
+} // namespace
+
+int TALAPI GetHostList(const char *userName, const char *password, HWND window)
+{
+    int result = 0;
+    HttpGetRequest request;
+    HttpGetResult reply;
+
+    // First, before any network activity: the window clears its list.
+    SendMessageA(window, kMsgHostListBegin, 0, 0);
+
+    request.host = TALVEX_HOST_UPDATE;
+    request.port = INTERNET_DEFAULT_HTTPS_PORT;
+    request.path = kHostListPath;
+    request.secure = true; // certificate verified, as for every request
+    request.user = userName ? userName : "";
+    request.password = password ? password : "";
+    request.maxBody = kMaxHostListBody;
+    reply = HttpGet(request);
+    // A failed receive reads as an empty reply: no host, but a success.
+    if (reply.step != HttpOk && reply.step != HttpReceiveFailed) {
+        result = (int)reply.step; // 2 to 6, the step that failed
+        goto done;
+    }
+
+    if (HostListRefused(reply.body)) {
+        SetStatus(2);
+        SetAuthed(0);
+        StopUpdater();
+        result = 1;
+        goto done;
+    }
+    if (GetAuthed() != 1)
+        SetAuthed(1);
+    for (const std::string &host : OfferedHosts(reply.body))
+        SendMessageA(window, kMsgHostListHost, (WPARAM)host.size(), (LPARAM)host.c_str());
+    SendMessageA(window, kMsgHostListEnd, 0, 0);
+
+done:
+    return result;
+}

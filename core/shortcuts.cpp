@@ -1,0 +1,167 @@
+// Start at logon: shortcuts in the common Startup folder for the
+// notification icon and the user-process updater, or the service's start
+// type when the updater is installed as a service.
+#include "tallib.h"
+#include "internal.h"
+#include "signals.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <stdio.h>
+
+namespace {
+
+const char kTrayShortcut[] = "Talvex Updater Tray Icon.lnk";
+const char kTrayDescription[] = "Talvex Updater Tray Icon";
+const char kUpdaterShortcut[] = "Talvex Updater.lnk";
+const char kUpdaterDescription[] = "Talvex Updater";
+
+// Full access, as the process-control test of the service asks: a caller
+// that cannot get it uses the shortcut instead.
+const DWORD kManagerAccess = SC_MANAGER_ALL_ACCESS;
+const DWORD kServiceAccess = SERVICE_ALL_ACCESS;
+
+// COM is initialised by the library once per process, on the thread of
+// the first CreateLink, and never uninitialised.
+volatile LONG g_comInitialised = 0;
+
+// The shortcut's full path in the common Startup folder; false when the
+// folder is unknown or the path would not fit.
+bool StartupShortcutPath(const char *name, char *path, int size)
+{
+    char folder[MAX_PATH];
+    if (FAILED(SHGetFolderPathA(NULL, CSIDL_COMMON_STARTUP, NULL, SHGFP_TYPE_CURRENT, folder)))
+        return false;
+    int n = snprintf(path, size, "%s\\%s", folder, name);
+    return n > 0 && n < size;
+}
+
+bool Exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Creates the shortcut unless a file of that name exists (even one that
+// points elsewhere); true when one is there afterwards.
+bool EnsureShortcut(const char *name, const char *target, const char *description)
+{
+    char path[MAX_PATH];
+    if (!StartupShortcutPath(name, path, sizeof path))
+        return false;
+    return Exists(path) || CreateLink(target, path, description) == 0;
+}
+
+// Deletes the shortcut if it exists; true when none is there afterwards.
+bool RemoveShortcut(const char *name)
+{
+    char path[MAX_PATH];
+    if (!StartupShortcutPath(name, path, sizeof path))
+        return false;
+    return !Exists(path) || DeleteFileA(path);
+}
+
+enum ServiceChange { NoService, Changed, NotChanged };
+
+// Sets the updater service's start type, changing nothing else. NoService
+// when the manager cannot be opened with full access or the service is
+// not installed.
+ServiceChange SetServiceStartType(DWORD startType)
+{
+    ServiceChange change = NoService;
+    SC_HANDLE service = NULL;
+    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, kManagerAccess);
+    if (!manager)
+        goto done;
+    service = OpenServiceA(manager, kServiceName, kServiceAccess);
+    if (!service)
+        goto done;
+    change = ChangeServiceConfigA(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL, NULL, NULL, NULL,
+                                  NULL, NULL, NULL)
+                 ? Changed
+                 : NotChanged;
+done:
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return change;
+}
+
+} // namespace
+
+int TALAPI CreateLink(const char *target, const char *shortcutPath, const char *description)
+{
+    HRESULT status = E_INVALIDARG;
+    IShellLinkA *link = NULL;
+    IPersistFile *file = NULL;
+    wchar_t widePath[MAX_PATH];
+
+    if (!target || !shortcutPath || !description)
+        goto done;
+    if (InterlockedCompareExchange(&g_comInitialised, 1, 0) == 0)
+        CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    status = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void **)&link);
+    if (FAILED(status))
+        goto done;
+    link->SetPath(target);
+    link->SetDescription(description);
+    status = link->QueryInterface(IID_IPersistFile, (void **)&file);
+    if (FAILED(status))
+        goto done;
+    if (!MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath, MAX_PATH)) {
+        status = HRESULT_FROM_WIN32(GetLastError());
+        goto done;
+    }
+    status = file->Save(widePath, TRUE);
+done:
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    return (int)status;
+}
+
+int TALAPI CreateTrayIconShortcut(void)
+{
+    int result = 0;
+    HWND icon = NULL;
+    EnsureShortcut(kTrayShortcut, Paths().trayExe, kTrayDescription);
+    icon = TrayIcon_Find();
+    if (icon)
+        result = (int)(INT_PTR)icon; // already running: nothing is started
+    else
+        result = (int)Execute_TrayIcon(NULL);
+    return result;
+}
+
+int TALAPI KillTrayIconShortcut(void)
+{
+    RemoveShortcut(kTrayShortcut);
+    // WM_QUIT sent, not posted: the icon removes itself and ends (0 when
+    // no icon runs).
+    return (int)TrayIcon_Kill();
+}
+
+// The updater starts with Windows: the service on automatic start, or the
+// user-process updater's shortcut. 1 when that is arranged, else 0.
+int TALAPI CreateStartupShortcut(void)
+{
+    int result = 0;
+    ServiceChange change = SetServiceStartType(SERVICE_AUTO_START);
+    if (change != NoService)
+        result = change == Changed ? 1 : 0;
+    else
+        result = EnsureShortcut(kUpdaterShortcut, Paths().processUpdaterExe, kUpdaterDescription) ? 1 : 0;
+    return result;
+}
+
+// Undoes CreateStartupShortcut: the service disabled, or the shortcut gone.
+int TALAPI KillStartupShortcut(void)
+{
+    int result = 0;
+    ServiceChange change = SetServiceStartType(SERVICE_DISABLED);
+    if (change != NoService)
+        result = change == Changed ? 1 : 0;
+    else
+        result = RemoveShortcut(kUpdaterShortcut) ? 1 : 0;
+    return result;
+}
