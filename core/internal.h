@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winsvc.h>
 
 // Paths formed once per process, then only read.
 struct TalPaths {
@@ -48,3 +49,16 @@ HWND FindSignalWindow(const char *windowClass, const char *title);
 // Tells the notification icon that a newer version exists (WM_USER 142);
 // the send's result, or 0 when the icon's window is absent.
 LRESULT TrayIcon_TellUpgrade(void);
+
+// The updater service opened with full access, closed again when this goes
+// out of scope. `service` is NULL when the manager or the service cannot be
+// opened so: a caller without those rights sees no service.
+struct UpdaterService {
+    SC_HANDLE manager = NULL;
+    SC_HANDLE service = NULL;
+    UpdaterService();
+    ~UpdaterService();
+    UpdaterService(const UpdaterService &) = delete;
+    UpdaterService &operator=(const UpdaterService &) = delete;
+};
+

@@ -10,38 +10,20 @@
 
 namespace {
 
-// Rights the service test asks for; a caller that cannot get them sees the
-// service as not installed.
-const DWORD kManagerAccess = 0xF003F; // SC_MANAGER_ALL_ACCESS
-const DWORD kServiceAccess = 0xF01FF; // SERVICE_ALL_ACCESS
-
 // Outcome of opening the manager and the service with full access.
 enum ServiceState { ServiceAbsent, ServiceStopped, ServiceRunning };
 
-// Opens the manager and the service, optionally queries the service's
-// state, and closes both again.
+// Whether the updater service can be opened with full access and,
+// when asked, whether it runs.
 ServiceState QueryService(bool wantRunState)
 {
-    ServiceState state = ServiceAbsent;
-    SC_HANDLE service = NULL;
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, kManagerAccess);
-    if (!manager)
-        goto done;
-    service = OpenServiceA(manager, kServiceName, kServiceAccess);
-    if (!service)
-        goto done;
-    state = ServiceStopped;
-    if (wantRunState) {
-        SERVICE_STATUS status = {};
-        if (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING)
-            state = ServiceRunning;
-    }
-done:
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
-    return state;
+    UpdaterService updater;
+    if (!updater.service)
+        return ServiceAbsent;
+    SERVICE_STATUS status = {};
+    if (wantRunState && QueryServiceStatus(updater.service, &status) && status.dwCurrentState == SERVICE_RUNNING)
+        return ServiceRunning;
+    return ServiceStopped;
 }
 
 bool ServiceInstalled() { return QueryService(false) != ServiceAbsent; }
@@ -79,6 +61,22 @@ LRESULT SendCommand(HWND window, UINT message, WPARAM code, LPARAM lParam)
 }
 
 } // namespace
+
+// Rights the service test asks for.
+UpdaterService::UpdaterService()
+{
+    manager = OpenSCManagerA(NULL, NULL, 0xF003F); // SC_MANAGER_ALL_ACCESS
+    if (manager)
+        service = OpenServiceA(manager, kServiceName, 0xF01FF); // SERVICE_ALL_ACCESS
+}
+
+UpdaterService::~UpdaterService()
+{
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+}
 
 HWND FindSignalWindow(const char *windowClass, const char *title)
 {

@@ -18,11 +18,6 @@ const char kTrayDescription[] = "Talvex Updater Tray Icon";
 const char kUpdaterShortcut[] = "Talvex Updater.lnk";
 const char kUpdaterDescription[] = "Talvex Updater";
 
-// Full access, as the process-control test of the service asks: a caller
-// that cannot get it uses the shortcut instead.
-const DWORD kManagerAccess = SC_MANAGER_ALL_ACCESS;
-const DWORD kServiceAccess = SERVICE_ALL_ACCESS;
-
 // COM is initialised by the library once per process, on the thread of
 // the first CreateLink, and never uninitialised.
 volatile LONG g_comInitialised = 0;
@@ -66,24 +61,13 @@ enum ServiceChange { NoService, Changed, NotChanged };
 // not installed.
 ServiceChange SetServiceStartType(DWORD startType)
 {
-    ServiceChange change = NoService;
-    SC_HANDLE service = NULL;
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, kManagerAccess);
-    if (!manager)
-        goto done;
-    service = OpenServiceA(manager, kServiceName, kServiceAccess);
-    if (!service)
-        goto done;
-    change = ChangeServiceConfigA(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL, NULL, NULL, NULL,
-                                  NULL, NULL, NULL)
-                 ? Changed
-                 : NotChanged;
-done:
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
-    return change;
+    UpdaterService updater;
+    if (!updater.service)
+        return NoService;
+    return ChangeServiceConfigA(updater.service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL, NULL, NULL,
+                                NULL, NULL, NULL, NULL)
+               ? Changed
+               : NotChanged;
 }
 
 } // namespace

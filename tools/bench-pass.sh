@@ -29,7 +29,7 @@ setup_hosts() {
 import json, sys, urllib.request
 n, path = int(sys.argv[1]), sys.argv[2]
 names = [f"h{i}.talvex-demo.test" for i in range(1, n + 1)]
-store = {"accounts": {"bench": {"password": "bench-pass", "hosts": [{"name": h, "kind": "dyn"} for h in names]}}}
+store = {"accounts": {"bench": {"password": "bench-pass", "hosts": [{"name": h, "kind": "dynamic"} for h in names]}}}
 urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/accounts", data=json.dumps(store).encode(), method="POST")).read()
 # Above 20 hosts the service answers numhost; answer "good" for each instead.
 reply = "".join("good\n" for _ in names)  # short lines: all fit the 1024-byte reply

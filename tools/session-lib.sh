@@ -19,8 +19,20 @@ session_start() {
     # Start Wine's own background processes now, detached from the caller's
     # output pipes, or a test runner would wait on pipes they inherited.
     "$WINE_RUN" cmd /c exit >/dev/null 2>&1 </dev/null
+    # Keep Wine's desktop up for the session, likewise detached.
+    "$WINE_RUN" "$build/bin/SessionKeeper.exe" >/dev/null 2>&1 </dev/null &
+    sleep 1
     "$here/start-service.sh" "$build/$2.log" || return 1
     _session_service_pid=$(cat "$build/$2.pid")
+}
+
+# session_fresh_wine: Wine's server again, without the desktop keeper, for
+# tests that bring their own display (the kept desktop has none).
+session_fresh_wine() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    wineserver -p
+    "$WINE_RUN" cmd /c exit >/dev/null 2>&1 </dev/null
 }
 
 session_stop() {

@@ -33,8 +33,8 @@ DEFAULT_DOWNLOAD_SIZE = 65536
 DEFAULT_STORE = {"accounts": {"demo": {
     "password": "demo-pass", "donator": False, "abuse": False,
     "hosts": [
-        {"name": "home.talvex-demo.test", "kind": "dyn", "address": "198.51.100.1"},
-        {"name": "office.talvex-demo.test", "kind": "dyn", "address": "198.51.100.1"},
+        {"name": "home.talvex-demo.test", "kind": "dynamic", "address": "198.51.100.1"},
+        {"name": "office.talvex-demo.test", "kind": "dynamic", "address": "198.51.100.1"},
         {"name": "*.wild.talvex-demo.test", "kind": "wildcard", "address": "198.51.100.1"},
         {"name": "mail.talvex-demo.test", "kind": "static", "address": "198.51.100.1",
          "donator_only": True},
@@ -149,7 +149,7 @@ def check_store(store):
         for host in hosts:
             if not isinstance(host, dict) or not isinstance(host.get("name"), str):
                 raise ControlError(f"account {user!r}: each host needs a string 'name'")
-            host.setdefault("kind", "dyn")
+            host.setdefault("kind", "dynamic")
             host.setdefault("address", "")
             if not isinstance(host["kind"], str) or not isinstance(host["address"], str):
                 raise ControlError(f"host {host['name']!r}: 'kind' and 'address' are strings")

@@ -72,7 +72,7 @@ TEST(HttpGet, SendsBasicCredentialsOverVerifiedTls)
     service::Reset();
     HttpGetResult list = HostList("update.talvex.test", "demo-pass");
     EXPECT_EQ(HttpOk, list.step) << list.error;
-    EXPECT_NE(std::string::npos, list.body.find("dyn:home.talvex-demo.test")) << list.body;
+    EXPECT_NE(std::string::npos, list.body.find("dynamic:home.talvex-demo.test")) << list.body;
     EXPECT_NE(std::string::npos, HostList("update.talvex.test", "wrong").body.find("badauth"));
 
     // Same server, a name its certificate does not hold: refused.

@@ -109,7 +109,7 @@ using Messages = std::vector<std::string>;
 TEST_F(HostList, TheAccountsHostsArriveInReplyOrderWithoutWildcards)
 {
     EXPECT_EQ(0, Fetch());
-    // The demo account: dyn:home,office / wildcard:*.wild / static:mail.
+    // The demo account: dynamic:home,office / wildcard:*.wild / static:mail.
     EXPECT_EQ((Messages{"begin", "home.talvex-demo.test", "office.talvex-demo.test", "mail.talvex-demo.test", "end"}),
               g_messages);
     EXPECT_EQ(1, GetAuthed());
@@ -120,7 +120,7 @@ TEST_F(HostList, TheAccountsHostsArriveInReplyOrderWithoutWildcards)
 
 TEST_F(HostList, LinesArePrefixColonAndNamesEndedByALineFeed)
 {
-    service::Script("hostlist", "dyn:a.example.test,*.w.example.test,b.example.test\n"
+    service::Script("hostlist", "dynamic:a.example.test,*.w.example.test,b.example.test\n"
                                 "static:c.example.test,,d.example.test\n"
                                 ":hidden.example.test\n"
                                 "plain.example.test\n"
@@ -134,7 +134,7 @@ TEST_F(HostList, LinesArePrefixColonAndNamesEndedByALineFeed)
 
 TEST_F(HostList, CarriageReturnsOfCrLfLineEndsAreNotPartOfTheNames)
 {
-    service::Script("hostlist", "dyn:a.example.test,b.example.test\r\nstatic:c.example.test\r\n");
+    service::Script("hostlist", "dynamic:a.example.test,b.example.test\r\nstatic:c.example.test\r\n");
     EXPECT_EQ(0, Fetch());
     EXPECT_EQ((Messages{"begin", "a.example.test", "b.example.test", "c.example.test", "end"}), g_messages);
 }
@@ -152,7 +152,7 @@ TEST_F(HostList, BadauthAnywhereRefusesTheLoginAndStopsTheUpdater)
     SetAuthed(1);
     SetStatus(0);
     TestWindow updater(kUpdaterClass, kUpdaterTitle); // the user-process updater
-    service::Script("hostlist", "dyn:a.example.test\nnotbadauthreally:b.example.test\n");
+    service::Script("hostlist", "dynamic:a.example.test\nnotbadauthreally:b.example.test\n");
     EXPECT_EQ(1, Fetch());
     EXPECT_EQ((Messages{"begin"}), g_messages) << "no host and no end message";
     EXPECT_EQ(2, GetStatus());

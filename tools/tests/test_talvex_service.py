@@ -228,13 +228,13 @@ class UpdateTests(ServiceTest):
 
     def test_host_list_lines_per_kind_in_first_seen_order(self):
         self.assertEqual(text(update("", path="/text/gethostlist")),
-                         "dyn:home.talvex-demo.test,office.talvex-demo.test\n"
+                         "dynamic:home.talvex-demo.test,office.talvex-demo.test\n"
                          "wildcard:*.wild.talvex-demo.test\nstatic:mail.talvex-demo.test\n")
         post("/control/accounts", {"accounts": {"u": {"password": "p", "hosts": [
-            {"name": "a.t.test", "kind": "static"}, {"name": "b.t.test", "kind": "dyn"},
+            {"name": "a.t.test", "kind": "static"}, {"name": "b.t.test", "kind": "dynamic"},
             {"name": "c.t.test", "kind": "static"}]}}})
         self.assertEqual(text(update("", "u", "p", path="/text/gethostlist")),
-                         "static:a.t.test,c.t.test\ndyn:b.t.test\n")
+                         "static:a.t.test,c.t.test\ndynamic:b.t.test\n")
 
 
 class ScriptTests(ServiceTest):
@@ -265,10 +265,10 @@ class ScriptTests(ServiceTest):
         self.script(endpoint="download", body_hex="00ff0d0a", status=503)
         response = fetch(ports["http"], DOWNLOAD_PATH)
         self.assertEqual((response.status, response.body), (503, b"\x00\xff\r\n"))
-        self.script(endpoint="hostlist", mode="no-length", body="dyn:a.b.test\n")
+        self.script(endpoint="hostlist", mode="no-length", body="dynamic:a.b.test\n")
         response = fetch(ports["https"], "/text/gethostlist", tls=True)
         self.assertIsNone(response.getheader("Content-Length"))
-        self.assertEqual(response.body, b"dyn:a.b.test\n")
+        self.assertEqual(response.body, b"dynamic:a.b.test\n")
 
     def test_hang_and_close(self):
         self.script(endpoint="checkip", mode="hang")
