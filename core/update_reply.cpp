@@ -50,35 +50,25 @@ bool IsPrintableWord(const std::string &word)
 
 } // namespace
 
-std::vector<std::string> SplitHostList(const std::string &list)
+// The non-empty pieces of text between separators.
+static std::vector<std::string> SplitNonEmpty(const std::string &text, char separator)
 {
-    std::vector<std::string> hosts;
+    std::vector<std::string> pieces;
     size_t start = 0;
-    while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos)
-            comma = list.size();
-        if (comma > start)
-            hosts.push_back(list.substr(start, comma - start));
-        start = comma + 1;
-    }
-    return hosts;
-}
-
-std::vector<std::string> SplitReplyLines(const std::string &reply)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < reply.size()) {
-        size_t end = reply.find('\n', start);
+    while (start < text.size()) {
+        size_t end = text.find(separator, start);
         if (end == std::string::npos)
-            end = reply.size();
+            end = text.size();
         if (end > start)
-            lines.push_back(reply.substr(start, end - start));
+            pieces.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    return lines;
+    return pieces;
 }
+
+std::vector<std::string> SplitHostList(const std::string &list) { return SplitNonEmpty(list, ','); }
+
+std::vector<std::string> SplitReplyLines(const std::string &reply) { return SplitNonEmpty(reply, '\n'); }
 
 int ReplyWordCode(const std::string &word)
 {
