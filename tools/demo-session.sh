@@ -38,8 +38,8 @@ echo "== Log ($data/talvex.log)"
 tr -d '\r' < "$data/talvex.log"
 echo
 echo
-echo "== Host states in the configuration file"
-tr -d '\r' < "$data/config.talvex" | sed -n '/talvex-demo.test\]/,/^$/p;/^\[App\]/,/^\[/p' | grep -v '^Password'
+echo "== The configuration file (password left out)"
+tr -d '\r' < "$data/config.talvex" | grep -v '^Password'
 echo
 echo "== Requests the service received"
 /usr/bin/python3 - "$control" <<'PY'
