@@ -1,6 +1,8 @@
 // Collects the messages written to one named pipe.
 #include "pipe_listener.h"
 
+#include "signals.h"
+
 PipeListener::PipeListener(const char *pipeName) : name_(pipeName)
 {
     thread_ = std::thread([this] { Run(); });
@@ -22,7 +24,8 @@ PipeListener::~PipeListener()
 HANDLE PipeListener::CreateInstance()
 {
     return CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                            PIPE_UNLIMITED_INSTANCES, 128, 128, 2000, NULL);
+                            PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
+                            kPipeDefaultTimeoutMs, NULL);
 }
 
 void PipeListener::Run()
@@ -34,7 +37,7 @@ void PipeListener::Run()
         BOOL connected = ConnectNamedPipe(next, NULL) || GetLastError() == ERROR_PIPE_CONNECTED;
         HANDLE current = next;
         next = stop_ ? INVALID_HANDLE_VALUE : CreateInstance();
-        char buffer[128];
+        char buffer[kPipeBufferSize];
         DWORD read = 0;
         if (connected && !stop_ && ReadFile(current, buffer, sizeof buffer - 1, &read, NULL) && read > 0) {
             std::lock_guard<std::mutex> guard(lock_);
