@@ -1,6 +1,7 @@
 // TalUpControl: starts, stops or passes a control code to the updater
 // service "Talvex Updater", then exits with 0 (done) or 1 (failed). It runs
 // elevated, shows no window, writes no log and links nothing of TalLib.
+#include "scoped.h"
 #include "signals.h"
 
 #include <windows.h>
@@ -63,27 +64,15 @@ long ReadCode(const char *text)
 // One operation on the service; true when the manager accepted it.
 bool Operate(const char *argument)
 {
-    bool done = false;
-    SC_HANDLE service = NULL;
-    SC_HANDLE manager = OpenSCManagerA(NULL, NULL, kManagerAccess);
-    if (!manager)
-        goto cleanup;
-    service = OpenServiceA(manager, kServiceName, kServiceAccess);
+    ScopedService manager(OpenSCManagerA(NULL, NULL, kManagerAccess));
+    ScopedService service(manager ? OpenServiceA(manager.get(), kServiceName, kServiceAccess) : NULL);
     if (!service)
-        goto cleanup;
-    if (lstrcmpiA(argument, "start") == 0) {
-        done = StartServiceA(service, 0, NULL) != 0;
-    } else {
-        DWORD code = lstrcmpiA(argument, "stop") == 0 ? (DWORD)kServiceControlStop : (DWORD)ReadCode(argument);
-        SERVICE_STATUS status; // what the manager answers is not used
-        done = ControlService(service, code, &status) != 0;
-    }
-cleanup:
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
-    return done;
+        return false;
+    if (lstrcmpiA(argument, "start") == 0)
+        return StartServiceA(service.get(), 0, NULL) != 0;
+    DWORD code = lstrcmpiA(argument, "stop") == 0 ? (DWORD)kServiceControlStop : (DWORD)ReadCode(argument);
+    SERVICE_STATUS status; // what the manager answers is not used
+    return ControlService(service.get(), code, &status) != 0;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Public address detection: GetIP, IsBehindProxy and IsValidIP.
 #include "tallib.h"
 #include "internal.h"
+#include "config_keys.h"
 
 #include "address_text.h"
 #include "http_get.h"
@@ -47,7 +48,7 @@ int TALAPI GetIP(char *address, int size, int alternatePort)
     if (page == PageNoAddress)
         return 0;
     // The text is at most 15 printable characters: it cannot break the file.
-    ConfigWrite("App", "LastIP", text.c_str());
+    ConfigWrite(kSectionApp, kKeyLastIP, text.c_str());
     if (page == PageEmptyAddress)
         return 0;
     // A cut address would be a different address: too small a buffer gets none.

@@ -1,23 +1,22 @@
 // The configuration file's host table and [App] status flags.
 #include "tallib.h"
 #include "internal.h"
+#include "config_keys.h"
 
 #include <stdio.h>
 #include <string.h>
 
 namespace {
 
-const char kApp[] = "App";
-const char kHosts[] = "Hosts";
 const int kHostNameSize = 128; // at most 127 characters of a name are used
 
-void HostKey(int n, char *key, int size) { snprintf(key, size, "Host%d", n); }
+void HostKey(int n, char *key, int size) { snprintf(key, size, "%s%d", kKeyHostPrefix, n); }
 
 int ReadHostName(int n, char *name, int size)
 {
     char key[24];
     HostKey(n, key, sizeof key);
-    return ConfigReadText(kHosts, key, "", name, size);
+    return ConfigReadText(kSectionHosts, key, "", name, size);
 }
 
 int ReadHostKey(const char *host, const char *key, char *buffer, int size)
@@ -57,11 +56,11 @@ int WriteInt(const char *section, const char *key, int value)
     return ConfigWrite(section, key, text);
 }
 
-int WriteFlag(const char *key, int on) { return ConfigWrite(kApp, key, on ? "1" : "0"); }
+int WriteFlag(const char *key, int on) { return ConfigWrite(kSectionApp, key, on ? "1" : "0"); }
 
 } // namespace
 
-int TALAPI Host_GetCount(void) { return ConfigReadInt(kHosts, "Count", 0); }
+int TALAPI Host_GetCount(void) { return ConfigReadInt(kSectionHosts, kKeyHostCount, 0); }
 
 int TALAPI Host_GetText(int n, char *buffer, int size)
 {
@@ -76,10 +75,10 @@ int TALAPI Host_SetText(int n, const char *name)
         return 0;
     char key[24];
     HostKey(n, key, sizeof key);
-    return ConfigWrite(kHosts, key, name);
+    return ConfigWrite(kSectionHosts, key, name);
 }
 
-int TALAPI Host_SetCount(int count) { return WriteInt(kHosts, "Count", count); }
+int TALAPI Host_SetCount(int count) { return WriteInt(kSectionHosts, kKeyHostCount, count); }
 
 // Appends the selected names, comma-separated. A list that does not fit is
 // not cut: the buffer is put back as it was passed and the result is 0.
@@ -111,17 +110,17 @@ int TALAPI Host_GetDelString(char *buffer, int size)
     return 1;
 }
 
-int TALAPI Host_GetIP(const char *host, char *buffer, int size) { return ReadHostKey(host, "IP", buffer, size); }
-int TALAPI Host_GetUpdate(const char *host, char *buffer, int size) { return ReadHostKey(host, "Update", buffer, size); }
-int TALAPI Host_GetStatus(const char *host, char *buffer, int size) { return ReadHostKey(host, "Status", buffer, size); }
+int TALAPI Host_GetIP(const char *host, char *buffer, int size) { return ReadHostKey(host, kKeyHostIP, buffer, size); }
+int TALAPI Host_GetUpdate(const char *host, char *buffer, int size) { return ReadHostKey(host, kKeyHostUpdate, buffer, size); }
+int TALAPI Host_GetStatus(const char *host, char *buffer, int size) { return ReadHostKey(host, kKeyHostStatus, buffer, size); }
 
-int TALAPI Host_GetIPByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, "IP", buffer, size); }
-int TALAPI Host_GetUpdateByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, "Update", buffer, size); }
-int TALAPI Host_GetStatusByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, "Status", buffer, size); }
+int TALAPI Host_GetIPByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, kKeyHostIP, buffer, size); }
+int TALAPI Host_GetUpdateByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, kKeyHostUpdate, buffer, size); }
+int TALAPI Host_GetStatusByIndex(int n, char *buffer, int size) { return ReadHostKeyByIndex(n, kKeyHostStatus, buffer, size); }
 
-int TALAPI Host_SetIP(const char *host, const char *value) { return WriteHostKey(host, "IP", value); }
-int TALAPI Host_SetUpdate(const char *host, const char *value) { return WriteHostKey(host, "Update", value); }
-int TALAPI Host_SetStatus(const char *host, const char *value) { return WriteHostKey(host, "Status", value); }
+int TALAPI Host_SetIP(const char *host, const char *value) { return WriteHostKey(host, kKeyHostIP, value); }
+int TALAPI Host_SetUpdate(const char *host, const char *value) { return WriteHostKey(host, kKeyHostUpdate, value); }
+int TALAPI Host_SetStatus(const char *host, const char *value) { return WriteHostKey(host, kKeyHostStatus, value); }
 
 int TALAPI Host_Add(const char *host, const char *ip, const char *update)
 {
@@ -129,9 +128,9 @@ int TALAPI Host_Add(const char *host, const char *ip, const char *update)
         return 0;
     Host_SetText(Host_GetCount() + 1, host);
     if (ip)
-        WriteHostKey(host, "IP", ip);
+        WriteHostKey(host, kKeyHostIP, ip);
     if (update)
-        WriteHostKey(host, "Update", update);
+        WriteHostKey(host, kKeyHostUpdate, update);
     return 1;
 }
 
@@ -150,18 +149,18 @@ int TALAPI Host_Find(const char *host)
 
 int TALAPI Host_Clean(void)
 {
-    ConfigWrite(kHosts, NULL, NULL);
+    ConfigWrite(kSectionHosts, NULL, NULL);
     return 0;
 }
 
 int TALAPI Host_Remove(void) { return 1; }
 
-int TALAPI SetStatus(int status) { return WriteInt(kApp, "Status", status); }
-int TALAPI GetStatus(void) { return ConfigReadInt(kApp, "Status", 3); }
-int TALAPI SetActive(int active) { return WriteFlag("Active", active); }
-int TALAPI SetAuthed(int authed) { return WriteFlag("Authed", authed); }
-int TALAPI GetAuthed(void) { return ConfigReadInt(kApp, "Authed", 0) == 1 ? 1 : 0; }
-int TALAPI IsFresh(void) { return ConfigReadInt(kApp, "Fresh", 0); }
-int TALAPI SetFresh(int fresh) { return WriteFlag("Fresh", fresh); }
-int TALAPI GetProxy(void) { return ConfigReadInt(kApp, "Proxy", -1); }
-int TALAPI SetProxy(int proxy) { return WriteFlag("Proxy", proxy); }
+int TALAPI SetStatus(int status) { return WriteInt(kSectionApp, kKeyStatus, status); }
+int TALAPI GetStatus(void) { return ConfigReadInt(kSectionApp, kKeyStatus, kStatusUnconfigured); }
+int TALAPI SetActive(int active) { return WriteFlag(kKeyActive, active); }
+int TALAPI SetAuthed(int authed) { return WriteFlag(kKeyAuthed, authed); }
+int TALAPI GetAuthed(void) { return ConfigReadInt(kSectionApp, kKeyAuthed, 0) == 1 ? 1 : 0; }
+int TALAPI IsFresh(void) { return ConfigReadInt(kSectionApp, kKeyFresh, 0); }
+int TALAPI SetFresh(int fresh) { return WriteFlag(kKeyFresh, fresh); }
+int TALAPI GetProxy(void) { return ConfigReadInt(kSectionApp, kKeyProxy, -1); }
+int TALAPI SetProxy(int proxy) { return WriteFlag(kKeyProxy, proxy); }

@@ -1,6 +1,7 @@
 // HttpGet: TalLib's one synchronous HTTP exchange over WinHTTP.
 #include "http_get.h"
 
+#include "scoped.h"
 #include "talvex_settings.h"
 
 #include <winhttp.h>
@@ -84,7 +85,7 @@ void ReadBody(HINTERNET request, size_t maxBody, HttpGetResult &result)
 HttpGetResult HttpGet(const HttpGetRequest &request)
 {
     HttpGetResult result;
-    HINTERNET session = NULL, connect = NULL, handle = NULL;
+    ScopedInternet session, connect, handle;
     std::wstring agent = Widen(TALVEX_USER_AGENT);
     std::wstring host = Widen(request.host);
     std::wstring path = Widen(request.path ? request.path : "/");
@@ -93,15 +94,15 @@ HttpGetResult HttpGet(const HttpGetRequest &request)
     DWORD flags = WINHTTP_FLAG_REFRESH;
     DWORD responseTimeout = kResponseTimeoutMs;
 
-    session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, 0);
+    session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, 0));
     // No exchange runs without its time-outs.
     if (!session ||
-        !WinHttpSetTimeouts(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs)) {
+        !WinHttpSetTimeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs)) {
         Fail(result, HttpOpenFailed);
         goto cleanup;
     }
-    connect = host.empty() ? NULL : WinHttpConnect(session, host.c_str(), request.port, 0);
+    connect.reset(host.empty() ? NULL : WinHttpConnect(session.get(), host.c_str(), request.port, 0));
     if (!connect) {
         Fail(result, HttpConnectFailed);
         goto cleanup;
@@ -111,39 +112,33 @@ HttpGetResult HttpGet(const HttpGetRequest &request)
     // authority instead.
     if (request.secure)
         flags |= WINHTTP_FLAG_SECURE;
-    handle = WinHttpOpenRequest(connect, L"GET", path.c_str(), NULL, WINHTTP_NO_REFERER,
-                                WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
-    if (!handle || !WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+    handle.reset(WinHttpOpenRequest(connect.get(), L"GET", path.c_str(), NULL, WINHTTP_NO_REFERER,
+                                    WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    if (!handle || !WinHttpSetOption(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
                                      sizeof responseTimeout)) {
         Fail(result, HttpRequestFailed);
         goto cleanup;
     }
-    if (request.user && !WinHttpSetCredentials(handle, WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
+    if (request.user && !WinHttpSetCredentials(handle.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC,
                                                 user.c_str(), password.c_str(), NULL)) {
         Fail(result, HttpCredentialsFailed);
         goto cleanup;
     }
-    if (!WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+    if (!WinHttpSendRequest(handle.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
         Fail(result, HttpSendFailed);
         goto cleanup;
     }
-    if (!WinHttpReceiveResponse(handle, NULL)) {
+    if (!WinHttpReceiveResponse(handle.get(), NULL)) {
         Fail(result, HttpReceiveFailed);
         goto cleanup;
     }
     try {
-        ReadBody(handle, request.maxBody, result);
+        ReadBody(handle.get(), request.maxBody, result);
     } catch (const std::bad_alloc &) {
         // Stops the reading as a failed read does; nothing is thrown out.
     }
 
 cleanup:
-    if (handle)
-        WinHttpCloseHandle(handle);
-    if (connect)
-        WinHttpCloseHandle(connect);
-    if (session)
-        WinHttpCloseHandle(session);
     SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
     return result;
 }

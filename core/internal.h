@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <winsvc.h>
 
+#include "scoped.h"
+
 // Paths formed once per process, then only read.
 struct TalPaths {
     char dataFolder[MAX_PATH];  // ends in a backslash
@@ -54,11 +56,8 @@ LRESULT TrayIcon_TellUpgrade(void);
 // out of scope. `service` is NULL when the manager or the service cannot be
 // opened so: a caller without those rights sees no service.
 struct UpdaterService {
-    SC_HANDLE manager = NULL;
-    SC_HANDLE service = NULL;
+    ScopedService manager;
+    ScopedService service;
     UpdaterService();
-    ~UpdaterService();
-    UpdaterService(const UpdaterService &) = delete;
-    UpdaterService &operator=(const UpdaterService &) = delete;
 };
 

@@ -69,7 +69,7 @@ bool IsPasswordLine(const std::string &line)
     size_t start = 0;
     while (start < line.size() && IsBlank(line[start]))
         ++start;
-    return line.size() - start >= 8 && _strnicmp(line.c_str() + start, "Password", 8) == 0;
+    return line.size() - start >= sizeof kKeyPassword - 1 && _strnicmp(line.c_str() + start, kKeyPassword, sizeof kKeyPassword - 1) == 0;
 }
 
 void AppendConfigLines(const std::string &configuration, std::string &report)

@@ -2,11 +2,11 @@
 // functions: text in, text out, no Win32 call and no I/O.
 #pragma once
 
+#include "config_keys.h"
+
 #include <windows.h>
 
 #include <string>
-
-const size_t kTimestampLength = 19; // "MM-dd-yyyy HH:mm:ss"
 
 // Writes the timestamp of t and its terminator into out (20 bytes or more).
 void FormatTimestamp(const SYSTEMTIME &t, char *out);

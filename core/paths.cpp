@@ -1,6 +1,7 @@
 // Folder and file paths of the suite, computed once per process.
 #include "tallib.h"
 #include "internal.h"
+#include "config_keys.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -28,10 +29,10 @@ BOOL CALLBACK ComputePaths(PINIT_ONCE, PVOID, PVOID *)
     // Formed lazily on first use rather than in DllMain: the shell's folder
     // lookup is not safe under the loader lock.
     if (SUCCEEDED(SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, p.dataFolder)) &&
-        PathAppendA(p.dataFolder, "Talvex") && PathAppendA(p.dataFolder, "Updater") &&
+        PathAppendA(p.dataFolder, kDataFolderVendor) && PathAppendA(p.dataFolder, kDataFolderProduct) &&
         PathAddBackslashA(p.dataFolder)) {
-        JoinPath(p.configFile, p.dataFolder, "config.talvex");
-        JoinPath(p.logFile, p.dataFolder, "talvex.log");
+        JoinPath(p.configFile, p.dataFolder, kConfigFileName);
+        JoinPath(p.logFile, p.dataFolder, kLogFileName);
     } else {
         p.dataFolder[0] = '\0';
     }

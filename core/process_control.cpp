@@ -21,7 +21,7 @@ ServiceState QueryService(bool wantRunState)
     if (!updater.service)
         return ServiceAbsent;
     SERVICE_STATUS status = {};
-    if (wantRunState && QueryServiceStatus(updater.service, &status) && status.dwCurrentState == SERVICE_RUNNING)
+    if (wantRunState && QueryServiceStatus(updater.service.get(), &status) && status.dwCurrentState == SERVICE_RUNNING)
         return ServiceRunning;
     return ServiceStopped;
 }
@@ -64,18 +64,9 @@ LRESULT SendCommand(HWND window, UINT message, WPARAM code, LPARAM lParam)
 
 // Rights the service test asks for.
 UpdaterService::UpdaterService()
+    : manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS)),
+      service(manager ? OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : NULL)
 {
-    manager = OpenSCManagerA(NULL, NULL, 0xF003F); // SC_MANAGER_ALL_ACCESS
-    if (manager)
-        service = OpenServiceA(manager, kServiceName, 0xF01FF); // SERVICE_ALL_ACCESS
-}
-
-UpdaterService::~UpdaterService()
-{
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
 }
 
 HWND FindSignalWindow(const char *windowClass, const char *title)

@@ -3,6 +3,7 @@
 // type when the updater is installed as a service.
 #include "tallib.h"
 #include "internal.h"
+#include "scoped.h"
 #include "signals.h"
 
 #include <objbase.h>
@@ -17,10 +18,6 @@ const char kTrayShortcut[] = "Talvex Updater Tray Icon.lnk";
 const char kTrayDescription[] = "Talvex Updater Tray Icon";
 const char kUpdaterShortcut[] = "Talvex Updater.lnk";
 const char kUpdaterDescription[] = "Talvex Updater";
-
-// COM is initialised by the library once per process, on the thread of
-// the first CreateLink, and never uninitialised.
-volatile LONG g_comInitialised = 0;
 
 // The shortcut's full path in the common Startup folder; false when the
 // folder is unknown or the path would not fit.
@@ -64,7 +61,7 @@ ServiceChange SetServiceStartType(DWORD startType)
     UpdaterService updater;
     if (!updater.service)
         return NoService;
-    return ChangeServiceConfigA(updater.service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL, NULL, NULL,
+    return ChangeServiceConfigA(updater.service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL, NULL, NULL,
                                 NULL, NULL, NULL, NULL)
                ? Changed
                : NotChanged;
@@ -74,34 +71,27 @@ ServiceChange SetServiceStartType(DWORD startType)
 
 int TALAPI CreateLink(const char *target, const char *shortcutPath, const char *description)
 {
-    HRESULT status = E_INVALIDARG;
-    IShellLinkA *link = NULL;
-    IPersistFile *file = NULL;
-    wchar_t widePath[MAX_PATH];
-
     if (!target || !shortcutPath || !description)
-        goto done;
-    if (InterlockedCompareExchange(&g_comInitialised, 1, 0) == 0)
-        CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-    status = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void **)&link);
+        return (int)E_INVALIDARG;
+    // COM belongs to the calling thread: each call joins (or finds) the
+    // thread's apartment and leaves it again, so any thread can make links.
+    ScopedCom com;
+    if (!com.ok())
+        return (int)CO_E_NOTINITIALIZED;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
+    wchar_t widePath[MAX_PATH];
+    HRESULT status = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out());
     if (FAILED(status))
-        goto done;
+        return (int)status;
     link->SetPath(target);
     link->SetDescription(description);
-    status = link->QueryInterface(IID_IPersistFile, (void **)&file);
+    status = link->QueryInterface(IID_IPersistFile, file.out());
     if (FAILED(status))
-        goto done;
-    if (!MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath, MAX_PATH)) {
-        status = HRESULT_FROM_WIN32(GetLastError());
-        goto done;
-    }
-    status = file->Save(widePath, TRUE);
-done:
-    if (file)
-        file->Release();
-    if (link)
-        link->Release();
-    return (int)status;
+        return (int)status;
+    if (!MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath, MAX_PATH))
+        return (int)HRESULT_FROM_WIN32(GetLastError());
+    return (int)file->Save(widePath, TRUE);
 }
 
 int TALAPI CreateTrayIconShortcut(void)

@@ -5,6 +5,7 @@
 #include "tallib.h"
 #include "http_get.h"
 #include "internal.h"
+#include "config_keys.h"
 #include "signals.h"
 #include "talvex_settings.h"
 #include "version_text.h"
@@ -57,7 +58,7 @@ void Decide(const char *offered)
     bool report = false;
     if (VersionIsNewer(offered, TALVEX_VERSION)) {
         char ignored[kIgnoredSize] = "";
-        ConfigReadText("App", "IgnoreVersion", "", ignored, sizeof ignored);
+        ConfigReadText(kSectionApp, kKeyIgnoreVersion, "", ignored, sizeof ignored);
         report = ignored[0] == '\0' || VersionIsNewer(offered, ignored);
     }
     if (report) {

@@ -2,43 +2,31 @@
 // [App] keys they act on.
 #include "update_cycle.h"
 
+#include "config_keys.h"
 #include "tallib.h"
 
-#include <shlobj.h>
-#include <shlwapi.h>
 #include <string.h>
 
-namespace {
-
-// The key the password is scrambled with, shared with the configuration utility.
-const char kPasswordKey[] = "Hq7vNe2W";
-
-} // namespace
-
+// TalLib forms the path once per process; an empty path (a data folder too
+// long) makes every profile call fail, as a missing file would.
 void BuildEnginePaths(EngineState &engine)
 {
-    char path[MAX_PATH] = "";
-    engine.iniPath[0] = '\0';
-    if (SUCCEEDED(SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, path)) &&
-        PathAppendA(path, "Talvex") && PathAppendA(path, "Updater") && PathAddBackslashA(path) &&
-        strlen(path) + strlen("config.talvex") < MAX_PATH) {
-        strcpy(engine.iniPath, path);
-        strcat(engine.iniPath, "config.talvex");
-    }
+    if (GetFile_INIFile(engine.iniPath, sizeof engine.iniPath) != 0)
+        engine.iniPath[0] = '\0';
 }
 
 void LoadEngineSettings(EngineState &engine)
 {
     const char *ini = engine.iniPath;
-    engine.loadIcon = Profile_ReadInt(ini, "App", "LoadIcon", 0);
-    engine.status = Profile_ReadInt(ini, "App", "Status", 0);
-    engine.fresh = Profile_ReadInt(ini, "App", "Fresh", 0);
-    Profile_ReadText(ini, "App", "UserName", "", engine.userName, sizeof engine.userName);
+    engine.loadIcon = Profile_ReadInt(ini, kSectionApp, kKeyLoadIcon, 0);
+    engine.status = Profile_ReadInt(ini, kSectionApp, kKeyStatus, kStatusGood);
+    engine.fresh = Profile_ReadInt(ini, kSectionApp, kKeyFresh, 0);
+    Profile_ReadText(ini, kSectionApp, kKeyUserName, "", engine.userName, sizeof engine.userName);
 
     char scrambled[256] = "";
-    int n = Profile_ReadText(ini, "App", "Password", "", scrambled, sizeof scrambled);
+    int n = Profile_ReadText(ini, kSectionApp, kKeyPassword, "", scrambled, sizeof scrambled);
     char plain[sizeof scrambled / 2 + 10];
-    SimpleDecrypt(scrambled, (size_t)n, kPasswordKey, strnlen(kPasswordKey, 16), plain);
+    SimpleDecrypt(scrambled, (size_t)n, kPasswordKey, kPasswordKeyLength, plain);
     lstrcpynA(engine.password, plain, sizeof engine.password);
 }
 

@@ -1,6 +1,7 @@
 // One pass of the update cycle, shared by the service and the process updater.
 #include "update_cycle.h"
 
+#include "config_keys.h"
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
@@ -17,7 +18,6 @@ namespace {
 const unsigned long long kRefreshAfterSeconds = 60ull * 60 * 60;
 
 // A stored timestamp has this many characters.
-const int kTimestampLength = 19;
 
 // Keeps only the dotted-quad core of an address text: characters other
 // than digits and dots around it are dropped.
@@ -57,7 +57,7 @@ bool HostNeedsUpdate(const EngineState &engine, const char *name)
     TrimAddress(stored);
     bool changed = hasAddress && lstrcmpiA(stored, engine.currentAddress) != 0;
     bool hasTime = Host_GetUpdate(name, updated, sizeof updated) > 0;
-    bool stale = hasTime && ((int)strlen(updated) < kTimestampLength || TimeElapsed(updated) > kRefreshAfterSeconds);
+    bool stale = hasTime && (strlen(updated) < kTimestampLength || TimeElapsed(updated) > kRefreshAfterSeconds);
 
     if (changed) {
         std::string message = std::string("IP Changed from [") + stored + "] to [" + engine.currentAddress + "]";
@@ -73,7 +73,7 @@ void ApplyResult(EngineState &engine, int code)
 
     char timestamp[32] = "";
     GetTimestamp(timestamp, sizeof timestamp);
-    Profile_WriteText(engine.iniPath, "App", "LastUpdate", timestamp);
+    Profile_WriteText(engine.iniPath, kSectionApp, kKeyLastUpdate, timestamp);
 
     if (engine.fresh) {
         if (level == 1)
@@ -143,5 +143,5 @@ void RunUpdateCycle(EngineState &engine, bool force)
             }
         }
     }
-    Signal(kConfigPipeName, "C");
+    Signal(kConfigPipeName, kConfigMsgPassDone);
 }

@@ -25,8 +25,9 @@ requests() { /usr/bin/python3 -c 'import json,sys,urllib.request as u; print(len
 # An account owning n hosts, all selected, nothing stored for them yet.
 setup_hosts() {
     local n=$1
-    /usr/bin/python3 - "$n" "$data/config.talvex" <<'PY'
+    PYTHONPATH="$root/tools" /usr/bin/python3 - "$n" "$data/config.talvex" <<'PY'
 import json, sys, urllib.request
+from talvex_config import scramble
 n, path = int(sys.argv[1]), sys.argv[2]
 names = [f"h{i}.talvex-demo.test" for i in range(1, n + 1)]
 store = {"accounts": {"bench": {"password": "bench-pass", "hosts": [{"name": h, "kind": "dynamic"} for h in names]}}}
@@ -34,8 +35,7 @@ urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/acc
 # Above 20 hosts the service answers numhost; answer "good" for each instead.
 reply = "".join("good\n" for _ in names)  # short lines: all fit the 1024-byte reply
 urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8081/control/script", data=json.dumps({"endpoint": "update", "body": reply}).encode(), method="POST")).read()
-key = b"Hq7vNe2W"
-scrambled = "".join("%02x" % (c ^ key[i % 8]) for i, c in enumerate(b"bench-pass"))
+scrambled = scramble("bench-pass")
 lines = ["[App]", "Username=bench", f"Password={scrambled}", "Proxy=0", "[Hosts]", f"Count={n}"]
 lines += [f"Host{i}={h}" for i, h in enumerate(names, 1)]
 open(path, "w", newline="\r\n").write("\n".join(lines) + "\n")

@@ -16,7 +16,7 @@ data="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
 mkdir -p "$programs" "$data"
 cp "$build/bin/TalLib.dll" "$build/bin/TalUpPs.exe" "$build/bin/TalCommand.exe" "$programs/"
 rm -f "$data/talvex.log"
-password=$(/usr/bin/python3 -c 'k=b"Hq7vNe2W"; p=b"demo-pass"; print("".join("%02x" % (c ^ k[i % 8]) for i, c in enumerate(p)))')
+password=$(/usr/bin/python3 "$here/talvex_config.py" scramble demo-pass)
 printf '[App]\r\nUsername=demo\r\nPassword=%s\r\nLoadIcon=0\r\n[Hosts]\r\nCount=2\r\nHost1=home.talvex-demo.test\r\nHost2=office.talvex-demo.test\r\n' \
     "$password" > "$data/config.talvex"
 

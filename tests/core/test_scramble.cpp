@@ -1,11 +1,12 @@
 // Password scrambling with the key the programs build in.
 #include <gtest/gtest.h>
 
+#include "config_keys.h"
 #include "tallib.h"
 
 #include <string.h>
 
-static const char kKey[] = "Hq7vNe2W";
+static const char *const kKey = kPasswordKey;
 
 TEST(Scramble, RoundTripGivesLowercaseHexOfTwiceTheLength)
 {

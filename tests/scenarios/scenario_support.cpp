@@ -2,6 +2,7 @@
 #include "scenario_support.h"
 
 #include "service_control.h"
+#include "config_keys.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -42,7 +43,7 @@ void UpdaterScenario::WriteAccount(const std::string &user, const std::string &p
                                    const std::vector<std::string> &hosts)
 {
     char scrambled[256] = "";
-    SimpleEncrypt(password.c_str(), 127, "Hq7vNe2W", 8, scrambled);
+    SimpleEncrypt(password.c_str(), 127, kPasswordKey, kPasswordKeyLength, scrambled);
     SetConfig("App", "Username", user.c_str());
     SetConfig("App", "Password", scrambled);
     Host_Clean();

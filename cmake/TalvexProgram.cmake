@@ -1,0 +1,68 @@
+# talvex_program(NAME ...): one Windows program of the product, made from
+# its folder's sources. Every program gets a manifest and a version resource
+# filled from the product version, the static runtime and the shared header
+# folder; the options add the rest.
+#
+#   talvex_program(TalTray
+#     DESCRIPTION "Talvex Updater notification icon"   # version resource and manifest
+#     LEVEL asInvoker | requireAdministrator           # requested execution level
+#     [WINDOWS]        # a GUI program (no console); services and helpers too
+#     [COMCTL6]        # binds version 6 of the common controls
+#     [DPI_AWARE]      # lays itself out by the screen's dots per inch
+#     [TALLIB]         # links TalLib.dll
+#     SOURCES ...      # sources and the program's own .rc
+#     LIBS ...)        # further libraries
+set(TALVEX_PROGRAM_TEMPLATES ${CMAKE_CURRENT_LIST_DIR}/program)
+
+string(REPLACE "." "," TALVEX_VERSION_COMMAS "${TALVEX_VERSION},0")
+set(TALVEX_VERSION_FOUR "${TALVEX_VERSION}.0")
+
+function(talvex_program name)
+  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB" "DESCRIPTION;LEVEL" "SOURCES;LIBS" ${ARGN})
+  if(NOT TP_LEVEL)
+    set(TP_LEVEL asInvoker)
+  endif()
+  set(TP_NAME ${name})
+  set(TP_FILENAME ${name}.exe)
+  set(TP_FILETYPE VFT_APP)
+  set(TP_DEPENDENCY "")
+  set(TP_DPI "")
+  if(TP_COMCTL6)
+    file(READ ${TALVEX_PROGRAM_TEMPLATES}/comctl6.xml.in TP_DEPENDENCY)
+  endif()
+  if(TP_DPI_AWARE)
+    file(READ ${TALVEX_PROGRAM_TEMPLATES}/dpi.xml.in TP_DPI)
+  endif()
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_program)
+  set(TP_MANIFEST_FILE ${out}/${name}.manifest)
+  configure_file(${TALVEX_PROGRAM_TEMPLATES}/program.manifest.in ${TP_MANIFEST_FILE} @ONLY)
+  set(TP_MANIFEST_LINE "CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"${TP_MANIFEST_FILE}\"")
+  configure_file(${TALVEX_PROGRAM_TEMPLATES}/program.rc.in ${out}/${name}_version.rc @ONLY)
+
+  if(TP_WINDOWS)
+    add_executable(${name} WIN32 ${TP_SOURCES} ${out}/${name}_version.rc)
+  else()
+    add_executable(${name} ${TP_SOURCES} ${out}/${name}_version.rc)
+  endif()
+  set_source_files_properties(${out}/${name}_version.rc PROPERTIES OBJECT_DEPENDS ${TP_MANIFEST_FILE})
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE talvex_common ${TP_LIBS})
+  if(TP_TALLIB)
+    target_link_libraries(${name} PRIVATE TalLib)
+  endif()
+  if(TP_COMCTL6)
+    target_link_libraries(${name} PRIVATE comctl32)
+  endif()
+endfunction()
+
+# talvex_library_version(target DESCRIPTION): the version resource of a DLL.
+function(talvex_library_version target description)
+  set(TP_NAME ${target})
+  set(TP_FILENAME ${target}.dll)
+  set(TP_FILETYPE VFT_DLL)
+  set(TP_DESCRIPTION ${description})
+  set(TP_MANIFEST_LINE "")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${TALVEX_PROGRAM_TEMPLATES}/program.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
