@@ -38,6 +38,16 @@ constexpr char kServiceName[] = "Talvex Updater";
 constexpr DWORD kServiceControlStop = SERVICE_CONTROL_STOP; // 1
 // Codes 128 to 138 below double as the service's user control codes.
 
+// ---- What each program's window accepts from other programs --------------
+// TalUpPs ("TALVEX_UPDATER_MSG"): WM_USER with the updater codes below (18,
+//   128 to 138), WM_CLOSE, and a WM_QUIT sent (not posted) to the window;
+//   the last two stop it as code 18 does.
+// TalTray ("TALVEX_CONFIG_TRAY_ICON"): WM_USER 142 (a newer version), and a
+//   WM_QUIT sent to the window by TrayIcon_Kill: it removes its icon and ends.
+// TalUpConfig ("TALVEX_UPDATER_CONFIG"): WM_USER 128, 132, 139 to 142, and
+//   the host-list messages (kMsgHostList*) from TalLib on its own thread.
+// The updater service: the stop control and the codes 128 to 138.
+
 // ---- WM_USER command codes (wParam) --------------------------------------
 // To the updater (TalUpPs window or the service):
 constexpr WPARAM kCmdQuitProcess = 18;    // TalUpPs only

@@ -142,3 +142,18 @@ cleanup:
     SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
     return result;
 }
+
+std::string DescribeFailure(const HttpGetResult &result)
+{
+    const char *step = "";
+    switch (result.step) {
+    case HttpOk: return std::string();
+    case HttpOpenFailed: step = "WinHttpOpen"; break;
+    case HttpConnectFailed: step = "WinHttpConnect"; break;
+    case HttpRequestFailed: step = "WinHttpOpenRequest"; break;
+    case HttpCredentialsFailed: step = "WinHttpSetCredentials"; break;
+    case HttpSendFailed: step = "WinHttpSendRequest"; break;
+    case HttpReceiveFailed: step = "WinHttpReceiveResponse"; break;
+    }
+    return std::string(step) + " failed with Windows error " + std::to_string(result.error);
+}

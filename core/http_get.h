@@ -38,3 +38,7 @@ struct HttpGetResult {
 
 // Every handle opened is closed before it returns.
 HttpGetResult HttpGet(const HttpGetRequest &request);
+
+// The failed step and its Windows error in words, for a log record:
+// "WinHttpSendRequest failed with Windows error 12029". Empty for HttpOk.
+std::string DescribeFailure(const HttpGetResult &result);

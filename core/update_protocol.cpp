@@ -50,8 +50,13 @@ int TALAPI IssueUpdate(const char *userName, const char *password, const char *s
     request.password = password;
     request.maxBody = kReplyBufferSize - 1;
     HttpGetResult reply = HttpGet(request);
-    if (reply.step != HttpOk && reply.step != HttpReceiveFailed)
-        return 0; // no exchange took place
+    if (reply.step != HttpOk && reply.step != HttpReceiveFailed) {
+        // No exchange took place. The updater logs its own fixed warning;
+        // this record says why, for the user and for support.
+        std::string why = "Update request not sent: " + DescribeFailure(reply) + ".";
+        LogToFile(why.c_str(), 1, 0);
+        return 0;
+    }
 
     char timestamp[32] = "";
     GetTimestamp(timestamp, sizeof timestamp);

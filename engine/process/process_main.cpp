@@ -1,6 +1,7 @@
 // TalUpPs: the updater as a hidden process of the logged-on user. A
 // message-only window gives it a message loop; its timer drives the update
 // cycle and its WM_USER messages carry the other programs' commands.
+#include "config_keys.h"
 #include "signals.h"
 #include "tallib.h"
 #include "update_cycle.h"
@@ -10,75 +11,79 @@ namespace {
 const char kCaption[] = "Talvex Updater";
 const UINT_PTR kTimerId = 0;
 
+// The updater's state, owned by WinMain and reached by the window
+// procedure through the window's user data.
 struct ProcessUpdater {
     EngineState engine;
-    bool stopLogged = false;
 };
 
-ProcessUpdater g_updater;
+ProcessUpdater *StateOf(HWND window) { return (ProcessUpdater *)GetWindowLongPtrA(window, GWLP_USERDATA); }
 
-void OnCreate(HWND window)
+// Keeps the state pointer passed to CreateWindowExA with the window.
+void OnNcCreate(HWND window, LPARAM lParam)
 {
-    BuildEnginePaths(g_updater.engine);
-    TrimWorkingSet();
-    LoadEngineSettings(g_updater.engine);
-    TrimWorkingSet();
-    g_updater.engine.intervalMinutes = kShortestIntervalMinutes;
-    if (g_updater.engine.loadIcon && !TrayIcon_Find())
-        Execute_TrayIcon(NULL);
-    // The first tick runs now, before the window is even shown.
-    SendMessageA(window, WM_TIMER, 0, 0);
+    const CREATESTRUCTA *create = (const CREATESTRUCTA *)lParam;
+    SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
 }
 
-// WM_CLOSE is followed by WM_DESTROY: the stop is logged once.
-void OnStop()
+void OnCreate(ProcessUpdater &updater)
 {
-    if (!g_updater.stopLogged) {
-        g_updater.stopLogged = true;
-        LogAndSignal("Updater: Process stopped.", 1, 0);
-    }
+    BuildEnginePaths(updater.engine);
+    TrimWorkingSet();
+    LoadEngineSettings(updater.engine);
+    TrimWorkingSet();
+    updater.engine.intervalMinutes = kShortestIntervalMinutes;
+    if (updater.engine.loadIcon && !TrayIcon_Find())
+        Execute_TrayIcon(NULL);
+}
+
+// The one way out: every stop request ends here, once, as the window goes.
+void OnDestroy()
+{
+    LogAndSignal("Updater: Process stopped.", 1, 0);
     PostQuitMessage(0);
 }
 
-void RunPass(bool force)
+void RunPass(ProcessUpdater &updater, bool force)
 {
-    RunUpdateCycle(g_updater.engine, force);
+    RunUpdateCycle(updater.engine, force);
     TrimWorkingSet();
 }
 
-void ReloadSettings()
+void ReloadSettings(ProcessUpdater &updater)
 {
-    LoadEngineSettings(g_updater.engine);
+    LoadEngineSettings(updater.engine);
     TrimWorkingSet();
 }
 
-void OnTimer(HWND window)
+void OnTimer(HWND window, ProcessUpdater &updater)
 {
     if (IsRunningService()) { // the service is the updater now
         PostQuitMessage(0);
         return;
     }
-    const EngineState &engine = g_updater.engine;
-    if (engine.status == 0 || (engine.status == 1 && GetActive() && GetAuthed()))
-        RunPass(false);
+    const EngineState &engine = updater.engine;
+    if (engine.status == kStatusGood || (engine.status == kStatusWarning && GetActive() && GetAuthed()))
+        RunPass(updater, false);
     // The period is read again on every tick: it follows the back-off.
     KillTimer(window, kTimerId);
-    SetTimer(window, kTimerId, g_updater.engine.intervalMinutes * 60000u, NULL);
+    SetTimer(window, kTimerId, updater.engine.intervalMinutes * 60000u, NULL);
 }
 
-void OnCommand(HWND window, WPARAM code)
+void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
 {
+    EngineState &engine = updater.engine;
     switch (code) {
-    case kCmdQuitProcess: SendMessageA(window, WM_QUIT, 0, 0); break;
-    case kCmdReloadSettings: ReloadSettings(); break;
-    case kCmdCheckAddress: CheckAddress(g_updater.engine); break;
-    case kCmdForcedPass: RunPass(true); break;
-    case kCmdReloadAndPass: ReloadSettings(); RunPass(false); break;
-    case kCmdSettingsChanged: ReloadSettings(); break;
-    case kCmdStatusGood: g_updater.engine.status = 0; break;
-    case kCmdStatusWarning: g_updater.engine.status = 1; break;
-    case kCmdStatusCritical: g_updater.engine.status = 2; break;
-    case kCmdStatusUnconfigured: g_updater.engine.status = 3; break;
+    case kCmdQuitProcess: DestroyWindow(window); break;
+    case kCmdReloadSettings: ReloadSettings(updater); break;
+    case kCmdCheckAddress: CheckAddress(engine); break;
+    case kCmdForcedPass: RunPass(updater, true); break;
+    case kCmdReloadAndPass: ReloadSettings(updater); RunPass(updater, false); break;
+    case kCmdSettingsChanged: ReloadSettings(updater); break;
+    case kCmdStatusGood: engine.status = kStatusGood; break;
+    case kCmdStatusWarning: engine.status = kStatusWarning; break;
+    case kCmdStatusCritical: engine.status = kStatusCritical; break;
+    case kCmdStatusUnconfigured: engine.status = kStatusUnconfigured; break;
     case kCmdDeactivate: SetActive(0); break;
     case kCmdActivate: SetActive(1); break;
     default: break;
@@ -87,27 +92,31 @@ void OnCommand(HWND window, WPARAM code)
 
 LRESULT CALLBACK UpdaterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE)
+        OnNcCreate(window, lParam);
+    ProcessUpdater *updater = StateOf(window);
+    if (!updater)
+        return DefWindowProcA(window, message, wParam, lParam);
+
     switch (message) {
-    case WM_CREATE: OnCreate(window); break;
-    case WM_DESTROY:
+    case WM_CREATE: OnCreate(*updater); return 0;
+    // A WM_QUIT sent to the window (TrayIcon_Kill's way of asking) and a
+    // close both take the one stop path.
     case WM_CLOSE:
-    case WM_QUIT: OnStop(); break;
-    case WM_TIMER: OnTimer(window); return 0;
-    case WM_USER: OnCommand(window, wParam); break;
-    default: break;
+    case WM_QUIT: DestroyWindow(window); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    case WM_TIMER: OnTimer(window, *updater); return 0;
+    case WM_USER: OnCommand(window, *updater, wParam); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
     }
-    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 bool RegisterUpdaterClass(HINSTANCE instance)
 {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = UpdaterWindowProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = kUpdaterClass;
     return RegisterClassExA(&wc) != 0;
 }
@@ -125,13 +134,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     if (!RegisterUpdaterClass(instance))
         return 0;
-    HWND window = CreateWindowExA(0, kUpdaterClass, kUpdaterTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, NULL, instance, NULL);
+    ProcessUpdater updater;
+    // A message-only window: never shown, found by class from other programs.
+    HWND window = CreateWindowExA(0, kUpdaterClass, kUpdaterTitle, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, instance,
+                                  &updater);
     if (!window)
         return 0;
-    ShowWindow(window, SW_MINIMIZE);
-    ShowWindow(window, SW_HIDE);
-    UpdateWindow(window);
+    // The first tick runs before the start is logged, so the start record
+    // follows the records of the first pass.
+    OnTimer(window, updater);
     LogAndSignal("Updater: Process started.", 1, 0);
     TrimWorkingSet();
 

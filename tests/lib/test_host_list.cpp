@@ -9,36 +9,11 @@
 
 #include <string.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-// What the caller's window received, in order: "begin", each host name,
-// "end". Filled on the test's own thread while it pumps.
-std::vector<std::string> g_messages;
-
-LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case kMsgHostListBegin:
-        g_messages.push_back("begin");
-        return 0;
-    case kMsgHostListHost: {
-        // The text is valid only now; its length comes in wParam.
-        const char *name = (const char *)lParam;
-        std::string copy(name, wParam);
-        EXPECT_EQ(strlen(name), (size_t)wParam) << "terminated at its length";
-        g_messages.push_back(copy);
-        return 0;
-    }
-    case kMsgHostListEnd:
-        g_messages.push_back("end");
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
 
 struct Call {
     const char *user;
@@ -60,18 +35,13 @@ protected:
     {
         DataFolderTest::SetUp();
         service::Reset();
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = ListWindowProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.lpszClassName = "TALVEX_TEST_HOST_LIST";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+        list = std::make_unique<TestWindow>("TALVEX_TEST_HOST_LIST", "");
+        window = list->handle();
         ASSERT_NE((HWND)NULL, window);
-        g_messages.clear();
     }
     void TearDown() override
     {
-        DestroyWindow(window);
+        list.reset();
         service::Reset(); // also reopens a listener a test closed
         DataFolderTest::TearDown();
     }
@@ -99,6 +69,27 @@ protected:
         return call.result;
     }
 
+    // What the caller's window received, in order: "begin", each host
+    // name, "end".
+    std::vector<std::string> ListMessages()
+    {
+        std::vector<std::string> seen;
+        for (const ReceivedMessage &m : TestWindow::messages) {
+            if (m.window != window)
+                continue;
+            if (m.message == kMsgHostListBegin)
+                seen.push_back("begin");
+            else if (m.message == kMsgHostListEnd)
+                seen.push_back("end");
+            else if (m.message == kMsgHostListHost) {
+                EXPECT_EQ(m.text.size(), (size_t)m.wParam) << "terminated at its length";
+                seen.push_back(m.text);
+            }
+        }
+        return seen;
+    }
+
+    std::unique_ptr<TestWindow> list;
     HWND window = NULL;
 };
 
@@ -111,7 +102,7 @@ TEST_F(HostList, TheAccountsHostsArriveInReplyOrderWithoutWildcards)
     EXPECT_EQ(0, Fetch());
     // The demo account: dynamic:home,office / wildcard:*.wild / static:mail.
     EXPECT_EQ((Messages{"begin", "home.talvex-demo.test", "office.talvex-demo.test", "mail.talvex-demo.test", "end"}),
-              g_messages);
+              ListMessages());
     EXPECT_EQ(1, GetAuthed());
     std::string requests = service::Requests("/text/gethostlist");
     EXPECT_NE(std::string::npos, requests.find("\"user\": \"demo\"")) << requests;
@@ -128,7 +119,7 @@ TEST_F(HostList, LinesArePrefixColonAndNamesEndedByALineFeed)
     EXPECT_EQ(0, Fetch());
     EXPECT_EQ((Messages{"begin", "a.example.test", "b.example.test", "c.example.test", "d.example.test",
                         "plain.example.test", "end"}),
-              g_messages)
+              ListMessages())
         << "no wildcard, no empty item, nothing from a line starting with ':', nothing after the last line feed";
 }
 
@@ -136,14 +127,14 @@ TEST_F(HostList, CarriageReturnsOfCrLfLineEndsAreNotPartOfTheNames)
 {
     service::Script("hostlist", "dynamic:a.example.test,b.example.test\r\nstatic:c.example.test\r\n");
     EXPECT_EQ(0, Fetch());
-    EXPECT_EQ((Messages{"begin", "a.example.test", "b.example.test", "c.example.test", "end"}), g_messages);
+    EXPECT_EQ((Messages{"begin", "a.example.test", "b.example.test", "c.example.test", "end"}), ListMessages());
 }
 
 TEST_F(HostList, AnEmptyReplyIsAnEmptyListAndMarksTheAccountAuthenticated)
 {
     service::Script("hostlist", "");
     EXPECT_EQ(0, Fetch());
-    EXPECT_EQ((Messages{"begin", "end"}), g_messages);
+    EXPECT_EQ((Messages{"begin", "end"}), ListMessages());
     EXPECT_EQ(1, GetAuthed());
 }
 
@@ -154,7 +145,7 @@ TEST_F(HostList, BadauthAnywhereRefusesTheLoginAndStopsTheUpdater)
     TestWindow updater(kUpdaterClass, kUpdaterTitle); // the user-process updater
     service::Script("hostlist", "dynamic:a.example.test\nnotbadauthreally:b.example.test\n");
     EXPECT_EQ(1, Fetch());
-    EXPECT_EQ((Messages{"begin"}), g_messages) << "no host and no end message";
+    EXPECT_EQ((Messages{"begin"}), ListMessages()) << "no host and no end message";
     EXPECT_EQ(2, GetStatus());
     EXPECT_EQ(0, GetAuthed());
     EXPECT_EQ(1, TestWindow::received.count);
@@ -165,7 +156,7 @@ TEST_F(HostList, AWrongPasswordIsRefusedByTheService)
 {
     TestWindow updater(kUpdaterClass, kUpdaterTitle);
     EXPECT_EQ(1, Fetch("demo", "wrong-pass"));
-    EXPECT_EQ((Messages{"begin"}), g_messages);
+    EXPECT_EQ((Messages{"begin"}), ListMessages());
     EXPECT_EQ(0, GetAuthed());
     EXPECT_EQ(2, GetStatus());
 }
@@ -179,6 +170,6 @@ TEST_F(HostList, AServerThatIsDownGivesTheFailedStepAndChangesNothing)
     // WinHttpConnect only records the server; a refused connection shows
     // at the send.
     EXPECT_EQ(6, Fetch());
-    EXPECT_EQ((Messages{"begin"}), g_messages);
+    EXPECT_EQ((Messages{"begin"}), ListMessages());
     EXPECT_EQ(before, ReadWholeFile(configFile));
 }

@@ -4,6 +4,7 @@
 // folder beside stub programs, so that what is started is a stub.
 #include "test_env.h"
 #include "test_windows.h"
+#include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -11,6 +12,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -32,14 +34,13 @@ struct LinkText {
 LinkText ReadLink(const std::string &path)
 {
     LinkText text;
-    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED); // balanced by nothing: one per process is enough
-    IShellLinkA *link = NULL;
-    IPersistFile *file = NULL;
+    ScopedCom com;
+    ComPtr<IShellLinkA> link;
+    ComPtr<IPersistFile> file;
     wchar_t widePath[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void **)&link)) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file)) &&
-        SUCCEEDED(file->Load(widePath, STGM_READ))) {
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.out())) && SUCCEEDED(file->Load(widePath, STGM_READ))) {
         char buffer[MAX_PATH] = "";
         if (SUCCEEDED(link->GetPath(buffer, sizeof buffer, NULL, SLGP_RAWPATH)))
             text.target = buffer;
@@ -47,11 +48,23 @@ LinkText ReadLink(const std::string &path)
         if (SUCCEEDED(link->GetDescription(buffer, sizeof buffer)))
             text.description = buffer;
     }
-    if (file)
-        file->Release();
-    if (link)
-        link->Release();
     return text;
+}
+
+// CreateLink on a thread of its own; `apartment` is the COM apartment the
+// thread is in before the call, or -1 for none.
+int CreateLinkOnThread(const std::string &path, int apartment)
+{
+    int result = 1;
+    std::thread worker([&] {
+        if (apartment >= 0)
+            CoInitializeEx(NULL, (DWORD)apartment);
+        result = CreateLink("C:\\windows\\notepad.exe", path.c_str(), "From a worker thread");
+        if (apartment >= 0)
+            CoUninitialize();
+    });
+    worker.join();
+    return result;
 }
 
 FILETIME WriteTime(const std::string &path)
@@ -169,6 +182,19 @@ TEST_F(Shortcuts, CreateLinkWritesTargetAndDescription)
 
     EXPECT_LT(CreateLink("C:\\windows\\notepad.exe", "C:\\no\\such\\folder\\x.lnk", "x"), 0)
         << "a COM failure status";
+}
+
+// The configuration utility makes shortcuts from worker threads: COM is
+// joined per call, whatever the thread did before.
+TEST_F(Shortcuts, CreateLinkWorksFromAnyThread)
+{
+    const int apartments[] = {-1, COINIT_MULTITHREADED, COINIT_APARTMENTTHREADED};
+    for (int apartment : apartments) {
+        std::string path = folder + "\\Talvex Thread Link.lnk";
+        EXPECT_EQ(0, CreateLinkOnThread(path, apartment)) << "apartment " << apartment;
+        EXPECT_EQ("From a worker thread", ReadLink(path).description) << "apartment " << apartment;
+        DeleteFileA(path.c_str());
+    }
 }
 
 TEST_F(Shortcuts, TheIconsShortcutIsMadeOnceAndTheIconStartedOnce)

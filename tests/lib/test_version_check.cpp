@@ -3,45 +3,35 @@
 // notification icon receiving the background check's codes.
 #include "test_env.h"
 #include "service_control.h"
+#include "test_windows.h"
 #include "signals.h"
 #include "tallib.h"
 
 #include <string.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Codes received, as "config 141" or "tray 142", in order.
-std::vector<std::string> g_codes;
-
-LRESULT CALLBACK RecordProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Codes received by the two windows, as "config 141" or "tray 142", in order.
+std::vector<std::string> ReceivedCodes(HWND tray)
 {
-    if (message != WM_USER)
-        return DefWindowProcA(window, message, wParam, lParam);
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    g_codes.push_back(std::string(strcmp(name, kTrayClass) == 0 ? "tray " : "config ") + std::to_string(wParam) +
-                      (lParam ? " with lParam" : ""));
-    return 0;
-}
-
-HWND MakeWindow(const char *windowClass, const char *title)
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = RecordProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = windowClass;
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, windowClass, title, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+    std::vector<std::string> codes;
+    for (const ReceivedMessage &m : TestWindow::messages) {
+        if (m.message == WM_USER)
+            codes.push_back(std::string(m.window == tray ? "tray " : "config ") + std::to_string(m.wParam) +
+                            (m.lParam ? " with lParam" : ""));
+    }
+    return codes;
 }
 
 // Pumps this thread's messages for a while, or until a code arrived.
 void Pump(DWORD milliseconds, bool untilCode)
 {
     DWORD end = GetTickCount() + milliseconds;
-    while (GetTickCount() < end && !(untilCode && !g_codes.empty())) {
+    while (GetTickCount() < end && !(untilCode && !TestWindow::messages.empty())) {
         MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
@@ -57,16 +47,15 @@ protected:
     {
         DataFolderTest::SetUp();
         service::Reset();
-        config = MakeWindow(kConfigClass, kConfigTitle);
-        tray = MakeWindow(kTrayClass, kTrayTitle);
-        ASSERT_NE((HWND)NULL, config);
-        ASSERT_NE((HWND)NULL, tray);
-        g_codes.clear();
+        configWindow = std::make_unique<TestWindow>(kConfigClass, kConfigTitle);
+        trayWindow = std::make_unique<TestWindow>(kTrayClass, kTrayTitle);
+        ASSERT_NE((HWND)NULL, configWindow->handle());
+        ASSERT_NE((HWND)NULL, trayWindow->handle());
     }
     void TearDown() override
     {
-        DestroyWindow(tray);
-        DestroyWindow(config);
+        trayWindow.reset();
+        configWindow.reset();
         service::Reset();
         DataFolderTest::TearDown();
     }
@@ -76,25 +65,26 @@ protected:
     {
         service::SetVersion(body);
         Profile_WriteText(configFile.c_str(), "App", "IgnoreVersion", ignored);
-        g_codes.clear();
+        TestWindow::Clear();
         CheckVersion();
         Pump(wait, true);
         Pump(300, false); // nothing more may follow
-        return g_codes;
+        return Received();
     }
     // CheckVersion until one reports: proves that no check is stuck busy.
     bool ACheckRunsAgain()
     {
-        for (int i = 0; i < 50 && g_codes.empty(); ++i) {
+        for (int i = 0; i < 50 && TestWindow::messages.empty(); ++i) {
             CheckVersion();
             Pump(200, true);
         }
         Pump(300, false); // the rest of that check's report
-        return !g_codes.empty();
+        return !TestWindow::messages.empty();
     }
+    Codes Received() { return ReceivedCodes(trayWindow->handle()); }
 
-    HWND config = NULL;
-    HWND tray = NULL;
+    std::unique_ptr<TestWindow> configWindow;
+    std::unique_ptr<TestWindow> trayWindow;
 };
 
 } // namespace
@@ -213,7 +203,7 @@ TEST_F(VersionCheck, ASecondCheckWhileOneRunsDoesNothing)
     CheckVersion();
     Pump(1000, false);
     EXPECT_EQ(1, service::CountRequests("/support/clients/talvex-updater-winv4-current-version.html"));
-    EXPECT_EQ((Codes{}), g_codes);
+    EXPECT_EQ((Codes{}), Received());
 }
 
 TEST_F(VersionCheck, AFailedCheckEndsSoThatTheNextOneRuns)
@@ -222,19 +212,19 @@ TEST_F(VersionCheck, AFailedCheckEndsSoThatTheNextOneRuns)
     service::Listen(80, false);
     CheckVersion();
     Pump(2000, false);
-    EXPECT_EQ((Codes{}), g_codes);
+    EXPECT_EQ((Codes{}), Received());
     service::Listen(80, true);
     service::SetVersion("4.0.9");
     EXPECT_TRUE(ACheckRunsAgain()) << "still busy after a refused connection";
-    EXPECT_EQ((Codes{"config 142", "tray 142"}), g_codes);
+    EXPECT_EQ((Codes{"config 142", "tray 142"}), Received());
 
     // The connection is dropped before any answer.
-    g_codes.clear();
+    TestWindow::Clear();
     service::Script("version", "", "close");
     CheckVersion();
     Pump(2000, false);
-    EXPECT_EQ((Codes{}), g_codes);
+    EXPECT_EQ((Codes{}), Received());
     service::SetVersion("4.0.8");
     EXPECT_TRUE(ACheckRunsAgain()) << "still busy after a dropped connection";
-    EXPECT_EQ((Codes{"config 141"}), g_codes);
+    EXPECT_EQ((Codes{"config 141"}), Received());
 }

@@ -10,13 +10,6 @@ namespace {
 
 const char kBothHosts[] = "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"";
 
-int Count(const std::string &text, const std::string &needle)
-{
-    int count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        ++count;
-    return count;
-}
 
 } // namespace
 
@@ -29,9 +22,9 @@ TEST_F(ProcessUpdater, FirstPassUpdatesEverySelectedHostInOneRequest)
 
     std::string updates = service::Requests("/nic/update");
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
-    EXPECT_EQ(1, Count(updates, kBothHosts)) << updates;
-    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.7\""));
-    EXPECT_EQ(1, Count(updates, "\"User-Agent\": \"Talvex-Client-Win32/4.0.8\""));
+    EXPECT_EQ(1, CountOccurrences(updates, kBothHosts)) << updates;
+    EXPECT_EQ(1, CountOccurrences(updates, "\"myip\": \"203.0.113.7\""));
+    EXPECT_EQ(1, CountOccurrences(updates, "\"User-Agent\": \"Talvex-Client-Win32/4.0.8\""));
 
     for (const char *host : {kHomeHost, kOfficeHost}) {
         EXPECT_EQ("203.0.113.7", Config(host, "IP"));
@@ -74,7 +67,7 @@ TEST_F(ProcessUpdater, ChangedAddressIsLoggedAndSentOnceAndNothingIsSentWhenNoth
     EXPECT_EQ(2, CountInLog("IP Changed from [203.0.113.7] to [203.0.113.8]")) << Log();
     EXPECT_EQ("203.0.113.8", Config(kOfficeHost, "IP"));
     std::string updates = service::Requests("/nic/update");
-    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.8\""));
+    EXPECT_EQ(1, CountOccurrences(updates, "\"myip\": \"203.0.113.8\""));
 }
 
 TEST_F(ProcessUpdater, HostSixtyHoursOldIsRefreshedAlone)
@@ -87,7 +80,7 @@ TEST_F(ProcessUpdater, HostSixtyHoursOldIsRefreshedAlone)
     Command(kCmdReloadAndPass);
     std::string updates = service::Requests("/nic/update");
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
-    EXPECT_EQ(1, Count(updates, "\"hostname\": \"office.talvex-demo.test\"")) << updates;
+    EXPECT_EQ(1, CountOccurrences(updates, "\"hostname\": \"office.talvex-demo.test\"")) << updates;
     EXPECT_EQ("nochg", Config(kOfficeHost, "Status"));
 }
 
@@ -101,7 +94,7 @@ TEST_F(ProcessUpdater, CommandReloadsTheAccountBeforeItsPass)
     WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
     Command(kCmdReloadAndPass);
     std::string updates = service::Requests("/nic/update");
-    EXPECT_EQ(1, Count(updates, kBothHosts)) << updates;
+    EXPECT_EQ(1, CountOccurrences(updates, kBothHosts)) << updates;
     EXPECT_EQ("good", Config(kHomeHost, "Status"));
 }
 
@@ -126,14 +119,14 @@ TEST_F(ProcessUpdater, TransparentProxyIsDetectedOnceAndTheAlternatePortUsedThen
     EXPECT_EQ("1", Config("App", "Proxy"));
     EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
     std::string checks = service::Requests("/");
-    EXPECT_EQ(1, Count(checks, "\"port\": 80,"));
-    EXPECT_EQ(1, Count(checks, "\"port\": 8245,"));
+    EXPECT_EQ(1, CountOccurrences(checks, "\"port\": 80,"));
+    EXPECT_EQ(1, CountOccurrences(checks, "\"port\": 8245,"));
 
     Command(kCmdReloadAndPass);
     Command(kCmdCheckAddress);
     checks = service::Requests("/");
-    EXPECT_EQ(1, Count(checks, "\"port\": 80,")) << "the probe ran again";
-    EXPECT_EQ(3, Count(checks, "\"port\": 8245,"));
+    EXPECT_EQ(1, CountOccurrences(checks, "\"port\": 80,")) << "the probe ran again";
+    EXPECT_EQ(3, CountOccurrences(checks, "\"port\": 8245,"));
 }
 
 TEST_F(ProcessUpdater, UnreachableUpdateServerIsNotRecordedAsAnUpdate)
@@ -149,6 +142,8 @@ TEST_F(ProcessUpdater, UnreachableUpdateServerIsNotRecordedAsAnUpdate)
     EXPECT_EQ("1", Config("App", "Status"));
     EXPECT_EQ("", Config(kHomeHost, "Update"));
     EXPECT_EQ(1, CountInLog("Unable to reach the update server."));
+    // The record before it says which step failed, for the user and for support.
+    EXPECT_EQ(1, CountInLog("Update request not sent: WinHttpSendRequest failed with Windows error 12029."));
     ASSERT_TRUE(configPipe->WaitFor(1));
     ASSERT_TRUE(trayPipe->WaitFor(1));
     EXPECT_EQ((std::vector<std::string>{"D203.0.113.7"}), trayPipe->Messages());
@@ -165,8 +160,8 @@ TEST_F(ProcessUpdater, HostNamesAreEncodedInTheRequest)
     WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, "bad&myip=1.1.1.1#x"});
     StartProcessUpdater();
     std::string updates = service::Requests("/nic/update");
-    EXPECT_EQ(1, Count(updates, "\"hostname\": \"home.talvex-demo.test,bad&myip=1.1.1.1#x\"")) << updates;
-    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.7\""));
+    EXPECT_EQ(1, CountOccurrences(updates, "\"hostname\": \"home.talvex-demo.test,bad&myip=1.1.1.1#x\"")) << updates;
+    EXPECT_EQ(1, CountOccurrences(updates, "\"myip\": \"203.0.113.7\""));
     // The service refuses the odd name: a fatal answer stops the updater.
     EXPECT_TRUE(WaitForExit(20000));
     EXPECT_EQ("2", Config("App", "Status"));

@@ -9,13 +9,6 @@
 
 namespace {
 
-int Count(const std::string &text, const std::string &needle)
-{
-    int count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        ++count;
-    return count;
-}
 
 // A control request must come back at once even while a pass runs.
 const DWORD kPromptMs = 5000;
@@ -39,8 +32,8 @@ TEST_F(ServiceUpdater, StartedByTheControllerItUpdatesEverySelectedHostAndStopsO
 
     std::string updates = service::Requests("/nic/update");
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
-    EXPECT_EQ(1, Count(updates, "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"")) << updates;
-    EXPECT_EQ(1, Count(updates, "\"myip\": \"203.0.113.7\""));
+    EXPECT_EQ(1, CountOccurrences(updates, "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"")) << updates;
+    EXPECT_EQ(1, CountOccurrences(updates, "\"myip\": \"203.0.113.7\""));
     for (const char *host : {kHomeHost, kOfficeHost}) {
         EXPECT_EQ("203.0.113.7", Config(host, "IP"));
         EXPECT_EQ("good", Config(host, "Status"));
@@ -160,7 +153,7 @@ TEST_F(ServiceUpdater, ForcedPassAskedForDuringATimedPassRunsAfterIt)
     std::string requests = service::Requests();
     size_t update = requests.find("\"path\": \"/nic/update\"");
     ASSERT_NE(std::string::npos, update) << requests;
-    EXPECT_EQ(2, Count(requests.substr(update), "\"path\": \"/\"")) << requests;
+    EXPECT_EQ(2, CountOccurrences(requests.substr(update), "\"path\": \"/\"")) << requests;
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
     EXPECT_EQ("0", Config("App", "Status")) << "status commands act on memory only";
 }

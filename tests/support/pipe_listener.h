@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,6 +28,6 @@ private:
     std::string name_;
     std::mutex lock_;
     std::vector<std::string> messages_;
-    volatile bool stop_ = false;
+    std::atomic<bool> stop_{false};
     std::thread thread_;
 };

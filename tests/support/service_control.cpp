@@ -1,5 +1,7 @@
 // Control-interface client of the local Talvex service, over WinHTTP.
 #include "service_control.h"
+#include "test_env.h"
+#include "scoped.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,32 +20,26 @@ std::string Exchange(const wchar_t *verb, const std::string &path, const std::st
     std::string reply;
     bool ok = false;
     std::wstring wpath(path.begin(), path.end());
-    HINTERNET session = WinHttpOpen(L"Talvex-Tests", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
-    HINTERNET connect = session ? WinHttpConnect(session, L"127.0.0.1", kControlPort, 0) : NULL;
-    HINTERNET request = connect ? WinHttpOpenRequest(connect, verb, wpath.c_str(), NULL, WINHTTP_NO_REFERER,
-                                                     WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
-                                : NULL;
+    ScopedInternet session(WinHttpOpen(L"Talvex-Tests", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    ScopedInternet connect(session ? WinHttpConnect(session.get(), L"127.0.0.1", kControlPort, 0) : NULL);
+    ScopedInternet request(connect ? WinHttpOpenRequest(connect.get(), verb, wpath.c_str(), NULL, WINHTTP_NO_REFERER,
+                                                        WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
+                                   : NULL);
     if (request &&
-        WinHttpSendRequest(request, L"Content-Type: application/json\r\n", (DWORD)-1L, (void *)body.data(),
+        WinHttpSendRequest(request.get(), L"Content-Type: application/json\r\n", (DWORD)-1L, (void *)body.data(),
                            (DWORD)body.size(), (DWORD)body.size(), 0) &&
-        WinHttpReceiveResponse(request, NULL)) {
+        WinHttpReceiveResponse(request.get(), NULL)) {
         ok = true;
         DWORD available = 0;
-        while (WinHttpQueryDataAvailable(request, &available) && available > 0) {
+        while (WinHttpQueryDataAvailable(request.get(), &available) && available > 0) {
             std::string chunk(available, '\0');
             DWORD read = 0;
-            if (!WinHttpReadData(request, chunk.data(), available, &read))
+            if (!WinHttpReadData(request.get(), chunk.data(), available, &read))
                 break;
             reply.append(chunk.data(), read);
         }
     }
-    if (request)
-        WinHttpCloseHandle(request);
-    if (connect)
-        WinHttpCloseHandle(connect);
-    if (session)
-        WinHttpCloseHandle(session);
     EXPECT_TRUE(ok) << "local Talvex service unreachable for " << path << " (error " << GetLastError() << ")";
     return reply;
 }
@@ -102,12 +98,7 @@ std::string Requests(const std::string &path)
 
 int CountRequests(const std::string &path)
 {
-    std::string log = Requests(path);
-    int count = 0;
-    std::string needle = "\"path\": " + Quote(path);
-    for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1))
-        ++count;
-    return count;
+    return CountOccurrences(Requests(path), "\"path\": " + Quote(path));
 }
 
 } // namespace service

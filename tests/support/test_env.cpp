@@ -1,6 +1,8 @@
 // Test support shared by every test executable.
 #include "test_env.h"
 
+#include "scoped.h"
+
 #include "tallib.h"
 
 #include <shlobj.h>
@@ -58,23 +60,7 @@ bool FileExists(const std::string &path) { return GetFileAttributesA(path.c_str(
 
 int RunProgram(const std::string &commandLine, DWORD timeoutMs)
 {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string line = commandLine;
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return -1;
-    int code = -1;
-    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-        DWORD exitCode = 0;
-        GetExitCodeProcess(pi.hProcess, &exitCode);
-        code = (int)exitCode;
-    } else {
-        TerminateProcess(pi.hProcess, 1);
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    return RunConcurrently({commandLine}, timeoutMs)[0];
 }
 
 std::string ExeFolder()
@@ -96,30 +82,28 @@ std::string Quoted(const std::string &text)
 
 std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, DWORD timeoutMs)
 {
-    std::vector<PROCESS_INFORMATION> running;
+    std::vector<ScopedHandle> running;
     for (const std::string &commandLine : commandLines) {
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
         std::string line = commandLine;
-        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-            pi.hProcess = pi.hThread = NULL;
-        running.push_back(pi);
+        if (CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+            CloseHandle(pi.hThread);
+        running.emplace_back(pi.hProcess);
     }
     std::vector<int> codes;
     DWORD start = GetTickCount();
-    for (PROCESS_INFORMATION &pi : running) {
+    for (const ScopedHandle &process : running) {
         int code = -1;
-        if (pi.hProcess) {
+        if (process) {
             DWORD left = timeoutMs - (GetTickCount() - start);
             DWORD exitCode = 0;
-            if ((int)left > 0 && WaitForSingleObject(pi.hProcess, left) == WAIT_OBJECT_0 &&
-                GetExitCodeProcess(pi.hProcess, &exitCode))
+            if ((int)left > 0 && WaitForSingleObject(process.get(), left) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(process.get(), &exitCode))
                 code = (int)exitCode;
             else
-                TerminateProcess(pi.hProcess, 1);
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
+                TerminateProcess(process.get(), 1);
         }
         codes.push_back(code);
     }
@@ -144,4 +128,12 @@ std::string TimestampSecondsAgo(long long secondsAgo)
     snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", then.wMonth, then.wDay, then.wYear, then.wHour,
              then.wMinute, then.wSecond);
     return text;
+}
+
+int CountOccurrences(const std::string &text, const std::string &needle)
+{
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
 }

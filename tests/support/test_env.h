@@ -37,6 +37,9 @@ std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, D
 // The local time `secondsAgo` seconds back (negative: ahead) as a timestamp.
 std::string TimestampSecondsAgo(long long secondsAgo);
 
+// How many times needle occurs in text (overlapping occurrences count).
+int CountOccurrences(const std::string &text, const std::string &needle);
+
 // The text in double quotes, for a command line.
 std::string Quoted(const std::string &text);
 

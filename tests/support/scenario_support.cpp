@@ -88,9 +88,5 @@ bool UpdaterScenario::WaitForExit(DWORD timeoutMs)
 
 int UpdaterScenario::CountInLog(const std::string &text)
 {
-    std::string log = Log();
-    int count = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-        ++count;
-    return count;
+    return CountOccurrences(Log(), text);
 }
