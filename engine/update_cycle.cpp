@@ -76,16 +76,17 @@ void ApplyResult(EngineState &engine, int code)
     Profile_WriteText(engine.iniPath, kSectionApp, kKeyLastUpdate, timestamp);
 
     if (engine.fresh) {
-        if (level == 1)
-            level = 0;
+        if (level == kStatusWarning)
+            level = kStatusGood;
         SetFresh(0);
         engine.fresh = 0;
     }
-    if (level == 2)
+    // The result level is what "Status" stores: good, warning or critical.
+    if (level == kStatusCritical)
         StopUpdater();
-    else if (level == 1 && engine.intervalMinutes < kLongestIntervalMinutes)
+    else if (level == kStatusWarning && engine.intervalMinutes < kLongestIntervalMinutes)
         engine.intervalMinutes *= 2;
-    else if (level == 0)
+    else if (level == kStatusGood)
         engine.intervalMinutes = kShortestIntervalMinutes;
     SetStatus(level);
     engine.status = level;

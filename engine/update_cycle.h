@@ -3,6 +3,8 @@
 // for all of them and turns the answer into status, interval and signals.
 #pragma once
 
+#include "config_keys.h"
+
 #include <windows.h>
 
 // Process-wide state of an updater, owned by its host program.
@@ -10,7 +12,7 @@ struct EngineState {
     char userName[64] = "";
     char password[256] = "";
     char currentAddress[20] = "";    // only ever a valid address, or empty
-    int status = 0;                  // 0 good, 1 warning, 2 critical, 3 not configured
+    int status = kStatusGood;        // a TalStatus: good, warning, critical, not configured
     int fresh = 0;                   // a new configuration: "nochg" counts as success
     unsigned intervalMinutes = 10;   // the process host's polling period
     int loadIcon = 0;
