@@ -7,6 +7,9 @@
 
 #include <string.h>
 
+// The shell's record in the form the product was made for.
+static_assert(sizeof(void *) != 4 || NOTIFYICONDATAA_V2_SIZE == 488, "the 488-byte icon record");
+
 namespace {
 
 // Copies at most size - 1 bytes and always terminates.

@@ -134,6 +134,34 @@ TEST_F(TrayTest, NewVersionBalloonClickStartsTheUpgradeAssistantOnce)
     EXPECT_EQ(1u, upgrades());
 }
 
+TEST_F(TrayTest, MenuCommandsAndDoubleClickStartWhatTheyName)
+{
+    FakeShell shell;
+    ASSERT_TRUE(StartTray("Upgrade=0\r\n"));
+    // No service and no updater window: the updater starts as TalUpPs and
+    // is stopped through the controller.
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        const char *started;
+    } rows[] = {
+        {WM_COMMAND, IDM_CONFIGURATION, 0, "TalUpConfig.exe||1"},
+        {WM_COMMAND, IDM_UPGRADE, 0, "TalUpUp.exe||1"},
+        {WM_COMMAND, IDM_START_UPDATER, 0, "TalUpPs.exe||1"},
+        {WM_COMMAND, IDM_STOP_UPDATER, 0, "TalUpControl.exe|18|0"},
+        {kTrayCallback, kTrayIconId, WM_LBUTTONDBLCLK, "TalUpConfig.exe||1"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.started);
+        DeleteFileA((dataFolder + "started.txt").c_str());
+        SendMessageA(trayWindow, row.message, row.wParam, row.lParam);
+        ASSERT_TRUE(PumpUntil([&] { return !Started().empty(); }));
+        Pump(300);
+        EXPECT_EQ(std::vector<std::string>{row.started}, Started());
+    }
+}
+
 TEST_F(TrayTest, ComesBackAfterAShellRestartStaysSingleAndEndsOnKill)
 {
     FakeShell shell;
