@@ -57,6 +57,10 @@ struct TrayState {
 
 constexpr char kShellWatchClass[] = "TALVEX_TRAY_SHELL_WATCH";
 
+// The hidden window that owns what the program shows (menu, questions) and
+// what it starts: the top-level watch window where there is one.
+inline HWND UiOwner(const TrayState &state) { return state.shellWatch ? state.shellWatch : state.window; }
+
 // tray_icon.cpp: the settings, the tooltip and every request to the shell.
 void ReadSettings(TrayState &state);
 // "Talvex Updater\n Last Update: ... \n Latest IP Address: ..." cut to fit

@@ -7,7 +7,7 @@
 
 namespace {
 
-// Yes or No, No the default, owned by the icon's window.
+// Yes or No, No the default, task-modal.
 bool AskYes(HWND owner, const char *question)
 {
     UINT style = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TASKMODAL;
@@ -17,14 +17,14 @@ bool AskYes(HWND owner, const char *question)
 void HideIcon(TrayState &state)
 {
     RemoveIcon(state);
-    if (AskYes(state.window, kHideQuestion))
+    if (AskYes(UiOwner(state), kHideQuestion))
         Profile_WriteText(state.configPath, kSectionApp, kKeyLoadIcon, "0");
     EndTray(state);
 }
 
 void ExitUpdater(TrayState &state)
 {
-    if (!AskYes(state.window, kExitQuestion))
+    if (!AskYes(UiOwner(state), kExitQuestion))
         return;
     RemoveIcon(state);
     // The service takes the standard stop control; the user process quits
@@ -39,7 +39,7 @@ bool RunTrayCommand(TrayState &state, WORD id)
 {
     switch (id) {
     case IDM_CONFIGURATION:
-        Execute_Config(state.window);
+        Execute_Config(UiOwner(state));
         TrimWorkingSet();
         return true;
     case IDM_START_UPDATER:
@@ -52,7 +52,7 @@ bool RunTrayCommand(TrayState &state, WORD id)
         HideIcon(state);
         return true;
     case IDM_UPGRADE:
-        Execute_Upgrade(state.window);
+        Execute_Upgrade(UiOwner(state));
         TrimWorkingSet();
         return true;
     case IDM_EXIT:

@@ -34,7 +34,7 @@ void ShowTrayMenu(TrayState &state)
     // top-level watch window owns it and the chosen command goes to the
     // icon's window as any menu command would. WM_NULL afterwards lets the
     // next menu open.
-    HWND owner = state.shellWatch ? state.shellWatch : state.window;
+    HWND owner = UiOwner(state);
     SetForegroundWindow(owner);
     UINT flags = TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
     UINT id = (UINT)TrackPopupMenu(popup.get(), flags, at.x, at.y, 0, owner, NULL);

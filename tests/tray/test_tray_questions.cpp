@@ -31,20 +31,16 @@ HWND FindQuestion(DWORD pid)
 void SetServiceInstalled(bool installed)
 {
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-    ASSERT_TRUE(manager);
     SC_HANDLE service = OpenServiceA(manager, kServiceName, SERVICE_ALL_ACCESS);
-    if (service && !installed) {
-        EXPECT_TRUE(DeleteService(service));
-    }
-    if (!service && installed) {
+    if (service && !installed)
+        DeleteService(service);
+    else if (!service && installed)
         service = CreateServiceA(manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                  SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\windows\\notepad.exe", NULL, NULL,
                                  NULL, NULL, NULL);
-        EXPECT_TRUE(service) << "CreateService failed, error " << GetLastError();
-    }
-    if (service)
-        CloseServiceHandle(service);
+    CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    EXPECT_EQ(installed, IsRunningService() == 1);
 }
 
 class TrayQuestions : public TrayTest {
@@ -74,7 +70,9 @@ TEST_F(TrayQuestions, HideEndsTheIconAndYesDisablesItsLoading)
         ASSERT_TRUE(StartTray("Upgrade=0\r\nLoadIcon=1\r\n"));
         Answer(IDM_HIDE_ICON, kHideQuestion, button);
         EXPECT_TRUE(WaitForExit(tray)) << "the icon did not end";
-        EXPECT_EQ(button == IDYES ? "0" : "1", ReadApp(kKeyLoadIcon));
+        char loadIcon[8] = "";
+        Profile_ReadText(configFile.c_str(), kSectionApp, kKeyLoadIcon, "", loadIcon, sizeof loadIcon);
+        EXPECT_STREQ(button == IDYES ? "0" : "1", loadIcon);
         CloseHandle(tray);
         tray = NULL;
     }

@@ -184,10 +184,3 @@ std::vector<std::string> TrayTest::Started()
     }
     return lines;
 }
-
-std::string TrayTest::ReadApp(const char *key)
-{
-    char value[128] = "";
-    Profile_ReadText(configFile.c_str(), kSectionApp, key, "(none)", value, sizeof value);
-    return value;
-}

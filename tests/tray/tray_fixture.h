@@ -74,7 +74,6 @@ protected:
     bool SendPipe(const char *text);
     // Lines "<program>|<arguments>|<show>" of the stubs started so far.
     std::vector<std::string> Started();
-    std::string ReadApp(const char *key);
 
     std::string trayFolder;
     HANDLE tray = NULL;
