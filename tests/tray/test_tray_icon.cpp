@@ -246,3 +246,21 @@ TEST(TrayMenu, HoldsItsCommandsWithTheUpdaterItemsSetByItsState)
     }
     FreeLibrary(program);
 }
+
+TEST(TrayResources, IconGroupHoldsSixteenPixelImagesAtFourEightAnd32Bits)
+{
+    HMODULE program = LoadLibraryExA((ExeFolder() + "TalTray.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(program);
+    HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(IDI_TRAY_ICON), RT_GROUP_ICON);
+    ASSERT_TRUE(found);
+    // The group's directory: reserved, type, count, then 14-byte entries.
+    const BYTE *group = static_cast<const BYTE *>(LockResource(LoadResource(program, found)));
+    std::string images;
+    for (WORD i = 0; i < *(const WORD *)(group + 4); ++i) {
+        const BYTE *entry = group + 6 + 14 * i;
+        images += std::to_string(entry[0]) + "x" + std::to_string(entry[1]) + "x" +
+                  std::to_string(*(const WORD *)(entry + 6)) + " ";
+    }
+    EXPECT_EQ("16x16x4 16x16x8 16x16x32 ", images);
+    FreeLibrary(program);
+}

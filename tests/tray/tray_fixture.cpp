@@ -42,17 +42,9 @@ LRESULT OnCopyData(const COPYDATASTRUCT *data)
     if (data->cbData < sizeof(WineNotifyData))
         return FALSE;
     const auto *d = static_cast<const WineNotifyData *>(data->lpData);
-    ShellRequest r;
-    r.message = (DWORD)data->dwData;
-    r.window = (HWND)(LONG_PTR)d->window;
-    r.id = d->id;
-    r.flags = d->flags;
-    r.callback = d->callback;
-    r.tip = Narrow(d->tip, 128);
-    r.info = Narrow(d->info, 256);
-    r.title = Narrow(d->infoTitle, 64);
-    r.infoFlags = d->infoFlags;
-    r.timeout = d->timeout;
+    const ShellRequest r = {(DWORD)data->dwData, (HWND)(LONG_PTR)d->window, d->id, d->flags, d->callback,
+                            Narrow(d->tip, 128), Narrow(d->info, 256), Narrow(d->infoTitle, 64), d->infoFlags,
+                            d->timeout};
     FakeShell::requests.push_back(r);
     bool &shown = FakeShell::iconShown;
     if (r.message == NIM_MODIFY)

@@ -12,16 +12,12 @@
 
 // One request as Wine's shell32 hands it to the notification area.
 struct ShellRequest {
-    DWORD message = 0; // NIM_ADD, NIM_MODIFY, NIM_DELETE
-    HWND window = NULL;
-    UINT id = 0;
-    UINT flags = 0;
-    UINT callback = 0;
-    std::string tip;
-    std::string info;
-    std::string title;
-    DWORD infoFlags = 0;
-    UINT timeout = 0;
+    DWORD message; // NIM_ADD, NIM_MODIFY, NIM_DELETE
+    HWND window;
+    UINT id, flags, callback;
+    std::string tip, info, title;
+    DWORD infoFlags;
+    UINT timeout;
 };
 
 // A window of the notification area's class in the test process: Wine's
