@@ -24,6 +24,10 @@ constexpr char kHideQuestion[] = "The Talvex Updater Icon has been hidden.\n"
 constexpr char kExitQuestion[] = "The Talvex Updater service will be unloaded.  IP address changes will not be "
                                  "monitored.\n\n Are you sure you'd like to completely exit the Talvex Updater?";
 
+// Held for the life of the program: of instances started at the same
+// moment (the Startup shortcut and the updater, at logon) only one goes on.
+constexpr char kTrayInstanceMutex[] = "TalvexUpdaterTrayIcon";
+
 // The listener hands every pipe message to the window thread with this
 // message, so the icon record and the settings are touched by one thread
 // only: wParam 1 for an update result (lParam its code), 0 for "D".

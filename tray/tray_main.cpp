@@ -157,6 +157,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     if (TrayIcon_Find())
         return 0; // another instance owns the icon
+    // The window is made a moment later: an instance started at the same
+    // time would not have found it yet. Never released; it ends with us.
+    HANDLE instanceLock = CreateMutexA(NULL, FALSE, kTrayInstanceMutex);
+    if (!instanceLock || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
     if (!RegisterTrayClass(instance))
         return 0;
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -205,6 +206,36 @@ TEST_F(TrayIcon, ComesBackAfterAShellRestartStaysSingleAndEndsOnKill)
     EXPECT_EQ(0u, code);
     EXPECT_EQ((DWORD)NIM_DELETE, Last().message);
     EXPECT_FALSE(FakeShell::iconShown);
+}
+
+TEST_F(TrayIcon, StartedThreeTimesAtOnceShowsOneIcon)
+{
+    WriteWholeFile(configFile, "[App]\r\nUpgrade=0\r\n");
+    HANDLE started[3], threads[3];
+    for (int i = 0; i < 3; ++i)
+        started[i] = StartTrayProcess(&threads[i]);
+    for (HANDLE thread : threads) { // all at once, as at logon
+        ResumeThread(thread);
+        CloseHandle(thread);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return FakeShell::iconShown; }));
+    int running = 0;
+    for (HANDLE process : started) {
+        if (WaitForExit(process, 3000)) {
+            CloseHandle(process);
+            continue;
+        }
+        if (++running == 1) {
+            tray = process; // the fixture ends it
+        } else {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
+    EXPECT_EQ(1, running);
+    EXPECT_EQ(1, std::count_if(FakeShell::requests.begin(), FakeShell::requests.end(),
+                               [](const ShellRequest &r) { return r.message == NIM_ADD; }))
+        << "more than one icon was added";
 }
 
 TEST_F(TrayIcon, AStormOfWritersLeavesTheListenerServing)

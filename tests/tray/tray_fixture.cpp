@@ -127,15 +127,19 @@ void TrayTest::TearDown()
     DataFolderTest::TearDown();
 }
 
-HANDLE TrayTest::StartTrayProcess()
+HANDLE TrayTest::StartTrayProcess(HANDLE *suspendedThread)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::string line = Quoted(trayFolder + "TalTray.exe");
-    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, trayFolder.c_str(), &si, &pi))
+    DWORD flags = suspendedThread ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, flags, NULL, trayFolder.c_str(), &si, &pi))
         return NULL;
-    CloseHandle(pi.hThread);
+    if (suspendedThread)
+        *suspendedThread = pi.hThread;
+    else
+        CloseHandle(pi.hThread);
     return pi.hProcess;
 }
 

@@ -62,7 +62,8 @@ protected:
     // Writes [App] with `appLines` ("Key=value" lines) and starts TalTray;
     // true once its window exists.
     bool StartTray(const std::string &appLines);
-    HANDLE StartTrayProcess();
+    // With `suspendedThread`, the process waits for ResumeThread on it.
+    HANDLE StartTrayProcess(HANDLE *suspendedThread = NULL);
     // True when the process ended within the time (messages pumped).
     bool WaitForExit(HANDLE process, DWORD timeoutMs = 10000);
     // Writes one message to the tray pipe as the engine does, retrying
