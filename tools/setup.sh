@@ -28,6 +28,7 @@ checks=(
     "cmake:cmake"
     "ninja:ninja-build"
     "makensis:nsis"
+    "import:imagemagick"
     "/usr/src/googletest/CMakeLists.txt:googletest"
     "/etc/ssl/certs/ca-certificates.crt:ca-certificates"
 )

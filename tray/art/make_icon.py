@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Renders the Talvex mark (a small SVG of flat shapes) into a Windows .ico
+with three 16 x 16 images: 32 bits per pixel with smooth edges and alpha,
+8 bits with a palette of the smooth colours, and 4 bits with crisp edges
+in the shapes' own colours. Python's standard library only, so the build
+needs nothing beyond python3.
+
+    make_icon.py MARK.svg OUT.ico [OUT.png]
+
+The optional PNG is the 32-bit image, eight times enlarged, for review.
+"""
+import struct
+import sys
+import xml.etree.ElementTree as ET
+import zlib
+
+SIZE = 16
+SAMPLES = 8  # sub-samples per pixel along each axis
+
+
+def parse_colour(text):
+    text = text.strip().lstrip("#")
+    if len(text) == 3:
+        text = "".join(c * 2 for c in text)
+    return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
+
+
+def inside_rounded_rect(px, py, x, y, w, h, r):
+    if px < x or py < y or px > x + w or py > y + h:
+        return False
+    r = min(r, w / 2, h / 2)
+    cx = min(max(px, x + r), x + w - r)
+    cy = min(max(py, y + r), y + h - r)
+    return (px - cx) ** 2 + (py - cy) ** 2 <= r * r
+
+
+def inside_polygon(px, py, points):
+    hit = False
+    for i in range(len(points)):
+        x1, y1 = points[i]
+        x2, y2 = points[i - 1]
+        if (y1 > py) != (y2 > py) and px < (x2 - x1) * (py - y1) / (y2 - y1) + x1:
+            hit = not hit
+    return hit
+
+
+def load_shapes(path):
+    """Each shape as (test(px, py) -> bool, colour), in drawing order."""
+    shapes = []
+    for element in ET.parse(path).getroot().iter():
+        tag = element.tag.rsplit("}", 1)[-1]
+        a = element.attrib
+        if tag not in ("rect", "circle", "polygon"):
+            continue
+        colour = parse_colour(a["fill"])
+        f = lambda name, default=0.0: float(a.get(name, default))
+        if tag == "rect":
+            box = (f("x"), f("y"), f("width"), f("height"), f("rx"))
+            test = lambda px, py, b=box: inside_rounded_rect(px, py, *b)
+        elif tag == "circle":
+            c = (f("cx"), f("cy"), f("r"))
+            test = lambda px, py, c=c: (px - c[0]) ** 2 + (py - c[1]) ** 2 <= c[2] ** 2
+        else:
+            numbers = [float(n) for n in a["points"].replace(",", " ").split()]
+            pts = list(zip(numbers[0::2], numbers[1::2]))
+            test = lambda px, py, p=pts: inside_polygon(px, py, p)
+        shapes.append((test, colour))
+    if not shapes:
+        raise SystemExit(f"{path}: no shapes")
+    return shapes
+
+
+def render(shapes):
+    """Per pixel: the smooth RGBA and the crisp colour (None: transparent)."""
+    smooth, crisp = [], []
+    n = SAMPLES * SAMPLES
+    for y in range(SIZE):
+        for x in range(SIZE):
+            votes = {}
+            r = g = b = 0
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    px = x + (sx + 0.5) / SAMPLES
+                    py = y + (sy + 0.5) / SAMPLES
+                    top = None
+                    for test, colour in shapes:
+                        if test(px, py):
+                            top = colour
+                    votes[top] = votes.get(top, 0) + 1
+                    if top:
+                        r, g, b = r + top[0], g + top[1], b + top[2]
+            covered = n - votes.get(None, 0)
+            if covered:
+                smooth.append((round(r / covered), round(g / covered), round(b / covered), round(255 * covered / n)))
+            else:
+                smooth.append((0, 0, 0, 0))
+            crisp.append(max(votes, key=lambda k: (votes[k], k is not None)))
+    return smooth, crisp
+
+
+def and_mask(opaque):
+    """1 bit per pixel, bottom-up rows padded to 32 bits; 1 is transparent."""
+    rows = []
+    for y in reversed(range(SIZE)):
+        bits = 0
+        for x in range(SIZE):
+            bits = (bits << 1) | (0 if opaque[y * SIZE + x] else 1)
+        rows.append(struct.pack(">H", bits) + b"\0\0")
+    return b"".join(rows)
+
+
+def dib(bpp, palette, pixels, opaque):
+    """An icon image: header, palette, bottom-up XOR bits, AND mask."""
+    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, bpp, 0, 0, 0, 0, len(palette), 0)
+    body = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
+    for y in reversed(range(SIZE)):
+        row = pixels[y * SIZE:(y + 1) * SIZE]
+        if bpp == 32:
+            body += b"".join(struct.pack("<BBBB", b, g, r, a) for r, g, b, a in row)
+        elif bpp == 8:
+            body += bytes(row)
+        else:
+            # Two pixels a byte; 16 pixels make 8 bytes, already a
+            # multiple of 4.
+            body += bytes((row[i] << 4) | row[i + 1] for i in range(0, SIZE, 2))
+    return header + body + and_mask(opaque)
+
+
+def paletted(colours, opaque, count):
+    palette = sorted(set(c for c, o in zip(colours, opaque) if o))
+    if len(palette) > count:
+        raise SystemExit(f"{len(palette)} colours do not fit a palette of {count}")
+    palette += [(0, 0, 0)] * (count - len(palette))
+    index = {c: i for i, c in reversed(list(enumerate(palette)))}
+    return palette, [index[c] if o else 0 for c, o in zip(colours, opaque)]
+
+
+def write_ico(path, images):
+    """images: list of (bpp, colour count or 0, dib bytes)."""
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for bpp, colours, data in images:
+        out += struct.pack("<BBBBHHII", SIZE, SIZE, colours % 256, 0, 1, bpp, len(data), offset)
+        offset += len(data)
+    out += b"".join(data for _, _, data in images)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def write_png(path, smooth, scale=8):
+    rows = b""
+    for y in range(SIZE * scale):
+        line = b"".join(bytes(smooth[(y // scale) * SIZE + x // scale]) for x in range(SIZE * scale))
+        rows += b"\0" + line
+    chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(
+        ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+    ihdr = struct.pack(">IIBBBBB", SIZE * scale, SIZE * scale, 8, 6, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def main(argv):
+    if len(argv) not in (3, 4):
+        raise SystemExit(__doc__)
+    smooth, crisp = render(load_shapes(argv[1]))
+    opaque32 = [p[3] >= 128 for p in smooth]
+    straight = [p[:3] for p in smooth]
+    pal8, idx8 = paletted(straight, opaque32, 256)
+    opaque4 = [c is not None for c in crisp]
+    pal4, idx4 = paletted([c or (0, 0, 0) for c in crisp], opaque4, 16)
+    write_ico(argv[2], [
+        (4, 16, dib(4, pal4, idx4, opaque4)),
+        (8, 0, dib(8, pal8, idx8, opaque32)),
+        (32, 0, dib(32, [], smooth, opaque32)),
+    ])
+    if len(argv) == 4:
+        write_png(argv[3], smooth)
+
+
+if __name__ == "__main__":
+    main(sys.argv)

@@ -1,0 +1,95 @@
+// TalTray's state and the functions its files share: the icon record and
+// settings snapshot (owned by the window thread), the menu and the tray
+// pipe listener.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <stddef.h>
+
+// ---- The icon as the shell knows it ---------------------------------------
+constexpr UINT kTrayIconId = 2000;
+constexpr UINT kTrayCallback = WM_USER + 1; // 1025
+constexpr char kTrayCaption[] = "Talvex Updater";
+constexpr size_t kTipSize = sizeof(((NOTIFYICONDATAA *)0)->szTip);      // 128
+constexpr size_t kBalloonSize = sizeof(((NOTIFYICONDATAA *)0)->szInfo); // 256
+
+// Balloon icon kinds, as the shell numbers them.
+constexpr DWORD kBalloonInfo = NIIF_INFO; // 1
+
+constexpr char kNewVersionBalloon[] = "A new version is available.\nClick here to upgrade.";
+constexpr char kHideQuestion[] = "The Talvex Updater Icon has been hidden.\n"
+                                 "Would you like to disable the icon from loading when Windows starts?";
+constexpr char kExitQuestion[] = "The Talvex Updater service will be unloaded.  IP address changes will not be "
+                                 "monitored.\n\n Are you sure you'd like to completely exit the Talvex Updater?";
+
+// Held for the life of the program: of instances started at the same
+// moment (the Startup shortcut and the updater, at logon) only one goes on.
+constexpr char kTrayInstanceMutex[] = "TalvexUpdaterTrayIcon";
+
+// The listener hands every pipe message to the window thread with this
+// message, so the icon record and the settings are touched by one thread
+// only: wParam 1 for an update result (lParam its code), 0 for "D".
+constexpr UINT kMsgPipeMessage = WM_APP + 1;
+
+// ---- Settings snapshot, re-read from [App] before each refresh -------------
+struct TraySettings {
+    char lastUpdate[64];
+    char lastIp[64];
+    int notify;
+    int upgrade;
+    int fresh;
+};
+
+// ---- Everything the window thread keeps -------------------------------------
+struct TrayState {
+    HINSTANCE instance = NULL;
+    HWND window = NULL;
+    HICON icon = NULL; // group 106 at the small-icon size, for the life of the program
+    char configPath[MAX_PATH] = "";
+    TraySettings settings = {};
+    NOTIFYICONDATAA record = {};
+    bool upgradePending = false; // the new-version balloon is the one on show
+    UINT taskbarCreated = 0;
+    // A hidden top-level window beside the message-only one: it hears the
+    // shell's "TaskbarCreated" broadcast (message-only windows get no
+    // broadcasts) and owns the menu (it can take the foreground, which the
+    // menu needs to close properly). None without a display.
+    HWND shellWatch = NULL;
+};
+
+constexpr char kShellWatchClass[] = "TALVEX_TRAY_SHELL_WATCH";
+
+// The hidden window that owns what the program shows (menu, questions) and
+// what it starts: the top-level watch window where there is one.
+inline HWND UiOwner(const TrayState &state) { return state.shellWatch ? state.shellWatch : state.window; }
+
+// tray_icon.cpp: the settings, the tooltip and every request to the shell.
+void ReadSettings(TrayState &state);
+// "Talvex Updater\n Last Update: ... \n Latest IP Address: ..." cut to fit
+// `size` bytes (terminator included) instead of failing.
+void FormatTooltip(const char *lastUpdate, const char *lastIp, char *tip, size_t size);
+void AddIcon(TrayState &state);     // first display and after the shell restarts
+void RefreshIcon(TrayState &state); // re-read the settings and update the tip
+void RemoveIcon(TrayState &state);
+void ShowBalloon(TrayState &state, const char *text, DWORD kind);
+void ShowResultBalloon(TrayState &state, int code);
+
+// tray_menu.cpp and tray_commands.cpp: the pop-up menu and its commands.
+// Loads menu 104's pop-up with the updater items set for `active`.
+HMENU LoadTrayMenu(HINSTANCE instance, bool active);
+void ShowTrayMenu(TrayState &state);
+// Runs a menu command; false for an id that is not one of the menu's.
+bool RunTrayCommand(TrayState &state, WORD id);
+
+// tray_pipe.cpp: starts the tray pipe listener thread for the window.
+bool StartPipeListener(HWND window);
+// The code a result message carries: decimal text as atoi reads it,
+// kept within int; text that is no number is 0.
+int ResultCode(const char *text);
+
+// Gives the process's working set back to the system.
+void TrimWorkingSet();
+// Ends the program: the icon goes, the message loop ends.
+void EndTray(TrayState &state);

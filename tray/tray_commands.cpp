@@ -1,0 +1,63 @@
+// What the icon's menu commands do.
+#include "tray.h"
+#include "resource.h"
+#include "config_keys.h"
+#include "signals.h"
+#include "tallib.h"
+
+namespace {
+
+// Yes or No, No the default, task-modal.
+bool AskYes(HWND owner, const char *question)
+{
+    UINT style = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_TASKMODAL;
+    return MessageBoxA(owner, question, kTrayCaption, style) == IDYES;
+}
+
+void HideIcon(TrayState &state)
+{
+    RemoveIcon(state);
+    if (AskYes(UiOwner(state), kHideQuestion))
+        Profile_WriteText(state.configPath, kSectionApp, kKeyLoadIcon, "0");
+    EndTray(state);
+}
+
+void ExitUpdater(TrayState &state)
+{
+    if (!AskYes(UiOwner(state), kExitQuestion))
+        return;
+    RemoveIcon(state);
+    // The service takes the standard stop control; the user process quits
+    // on its own command.
+    TellServer(IsRunningService() ? (int)kServiceControlStop : (int)kCmdQuitProcess);
+    EndTray(state);
+}
+
+} // namespace
+
+bool RunTrayCommand(TrayState &state, WORD id)
+{
+    switch (id) {
+    case IDM_CONFIGURATION:
+        Execute_Config(UiOwner(state));
+        TrimWorkingSet();
+        return true;
+    case IDM_START_UPDATER:
+        StartUpdater();
+        return true;
+    case IDM_STOP_UPDATER:
+        StopUpdater();
+        return true;
+    case IDM_HIDE_ICON:
+        HideIcon(state);
+        return true;
+    case IDM_UPGRADE:
+        Execute_Upgrade(UiOwner(state));
+        TrimWorkingSet();
+        return true;
+    case IDM_EXIT:
+        ExitUpdater(state);
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,193 @@
+// TalTray: the notification-area icon of the Talvex Updater. One hidden
+// window owns the icon; its tooltip tells the last update and address, its
+// balloons each update's outcome and a new version, its menu commands the
+// updater. The tray pipe listener feeds it from the update engine.
+#include "tray.h"
+#include "resource.h"
+#include "signals.h"
+#include "tallib.h"
+
+
+namespace {
+
+// Passes the shell's restart broadcast on to the icon's window.
+LRESULT CALLBACK ShellWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    HWND tray = (HWND)GetWindowLongPtrA(window, GWLP_USERDATA);
+    if (taskbarCreated && message == taskbarCreated && tray) {
+        PostMessageA(tray, message, wParam, lParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateShellWatch(HINSTANCE instance, HWND tray)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ShellWatchProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kShellWatchClass;
+    RegisterClassA(&wc);
+    // Never shown; a tool window stays off the taskbar and the task switcher.
+    HWND watch = CreateWindowExA(WS_EX_TOOLWINDOW, kShellWatchClass, "", WS_POPUP, 0, 0, 0, 0, NULL, NULL,
+                                 instance, NULL);
+    if (watch)
+        SetWindowLongPtrA(watch, GWLP_USERDATA, (LONG_PTR)tray);
+    return watch;
+}
+
+void OnCreate(TrayState &state, HWND window)
+{
+    state.window = window;
+    GetFile_INIFile(state.configPath, sizeof state.configPath);
+    state.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    state.shellWatch = CreateShellWatch(state.instance, window);
+    StartPipeListener(window);
+    AddIcon(state);
+}
+
+void OnPipeMessage(TrayState &state, bool isResult, int code)
+{
+    RefreshIcon(state);
+    if (isResult && state.settings.notify)
+        ShowResultBalloon(state, code);
+}
+
+// WM_USER from other programs: only the new-version notice is known.
+LRESULT OnCommandCode(TrayState &state, WPARAM code)
+{
+    if (code == kCmdUpgradeAvailable) {
+        state.upgradePending = true;
+        ShowBalloon(state, kNewVersionBalloon, kBalloonInfo);
+    }
+    return 0;
+}
+
+void OnIconCallback(TrayState &state, LPARAM event)
+{
+    switch (event) {
+    case WM_LBUTTONDBLCLK:
+        Execute_Config(NULL);
+        break;
+    case WM_RBUTTONDOWN:
+        ShowTrayMenu(state);
+        break;
+    case NIN_BALLOONUSERCLICK:
+        if (state.upgradePending)
+            Execute_Upgrade(NULL);
+        state.upgradePending = false;
+        break;
+    case NIN_BALLOONHIDE:
+    case NIN_BALLOONTIMEOUT:
+        state.upgradePending = false;
+        break;
+    }
+    TrimWorkingSet();
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
+    }
+    auto *state = reinterpret_cast<TrayState *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!state)
+        return DefWindowProcA(window, message, wParam, lParam);
+
+    switch (message) {
+    case WM_CREATE:
+        OnCreate(*state, window);
+        return 0;
+    case WM_DESTROY:
+    case WM_CLOSE:
+    case WM_QUIT: // sent, not posted, by TrayIcon_Kill
+        EndTray(*state);
+        break;
+    case WM_COMMAND:
+        if (RunTrayCommand(*state, LOWORD(wParam)))
+            return 0;
+        break;
+    case WM_USER:
+        return OnCommandCode(*state, wParam);
+    case kTrayCallback:
+        OnIconCallback(*state, lParam);
+        break;
+    case kMsgPipeMessage:
+        OnPipeMessage(*state, wParam != 0, (int)lParam);
+        return 0;
+    default:
+        if (state->taskbarCreated && message == state->taskbarCreated) {
+            AddIcon(*state);
+            return 0;
+        }
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool RegisterTrayClass(HINSTANCE instance)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = TrayWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON));
+    wc.hIconSm = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON,
+                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = kTrayClass;
+    return RegisterClassExA(&wc) != 0;
+}
+
+} // namespace
+
+void TrimWorkingSet() { SetProcessWorkingSetSize(GetCurrentProcess(), (SIZE_T)-1, (SIZE_T)-1); }
+
+void EndTray(TrayState &state)
+{
+    RemoveIcon(state);
+    PostQuitMessage(0);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    if (TrayIcon_Find())
+        return 0; // another instance owns the icon
+    // The window is made a moment later: an instance started at the same
+    // time would not have found it yet. Never released; it ends with us.
+    HANDLE instanceLock = CreateMutexA(NULL, FALSE, kTrayInstanceMutex);
+    if (!instanceLock || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
+    if (!RegisterTrayClass(instance))
+        return 0;
+
+    static TrayState state; // lives as long as the window
+    state.instance = instance;
+    state.icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON,
+                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    GetFile_INIFile(state.configPath, sizeof state.configPath);
+    ReadSettings(state);
+
+    // Message-only, hidden, never shown; other programs find it by class.
+    HWND window = CreateWindowExA(0, kTrayClass, kTrayTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 0,
+                                  0, HWND_MESSAGE, NULL, instance, &state);
+    if (!window)
+        return 0;
+
+    // Asked once the window exists, so that its answer (the new-version
+    // notice, sent to this window) cannot arrive before it.
+    if (state.settings.upgrade && !state.settings.fresh)
+        CheckVersion();
+
+    TrimWorkingSet();
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
