@@ -180,6 +180,18 @@ class AddressAndDownloadTests(ServiceTest):
             self.assertEqual(response.body, bytes(i % 251 for i in range(100000)))
             self.assertEqual(sock.recv(1), b"")   # the close marked the end of the body
 
+    def test_download_serves_a_file_over_tls_as_it_is_on_disk(self):
+        installer = Path(tmp.name, "setup.exe")
+        installer.write_bytes(b"MZ first build")
+        post("/control/download", {"file": str(installer), "content_length": True})
+        response = fetch(ports["https"], DOWNLOAD_PATH, tls=True)
+        self.assertEqual((response.status, response.body), (200, b"MZ first build"))
+        self.assertEqual(response.getheader("Content-Length"), "14")
+        installer.write_bytes(b"MZ second build, longer")
+        self.assertEqual(fetch(ports["http"], DOWNLOAD_PATH).body, b"MZ second build, longer")
+        post("/control/download", {"file": ""})
+        self.assertEqual(len(fetch(ports["https"], DOWNLOAD_PATH, tls=True).body), 65536)
+
 
 class UpdateTests(ServiceTest):
     def test_good_then_nochg_and_the_store_keeps_the_address(self):
