@@ -287,19 +287,18 @@ void StartDownload()
 void FinishDownload(int verdict, DWORD detail)
 {
     CloseExchange();
-    EnableWindow(Item(IDC_CLOSE), TRUE);
-
     if (verdict == kInstallerOk && !IsWindowsProgram(g_app.installerFile))
         verdict = kInstallerNotProgram;
     if (verdict != kInstallerOk) {
         DeleteFileA(g_app.installerFile);
         ExplainFailure(verdict, detail);
         EnableWindow(Item(IDC_UPGRADE_NOW), TRUE); // the user may try again
-        return;
+    } else {
+        char arguments[MAX_PATH + 8];
+        snprintf(arguments, sizeof arguments, "/S /D=%s", g_app.programFolder);
+        ShellExecuteA(NULL, "open", g_app.installerFile, arguments, NULL, SW_SHOWNORMAL);
     }
-    char arguments[MAX_PATH + 8];
-    snprintf(arguments, sizeof arguments, "/S /D=%s", g_app.programFolder);
-    ShellExecuteA(NULL, "open", g_app.installerFile, arguments, NULL, SW_SHOWNORMAL);
+    EnableWindow(Item(IDC_CLOSE), TRUE); // last: the download is over
 }
 
 void CancelDownload()
