@@ -23,6 +23,7 @@ shot() {
 start_assistant() { (cd "$bin" && "$WINE_RUN" TalUpUp.exe >/dev/null 2>&1 &) ; }
 stop_assistant() {
     (cd "$bin" && "$WINE_RUN" taskkill /f /im TalUpUp.exe) >/dev/null 2>&1
+    (cd "$bin" && "$WINE_RUN" taskkill /f /im setup.exe) >/dev/null 2>&1
     sleep 0.5
 }
 click() { (cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPGRADE_ASSISTANT "$1") >/dev/null 2>&1; }
@@ -38,7 +39,9 @@ service_post /control/version '{"body": "4.0.9"}'
 start_assistant; shot offer
 
 echo "== downloading (a slow download server)"
-service_post /control/download "{\"file\": \"$bin/TalUpUp.exe\", \"rate\": 400000}"
+# The stand-in installer of the tests, sent in about three seconds.
+stub="$bin/stub_setup.exe"
+service_post /control/download "{\"file\": \"$stub\", \"rate\": $(( $(stat -c %s "$stub") / 3 ))}"
 click 200; shot downloading 1.5; stop_assistant
 
 echo "== up to date"

@@ -9,6 +9,7 @@
 #include "talvex_settings.h"
 
 #include <commctrl.h>
+#include <string.h>
 
 namespace {
 
@@ -38,10 +39,10 @@ struct ControlSpec {
 const DWORD kButton = WS_CHILD | WS_TABSTOP;
 const ControlSpec kControls[] = {
     {0, "STATIC", "Talvex \xAE Updater", WS_CHILD | WS_VISIBLE, 15, 90, 300, 18, true},
-    // The labels reach to the value column and never wrap: with a wider
-    // default font than Tahoma a wrapped label showed only its first word.
-    {0, "STATIC", "Local Version: ", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 30, 116, 82, 18, false},
-    {0, "STATIC", "Latest Version: ", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 30, 136, 82, 18, false},
+    // The labels never wrap: with a wider default font a wrapped label showed
+    // only its first word (see FitVersionColumn).
+    {0, "STATIC", "Local Version: ", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 30, 116, 76, 18, false},
+    {0, "STATIC", "Latest Version: ", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 30, 136, 76, 18, false},
     {IDC_LOCAL_VERSION, "STATIC", TALVEX_VERSION, WS_CHILD | WS_VISIBLE, 112, 116, 76, 18, false},
     {IDC_LATEST_VERSION, "STATIC", kTextChecking, WS_CHILD | WS_VISIBLE, 112, 136, 76, 18, false},
     {0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 15, 164, 385, 1, false},
@@ -62,6 +63,38 @@ void ShowItem(int id, bool shown, bool enabled)
 {
     EnableWindow(Item(id), enabled);
     ShowWindow(Item(id), shown ? SW_SHOW : SW_HIDE);
+}
+
+// The version numbers stand at x 112, right of the labels. Where the default
+// font is wider than the 76 units the labels have (it is under Wine), the
+// labels grow and the numbers move right so that nothing is cut or run together.
+void FitVersionColumn(HWND window)
+{
+    ScopedGetDC dc(window);
+    ScopedSelect font(dc.get(), g_app.guiFont);
+    SIZE label = {};
+    const char kWidest[] = "Latest Version: ";
+    if (!GetTextExtentPoint32A(dc.get(), kWidest, sizeof kWidest - 1, &label))
+        return;
+    int labelRight = ScaleX(30) + label.cx;
+    int valueX = ScaleX(112);
+    if (labelRight + ScaleX(4) <= valueX)
+        return;
+    valueX = labelRight + ScaleX(4);
+    HWND child = GetWindow(window, GW_CHILD);
+    for (; child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char text[32] = "";
+        GetWindowTextA(child, text, sizeof text);
+        bool isLabel = strcmp(text, "Local Version: ") == 0 || strcmp(text, kWidest) == 0;
+        int id = GetDlgCtrlID(child);
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(NULL, window, (POINT *)&r, 2);
+        if (isLabel)
+            SetWindowPos(child, NULL, 0, 0, labelRight - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+        else if (id == IDC_LOCAL_VERSION || id == IDC_LATEST_VERSION)
+            SetWindowPos(child, NULL, valueX, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
 }
 
 HFONT MakeBoldFont(HFONT base)
@@ -146,6 +179,7 @@ void CreateControls(HWND window)
         HGDIOBJ font = c.bold && g_app.boldFont ? g_app.boldFont.get() : (HGDIOBJ)g_app.guiFont;
         SendMessageA(control, WM_SETFONT, (WPARAM)font, FALSE);
     }
+    FitVersionColumn(window);
 }
 
 void RunVersionCheck()
