@@ -155,10 +155,10 @@ Section "Uninstall"
   !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
   !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 50
   !insertmacro DeleteService
+  Sleep 300 ; the stopped service's program ends and lets go of the log
 
   !insertmacro TALVEX_DELETE_FILES
   Delete "$INSTDIR\Uninstall.exe"
-  RMDir "$INSTDIR"
 
   Delete "${MENU_FOLDER}\*.lnk"
   RMDir "${MENU_FOLDER}"
@@ -171,12 +171,18 @@ Section "Uninstall"
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVECONFIG" $1
+  StrCpy $2 1
   ${If} ${Errors}
-    MessageBox MB_YESNO|MB_ICONQUESTION "Remove your Talvex Updater settings and log as well?" /SD IDNO IDNO keep
+    MessageBox MB_YESNO|MB_ICONQUESTION "Remove your Talvex Updater settings and log as well?" /SD IDNO IDYES +2
+    StrCpy $2 0
   ${EndIf}
-  Delete "${DATA_FOLDER}\config.talvex"
-  Delete "${DATA_FOLDER}\talvex.log"
-  RMDir "${DATA_FOLDER}"
-  RMDir "$APPDATA\Talvex"
-keep:
+  ${If} $2 == 1
+    Delete "${DATA_FOLDER}\config.talvex"
+    Delete "${DATA_FOLDER}\talvex.log"
+    RMDir "${DATA_FOLDER}"
+    RMDir "$APPDATA\Talvex"
+  ${EndIf}
+
+  ; Last, so that a caller waiting for the folder to go knows all is done.
+  RMDir "$INSTDIR"
 SectionEnd

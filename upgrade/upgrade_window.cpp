@@ -137,6 +137,11 @@ LRESULT OnCommand(WPARAM wParam)
 {
     if (HIWORD(wParam) != 0)
         return 0;
+    // A button that is disabled or hidden does nothing, whoever sends its
+    // command: a second "Upgrade Now" must not start a second download.
+    HWND button = Item(LOWORD(wParam));
+    if (button && (!IsWindowEnabled(button) || !IsWindowVisible(button)))
+        return 0;
     switch (LOWORD(wParam)) {
     case IDC_UPGRADE_NOW:
         StartDownload();

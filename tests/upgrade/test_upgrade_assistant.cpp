@@ -254,7 +254,9 @@ TEST_F(Assistant, RefusedDownloadsAreDeletedAndExplained)
         {"an error page", R"({"endpoint": "download", "body": "<html>not found</html>", "status": 404})",
          "status 404"},
         {"a body that is no program", R"({"file": ""})", "is not the Talvex Updater installer"},
-        {"a connection lost midway", R"({"cut": 20000})", "incomplete"},
+        // Whether the drop reads as a short body or as a connection error is
+        // the network stack's choice; either way it is refused.
+        {"a connection lost midway", R"({"cut": 20000})", "incomplete|connection"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -265,7 +267,11 @@ TEST_F(Assistant, RefusedDownloadsAreDeletedAndExplained)
                       c.control);
         Download();
         EXPECT_EQ("Download failed", Text(kHeading));
-        EXPECT_NE(std::string::npos, Text(kMessage).find(c.explains)) << Text(kMessage);
+        std::string explains = c.explains, message = Text(kMessage);
+        size_t bar = explains.find('|');
+        bool named = message.find(explains.substr(0, bar)) != std::string::npos ||
+                     (bar != std::string::npos && message.find(explains.substr(bar + 1)) != std::string::npos);
+        EXPECT_TRUE(named) << message;
         EXPECT_TRUE(Usable(kUpgradeNow)) << "the user may try again";
         Pump(1000);
         EXPECT_FALSE(FileExists(installer));
