@@ -57,8 +57,9 @@ void OnRequestSent(HINTERNET request)
 {
     Download &d = D();
     DeleteFileA(g_app.installerFile);
-    d.file = CreateFileA(g_app.installerFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Others may read the file while it arrives, but nobody else writes it.
+    d.file = CreateFileA(g_app.installerFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, NULL);
     if (d.file == INVALID_HANDLE_VALUE) {
         d.saved = false;
         EndExchange(kInstallerNotSaved, GetLastError());
@@ -189,16 +190,16 @@ void CloseExchange()
         WinHttpCloseHandle(connect);
 }
 
-// A saved file is started only if it has a program's form.
-bool IsWindowsProgram(const char *path)
+// A saved file is started only if it has a program's form. The file is
+// held open (others may only read it) from this check until it is started.
+bool IsWindowsProgram(HANDLE file)
 {
-    ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
     LARGE_INTEGER size = {};
-    if (!file || !GetFileSizeEx(file.get(), &size))
+    if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size))
         return false;
     unsigned char head[kHeadBytes] = {};
     DWORD read = 0;
-    if (!ReadFile(file.get(), head, kHeadBytes, &read, NULL))
+    if (!ReadFile(file, head, kHeadBytes, &read, NULL))
         return false;
     return LooksLikeWindowsProgram(head, read, (uint64_t)size.QuadPart);
 }
@@ -287,9 +288,14 @@ void StartDownload()
 void FinishDownload(int verdict, DWORD detail)
 {
     CloseExchange();
-    if (verdict == kInstallerOk && !IsWindowsProgram(g_app.installerFile))
-        verdict = kInstallerNotProgram;
+    ScopedFile file;
+    if (verdict == kInstallerOk) {
+        file.reset(CreateFileA(g_app.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+        if (!IsWindowsProgram(file.get()))
+            verdict = kInstallerNotProgram;
+    }
     if (verdict != kInstallerOk) {
+        file.reset();
         DeleteFileA(g_app.installerFile);
         ExplainFailure(verdict, detail);
         EnableWindow(Item(IDC_UPGRADE_NOW), TRUE); // the user may try again
