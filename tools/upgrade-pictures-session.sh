@@ -56,7 +56,7 @@ service_post /control/listen '{"port": 80, "enabled": true}'
 echo "== download refused (the server answers 404)"
 service_post /control/version '{"body": "4.0.9"}'
 service_post /control/script '{"endpoint": "download", "body": "not found", "status": 404}'
-start_assistant; sleep 1.5; click 200; shot download-failed; stop_assistant
+start_assistant; click 200; shot download-failed; stop_assistant
 
 echo "== offer at 144 dots per inch"
 "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1

@@ -42,8 +42,8 @@ post /control/download "{\"file\": \"$next_setup\", \"content_length\": true}"
 "$WINE" "$PROGRAMS_WIN\\TalUpUp.exe" >/dev/null 2>&1 </dev/null &
 assistant_shown() { [ "$(inst_probe window TALVEX_UPGRADE_ASSISTANT)" = yes ]; }
 check "assistant shown" inst_wait 20 assistant_shown
-sleep 2   # its version check runs before it takes clicks
-"$WINE" "$INST_BUILD/bin/WindowCommand.exe" TALVEX_UPGRADE_ASSISTANT 200 >/dev/null 2>&1
+# "Upgrade Now", once the version check has offered the next release.
+check "upgrade offered and pressed" "$WINE" "$INST_BUILD/bin/WindowCommand.exe" TALVEX_UPGRADE_ASSISTANT 200
 upgraded() { [ "$(inst_probe version "$PROGRAMS_WIN\\TalLib.dll")" = "$next_version" ]; }
 check "installed TalLib carries $next_version" inst_wait 60 upgraded
 check "service runs again" inst_wait 20 service_running
