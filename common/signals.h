@@ -74,3 +74,9 @@ constexpr UINT kMsgHostListBegin = WM_APP + 13; // 0x800D: clear the list
 constexpr UINT kMsgHostListEnd = WM_APP + 14;   // 0x800E: the list is complete
 constexpr UINT kMsgHostListHost = WM_APP + 15;  // 0x800F: wParam length, lParam name
 constexpr UINT kMsgUpdaterActivity = WM_APP + 16; // 0x8010: wParam 1 active, 0 not
+
+// ---- Application messages to the upgrade assistant (TalUpUp) ---------------
+// Sent from outside the suite, by the product's installer, which finds the
+// window by its class.
+constexpr UINT kMsgUpgradeInstalling = WM_APP + 1; // 0x8001: the installer runs
+constexpr UINT kMsgUpgradeRestarting = WM_APP + 2; // 0x8002: the updater restarts; TalUpUp ends

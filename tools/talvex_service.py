@@ -201,6 +201,9 @@ class State:
             self.version = DEFAULT_VERSION
             self.download_size = DEFAULT_DOWNLOAD_SIZE
             self.download_length = True
+            self.download_file = None
+            self.download_rate = 0
+            self.download_cut = None
             self.requests = []
 
     def record(self, entry):
@@ -289,8 +292,16 @@ class State:
             return "".join(f"{kind}:{','.join(names)}\n" for kind, names in kinds.items())
 
     def download(self):
+        """Installer body: the named file as it is now on disk, else a pattern."""
         with self.lock:
-            return pattern_bytes(self.download_size), self.download_length
+            path, length, rate = self.download_file, self.download_length, self.download_rate
+            if path is None:
+                return pattern_bytes(self.download_size), length, rate
+        try:
+            with open(path, "rb") as f:
+                return f.read(MAX_DOWNLOAD + 1)[:MAX_DOWNLOAD], length, rate
+        except OSError:
+            return b"", length, rate
 
 
 class Listener(http.server.ThreadingHTTPServer):
@@ -386,7 +397,7 @@ class BaseHandler(http.server.BaseHTTPRequestHandler):
                 length -= len(chunk)
         return None
 
-    def reply(self, status, body, content_type, headers=(), length=True):
+    def reply(self, status, body, content_type, headers=(), length=True, rate=0):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         for name, value in headers:
@@ -398,7 +409,17 @@ class BaseHandler(http.server.BaseHTTPRequestHandler):
         else:
             self.send_header("Connection", "close")   # the end of data marks the end of body
         self.end_headers()
-        self.wfile.write(body)
+        if rate <= 0:
+            self.wfile.write(body)
+            return
+        # Slowly, about `rate` bytes a second, so that a client's progress shows.
+        step = max(1, rate // 10)
+        for start in range(0, len(body), step):
+            if self.server.service.stopping.is_set():
+                break
+            self.wfile.write(body[start:start + step])
+            self.wfile.flush()
+            time.sleep(0.1)
 
 
 class ServiceHandler(BaseHandler):
@@ -437,7 +458,9 @@ class ServiceHandler(BaseHandler):
 
     def endpoint_for(self, path):
         if self.server.role == "https":
-            return {UPDATE_PATH: "update", HOSTLIST_PATH: "hostlist"}.get(path)
+            # The download server answers over TLS too: the installer is
+            # fetched only over a verified connection.
+            return {UPDATE_PATH: "update", HOSTLIST_PATH: "hostlist", DOWNLOAD_PATH: "download"}.get(path)
         return {"/": "checkip", VERSION_PATH: "version", DOWNLOAD_PATH: "download"}.get(path)
 
     def script_queues(self, endpoint):
@@ -490,8 +513,20 @@ class ServiceHandler(BaseHandler):
         self.reply(200, version.encode("utf-8"), "text/html")
 
     def answer_download(self, params, credentials):
-        body, length = self.state.download()
-        self.reply(200, body, "application/octet-stream", length=length)
+        body, length, rate = self.state.download()
+        with self.state.lock:
+            cut = self.state.download_cut
+        if cut is None or cut >= len(body):
+            self.reply(200, body, "application/octet-stream", length=length, rate=rate)
+            return
+        # A connection lost on the way: the whole length announced, part sent.
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:cut])
+        self.wfile.flush()
+        self.abort()
 
     def answer_update(self, params, credentials):
         if not self.headers.get("User-Agent", "").strip():
@@ -724,15 +759,27 @@ class Service:
     def control_download(self, data, query):
         size = need(data, "size", int, optional=True)
         length = need(data, "content_length", bool, optional=True)
+        path = need(data, "file", str, optional=True)
+        rate = need(data, "rate", int, optional=True)
+        cut = need(data, "cut", int, optional=True)
         if size is not None and not 0 <= size <= MAX_DOWNLOAD:
             raise ControlError(f"'size' must be between 0 and {MAX_DOWNLOAD}")
         with self.lock:
+            if "cut" in data:
+                # Bytes sent before the connection drops; negative: the whole body.
+                self.state.download_cut = cut if cut is not None and cut >= 0 else None
+            if rate is not None:
+                self.state.download_rate = max(0, rate)   # bytes a second, 0 at full speed
+            if path is not None:
+                # A file to serve as the installer ("" goes back to the pattern).
+                self.state.download_file = path or None
             if size is not None:
                 self.state.download_size = size
             if length is not None:
                 self.state.download_length = length
             return {"ok": True, "size": self.state.download_size,
-                    "content_length": self.state.download_length}
+                    "content_length": self.state.download_length,
+                    "file": self.state.download_file or ""}
 
     def control_requests(self, data, query):
         path = dict(parse_qsl(query)).get("path")

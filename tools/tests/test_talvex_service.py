@@ -180,6 +180,30 @@ class AddressAndDownloadTests(ServiceTest):
             self.assertEqual(response.body, bytes(i % 251 for i in range(100000)))
             self.assertEqual(sock.recv(1), b"")   # the close marked the end of the body
 
+    def test_download_serves_a_file_over_tls_as_it_is_on_disk(self):
+        installer = Path(tmp.name, "setup.exe")
+        installer.write_bytes(b"MZ first build")
+        post("/control/download", {"file": str(installer), "content_length": True})
+        response = fetch(ports["https"], DOWNLOAD_PATH, tls=True)
+        self.assertEqual((response.status, response.body), (200, b"MZ first build"))
+        self.assertEqual(response.getheader("Content-Length"), "14")
+        installer.write_bytes(b"MZ second build, longer")
+        self.assertEqual(fetch(ports["http"], DOWNLOAD_PATH).body, b"MZ second build, longer")
+        post("/control/download", {"file": ""})
+        self.assertEqual(len(fetch(ports["https"], DOWNLOAD_PATH, tls=True).body), 65536)
+
+    def test_download_can_be_slow_or_cut_off(self):
+        post("/control/download", {"size": 3000, "rate": 10000})
+        started = time.monotonic()
+        self.assertEqual(len(fetch(ports["http"], DOWNLOAD_PATH).body), 3000)
+        self.assertGreater(time.monotonic() - started, 0.2)   # three pieces, a tenth of a second apart
+        post("/control/download", {"rate": 0, "cut": 1000})
+        with self.assertRaises(http.client.IncompleteRead) as cut:
+            fetch(ports["http"], DOWNLOAD_PATH)
+        self.assertEqual((len(cut.exception.partial), cut.exception.expected), (1000, 2000))
+        post("/control/download", {"cut": -1})
+        self.assertEqual(len(fetch(ports["http"], DOWNLOAD_PATH).body), 3000)
+
 
 class UpdateTests(ServiceTest):
     def test_good_then_nochg_and_the_store_keeps_the_address(self):

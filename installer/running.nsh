@@ -1,0 +1,79 @@
+; The suite's running programs, found by their window classes: the process
+; updater, the notification icon, the configuration utility and the upgrade
+; assistant. The macros use $R3 and $R5.
+!define UPDATER_CLASS "TALVEX_UPDATER_MSG"
+!define TRAY_CLASS "TALVEX_CONFIG_TRAY_ICON"
+!define CONFIG_CLASS "TALVEX_UPDATER_CONFIG"
+!define UPGRADE_CLASS "TALVEX_UPGRADE_ASSISTANT"
+!define MSG_UPGRADE_INSTALLING 0x8001
+!define MSG_UPGRADE_RESTARTING 0x8002
+!define WM_CLOSE 0x0010
+!define WM_QUIT 0x0012
+!define WM_USER 0x0400
+!define CMD_QUIT_PROCESS 18
+
+; $R3 = a window of the class, message-only windows included; 0 when none.
+!macro _FindWindow class
+  System::Call 'user32::FindWindowExW(p -3, p 0, w "${class}", p 0) p.R3'
+  ${If} $R3 == 0
+    System::Call 'user32::FindWindowExW(p 0, p 0, w "${class}", p 0) p.R3'
+  ${EndIf}
+!macroend
+
+!macro WindowExists class out
+  !insertmacro _FindWindow "${class}"
+  StrCpy ${out} 0
+  ${If} $R3 != 0
+    StrCpy ${out} 1
+  ${EndIf}
+!macroend
+
+; Waits until no window of the class is left, at most tenths / 10 seconds.
+!macro WaitWindowGone class tenths
+  StrCpy $R5 0
+  ${Do}
+    !insertmacro _FindWindow "${class}"
+    ${If} $R3 == 0
+      ${Break}
+    ${EndIf}
+    Sleep 100
+    IntOp $R5 $R5 + 1
+  ${LoopUntil} $R5 >= ${tenths}
+!macroend
+
+!macro _PostTo class message wparam
+  !insertmacro _FindWindow "${class}"
+  ${If} $R3 != 0
+    System::Call 'user32::PostMessageW(p R3, i ${message}, p ${wparam}, p 0)'
+  ${EndIf}
+!macroend
+
+; The upgrade assistant shows what the installer does (it may not run).
+!macro TellAssistant message
+  !insertmacro _PostTo "${UPGRADE_CLASS}" ${message} 0
+!macroend
+
+; Stops the updater (process or service), the notification icon and the
+; configuration utility, and waits until their programs have let go.
+!macro StopEverything
+  !insertmacro _PostTo "${UPDATER_CLASS}" ${WM_USER} ${CMD_QUIT_PROCESS}
+  !insertmacro StopService
+  !insertmacro _PostTo "${TRAY_CLASS}" ${WM_QUIT} 0
+  !insertmacro _PostTo "${CONFIG_CLASS}" ${WM_CLOSE} 0
+  !insertmacro WaitWindowGone "${UPDATER_CLASS}" 100
+  !insertmacro WaitWindowGone "${TRAY_CLASS}" 50
+  !insertmacro WaitWindowGone "${CONFIG_CLASS}" 50
+  Sleep 300
+!macroend
+
+; Users may modify what the folder holds (the configuration and the log are
+; written by their programs); the service and administrators keep full
+; control. Set on the folder, inherited by what is in it.
+!macro GrantUsersModify folder
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)(A;OICIIO;FA;;;CO)", i 1, *p .R7, p 0) i.R6'
+  ${If} $R6 != 0
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p R7, *i .R4, *p .R5, *i .R6) i.R6'
+    System::Call 'advapi32::SetNamedSecurityInfoW(w "${folder}", i 1, i 0x80000004, p 0, p 0, p R5, p 0) i.R6'
+    System::Call 'kernel32::LocalFree(p R7)'
+  ${EndIf}
+!macroend

@@ -1,0 +1,121 @@
+; The updater service "Talvex Updater" through the service control manager
+; (System plugin calls into advapi32). The macros use $R4 to $R9.
+!define SERVICE_NAME "Talvex Updater"
+!define SC_MANAGER_ALL_ACCESS 0xF003F
+!define SERVICE_ALL_ACCESS 0xF01FF
+!define SERVICE_STOPPED 1
+!define SERVICE_START_PENDING 2
+!define SERVICE_RUNNING 4
+
+; $R8 the manager, $R9 the service; "0" for what could not be opened.
+!macro _OpenService
+  StrCpy $R9 0
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_ALL_ACCESS}) p.R8'
+  ${If} $R8 != 0
+    System::Call 'advapi32::OpenServiceW(p R8, w "${SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}) p.R9'
+  ${EndIf}
+!macroend
+
+!macro _CloseService
+  ${If} $R9 != 0
+    System::Call 'advapi32::CloseServiceHandle(p R9)'
+  ${EndIf}
+  ${If} $R8 != 0
+    System::Call 'advapi32::CloseServiceHandle(p R8)'
+  ${EndIf}
+!macroend
+
+; $R4 = the opened service's current state, 0 when unknown.
+!macro _ServiceState
+  StrCpy $R4 0
+  System::Call '*(i,i,i,i,i,i,i) p.R7'
+  System::Call 'advapi32::QueryServiceStatus(p R9, p R7) i.R6'
+  ${If} $R6 != 0
+    System::Call '*$R7(i, i.R4)'
+  ${EndIf}
+  System::Free $R7
+!macroend
+
+; Asks the opened service to stop and waits up to 15 s until it has.
+!macro _StopOpenedService
+  !insertmacro _ServiceState
+  ${If} $R4 != ${SERVICE_STOPPED}
+  ${AndIf} $R4 != 0
+    System::Call '*(i,i,i,i,i,i,i) p.R7'
+    System::Call 'advapi32::ControlService(p R9, i 1, p R7) i.R6'
+    System::Free $R7
+    StrCpy $R5 0
+    ${Do}
+      !insertmacro _ServiceState
+      ${If} $R4 == ${SERVICE_STOPPED}
+      ${OrIf} $R4 == 0
+        ${Break}
+      ${EndIf}
+      Sleep 100
+      IntOp $R5 $R5 + 1
+    ${LoopUntil} $R5 >= 150
+  ${EndIf}
+!macroend
+
+!macro ServiceExists out
+  !insertmacro _OpenService
+  StrCpy ${out} 0
+  ${If} $R9 != 0
+    StrCpy ${out} 1
+  ${EndIf}
+  !insertmacro _CloseService
+!macroend
+
+!macro ServiceIsRunning out
+  !insertmacro _OpenService
+  StrCpy ${out} 0
+  ${If} $R9 != 0
+    !insertmacro _ServiceState
+    ${If} $R4 == ${SERVICE_RUNNING}
+    ${OrIf} $R4 == ${SERVICE_START_PENDING}
+      StrCpy ${out} 1
+    ${EndIf}
+  ${EndIf}
+  !insertmacro _CloseService
+!macroend
+
+!macro StopService
+  !insertmacro _OpenService
+  ${If} $R9 != 0
+    !insertmacro _StopOpenedService
+  ${EndIf}
+  !insertmacro _CloseService
+!macroend
+
+!macro StartService
+  !insertmacro _OpenService
+  ${If} $R9 != 0
+    System::Call 'advapi32::StartServiceW(p R9, i 0, p 0) i.R6'
+  ${EndIf}
+  !insertmacro _CloseService
+!macroend
+
+; Creates the service for the program, started automatically with the
+; system; an existing one only gets the program's path (its start type is
+; the user's choice, set by the configuration utility).
+!macro RegisterService binary
+  StrCpy $R5 '"${binary}"'
+  !insertmacro _OpenService
+  ${If} $R8 != 0
+    ${If} $R9 != 0
+      System::Call 'advapi32::ChangeServiceConfigW(p R9, i -1, i -1, i -1, w R5, p 0, p 0, p 0, p 0, p 0, p 0) i.R6'
+    ${Else}
+      System::Call 'advapi32::CreateServiceW(p R8, w "${SERVICE_NAME}", w "${SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i 0x10, i 2, i 1, w R5, p 0, p 0, p 0, p 0, p 0) p.R9'
+    ${EndIf}
+  ${EndIf}
+  !insertmacro _CloseService
+!macroend
+
+!macro DeleteService
+  !insertmacro _OpenService
+  ${If} $R9 != 0
+    !insertmacro _StopOpenedService
+    System::Call 'advapi32::DeleteService(p R9) i.R6'
+  ${EndIf}
+  !insertmacro _CloseService
+!macroend

@@ -1,0 +1,188 @@
+; The Talvex Updater installer: one setup.exe that installs the programs
+; into the program folder, prepares the data folder, registers the updater
+; service, adds Start-menu entries and an uninstaller. Run silently by the
+; upgrade assistant as  setup.exe /S /D=<program folder>  over a running
+; installation: it stops what runs, replaces the programs, keeps the
+; configuration and starts again what ran before.
+;
+; Built by the normal build (installer/CMakeLists.txt), which passes
+;   -DTALVEX_BUILD_NSH=<generated settings: version, target, output, files>
+
+Unicode true
+; The upgrade assistant saves and starts the download under this name.
+!pragma warning disable 9000
+!include "${TALVEX_BUILD_NSH}"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "x64.nsh"
+!include "service.nsh"
+!include "running.nsh"
+
+Target ${TALVEX_NSIS_TARGET}
+Name "Talvex Updater"
+OutFile "${TALVEX_OUTFILE}"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+BrandingText "Talvex Updater ${TALVEX_VERSION}"
+Icon "${TALVEX_ICON}"
+UninstallIcon "${TALVEX_ICON}"
+
+!define PRODUCT "Talvex Updater"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex Updater"
+!define DATA_FOLDER "$APPDATA\Talvex\Updater"
+!define MENU_FOLDER "$SMPROGRAMS\Talvex Updater"
+
+!if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
+InstallDir "$PROGRAMFILES64\Talvex Updater"
+!else
+InstallDir "$PROGRAMFILES\Talvex Updater"
+!endif
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+
+VIProductVersion "${TALVEX_VERSION}.0"
+VIFileVersion "${TALVEX_VERSION}.0"
+VIAddVersionKey "ProductName" "Talvex Updater"
+VIAddVersionKey "ProductVersion" "${TALVEX_VERSION}"
+VIAddVersionKey "FileVersion" "${TALVEX_VERSION}"
+VIAddVersionKey "FileDescription" "Talvex Updater Setup"
+VIAddVersionKey "CompanyName" "Talvex"
+VIAddVersionKey "LegalCopyright" "Copyright (C) Talvex"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var WasService   ; the updater service ran before
+Var WasProcess   ; the process updater ran before
+Var WasTray      ; the notification icon ran before
+Var Upgrading    ; a previous installation is in the folder
+
+Function .onInit
+  SetShellVarContext all
+!if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
+  SetRegView 64
+!endif
+FunctionEnd
+
+Function un.onInit
+  SetShellVarContext all
+!if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
+  SetRegView 64
+!endif
+FunctionEnd
+
+Section "Talvex Updater"
+  SetShellVarContext all
+  StrCpy $Upgrading 0
+  ${If} ${FileExists} "$INSTDIR\TalLib.dll"
+    StrCpy $Upgrading 1
+  ${EndIf}
+
+  ; Stop whatever runs from the folder before its files are replaced.
+  !insertmacro TellAssistant ${MSG_UPGRADE_INSTALLING}
+  !insertmacro ServiceIsRunning $WasService
+  !insertmacro WindowExists "${UPDATER_CLASS}" $WasProcess
+  !insertmacro WindowExists "${TRAY_CLASS}" $WasTray
+  !insertmacro StopEverything
+  !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
+  !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 50
+
+  SetOutPath "$INSTDIR"
+  SetOverwrite on
+  !insertmacro TALVEX_INSTALL_FILES
+
+  ; The data folder: every program of the signed-in user writes the
+  ; configuration and the log there, so users may modify what it holds.
+  ; An existing configuration file is never touched.
+  CreateDirectory "${DATA_FOLDER}"
+  !insertmacro GrantUsersModify "$APPDATA\Talvex"
+
+  ; A fresh installation uses the service; an upgrade keeps the choice the
+  ; installation made before (service or process updater).
+  !insertmacro ServiceExists $0
+  ${If} $Upgrading == 0
+  ${OrIf} $0 == 1
+    !insertmacro RegisterService "$INSTDIR\TalUpSvc.exe"
+  ${EndIf}
+
+  CreateDirectory "${MENU_FOLDER}"
+!ifdef TALVEX_HAS_TALUPCONFIG
+  CreateShortcut "${MENU_FOLDER}\Talvex Updater Configuration.lnk" "$INSTDIR\TalUpConfig.exe"
+!endif
+!ifdef TALVEX_HAS_TALTRAY
+  CreateShortcut "${MENU_FOLDER}\Talvex Updater Tray Icon.lnk" "$INSTDIR\TalTray.exe"
+!endif
+  CreateShortcut "${MENU_FOLDER}\Talvex Upgrade Assistant.lnk" "$INSTDIR\TalUpUp.exe"
+  CreateShortcut "${MENU_FOLDER}\Uninstall Talvex Updater.lnk" "$INSTDIR\Uninstall.exe"
+
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${TALVEX_VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Talvex"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\TalUpUp.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; Start again what ran; a fresh installation starts its service.
+  ${If} $WasService == 1
+  ${OrIf} $Upgrading == 0
+    !insertmacro StartService
+  ${EndIf}
+  ${If} $WasProcess == 1
+    Exec '"$INSTDIR\TalUpPs.exe"'
+  ${EndIf}
+  ${If} $WasTray == 1
+  ${AndIf} ${FileExists} "$INSTDIR\TalTray.exe"
+    Exec '"$INSTDIR\TalTray.exe"'
+  ${EndIf}
+SectionEnd
+
+; Uninstall: stop everything, remove the service, the programs, the menu
+; entries, the Startup shortcuts and the entry in the list of installed
+; programs. The configuration and the log stay unless /REMOVECONFIG is given
+; (or the user says so when asked).
+Section "Uninstall"
+  SetShellVarContext all
+  !insertmacro StopEverything
+  !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
+  !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 50
+  !insertmacro DeleteService
+  Sleep 300 ; the stopped service's program ends and lets go of the log
+
+  !insertmacro TALVEX_DELETE_FILES
+  Delete "$INSTDIR\Uninstall.exe"
+
+  Delete "${MENU_FOLDER}\*.lnk"
+  RMDir "${MENU_FOLDER}"
+  Delete "$SMSTARTUP\Talvex Updater Tray Icon.lnk"
+  Delete "$SMSTARTUP\Talvex Updater.lnk"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; A downloaded installer is no user data.
+  Delete "${DATA_FOLDER}\setup.exe"
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REMOVECONFIG" $1
+  StrCpy $2 1
+  ${If} ${Errors}
+    MessageBox MB_YESNO|MB_ICONQUESTION "Remove your Talvex Updater settings and log as well?" /SD IDNO IDYES +2
+    StrCpy $2 0
+  ${EndIf}
+  ${If} $2 == 1
+    Delete "${DATA_FOLDER}\config.talvex"
+    Delete "${DATA_FOLDER}\talvex.log"
+    RMDir "${DATA_FOLDER}"
+    RMDir "$APPDATA\Talvex"
+  ${EndIf}
+
+  ; Last, so that a caller waiting for the folder to go knows all is done.
+  RMDir "$INSTDIR"
+SectionEnd

@@ -1,0 +1,95 @@
+# Sourced by the installer tests, the demo and the installer figures: a Wine
+# prefix of their own (created once per build, reused), so that the service
+# an installation registers never runs in the prefix of the other tests.
+#
+# inst_begin BUILD_DIR    sets WINEPREFIX, WINE, PROGRAMS (Linux path of the
+#                         program folder), PROGRAMS_WIN, DATA, MENU; keeps the
+#                         prefix's Wine server up until the script exits.
+inst_begin() {
+    INST_BUILD=$(cd "$1" && pwd)
+    export WINEPREFIX="$INST_BUILD/installer-prefix" WINEDEBUG=-all
+    export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+    WINE=/usr/lib/wine/wine64
+    if [ ! -f "$WINEPREFIX/.talvex-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        "$WINE" wineboot -i >/dev/null 2>&1 || true
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.talvex-ready"
+    fi
+    wineserver -p
+    "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+    PROGRAMS_WIN='C:\Program Files\Talvex Updater'
+    PROGRAMS="$WINEPREFIX/drive_c/Program Files/Talvex Updater"
+    DATA="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
+    MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Talvex Updater"
+    UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex Updater'
+    trap inst_end EXIT
+}
+
+inst_end() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
+
+# The Windows form of a Linux path (Wine's Z: drive).
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# inst_setup SETUP_EXE [FOLDER]: a silent installation, as the upgrade
+# assistant starts it ("/S /D=" and the folder, which may end in a
+# backslash). Through cmd, which keeps /D= whole and waits.
+inst_setup() {
+    "$WINE" cmd /c "$(winpath "$1") /S /D=${2:-$PROGRAMS_WIN}" >/dev/null 2>&1 </dev/null
+}
+
+# inst_probe ARGS...: what InstallProbe says (service state, file version, window).
+inst_probe() { "$WINE" "$INST_BUILD/bin/InstallProbe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# inst_wait SECONDS COMMAND...: until the command succeeds; fails after the time.
+inst_wait() {
+    local tenths=$(($1 * 10))
+    shift
+    for _ in $(seq 1 "$tenths"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# inst_uninstall [OPTIONS]: the silent uninstaller; it continues from a copy
+# of itself, so wait until the program folder is gone.
+inst_uninstall() {
+    "$WINE" "$PROGRAMS_WIN\\Uninstall.exe" /S "$@" >/dev/null 2>&1 </dev/null
+    inst_wait 30 test ! -e "$PROGRAMS"
+}
+
+# inst_clean: nothing of the product left in the prefix.
+inst_clean() {
+    if [ -e "$PROGRAMS/Uninstall.exe" ]; then
+        inst_uninstall /REMOVECONFIG || true
+    fi
+    "$WINE" reg delete 'HKLM\System\CurrentControlSet\Services\Talvex Updater' /f >/dev/null 2>&1
+    "$WINE" reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1
+    rm -rf "$PROGRAMS" "$MENU" "$WINEPREFIX/drive_c/ProgramData/Talvex"
+}
+
+# The programs this build puts in its installer.
+inst_programs() {
+    local name
+    for name in TalLib.dll TalUpPs.exe TalUpSvc.exe TalUpControl.exe TalUpUp.exe TalTray.exe TalUpConfig.exe; do
+        [ -e "$INST_BUILD/bin/$name" ] && echo "$name"
+    done
+}
+
+# Test results: check DESCRIPTION COMMAND... records a failure and goes on.
+INST_FAILURES=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok    $what"
+    else
+        echo "FAIL  $what"
+        INST_FAILURES=$((INST_FAILURES + 1))
+    fi
+}

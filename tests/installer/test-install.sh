@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The installer in a Wine prefix of its own: a silent installation into a
+# named folder leaves the programs, the data folder, the running service,
+# the menu entries and the uninstall entry; installing again over it keeps
+# the configuration and restarts the service; the silent uninstaller
+# removes everything but the configuration, unless asked to remove it too.
+#   test-install.sh BUILD_DIR
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/installer-lib.sh"
+inst_begin "$1"
+setup="$INST_BUILD/installer/setup.exe"
+inst_clean
+
+echo "== silent installation into a fresh prefix"
+inst_setup "$setup" "$PROGRAMS_WIN\\"
+for name in $(inst_programs); do
+    check "$name installed" test -f "$PROGRAMS/$name"
+    check "$name carries the product version" test "$(inst_probe version "$PROGRAMS_WIN\\$name")" = "$(
+        sed -n 's/^!define TALVEX_VERSION "\(.*\)"/\1/p' "$INST_BUILD/installer/installer_build.nsh")"
+done
+check "uninstaller written" test -f "$PROGRAMS/Uninstall.exe"
+check "data folder created" test -d "$DATA"
+check "service registered for TalUpSvc" sh -c "\"$WINE\" reg query 'HKLM\\System\\CurrentControlSet\\Services\\Talvex Updater' /v ImagePath 2>/dev/null | grep -qi 'Talvex Updater.TalUpSvc.exe'"
+check "service started" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
+check "menu entries" test -f "$MENU/Talvex Upgrade Assistant.lnk" -a -f "$MENU/Uninstall Talvex Updater.lnk"
+check "listed among installed programs" sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' /v UninstallString >/dev/null 2>&1"
+
+echo "== installing again over the running installation"
+printf '[App]\r\nUsername=someone\r\nNotify=0\r\n' > "$DATA/config.talvex"
+before=$(md5sum < "$DATA/config.talvex")
+inst_setup "$setup"
+check "configuration untouched" test "$(md5sum < "$DATA/config.talvex")" = "$before"
+check "service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
+check "service was stopped for the replacement" sh -c "tr -d '\r' < \"$DATA/talvex.log\" | grep -q 'Service stopped'"
+
+echo "== an installation whose updater is the process keeps it"
+"$WINE" sc stop "Talvex Updater" >/dev/null 2>&1
+inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = stopped ]"
+"$WINE" sc delete "Talvex Updater" >/dev/null 2>&1
+: > "$DATA/talvex.log"
+"$WINE" "$PROGRAMS_WIN\\TalUpPs.exe" >/dev/null 2>&1 </dev/null &
+process_runs() { [ "$(inst_probe window TALVEX_UPDATER_MSG)" = yes ]; }
+check "process updater started" inst_wait 10 process_runs
+inst_setup "$setup"
+check "no service registered over it" test "$(inst_probe service)" = absent
+check "process updater runs again" inst_wait 10 process_runs
+check "process updater was restarted" test "$(tr -d '\r' < "$DATA/talvex.log" | grep -c 'Process started')" = 2
+
+echo "== silent uninstallation"
+check "uninstaller ends" inst_uninstall
+check "service removed" test "$(inst_probe service)" = absent
+check "programs removed" test ! -e "$PROGRAMS"
+check "menu entries removed" test ! -e "$MENU"
+check "uninstall entry removed" sh -c "! \"$WINE\" reg query '$UNINSTALL_KEY' >/dev/null 2>&1"
+check "configuration kept" sh -c "tr -d '\r' < \"$DATA/config.talvex\" | grep -qx 'Username=someone'"
+
+echo "== uninstallation asked to remove the configuration"
+inst_setup "$setup"
+inst_uninstall /REMOVECONFIG
+check "data folder removed" test ! -e "$DATA"
+
+inst_clean
+exit $((INST_FAILURES > 0))

@@ -1,0 +1,85 @@
+// What the upgrade assistant accepts as a finished installer download: the
+// announced length, the percentage shown, the exchange's verdict and the
+// form of a Windows program.
+#include "installer_check.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+TEST(InstallerCheck, AnnouncedLengthIsReadOnlyFromAWholeHeader)
+{
+    struct Case {
+        const char *headers;
+        uint64_t total;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 65536\r\nServer: x\r\n\r\n", 65536},
+        {"HTTP/1.1 200 OK\r\ncontent-length: 12\r\n\r\n", 12},       // names match without case
+        {"HTTP/1.1 200 OK\nContent-Length: 7\n", 7},                 // line feeds only
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99", 0},                // cut before the line end
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", 0},         // not announced
+        {"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n", 0},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n", 0}, // overflow refused
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n", 5000000000ull},  // past 32 bits
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.total, AnnouncedLength(c.headers)) << c.headers;
+    EXPECT_EQ(0u, AnnouncedLength(nullptr));
+}
+
+TEST(InstallerCheck, PercentIsTruncatedAndShownOnlyWithinTheTotal)
+{
+    EXPECT_EQ(0, DownloadPercent(0, 1000));
+    EXPECT_EQ(33, DownloadPercent(1, 3));
+    EXPECT_EQ(99, DownloadPercent(999, 1000));
+    EXPECT_EQ(100, DownloadPercent(1000, 1000));
+    EXPECT_EQ(-1, DownloadPercent(1001, 1000));
+    EXPECT_EQ(-1, DownloadPercent(500, 0));
+    EXPECT_EQ(50, DownloadPercent(2500000000ull, 5000000000ull));
+}
+
+TEST(InstallerCheck, OnlyAWholeSavedAnswer200IsAccepted)
+{
+    EXPECT_EQ(kInstallerOk, JudgeExchange(true, 200, 1000, 1000));
+    EXPECT_EQ(kInstallerOk, JudgeExchange(true, 200, 1000, 0)); // no length announced
+    EXPECT_EQ(kInstallerNotSaved, JudgeExchange(false, 200, 1000, 1000));
+    EXPECT_EQ(kInstallerBadStatus, JudgeExchange(true, 404, 1000, 1000));
+    EXPECT_EQ(kInstallerBadStatus, JudgeExchange(true, 206, 1000, 1000));
+    EXPECT_EQ(kInstallerIncomplete, JudgeExchange(true, 200, 999, 1000));
+    EXPECT_EQ(kInstallerIncomplete, JudgeExchange(true, 200, 1001, 1000));
+    EXPECT_EQ(kInstallerIncomplete, JudgeExchange(true, 200, 0, 0));
+}
+
+// The form check on a real program of this build and on damaged copies.
+TEST(InstallerCheck, ProgramFormRefusesPagesAndCutOffFiles)
+{
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(NULL, self, MAX_PATH), 0u);
+    std::ifstream in(self, std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(file.size(), 4096u);
+    auto check = [](const std::vector<unsigned char> &bytes, uint64_t size) {
+        return LooksLikeWindowsProgram(bytes.data(), bytes.size() < 4096 ? bytes.size() : 4096, size);
+    };
+    EXPECT_TRUE(check(file, file.size()));
+    EXPECT_FALSE(check(file, file.size() / 2)) << "sections beyond the end of a cut-off file";
+
+    std::string page = "<html><body>404 Not Found</body></html>" + std::string(200, ' ');
+    EXPECT_FALSE(check(std::vector<unsigned char>(page.begin(), page.end()), page.size()));
+
+    std::vector<unsigned char> noSignature = file;
+    noSignature[noSignature[60] | (noSignature[61] << 8)] = 'X';
+    EXPECT_FALSE(check(noSignature, file.size()));
+
+    std::vector<unsigned char> farHeader = file;
+    farHeader[60] = 0xF0;
+    farHeader[61] = 0xFF; // points past what was read
+    EXPECT_FALSE(check(farHeader, file.size()));
+
+    std::vector<unsigned char> tiny(file.begin(), file.begin() + 32);
+    EXPECT_FALSE(check(tiny, tiny.size()));
+}

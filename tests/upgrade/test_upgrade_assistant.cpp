@@ -1,0 +1,299 @@
+// The upgrade assistant TalUpUp as a user meets it, against the local
+// Talvex service: what each version-check outcome shows, ignoring a
+// version, one window at a time, its size at 144 dots per inch, and the
+// installer download: started silently into the program folder when whole,
+// refused and explained otherwise.
+#include "service_control.h"
+#include "test_env.h"
+
+#include "config_keys.h"
+#include "signals.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+const int kUpgradeNow = 200, kIgnore = 201, kClose = 202, kHeading = 203, kMessage = 204, kLatest = 206,
+          kProgress = 207, kCheckAgain = 208;
+
+// Runs the message loop of this thread for a while, so that windows of the
+// test answer what other programs send them.
+void Pump(DWORD ms)
+{
+    DWORD end = GetTickCount() + ms;
+    while ((LONG)(end - GetTickCount()) > 0) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD ms = 15000)
+{
+    DWORD end = GetTickCount() + ms;
+    while (!condition()) {
+        if ((LONG)(end - GetTickCount()) <= 0)
+            return false;
+        Pump(50);
+    }
+    return true;
+}
+
+std::string TextOf(HWND control)
+{
+    char text[256] = "";
+    GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+int CountAssistantWindows()
+{
+    int count = 0;
+    for (HWND w = FindWindowExA(NULL, NULL, kUpgradeClass, NULL); w; w = FindWindowExA(NULL, w, kUpgradeClass, NULL))
+        ++count;
+    return count;
+}
+
+// The configuration utility's window, as far as the assistant sees it.
+LRESULT CALLBACK FakeConfigProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER)
+        SetPropA(window, "code", (HANDLE)wParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class Assistant : public DataFolderTest {
+protected:
+    void SetUp() override
+    {
+        DataFolderTest::SetUp();
+        service::Reset();
+        installer = dataFolder + "setup.exe";
+        ranFile = dataFolder + "setup-ran.txt";
+        DeleteFileA(installer.c_str());
+        DeleteFileA(ranFile.c_str());
+    }
+    void TearDown() override
+    {
+        Stop();
+        DeleteFileA(installer.c_str());
+        DeleteFileA(ranFile.c_str());
+        service::Reset();
+        DataFolderTest::TearDown();
+    }
+
+    // Starts TalUpUp and waits until its version check has an outcome.
+    void Start()
+    {
+        std::string command = Quoted(ExeFolder() + "TalUpUp.exe");
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessA(NULL, command.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi));
+        CloseHandle(pi.hThread);
+        process = pi.hProcess;
+        ASSERT_TRUE(WaitFor([&] {
+            window = FindWindowA(kUpgradeClass, NULL);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            return window && owner == pi.dwProcessId;
+        }));
+        ASSERT_TRUE(WaitFor([&] {
+            std::string latest = Text(kLatest);
+            return latest == "Unknown" || latest.rfind("4.0.", 0) == 0;
+        }));
+    }
+    // Ends TalUpUp (as its close box would) and waits for it.
+    void Stop()
+    {
+        if (!process)
+            return;
+        if (IsWindow(window))
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(Exited(10000));
+        CloseHandle(process);
+        process = NULL;
+    }
+    bool Exited(DWORD ms)
+    {
+        return WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, ms);
+    }
+    HWND Item(int id) { return GetDlgItem(window, id); }
+    std::string Text(int id) { return TextOf(Item(id)); }
+    bool Usable(int id) { return IsWindowVisible(Item(id)) && IsWindowEnabled(Item(id)); }
+    void Click(int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)Item(id)); }
+    void ServeInstaller(bool announceLength)
+    {
+        service::Post("/control/download", std::string("{\"file\": ") + service::Quote(STUB_SETUP_FILE) +
+                                               ", \"content_length\": " + (announceLength ? "true" : "false") + "}");
+    }
+    void ExpectOffer(const char *version)
+    {
+        EXPECT_EQ(version, Text(kLatest));
+        EXPECT_EQ("A new version is available!", Text(kHeading));
+        EXPECT_TRUE(Usable(kUpgradeNow));
+        EXPECT_TRUE(Usable(kIgnore));
+        EXPECT_FALSE(IsWindowVisible(Item(kCheckAgain)));
+        EXPECT_FALSE(IsWindowEnabled(Item(kCheckAgain)));
+    }
+    void ExpectCheckAgainOnly()
+    {
+        EXPECT_TRUE(Usable(kCheckAgain));
+        EXPECT_FALSE(IsWindowVisible(Item(kUpgradeNow)));
+        EXPECT_FALSE(IsWindowVisible(Item(kIgnore)));
+        EXPECT_FALSE(IsWindowVisible(Item(kProgress)));
+    }
+    // Offer 4.0.9, press "Upgrade Now" and wait until the download is over.
+    void Download()
+    {
+        service::SetVersion("4.0.9");
+        Start();
+        ExpectOffer("4.0.9");
+        Click(kUpgradeNow);
+        // "&Close" is disabled before the heading changes and enabled again at the end.
+        ASSERT_TRUE(WaitFor([&] {
+            return Text(kHeading) != "A new version is available!" && IsWindowEnabled(Item(kClose));
+        }));
+    }
+
+    HANDLE process = NULL;
+    HWND window = NULL;
+    std::string installer, ranFile;
+};
+
+TEST_F(Assistant, OfferOfANewerVersionThenIgnoringItStoresItAndTellsTheConfigurationUtility)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FakeConfigProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = kConfigClass;
+    RegisterClassA(&wc);
+    HWND config = CreateWindowA(kConfigClass, kConfigTitle, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, NULL, NULL,
+                                wc.hInstance, NULL);
+    ASSERT_NE((HWND)NULL, config);
+
+    service::SetVersion("4.0.9");
+    Start();
+    ExpectOffer("4.0.9");
+    EXPECT_EQ("4.0.8", Text(205));
+    EXPECT_TRUE(IsWindowVisible(Item(kProgress)));
+
+    // A second start finds the first and ends at once.
+    EXPECT_EQ(0, RunProgram(Quoted(ExeFolder() + "TalUpUp.exe"), 10000));
+    EXPECT_EQ(1, CountAssistantWindows());
+
+    Click(kIgnore);
+    EXPECT_TRUE(Exited(10000)) << "Ignore This Version ends the assistant";
+    Pump(200);
+    EXPECT_EQ((HANDLE)(INT_PTR)kCmdLatestVersion, GetPropA(config, "code"));
+    char ignored[32] = "";
+    GetPrivateProfileStringA(kSectionApp, kKeyIgnoreVersion, "", ignored, sizeof ignored, configFile.c_str());
+    EXPECT_STREQ("4.0.9", ignored);
+    DestroyWindow(config);
+}
+
+TEST_F(Assistant, UnreachablePageThenCheckAgainFindsTheNewerVersion)
+{
+    service::Listen(80, false);
+    Start();
+    service::Listen(80, true);
+    EXPECT_EQ("Unknown", Text(kLatest));
+    EXPECT_EQ("Unable to connect", Text(kHeading));
+    ExpectCheckAgainOnly();
+
+    service::SetVersion("4.0.9");
+    Click(kCheckAgain);
+    ASSERT_TRUE(WaitFor([&] { return Text(kLatest) == "4.0.9"; }));
+    ExpectOffer("4.0.9");
+}
+
+TEST_F(Assistant, UpToDateOffersOnlyToCheckAgain)
+{
+    Start();
+    EXPECT_EQ("4.0.8", Text(kLatest));
+    EXPECT_EQ("You have the latest version.", Text(kHeading));
+    EXPECT_EQ("You do not currently need to upgrade.", Text(kMessage));
+    ExpectCheckAgainOnly();
+}
+
+TEST_F(Assistant, WholeDownloadEndsAt100PercentAndStartsTheInstallerSilently)
+{
+    ServeInstaller(true);
+    Download();
+    EXPECT_EQ("100% Complete...", Text(kMessage));
+    EXPECT_EQ(100, (int)SendMessageA(Item(kProgress), 0x408 /* PBM_GETPOS */, 0, 0));
+    ASSERT_TRUE(WaitFor([&] { return FileExists(ranFile); })) << "setup.exe was not started";
+    EXPECT_EQ("/S /D=" + ExeFolder(), ReadWholeFile(ranFile));
+    EXPECT_EQ(ReadWholeFile(STUB_SETUP_FILE_WINDOWS), ReadWholeFile(installer));
+    std::string requests = service::Requests("/windows/TalUpSetup.exe");
+    EXPECT_NE(std::string::npos, requests.find("\"tls\": true")) << "the installer comes over TLS: " << requests;
+}
+
+TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
+{
+    ServeInstaller(false);
+    Download();
+    ASSERT_TRUE(WaitFor([&] { return FileExists(ranFile); })) << "setup.exe was not started";
+    EXPECT_EQ("Initiating", Text(kMessage));
+}
+
+// Whatever arrives that is not the whole installer is deleted, nothing is
+// started, and the window says why; the user may try again.
+TEST_F(Assistant, RefusedDownloadsAreDeletedAndExplained)
+{
+    struct Case {
+        const char *what;
+        const char *control; // JSON posted to the service before the download
+        const char *explains;
+    } cases[] = {
+        {"an error page", R"({"endpoint": "download", "body": "<html>not found</html>", "status": 404})",
+         "status 404"},
+        {"a body that is no program", R"({"file": ""})", "is not the Talvex Updater installer"},
+        // Whether the drop reads as a short body or as a connection error is
+        // the network stack's choice; either way it is refused.
+        {"a connection lost midway", R"({"cut": 20000})", "incomplete|connection"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        service::Reset();
+        ServeInstaller(true);
+        service::Post(std::string(c.control).find("endpoint") != std::string::npos ? "/control/script"
+                                                                                     : "/control/download",
+                      c.control);
+        Download();
+        EXPECT_EQ("Download failed", Text(kHeading));
+        std::string explains = c.explains, message = Text(kMessage);
+        size_t bar = explains.find('|');
+        bool named = message.find(explains.substr(0, bar)) != std::string::npos ||
+                     (bar != std::string::npos && message.find(explains.substr(bar + 1)) != std::string::npos);
+        EXPECT_TRUE(named) << message;
+        EXPECT_TRUE(Usable(kUpgradeNow)) << "the user may try again";
+        Pump(1000);
+        EXPECT_FALSE(FileExists(installer));
+        EXPECT_FALSE(FileExists(ranFile));
+        Stop();
+    }
+}
+
+TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)
+{
+    HKEY desktop;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_SET_VALUE,
+                                             NULL, &desktop, NULL));
+    DWORD dpi = 144;
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
+    Start();
+    RegDeleteValueA(desktop, "LogPixels");
+    RegCloseKey(desktop);
+    RECT r = {};
+    GetWindowRect(window, &r);
+    EXPECT_EQ(630, r.right - r.left);
+    EXPECT_EQ(540, r.bottom - r.top);
+}
+
+} // namespace

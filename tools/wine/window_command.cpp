@@ -1,0 +1,31 @@
+// WindowCommand: presses a button of a program's window from a shell
+// script, as a click would (WM_COMMAND with the button's id), once the
+// button is shown and enabled (it waits up to 30 s for that).
+//   WindowCommand <window class> <control id>
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: WindowCommand <window class> <control id>\n");
+        return 2;
+    }
+    int id = atoi(argv[2]);
+    HWND window = NULL, button = NULL;
+    for (int tenths = 0; tenths < 300; ++tenths) {
+        window = FindWindowA(argv[1], NULL);
+        button = window ? GetDlgItem(window, id) : NULL;
+        if (button && IsWindowEnabled(button) && IsWindowVisible(button))
+            break;
+        Sleep(100);
+    }
+    if (!button || !IsWindowEnabled(button)) {
+        fprintf(stderr, "WindowCommand: no usable control %d in a window of class %s\n", id, argv[1]);
+        return 1;
+    }
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(window, id));
+    return 0;
+}

@@ -1,0 +1,89 @@
+// The upgrade assistant's decisions about a download (see installer_check.h).
+#include "installer_check.h"
+
+#include <ctype.h>
+#include <string.h>
+
+namespace {
+
+const char kLengthHeader[] = "Content-Length: ";
+
+uint32_t Read16(const unsigned char *p) { return p[0] | (p[1] << 8); }
+uint32_t Read32(const unsigned char *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
+
+// Where the header name starts in the text, matched without case; NULL when absent.
+const char *FindHeader(const char *text)
+{
+    size_t n = sizeof kLengthHeader - 1;
+    for (const char *p = text; *p; ++p) {
+        if (strncasecmp(p, kLengthHeader, n) == 0)
+            return p + n;
+    }
+    return NULL;
+}
+
+} // namespace
+
+uint64_t AnnouncedLength(const char *rawHeaders)
+{
+    if (!rawHeaders)
+        return 0;
+    const char *value = FindHeader(rawHeaders);
+    if (!value || !strpbrk(value, "\r\n"))
+        return 0;
+    uint64_t total = 0;
+    for (const char *p = value; isdigit((unsigned char)*p); ++p) {
+        if (total > (UINT64_MAX - 9) / 10)
+            return 0; // no real installer is that large
+        total = total * 10 + (uint64_t)(*p - '0');
+    }
+    return total;
+}
+
+int DownloadPercent(uint64_t received, uint64_t total)
+{
+    if (total == 0 || received > total)
+        return -1;
+    return (int)((double)received * 100.0 / (double)total);
+}
+
+InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, uint64_t total)
+{
+    if (!saved)
+        return kInstallerNotSaved;
+    if (status != 200)
+        return kInstallerBadStatus;
+    if (received == 0 || (total > 0 && received != total))
+        return kInstallerIncomplete;
+    return kInstallerOk;
+}
+
+bool LooksLikeWindowsProgram(const unsigned char *head, size_t headSize, uint64_t fileSize)
+{
+    if (headSize > fileSize || headSize < 64 || head[0] != 'M' || head[1] != 'Z')
+        return false;
+    uint32_t pe = Read32(head + 60);
+    // Signature (4) and file header (20) must lie in what was read.
+    if ((uint64_t)pe + 24 > headSize || memcmp(head + pe, "PE\0\0", 4) != 0)
+        return false;
+    const unsigned char *file = head + pe + 4;
+    uint32_t machine = Read16(file);
+    if (machine != 0x014C && machine != 0x8664) // x86, x64
+        return false;
+    uint32_t sections = Read16(file + 2);
+    uint32_t optionalSize = Read16(file + 16);
+    uint64_t optional = (uint64_t)pe + 24;
+    uint64_t table = optional + optionalSize;
+    if (optionalSize < 2 || sections == 0 || table + 40ull * sections > headSize)
+        return false;
+    uint32_t magic = Read16(head + optional);
+    if (magic != 0x10B && magic != 0x20B)
+        return false;
+    for (uint32_t i = 0; i < sections; ++i) {
+        const unsigned char *s = head + table + 40ull * i;
+        uint64_t end = (uint64_t)Read32(s + 20) + Read32(s + 16); // raw data offset + size
+        if (end > fileSize)
+            return false; // cut off
+    }
+    return true;
+}

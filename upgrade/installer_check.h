@@ -1,0 +1,35 @@
+// What the upgrade assistant decides about a download, with no Windows call
+// inside: the announced length, the progress percentage, whether a body is
+// whole and whether a file has the form of a Windows program.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The value of the "Content-Length: " header in raw response headers, or 0
+// when it is missing, not a number or not ended by a line break (the total
+// is then not announced). The header name matches without regard to case.
+uint64_t AnnouncedLength(const char *rawHeaders);
+
+// The percentage shown for received bytes of total, truncated; -1 when none
+// is shown (no total announced, or more received than announced).
+int DownloadPercent(uint64_t received, uint64_t total);
+
+// Why a finished download may not be started; kInstallerOk when it may.
+enum InstallerVerdict {
+    kInstallerOk = 0,
+    kInstallerNotSaved,   // the file could not be created or written
+    kInstallerBadStatus,  // the server did not answer 200
+    kInstallerIncomplete, // fewer (or more) bytes than announced, or none
+    kInstallerNotProgram, // not a Windows program
+    kInstallerNetwork,    // the connection failed (TLS included)
+};
+
+// The verdict on a complete exchange, before the file's form is examined.
+InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, uint64_t total);
+
+// True when the first bytes of a file of fileSize bytes have the form of a
+// Windows program: the DOS header, the PE signature it points to, an x86 or
+// x64 image whose optional header and section table lie in the file and
+// whose sections' data end within it. `head` holds the first headSize bytes.
+bool LooksLikeWindowsProgram(const unsigned char *head, size_t headSize, uint64_t fileSize);

@@ -1,0 +1,85 @@
+// The upgrade assistant's process-wide state and the functions its files
+// share: the window and its controls, the layout scale, the paths, the
+// WinHTTP session and the download.
+#pragma once
+
+#include "scoped.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <stdint.h>
+
+#include <vector>
+
+constexpr char kUpgradeCaption[] = "Talvex Upgrade Assistant";
+constexpr char kInstallerFileName[] = "setup.exe";
+// Posted by the download's callback to the window when the exchange is over:
+// wParam is the InstallerVerdict, lParam the detail (status or error number).
+constexpr UINT kMsgDownloadDone = WM_APP + 3;
+
+// A header picture rendered once into a memory bitmap.
+struct HeaderPicture {
+    int id;
+    int width;
+    int height;
+    void *picture; // IPicture, loaded at start
+    ScopedGdi bitmap;
+};
+
+// Everything the download's callback touches. The callback runs on WinHTTP's
+// threads, one notification at a time; `lock` keeps it apart from the
+// window thread cancelling the download when the program ends.
+struct Download {
+    CRITICAL_SECTION lock;
+    bool running = false;
+    bool cancelled = false;
+    HINTERNET connect = NULL;
+    HINTERNET request = NULL;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool saved = true;        // every write so far reached the file
+    unsigned status = 0;      // HTTP status of the answer
+    uint64_t total = 0;       // announced length, 0 when not announced
+    uint64_t received = 0;
+    std::vector<char> chunk;  // the read in progress
+};
+
+struct UpgradeApp {
+    HINSTANCE instance = NULL;
+    HWND window = NULL;
+    int dpiX = 96;
+    int dpiY = 96;
+    HFONT guiFont = NULL;
+    ScopedGdi boldFont;
+    HINTERNET session = NULL; // asynchronous root handle, open for the whole run
+    char installerFile[MAX_PATH] = "";
+    char programFolder[MAX_PATH] = "";
+    char configFile[MAX_PATH] = "";
+    HeaderPicture pictures[3] = {{110, 180, 54, NULL, {}}, {109, 1, 77, NULL, {}}, {108, 190, 14, NULL, {}}};
+    Download download;
+};
+
+extern UpgradeApp g_app;
+
+inline int ScaleX(int v) { return v * g_app.dpiX / 96; }
+inline int ScaleY(int v) { return v * g_app.dpiY / 96; }
+
+// upgrade_window.cpp
+LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void CreateControls(HWND window);
+void RunVersionCheck();
+void SetHeading(const char *text);
+void SetMessage(const char *text);
+
+// header_art.cpp
+void LoadHeaderPictures();
+void PaintHeader(HWND window, HDC dc, const RECT &area);
+void FreeHeaderPictures();
+
+// download.cpp
+// Starts the download; a message box names a step that failed to start.
+void StartDownload();
+// The exchange is over: check the file, start it or delete it and say why.
+void FinishDownload(int verdict, DWORD detail);
+// The program ends: stop a download in progress and remove its partial file.
+void CancelDownload();
