@@ -58,7 +58,7 @@ IDLE_SECONDS = 30         # idle keep-alive connections are closed after this
 
 ENDPOINTS = ("checkip", "checkip80", "checkip8245", "update", "hostlist",
              "version", "download")
-MODES = ("normal", "hang", "close", "no-length")
+MODES = ("normal", "hang", "close", "no-length", "cut")
 ROLES = ("http", "alt", "https")   # the 80, 8245 and 443 listeners
 CONTENT_TYPES = {"checkip": "text/html", "version": "text/html",
                  "download": "application/octet-stream",
@@ -452,9 +452,22 @@ class ServiceHandler(BaseHandler):
             self.hang()
         elif mode == "close":
             self.abort()
+        elif mode == "cut":
+            self.cut_reply(script["status"], script["body"], content_type)
         else:
             self.reply(script["status"], script["body"], content_type,
                        length=mode != "no-length")
+
+    def cut_reply(self, status, body, content_type):
+        """Announce the whole body, send its first half, then drop the connection."""
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:len(body) // 2])
+        self.wfile.flush()
+        time.sleep(0.2)
+        self.abort()
 
     def abort(self):
         self.close_connection = True

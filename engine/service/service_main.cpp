@@ -42,6 +42,23 @@ HANDLE ReplaceWakeEvent()
     return current;
 }
 
+// Waits for the end of the period, a wake-up or the stop, making the
+// controls' network work (129, 130) whenever it is handed over meanwhile
+// without moving the next timed pass. False on the stop or a failed wait.
+bool WaitForNextPass(ULONGLONG periodEnd)
+{
+    HANDLE events[3] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent};
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        DWORD left = now < periodEnd ? (DWORD)(periodEnd - now) : 0;
+        DWORD woken = WaitForMultipleObjects(3, events, FALSE, left);
+        if (woken != WAIT_OBJECT_0 + 2)
+            return woken == WAIT_TIMEOUT || woken == WAIT_OBJECT_0 + 1;
+        EnterPass();
+        LeavePass(); // makes the handed-over work
+    }
+}
+
 // The service thread's loop, until the stop event (or a failed wait).
 void RunTimedPasses()
 {
@@ -50,10 +67,7 @@ void RunTimedPasses()
         if (MayRunTimedPass(g_service.engine))
             RunUpdateCycle(g_service.engine, false);
         LeavePass();
-
-        HANDLE events[2] = {g_service.stopEvent, ReplaceWakeEvent()};
-        DWORD woken = WaitForMultipleObjects(2, events, FALSE, kPassPeriodMs);
-        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
+        if (!WaitForNextPass(GetTickCount64() + kPassPeriodMs))
             break;
     }
 }
@@ -69,9 +83,11 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
 
     HANDLE stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     HANDLE wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    HANDLE workEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     EnterCriticalSection(&g_service.quickLock);
     g_service.stopEvent = stopEvent;
     g_service.wakeEvent = wakeEvent;
+    g_service.workEvent = workEvent;
     LeaveCriticalSection(&g_service.quickLock);
     ReportState(SERVICE_RUNNING, kControlsAccepted);
 
@@ -92,9 +108,12 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
     wakeEvent = g_service.wakeEvent;
     g_service.stopEvent = NULL;
     g_service.wakeEvent = NULL;
+    g_service.workEvent = NULL;
     LeaveCriticalSection(&g_service.quickLock);
     if (stopEvent)
         CloseHandle(stopEvent);
+    if (workEvent)
+        CloseHandle(workEvent);
     if (wakeEvent)
         CloseHandle(wakeEvent);
     ReportState(SERVICE_STOPPED, 0);
