@@ -17,7 +17,6 @@
 
 namespace {
 
-const char kVersionPath[] = "/support/clients/talvex-updater-winv4-current-version.html";
 const wchar_t kVersionPathW[] = L"/support/clients/talvex-updater-winv4-current-version.html";
 // A version page body is 3 to 16 bytes; the background check takes bodies
 // below kReplySize bytes.
@@ -231,7 +230,10 @@ void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR, DWORD status, void *info, DW
     }
 }
 
-// NewVersion's work; it may throw when an allocation fails.
+// NewVersion's work; it may throw when an allocation fails. The page is
+// read here rather than through HttpGet, which takes a failed read for the
+// end of the body: a version cut off in the middle ("4.0" of "4.0.10")
+// would be reported as the version found.
 int AskVersion(const char *current, char *found, int size)
 {
     HINTERNET session = NULL, connect = NULL, request = NULL;

@@ -30,7 +30,8 @@ for target in "${targets[@]}"; do
     findings=$out/findings/$target
     mkdir -p "$corpus" "$findings"
     before=$(ls "$findings" | wc -l)
-    log=$out/$target.log
+    log=$out/logs/$target.$$.log    # per run: two runs at once keep apart
+    mkdir -p "$out/logs"
     # Niced: the fuzzers share the machine with builds and test runs.
     nice -n 10 "$out/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix="$findings/" "$corpus" "$root/fuzz/corpus/$target" >"$log" 2>&1
@@ -44,6 +45,8 @@ for target in "${targets[@]}"; do
     printf '%-16s %12s %9s %s\n' "$target" "${runs:-?}" "$found" "$(ls "$corpus" | wc -l) inputs"
     if [ $found -ne 0 ]; then
         grep -E 'ERROR|property failed|SUMMARY' "$log" | head -n 5 | sed 's/^/    /'
+    else
+        rm -f "$log"
     fi
 done
 exit $status

@@ -83,7 +83,7 @@ TEST_F(ProcessFaults, MalformedUpdateRepliesAreNotRecordedAsUpdates)
 {
     const BadAnswer answers[] = {
         {"a reply of 400 KB", "update", "z", "normal", 400 * 1024},
-        {"control bytes, brackets and =", "update", std::string("\x01\x02[=]\x7f\x1b[31m==\r\n[]\t=\n", 22), "normal"},
+        {"control bytes, brackets and =", "update", "\x01\x02[=]\x7f\x1b[31m==\r\n[]\t=\n", "normal"},
         {"an empty reply", "update", "", "normal"},
     };
     for (const BadAnswer &bad : answers) {
