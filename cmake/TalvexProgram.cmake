@@ -13,6 +13,8 @@
 #     SOURCES ...      # sources and the program's own .rc
 #     LIBS ...)        # further libraries
 set(TALVEX_PROGRAM_TEMPLATES ${CMAKE_CURRENT_LIST_DIR}/program)
+# The product's modules throw through helpers of their own (lean_throw.cpp).
+set(TALVEX_LEAN_THROW ${CMAKE_CURRENT_LIST_DIR}/lean_throw.cpp)
 
 string(REPLACE "." "," TALVEX_VERSION_COMMAS "${TALVEX_VERSION},0")
 set(TALVEX_VERSION_FOUR "${TALVEX_VERSION}.0")
@@ -52,6 +54,9 @@ function(talvex_program name)
   endif()
   if(TP_COMCTL6)
     target_link_libraries(${name} PRIVATE comctl32)
+  endif()
+  if(TALVEX_LEAN)
+    target_sources(${name} PRIVATE ${TALVEX_LEAN_THROW})
   endif()
 endfunction()
 

@@ -1,7 +1,7 @@
 # Cross toolchain for Windows with MinGW-w64 (posix threads model).
 # TALVEX_ARCH selects i686 (the 32-bit product) or x86_64 (the build the
-# tests run under Wine: this machine's kernel cannot execute 32-bit Linux
-# programs, so the 32-bit Wine loader cannot run here).
+# tests run under Wine on every machine; some kernels cannot execute 32-bit
+# Linux programs, so the 32-bit Wine loader cannot run there).
 if(NOT DEFINED TALVEX_ARCH)
   set(TALVEX_ARCH i686)
 endif()

@@ -5,6 +5,7 @@
 
 #include "address_text.h"
 #include "http_get.h"
+#include "no_throw.h"
 #include "talvex_settings.h"
 
 #include <string.h>
@@ -29,9 +30,8 @@ bool SameAddressText(const char *a, int sizeA, const char *b, int sizeB)
     return lstrcmpiA(left, right) == 0;
 }
 
-} // namespace
-
-int TALAPI GetIP(char *address, int size, int alternatePort)
+// GetIP's work; it may throw when an allocation fails.
+int ReadPublicAddress(char *address, int size, int alternatePort)
 {
     if (!address || size <= 0)
         return 0;
@@ -56,6 +56,13 @@ int TALAPI GetIP(char *address, int size, int alternatePort)
         return 0;
     memcpy(address, text.c_str(), text.size() + 1);
     return 1;
+}
+
+} // namespace
+
+int TALAPI GetIP(char *address, int size, int alternatePort)
+{
+    return NoThrow(0, [&] { return ReadPublicAddress(address, size, alternatePort); });
 }
 
 int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate)

@@ -60,7 +60,16 @@ int WriteFlag(const char *key, int on) { return ConfigWrite(kSectionApp, key, on
 
 } // namespace
 
-int TALAPI Host_GetCount(void) { return ConfigReadInt(kSectionHosts, kKeyHostCount, 0); }
+// A count past this is damage, not a selection (the update request could not
+// name that many hosts): it reads as this many, so that a walk over the
+// table, which reads the file at every step, always ends.
+const int kHostCountMax = 1000;
+
+int TALAPI Host_GetCount(void)
+{
+    int count = ConfigReadInt(kSectionHosts, kKeyHostCount, 0);
+    return count > kHostCountMax ? kHostCountMax : count;
+}
 
 int TALAPI Host_GetText(int n, char *buffer, int size)
 {

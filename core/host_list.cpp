@@ -4,6 +4,7 @@
 #include "host_list_text.h"
 #include "http_get.h"
 #include "internal.h"
+#include "no_throw.h"
 #include "signals.h"
 #include "talvex_settings.h"
 
@@ -14,9 +15,8 @@ const char kHostListPath[] = "/text/gethostlist";
 // lines within it are still read.
 const size_t kMaxHostListBody = 64 * 1024;
 
-} // namespace
-
-int TALAPI GetHostList(const char *userName, const char *password, HWND window)
+// GetHostList's work; it may throw when an allocation fails.
+int FetchHostList(const char *userName, const char *password, HWND window)
 {
     int result = 0;
     HttpGetRequest request;
@@ -54,4 +54,12 @@ int TALAPI GetHostList(const char *userName, const char *password, HWND window)
 
 done:
     return result;
+}
+
+} // namespace
+
+// A failed allocation reads as a list that could not be fetched at all.
+int TALAPI GetHostList(const char *userName, const char *password, HWND window)
+{
+    return NoThrow((int)HttpOpenFailed, [&] { return FetchHostList(userName, password, window); });
 }

@@ -1,6 +1,7 @@
 // HttpGet: TalLib's one synchronous HTTP exchange over WinHTTP.
 #include "http_get.h"
 
+#include "http_timeouts.h"
 #include "scoped.h"
 #include "talvex_settings.h"
 
@@ -11,23 +12,6 @@
 #include <new>
 
 namespace {
-
-// WinHTTP's own defaults wait without bound to resolve a name, 60 s to
-// connect and 30 s for each send and receive; a silent server or a dropped
-// connection must not hold an updater or a worker thread that long. A name or a TCP
-// connection on a working network takes well under a second, and the
-// service answers in well under a second, so these leave wide margins.
-const int kResolveTimeoutMs = 10000;
-const int kConnectTimeoutMs = 10000;
-const int kSendTimeoutMs = 15000;
-const int kReceiveTimeoutMs = 15000; // for each read
-// The response headers are waited for under a limit of their own, apart
-// from the receive time-out (90 s by default on Windows; under Wine no
-// limit at all unless it is set): the same 15 s.
-const DWORD kResponseTimeoutMs = 15000;
-// A server that trickles a byte now and then resets the per-read limit;
-// this bounds the whole body read.
-const ULONGLONG kBodyReadLimitMs = 30000;
 
 const DWORD kChunkSize = 4096;
 
@@ -55,7 +39,7 @@ void Fail(HttpGetResult &result, HttpStep step)
 void ReadBody(HINTERNET request, size_t maxBody, HttpGetResult &result)
 {
     char chunk[kChunkSize + 1];
-    ULONGLONG deadline = GetTickCount64() + kBodyReadLimitMs;
+    ULONGLONG deadline = GetTickCount64() + kHttpBodyReadLimitMs;
     for (;;) {
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available) || available == 0)
@@ -92,13 +76,13 @@ HttpGetResult HttpGet(const HttpGetRequest &request)
     std::wstring user = Widen(request.user);
     std::wstring password = Widen(request.password);
     DWORD flags = WINHTTP_FLAG_REFRESH;
-    DWORD responseTimeout = kResponseTimeoutMs;
+    DWORD responseTimeout = kHttpResponseTimeoutMs;
 
     session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                           WINHTTP_NO_PROXY_BYPASS, 0));
     // No exchange runs without its time-outs.
     if (!session ||
-        !WinHttpSetTimeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs)) {
+        !WinHttpSetTimeouts(session.get(), kHttpResolveTimeoutMs, kHttpConnectTimeoutMs, kHttpSendTimeoutMs, kHttpReceiveTimeoutMs)) {
         Fail(result, HttpOpenFailed);
         goto cleanup;
     }

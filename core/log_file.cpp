@@ -8,6 +8,7 @@
 // file and write their records onto one line.
 #include "tallib.h"
 #include "internal.h"
+#include "no_throw.h"
 #include "log_format.h"
 #include "signals.h"
 
@@ -125,8 +126,10 @@ int TALAPI LogToFile(const char *message, int newRecord, unsigned level)
     char timestamp[32] = "";
     if (newRecord)
         GetTimestamp(timestamp, sizeof timestamp);
+    // The record is built in memory; without memory it is lost, and the
+    // caller goes on as after any failed write.
     if (path[0])
-        AppendToLog(path, message, newRecord != 0, level, timestamp);
+        NoThrowVoid([&] { AppendToLog(path, message, newRecord != 0, level, timestamp); });
     return 0;
 }
 
@@ -175,7 +178,9 @@ done:
     return seconds;
 }
 
-int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath)
+// The support report: its head (the running updater, the configuration
+// without the password), then the whole log. 1 when it was written whole.
+static int WriteSupportReport(const char *configurationPath, const char *logPath, const char *reportPath)
 {
     int result = 0;
     HANDLE report = INVALID_HANDLE_VALUE;
@@ -200,4 +205,11 @@ done:
     if (report != INVALID_HANDLE_VALUE)
         CloseHandle(report);
     return result;
+}
+
+int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath)
+{
+    // The report head is built in memory: an allocation failure is a failed
+    // report, never an exception out of the library.
+    return NoThrow(0, [&] { return WriteSupportReport(configurationPath, logPath, reportPath); });
 }

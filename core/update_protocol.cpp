@@ -3,6 +3,7 @@
 #include "tallib.h"
 #include "http_get.h"
 #include "internal.h"
+#include "no_throw.h"
 #include "update_reply.h"
 
 #include <string>
@@ -31,10 +32,9 @@ void Record(const HostAction &action, const std::string &host, const char *addre
         LogToFile(action.logMessage.c_str(), 1, (unsigned)action.logLevel);
 }
 
-} // namespace
-
-int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,
-                       char *hosts, const char *address)
+// IssueUpdate's work; it may throw when an allocation fails.
+int SendUpdate(const char *userName, const char *password, const char *server, const char *path, const char *hosts,
+               const char *address)
 {
     if (!userName || !password || !server || !path || !hosts || !address)
         return 0;
@@ -72,6 +72,15 @@ int TALAPI IssueUpdate(const char *userName, const char *password, const char *s
     for (const HostAction &action : meaning.actions)
         Record(action, names[action.host], address, timestamp);
     return meaning.result;
+}
+
+} // namespace
+
+// A failed allocation reads as no exchange: 0, the code that changes nothing.
+int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,
+                       char *hosts, const char *address)
+{
+    return NoThrow(0, [&] { return SendUpdate(userName, password, server, path, hosts, address); });
 }
 
 int TALAPI GetRCLOE(unsigned code)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the 32-bit product (build/win32) and the 64-bit build that the
-# tests run under Wine (build/win64). The kernel of our test machines cannot
-# execute 32-bit Linux programs, so 32-bit Wine cannot run here; the same
-# sources are compiled for both.
+# tests run under Wine everywhere (build/win64), from the same sources, each
+# with its tests. Some kernels cannot execute 32-bit Linux programs, so
+# 32-bit Wine cannot run there: run-tests.sh runs the 32-bit suite only
+# where tools/probe-32bit.sh finds a 32-bit Wine that starts.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)

@@ -31,7 +31,17 @@ checks=(
     "import:imagemagick"
     "/usr/src/googletest/CMakeLists.txt:googletest"
     "/etc/ssl/certs/ca-certificates.crt:ca-certificates"
+    # The native fuzzing build of the pure readers (tools/fuzz.sh).
+    "clang++-14:clang-14"
+    "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libclang-rt-14-dev"
 )
+
+# 32-bit Wine runs the 32-bit product's suite, but only where the kernel
+# executes 32-bit programs at all: elsewhere it could not start.
+wine32=no
+if [ ! -x /usr/lib/wine/wine ] && "$(dirname "$0")/probe-32bit.sh" kernel >/dev/null; then
+    wine32=yes
+fi
 
 missing=()
 for entry in "${checks[@]}"; do
@@ -44,12 +54,20 @@ for entry in "${checks[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ $wine32 = no ]; then
     exit 0
 fi
 
 need_root
-echo "setup.sh: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+[ $wine32 = no ] || dpkg --add-architecture i386
 apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup.sh: installing ${missing[*]}"
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+if [ $wine32 = yes ]; then
+    echo "setup.sh: installing 32-bit Wine (this kernel executes 32-bit programs)"
+    apt-get install -y -q --no-install-recommends wine32:i386 ||
+        echo "setup.sh: 32-bit Wine could not be installed; the 32-bit suite will be skipped"
+fi

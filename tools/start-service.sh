@@ -8,6 +8,7 @@ certs=${TALVEX_TEST_CERTS:?run through netns-run.sh}
 fifo=$(mktemp -u /tmp/talvex-ready.XXXXXX)
 mkfifo "$fifo"
 /usr/bin/python3 "$here/talvex_service.py" --cert "$certs/server.pem" --key "$certs/server-key.pem" \
+    --stranger-cert "$certs/stranger.pem" --stranger-key "$certs/stranger-key.pem" \
     --log "$log" > "$fifo" 2>"$log.err" &
 pid=$!
 echo "$pid" > "${log%.log}.pid"

@@ -49,6 +49,7 @@ CHECKIP_PAGE = ("<html><head><title>Current IP Check</title></head>"
 
 MAX_HOSTS = 20            # more names than this in one update earns "numhost"
 MAX_BODY = 64 * 1024      # request bodies larger than this are not kept
+MAX_REPEATED = 16 * 1024 * 1024   # the largest scripted answer a repeated body makes
 MAX_DISCARD = 16 * 1024 * 1024   # ... and larger than this not even read away
 MAX_LOGGED = 10000        # oldest log entries are dropped past this many
 MAX_DOWNLOAD = 64 * 1024 * 1024
@@ -58,7 +59,7 @@ IDLE_SECONDS = 30         # idle keep-alive connections are closed after this
 
 ENDPOINTS = ("checkip", "checkip80", "checkip8245", "update", "hostlist",
              "version", "download")
-MODES = ("normal", "hang", "close", "no-length")
+MODES = ("normal", "hang", "close", "no-length", "cut")
 ROLES = ("http", "alt", "https")   # the 80, 8245 and 443 listeners
 CONTENT_TYPES = {"checkip": "text/html", "version": "text/html",
                  "download": "application/octet-stream",
@@ -174,6 +175,11 @@ def check_script(data):
     status = data.get("status", 200)
     if type(status) is not int or not 100 <= status <= 599:
         raise ControlError("'status' must be an HTTP status code")
+    # A body of any size from a short text: the text repeated this often.
+    repeat = data.get("repeat", 1)
+    if type(repeat) is not int or not 1 <= repeat <= MAX_REPEATED // max(len(body), 1):
+        raise ControlError(f"'repeat' must be 1 to {MAX_REPEATED} bytes' worth")
+    body *= repeat
     times = data.get("times", 1)
     if type(times) is not int or (times < 1 and times != -1):
         raise ControlError("'times' must be a positive count or -1")
@@ -475,9 +481,22 @@ class ServiceHandler(BaseHandler):
             self.hang()
         elif mode == "close":
             self.abort()
+        elif mode == "cut":
+            self.cut_reply(script["status"], script["body"], content_type)
         else:
             self.reply(script["status"], script["body"], content_type,
                        length=mode != "no-length")
+
+    def cut_reply(self, status, body, content_type):
+        """Announce the whole body, send its first half, then drop the connection."""
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:len(body) // 2])
+        self.wfile.flush()
+        time.sleep(0.2)
+        self.abort()
 
     def abort(self):
         self.close_connection = True
@@ -559,6 +578,7 @@ CONTROL_ROUTES = {
     ("POST", "/control/accounts"): "control_set_accounts",
     ("POST", "/control/script"): "control_script",
     ("POST", "/control/script/clear"): "control_script_clear",
+    ("POST", "/control/tls"): "control_tls",
     ("POST", "/control/listen"): "control_listen",
     ("POST", "/control/version"): "control_version",
     ("POST", "/control/download"): "control_download",
@@ -619,10 +639,14 @@ def need(data, key, kind, optional=False):
 class Service:
     """The listeners plus the shared state; also answers the control requests."""
 
-    def __init__(self, ports, control_port, tls_context, log_file=None):
+    def __init__(self, ports, control_port, tls_context, log_file=None, stranger_context=None):
         self.ports = dict(ports)    # role -> port
         self.control_port = control_port
         self.tls_context = tls_context
+        self.trusted_context = tls_context
+        # A certificate from an authority the clients do not trust, shown
+        # instead of the trusted one after /control/tls {"trusted": false}.
+        self.stranger_context = stranger_context
         self.state = State(log_file)
         self.lock = self.state.lock
         self.stopping = threading.Event()
@@ -691,6 +715,7 @@ class Service:
     def control_reset(self, data, query):
         with self.lock:
             self.state.reset()
+            self.show_certificate(self.trusted_context)
             for role in ROLES:
                 self.reopen(role)
         return {"ok": True}
@@ -750,6 +775,29 @@ class Service:
             self.close_listener(roles[0])
         return {"ok": True, "port": port, "enabled": enabled}
 
+    def show_certificate(self, context):
+        """The certificate the update listener shows from its next handshake on.
+
+        Open keep-alive connections are cut, or a client could go on using
+        one made under the other certificate.
+        """
+        with self.lock:
+            if context is self.tls_context:
+                return
+            self.tls_context = context
+            server = self.servers.get("https")
+            if server is not None:
+                server.tls_context = context
+                for conn in list(server.connections):
+                    drop_connection(conn)
+
+    def control_tls(self, data, query):
+        trusted = need(data, "trusted", bool)
+        if not trusted and self.stranger_context is None:
+            raise ControlError("no untrusted certificate was loaded (--stranger-cert)")
+        self.show_certificate(self.trusted_context if trusted else self.stranger_context)
+        return {"ok": True, "trusted": trusted}
+
     def control_version(self, data, query):
         body = need(data, "body", str)
         with self.lock:
@@ -802,6 +850,8 @@ def parse_args(argv):
     parser = argparse.ArgumentParser(description="Local Talvex service for tests.")
     parser.add_argument("--cert", required=True, help="server certificate (PEM)")
     parser.add_argument("--key", required=True, help="server private key (PEM)")
+    parser.add_argument("--stranger-cert", help="server certificate from an untrusted authority (PEM)")
+    parser.add_argument("--stranger-key", help="its private key (PEM)")
     parser.add_argument("--http-port", type=port_number, default=80)
     parser.add_argument("--alt-port", type=port_number, default=8245)
     parser.add_argument("--https-port", type=port_number, default=443)
@@ -815,12 +865,16 @@ def main(argv=None):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     try:
         context.load_cert_chain(args.cert, args.key)
+        stranger = None
+        if args.stranger_cert:
+            stranger = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            stranger.load_cert_chain(args.stranger_cert, args.stranger_key)
         log_file = open(args.log, "a", encoding="utf-8") if args.log else None
     except (OSError, ssl.SSLError) as error:
         print(f"talvex_service: {error}", file=sys.stderr)
         return 2
     ports = {"http": args.http_port, "alt": args.alt_port, "https": args.https_port}
-    service = Service(ports, args.control_port, context, log_file)
+    service = Service(ports, args.control_port, context, log_file, stranger)
     try:
         service.start()
     except OSError as error:

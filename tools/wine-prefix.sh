@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Creates (once) the Wine prefix of a build folder, ready for tests:
-# 64-bit prefix, no desktop integration, windows unmanaged so that closing
-# one costs no delay.
+# 64-bit prefix for the 64-bit build, 32-bit for the 32-bit one (the build's
+# wine-run.sh picks the loader), no desktop integration, windows unmanaged
+# so that closing one costs no delay.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 if [ ! -f "$WINEPREFIX/.talvex-ready" ]; then
     rm -rf "$WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$build/wine-run.sh" wineboot -i >/dev/null 2>&1 || true
+    "$build/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.talvex-ready"
 fi

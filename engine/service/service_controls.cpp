@@ -25,12 +25,29 @@ void SetStateLocked(DWORD state)
     }
 }
 
-// The changes the pass lock's holder has been handed, made now.
-void MakeDeferredChanges()
+// Tells the service thread that network work waits; the caller holds
+// quickLock.
+void SignalWorkLocked()
+{
+    if (g_service.workEvent)
+        SetEvent(g_service.workEvent);
+}
+
+// The changes the pass lock's holder has been handed, made now. Without
+// withNetwork (on the dispatcher thread) the address check and the forced
+// pass stay recorded for the service thread.
+void MakeDeferredChanges(bool withNetwork)
 {
     EnterCriticalSection(&g_service.quickLock);
     DeferredChanges changes = g_service.deferred;
     g_service.deferred = DeferredChanges();
+    if (!withNetwork) {
+        g_service.deferred.checkAddress = changes.checkAddress;
+        g_service.deferred.forcedPass = changes.forcedPass;
+        changes.checkAddress = changes.forcedPass = false;
+        if (g_service.deferred.checkAddress || g_service.deferred.forcedPass)
+            SignalWorkLocked();
+    }
     LeaveCriticalSection(&g_service.quickLock);
 
     EngineState &engine = g_service.engine;
@@ -44,18 +61,33 @@ void MakeDeferredChanges()
         RunUpdateCycle(engine, true);
 }
 
-bool AnyDeferred()
+bool AnyDeferred(bool withNetwork)
 {
     EnterCriticalSection(&g_service.quickLock);
     const DeferredChanges &d = g_service.deferred;
-    bool any = d.reload || d.status >= 0 || d.checkAddress || d.forcedPass;
+    bool any = d.reload || d.status >= 0 || (withNetwork && (d.checkAddress || d.forcedPass));
     LeaveCriticalSection(&g_service.quickLock);
     return any;
 }
 
-// Records a change of the engine, then makes it at once when no pass runs.
-// Otherwise the thread that holds the pass lock makes it before it lets go
-// (LeavePass checks again after releasing, so no change is left behind).
+// Releases the pass lock after making the deferred changes; with the same
+// second look as LeavePass, for changes recorded meanwhile.
+void LeavePassMaking(bool withNetwork)
+{
+    for (;;) {
+        MakeDeferredChanges(withNetwork);
+        LeaveCriticalSection(&g_service.passLock);
+        // A change recorded after MakeDeferredChanges, whose maker found
+        // the lock still taken, would otherwise wait for the next pass.
+        if (!AnyDeferred(withNetwork) || !TryEnterCriticalSection(&g_service.passLock))
+            break;
+    }
+}
+
+// Records a change of the engine. Settings and status changes are made at
+// once when no pass runs; otherwise the thread that holds the pass lock
+// makes them before it lets go. Network work always goes to the service
+// thread, which makes it as soon as no pass runs.
 void ChangeEngine(const DeferredChanges &change)
 {
     EnterCriticalSection(&g_service.quickLock);
@@ -68,10 +100,12 @@ void ChangeEngine(const DeferredChanges &change)
         d.status = change.status;
     d.checkAddress = d.checkAddress || change.checkAddress;
     d.forcedPass = d.forcedPass || change.forcedPass;
+    if (change.checkAddress || change.forcedPass)
+        SignalWorkLocked();
     LeaveCriticalSection(&g_service.quickLock);
 
-    if (TryEnterCriticalSection(&g_service.passLock))
-        LeavePass();
+    if ((change.reload || change.status >= 0) && TryEnterCriticalSection(&g_service.passLock))
+        LeavePassMaking(false);
 }
 
 DeferredChanges Reload()
@@ -127,17 +161,7 @@ void RequestStop()
 
 void EnterPass() { EnterCriticalSection(&g_service.passLock); }
 
-void LeavePass()
-{
-    for (;;) {
-        MakeDeferredChanges();
-        LeaveCriticalSection(&g_service.passLock);
-        // A change recorded after MakeDeferredChanges, whose maker found
-        // the lock still taken, would otherwise wait for the next pass.
-        if (!AnyDeferred() || !TryEnterCriticalSection(&g_service.passLock))
-            break;
-    }
-}
+void LeavePass() { LeavePassMaking(true); }
 
 void ReportState(DWORD state, DWORD controlsAccepted)
 {
@@ -155,8 +179,8 @@ void ReportCurrentStatus()
     LeaveCriticalSection(&g_service.quickLock);
 }
 
-// Runs on the dispatcher thread. Only command 130 does long work here (its
-// forced pass, when no pass runs already); everything else returns at once.
+// Runs on the dispatcher thread and returns at once for every control: the
+// network work of 129 and 130 runs on the service thread.
 void WINAPI ServiceControlHandler(DWORD code)
 {
     switch (code) {
@@ -170,10 +194,10 @@ void WINAPI ServiceControlHandler(DWORD code)
         ChangeEngine(Reload());
         WakeServiceThread();
         break;
-    case kCmdStatusGood: ChangeEngine(SetEngineStatus(0)); break;
-    case kCmdStatusWarning: ChangeEngine(SetEngineStatus(1)); break;
-    case kCmdStatusCritical: ChangeEngine(SetEngineStatus(2)); break;
-    case kCmdStatusUnconfigured: ChangeEngine(SetEngineStatus(3)); break;
+    case kCmdStatusGood: ChangeEngine(SetEngineStatus(kStatusGood)); break;
+    case kCmdStatusWarning: ChangeEngine(SetEngineStatus(kStatusWarning)); break;
+    case kCmdStatusCritical: ChangeEngine(SetEngineStatus(kStatusCritical)); break;
+    case kCmdStatusUnconfigured: ChangeEngine(SetEngineStatus(kStatusUnconfigured)); break;
     case kCmdDeactivate: SetActive(0); break;
     case kCmdActivate: SetActive(1); break;
     default: break; // pause, continue, interrogate and unknown codes

@@ -24,9 +24,14 @@ struct DeferredChanges {
 // user control return at once while a pass runs, and no two passes (or a
 // pass and a reload) ever overlap.
 //
+// The dispatcher thread never does network work either: the address check
+// (129) and the forced pass (130) are handed to the service thread through
+// `deferred` and `workEvent`, so that a stop or shutdown sent meanwhile is
+// answered at once instead of waiting behind a whole exchange.
+//
 // `quickLock` guards only a few instructions at a time: the status record
-// and its report, the wake event's handle, the stop event's handle and
-// `deferred`. It is never held across a pass or any wait.
+// and its report, the event handles and `deferred`. It is never held across
+// a pass or any wait.
 struct ServiceHost {
     EngineState engine;
     CRITICAL_SECTION passLock;
@@ -36,6 +41,7 @@ struct ServiceHost {
     SERVICE_STATUS_HANDLE statusHandle = NULL;
     HANDLE stopEvent = NULL;
     HANDLE wakeEvent = NULL; // replaced before every wait
+    HANDLE workEvent = NULL; // set when network work waits in `deferred`
 };
 
 extern ServiceHost g_service;
@@ -47,7 +53,8 @@ extern ServiceHost g_service;
 const DWORD kStopWaitHintMs = 180000;
 
 void EnterPass();
-// Makes the deferred changes, then releases the pass lock.
+// Makes the deferred changes, the network work included, then releases
+// the pass lock. Only the service thread calls it.
 void LeavePass();
 
 // Sets the state and the controls accepted and reports the status record

@@ -4,6 +4,7 @@
 // (service_controls.cpp).
 #include "service_host.h"
 
+#include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -42,6 +43,23 @@ HANDLE ReplaceWakeEvent()
     return current;
 }
 
+// Waits for the end of the period, a wake-up or the stop, making the
+// controls' network work (129, 130) whenever it is handed over meanwhile
+// without moving the next timed pass. False on the stop or a failed wait.
+bool WaitForNextPass(ULONGLONG periodEnd)
+{
+    HANDLE events[3] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent};
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        DWORD left = now < periodEnd ? (DWORD)(periodEnd - now) : 0;
+        DWORD woken = WaitForMultipleObjects(3, events, FALSE, left);
+        if (woken != WAIT_OBJECT_0 + 2)
+            return woken == WAIT_TIMEOUT || woken == WAIT_OBJECT_0 + 1;
+        EnterPass();
+        LeavePass(); // makes the handed-over work
+    }
+}
+
 // The service thread's loop, until the stop event (or a failed wait).
 void RunTimedPasses()
 {
@@ -50,10 +68,7 @@ void RunTimedPasses()
         if (MayRunTimedPass(g_service.engine))
             RunUpdateCycle(g_service.engine, false);
         LeavePass();
-
-        HANDLE events[2] = {g_service.stopEvent, ReplaceWakeEvent()};
-        DWORD woken = WaitForMultipleObjects(2, events, FALSE, kPassPeriodMs);
-        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
+        if (!WaitForNextPass(GetTickCount64() + kPassPeriodMs))
             break;
     }
 }
@@ -67,36 +82,38 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         return;
     ReportState(SERVICE_START_PENDING, 0);
 
-    HANDLE stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    HANDLE wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    EnterCriticalSection(&g_service.quickLock);
-    g_service.stopEvent = stopEvent;
-    g_service.wakeEvent = wakeEvent;
-    LeaveCriticalSection(&g_service.quickLock);
-    ReportState(SERVICE_RUNNING, kControlsAccepted);
+    {
+        // Auto-reset events owned here; the wake event is handed to the
+        // shared state and replaced before every wait, so the one current
+        // at the end is taken back below.
+        ScopedHandle stopEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
+        ScopedHandle workEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
+        EnterCriticalSection(&g_service.quickLock);
+        g_service.stopEvent = stopEvent.get();
+        g_service.wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+        g_service.workEvent = workEvent.get();
+        LeaveCriticalSection(&g_service.quickLock);
+        ReportState(SERVICE_RUNNING, kControlsAccepted);
 
-    // Controls arrive from here on: the settings load holds the pass lock.
-    EnterPass();
-    BuildEnginePaths(g_service.engine);
-    LoadEngineSettings(g_service.engine);
-    g_service.engine.intervalMinutes = kShortestIntervalMinutes;
-    LeavePass();
-    LogAndSignal("Updater: Service started.", 1, 0);
+        // Controls arrive from here on: the settings load holds the pass lock.
+        EnterPass();
+        BuildEnginePaths(g_service.engine);
+        LoadEngineSettings(g_service.engine);
+        g_service.engine.intervalMinutes = kShortestIntervalMinutes;
+        LeavePass();
+        LogAndSignal("Updater: Service started.", 1, 0);
 
-    RunTimedPasses();
+        RunTimedPasses();
 
-    LogAndSignal("Updater: Service stopped.", 1, 0);
-    ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
-    // The wake event may be a replacement: close whichever is current.
-    EnterCriticalSection(&g_service.quickLock);
-    wakeEvent = g_service.wakeEvent;
-    g_service.stopEvent = NULL;
-    g_service.wakeEvent = NULL;
-    LeaveCriticalSection(&g_service.quickLock);
-    if (stopEvent)
-        CloseHandle(stopEvent);
-    if (wakeEvent)
-        CloseHandle(wakeEvent);
+        LogAndSignal("Updater: Service stopped.", 1, 0);
+        ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
+        EnterCriticalSection(&g_service.quickLock);
+        ScopedHandle wakeEvent(g_service.wakeEvent);
+        g_service.stopEvent = NULL;
+        g_service.wakeEvent = NULL;
+        g_service.workEvent = NULL;
+        LeaveCriticalSection(&g_service.quickLock);
+    }
     ReportState(SERVICE_STOPPED, 0);
 }
 

@@ -228,3 +228,33 @@ TEST_F(VersionCheck, AFailedCheckEndsSoThatTheNextOneRuns)
     EXPECT_TRUE(ACheckRunsAgain()) << "still busy after a dropped connection";
     EXPECT_EQ((Codes{"config 141"}), Received());
 }
+
+TEST_F(VersionCheck, ABodyCutOffInTheMiddleIsNoAnswer)
+{
+    // The server announces 15 bytes, sends "4.0.9  " and drops the connection.
+    const std::string body = "4.0.9          ";
+    char found[16];
+    service::Script("version", body, "cut");
+    EXPECT_EQ(-1, NewVersion("4.0.8", found, sizeof found)) << "a cut body was taken for the version";
+    service::SetVersion("4.0.9");
+    EXPECT_EQ(1, NewVersion("4.0.8", found, sizeof found)) << "the next check works";
+
+    service::Script("version", body, "cut");
+    CheckVersion();
+    Pump(3000, false);
+    EXPECT_EQ((Codes{}), Received()) << "the background check decided on a cut body";
+    EXPECT_TRUE(ACheckRunsAgain());
+}
+
+TEST_F(VersionCheck, ABackgroundCheckAgainstASilentServerGivesUpAndTheNextOneRuns)
+{
+    service::Script("version", "", "hang");
+    CheckVersion();
+    // The exchange's time-outs (15 s for the response) end it well before
+    // the silent server gives up on its own (120 s).
+    Pump(18000, false);
+    EXPECT_EQ((Codes{}), Received());
+    service::SetVersion("4.0.9");
+    EXPECT_TRUE(ACheckRunsAgain()) << "the check is still busy with the silent server";
+    EXPECT_EQ((Codes{"config 142", "tray 142"}), Received());
+}

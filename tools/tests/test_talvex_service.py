@@ -308,6 +308,21 @@ class ScriptTests(ServiceTest):
         with self.assertRaises(ConnectionError):
             fetch(ports["alt"], "/")
 
+    def test_repeated_and_cut_bodies(self):
+        self.script(endpoint="checkip", body="ab", repeat=300000)   # past the control body limit
+        self.assertEqual(fetch(ports["http"], "/").body, b"ab" * 300000)
+        self.script(endpoint="version", body="4.0.9     ", mode="cut")
+        with connect(ports["http"]) as sock:   # read raw: the body is shorter than announced
+            sock.sendall(f"GET {VERSION_PATH} HTTP/1.1\r\nHost: www.talvex.test\r\n\r\n".encode())
+            data = b""
+            while chunk := sock.recv(4096):
+                data += chunk
+        head, _, body = data.partition(b"\r\n\r\n")
+        self.assertIn(b"Content-Length: 10", head)
+        self.assertEqual(body, b"4.0.9")
+        # This instance has no untrusted certificate to show.
+        self.assertEqual(control("POST", "/control/tls", {"trusted": False})[0], 400)
+
 
 class ListenerTests(ServiceTest):
     def test_listener_off_cuts_connections_and_on_again(self):
