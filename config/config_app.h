@@ -1,0 +1,95 @@
+// TalUpConfig's process-wide state and the functions its files share.
+// The main thread owns the state; the refresh threads and the pipe listener
+// touch only the parts their files name, and the window only by messages or
+// by enabling and writing into Home page controls.
+#pragma once
+
+#include "tal_controls.h"
+
+#include <windows.h>
+
+#include <stddef.h>
+
+constexpr char kCaption[] = "Talvex Updater";
+
+enum PageIndex { kPageHome = 0, kPageAdvanced, kPageLogs, kPageHelp, kPageCount };
+
+// Index into ConfigApp::pictures; resource ids 130..137 in this order.
+enum PictureIndex {
+    kPicLogo = 0, kPicHelp, kPicStrip, kPicWarning, kPicCritical, kPicDisabled, kPicGood, kPicWelcome,
+    kPictureCount
+};
+
+// Status codes of the panel (the configuration's "Status").
+enum StatusCode { kStatusGood = 0, kStatusWarning = 1, kStatusCritical = 2, kStatusWelcome = 3, kStatusDisabled = 4 };
+
+struct ConfigApp {
+    HINSTANCE instance = NULL;
+    HWND window = NULL;
+    HWND pages[kPageCount] = {};
+    char configPath[MAX_PATH] = "";
+    char logPath[MAX_PATH] = "";
+
+    // Account and settings (LoadSettings / SaveSettings).
+    char userName[64] = "";
+    char password[256] = "";
+    char lastUpdate[32] = "Never";
+    char *selectedHosts = NULL;     // "a,b,c"; grows with the saved selection
+    char currentAddress[64] = "";
+    char detectedAddress[64] = "";
+    int loadIcon = 0;
+    int startWithOS = 1;
+    int sync = 1;
+    int notify = 1;
+    int upgrade = 1;
+
+    int status = kStatusWelcome;    // what the panel shows
+    volatile LONG refreshing = 0;   // a host list is arriving
+    int lastRunning = 0;
+    double sx = 1.0;                // dots per inch / 96
+    double sy = 1.0;
+    HFONT panelFont = NULL;
+    HFONT hintFont = NULL;
+    Image pictures[kPictureCount];
+};
+
+extern ConfigApp g_app;
+
+inline int ScaleX(int v) { return (int)(v * g_app.sx); }
+inline int ScaleY(int v) { return (int)(v * g_app.sy); }
+
+// ---- The frame: main_window.cpp, status_panel.cpp --------------------------
+void ShowPage(int index);
+void ApplyStatus(int requested);
+void CopyTextToClipboard(const char *text, size_t size);
+void EnableApply();
+// What every page does alike (white background, opaque statics, focus on
+// hit-test); a page procedure calls it first and returns *result when true.
+bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
+
+// ---- settings.cpp ------------------------------------------------------------
+void LoadSettings();
+void SaveSettings();
+
+// ---- config_pipe.cpp -----------------------------------------------------
+bool StartConfigPipeListener();
+
+// ---- The pages: one dialog procedure each, created by the frame ------------
+INT_PTR CALLBACK HomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AdvancedPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK LogsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK HelpPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// home_page.cpp, account_dialog.cpp, refresh.cpp
+// Modal over owner; true when confirmed (user name and password updated).
+bool RunAccountDialog(HWND owner);
+void StartAddressRefresh();
+void StartHostListRefresh();
+// The host list messages GetHostList sends to the main window, handled
+// there on the main thread.
+void OnHostListBegin();
+void OnHostListHost(const char *name, size_t length);
+void OnHostListEnd();
+
+// logs_page.cpp: fills a list with the log file.
+void ReloadLog(HWND list);
