@@ -77,3 +77,30 @@
     System::Call 'kernel32::LocalFree(p R7)'
   ${EndIf}
 !macroend
+
+; A program ends some time after its window has gone, and Windows refuses to
+; overwrite a program file (or a DLL) that a running process still holds.
+; Waits up to five seconds for the old file to be let go; one still held is
+; moved aside (a loaded file may be renamed) and removed at the next restart,
+; so the new file is always written in its place.
+!macro FreeProgramFile file
+  StrCpy $R5 0
+  ${Do}
+    ${IfNot} ${FileExists} "${file}"
+      ${Break}
+    ${EndIf}
+    ClearErrors
+    FileOpen $R3 "${file}" a
+    ${IfNot} ${Errors}
+      FileClose $R3
+      ${Break}
+    ${EndIf}
+    Sleep 100
+    IntOp $R5 $R5 + 1
+  ${LoopUntil} $R5 >= 50
+  ${If} $R5 >= 50
+    Delete "${file}.old"
+    Rename "${file}" "${file}.old"
+    Delete /REBOOTOK "${file}.old"
+  ${EndIf}
+!macroend

@@ -88,7 +88,8 @@ Section "Talvex Updater"
   !insertmacro WindowExists "${TRAY_CLASS}" $WasTray
   !insertmacro StopEverything
   !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
-  !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 50
+  !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 100
+  !insertmacro TALVEX_FREE_FILES
 
   SetOutPath "$INSTDIR"
   SetOverwrite on

@@ -24,6 +24,12 @@ inst_begin() {
     DATA="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
     MENU="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Talvex Updater"
     UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex Updater'
+    # A 32-bit installer writes its entry in the 32-bit view of the registry,
+    # where a 64-bit Windows lists the 32-bit programs.
+    REG_VIEW=/reg:64
+    if grep -q 'TALVEX_NSIS_TARGET "x86-unicode"' "$INST_BUILD/installer/installer_build.nsh" 2>/dev/null; then
+        REG_VIEW=/reg:32
+    fi
     trap inst_end EXIT
 }
 
@@ -69,7 +75,7 @@ inst_clean() {
         inst_uninstall /REMOVECONFIG || true
     fi
     "$WINE" reg delete 'HKLM\System\CurrentControlSet\Services\Talvex Updater' /f >/dev/null 2>&1
-    "$WINE" reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1
+    "$WINE" reg delete "$UNINSTALL_KEY" $REG_VIEW /f >/dev/null 2>&1
     rm -rf "$PROGRAMS" "$MENU" "$WINEPREFIX/drive_c/ProgramData/Talvex"
 }
 

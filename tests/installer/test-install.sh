@@ -24,7 +24,7 @@ check "data folder created" test -d "$DATA"
 check "service registered for TalUpSvc" sh -c "\"$WINE\" reg query 'HKLM\\System\\CurrentControlSet\\Services\\Talvex Updater' /v ImagePath 2>/dev/null | grep -qi 'Talvex Updater.TalUpSvc.exe'"
 check "service started" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
 check "menu entries" test -f "$MENU/Talvex Upgrade Assistant.lnk" -a -f "$MENU/Uninstall Talvex Updater.lnk"
-check "listed among installed programs" sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' /v UninstallString >/dev/null 2>&1"
+check "listed among installed programs" sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' $REG_VIEW /v UninstallString >/dev/null 2>&1"
 
 echo "== installing again over the running installation"
 printf '[App]\r\nUsername=someone\r\nNotify=0\r\n' > "$DATA/config.talvex"
@@ -33,6 +33,17 @@ inst_setup "$setup"
 check "configuration untouched" test "$(md5sum < "$DATA/config.talvex")" = "$before"
 check "service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
 check "service was stopped for the replacement" sh -c "tr -d '\r' < \"$DATA/talvex.log\" | grep -q 'Service stopped'"
+
+echo "== a program file still held by a process that is slow to end"
+printf 'old' >> "$PROGRAMS/TalLib.dll"   # tells the old file from the new one
+"$WINE" "$INST_BUILD/bin/InstallProbe.exe" hold "$PROGRAMS_WIN\\TalLib.dll" 20 >/dev/null 2>&1 </dev/null &
+holder=$!
+sleep 1
+inst_setup "$setup"
+check "it is set aside" test -e "$PROGRAMS/TalLib.dll.old"
+check "the new file is written in its place" cmp -s "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll"
+kill $holder 2>/dev/null; wait $holder 2>/dev/null
+rm -f "$PROGRAMS/TalLib.dll.old"
 
 echo "== an installation whose updater is the process keeps it"
 "$WINE" sc stop "Talvex Updater" >/dev/null 2>&1
@@ -52,7 +63,7 @@ check "uninstaller ends" inst_uninstall
 check "service removed" test "$(inst_probe service)" = absent
 check "programs removed" test ! -e "$PROGRAMS"
 check "menu entries removed" test ! -e "$MENU"
-check "uninstall entry removed" sh -c "! \"$WINE\" reg query '$UNINSTALL_KEY' >/dev/null 2>&1"
+check "uninstall entry removed" sh -c "! \"$WINE\" reg query '$UNINSTALL_KEY' $REG_VIEW >/dev/null 2>&1"
 check "configuration kept" sh -c "tr -d '\r' < \"$DATA/config.talvex\" | grep -qx 'Username=someone'"
 
 echo "== uninstallation asked to remove the configuration"

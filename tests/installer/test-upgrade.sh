@@ -50,7 +50,7 @@ check "service runs again" inst_wait 20 service_running
 for name in $(inst_programs); do
     check "$name carries $next_version" test "$(inst_probe version "$PROGRAMS_WIN\\$name")" = "$next_version"
 done
-check "listed as $next_version" sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' /v DisplayVersion 2>/dev/null | grep -q '$next_version'"
+check "listed as $next_version" inst_wait 20 sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' $REG_VIEW /v DisplayVersion 2>/dev/null | grep -q '$next_version'"
 check "the user's settings unchanged" test "$(user_settings)" = "$before"
 check "the assistant was told to end" inst_wait 10 sh -c "! { [ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" window TALVEX_UPGRADE_ASSISTANT | tr -d '\r')\" = yes ]; }"
 check "the installer came over TLS" /usr/bin/python3 -c '

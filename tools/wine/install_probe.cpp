@@ -2,10 +2,13 @@
 //   InstallProbe service          absent | stopped | running | starting | stopping | other
 //   InstallProbe version <file>   the file's product version ("none" without one)
 //   InstallProbe window <class>   yes | no (message-only windows included)
+//   InstallProbe hold <file> <s>  keeps the program file loaded for s seconds,
+//                                 as a program slow to end would
 #include <windows.h>
 #include <winsvc.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -67,6 +70,15 @@ int main(int argc, char **argv)
         printf("%s\n", found ? "yes" : "no");
         return 0;
     }
-    fprintf(stderr, "usage: InstallProbe service | version <file> | window <class>\n");
+    if (argc == 4 && strcmp(argv[1], "hold") == 0) {
+        HMODULE held = LoadLibraryExA(argv[2], NULL, DONT_RESOLVE_DLL_REFERENCES);
+        printf("%s\n", held ? "held" : "not loaded");
+        fflush(stdout);
+        Sleep((DWORD)atoi(argv[3]) * 1000);
+        if (held)
+            FreeLibrary(held);
+        return held ? 0 : 1;
+    }
+    fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds>\n");
     return 2;
 }
