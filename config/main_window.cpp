@@ -86,8 +86,10 @@ void CreatePanel()
     HWND hotspot = CreateChild("STATIC", "", 0, 45, ScaleY(310), 100, 90, IDC_STATUS_HOTSPOT);
     TalMenu attach(hotspot, NULL, NULL);
 
-    HWND label = CreateChild("STATIC", "Status: Loading", SS_CENTER, 14, ScaleY(396), 160, ScaleY(24),
-                             IDC_STATUS_LABEL);
+    // One line, ten pixels wider on each side than the 160 of old with the
+    // same centre: "Status: Welcome!" wrapped out of sight in wider fonts.
+    HWND label = CreateChild("STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, 4, ScaleY(396), 180,
+                             ScaleY(24), IDC_STATUS_LABEL);
     SendMessageA(label, WM_SETFONT, (WPARAM)g_app.panelFont, FALSE);
     SetStatusLabel();
     HWND hint = CreateChild("STATIC", "(Click for details)", SS_CENTER, 14, ScaleY(416), 160, 24, IDC_STATUS_HINT);
