@@ -319,10 +319,17 @@ void ShowPage(int index)
         if (i != index && g_app.pages[i])
             ShowWindow(g_app.pages[i], SW_HIDE);
     }
-    if (g_app.pages[index]) {
-        ShowWindow(g_app.pages[index], SW_SHOW);
-        UpdateWindow(g_app.pages[index]);
-    }
+    HWND page = g_app.pages[index];
+    if (!page)
+        return;
+    ShowWindow(page, SW_SHOW);
+    // The window paints the white beneath the page first, then the page and
+    // its controls: what the page's group boxes enclose is not the page's
+    // to erase, and the page shown before must not show through there.
+    RECT area;
+    GetWindowRect(page, &area);
+    MapWindowPoints(NULL, g_app.window, (POINT *)&area, 2);
+    RedrawWindow(g_app.window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void CopyTextToClipboard(const char *text, size_t size)

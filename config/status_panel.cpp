@@ -10,6 +10,9 @@
 
 namespace {
 
+// Left of the bottom band, which stands from x 194.
+const int kPanelRepaintWidth = 194;
+
 const char kCriticalQuestion[] =
     "You should only re-activate the Updater after you have fixed the cause of your Critical status.\n\n"
     "Have you fixed the issue?";
@@ -32,6 +35,18 @@ void RedrawLabel()
     HWND label = GetDlgItem(g_app.window, IDC_STATUS_LABEL);
     ShowWindow(label, SW_HIDE);
     ShowWindow(label, SW_SHOW);
+}
+
+// The window paints beneath its children: a repaint of the whole would
+// cover the pages, which do not repaint what their group boxes enclose.
+// Only the panel shows the status.
+void RepaintPanel()
+{
+    RECT panel;
+    GetClientRect(g_app.window, &panel);
+    panel.right = kPanelRepaintWidth;
+    InvalidateRect(g_app.window, &panel, FALSE);
+    UpdateWindow(g_app.window);
 }
 
 void Inform(const char *text) { MessageBoxA(g_app.window, text, kCaption, MB_OK | MB_ICONINFORMATION); }
@@ -102,8 +117,7 @@ void ApplyStatus(int requested)
     bool known = code == kStatusGood || code == kStatusWarning || code == kStatusCritical || code == kStatusDisabled;
     g_app.status = known ? code : kStatusWelcome;
     SetStatusLabel();
-    InvalidateRect(g_app.window, NULL, FALSE);
-    UpdateWindow(g_app.window);
+    RepaintPanel();
     RedrawLabel();
 }
 

@@ -278,6 +278,10 @@ TEST_F(ConfigWindow, CancelWritesNothingApplySavesAndTellsTheUpdaterOkSavesAndCl
     TestWindow updater(kUpdaterClass, kUpdaterTitle);
     std::string app = "Username=alice\r\nPassword=\r\nStatus=0\r\nLoadIcon=0\r\nStartWithOS=1\r\n";
     ASSERT_TRUE(Start(app));
+    // The address refresh at start records the address it found; after
+    // that the utility writes only when it saves.
+    WaitFor([&] { return ReadWholeFile(configFile).find("LastIP=") != std::string::npos; }, 5000);
+    Pump(300);
     std::string before = ReadWholeFile(configFile);
     Command(IDC_CANCEL);
     EXPECT_TRUE(Exited());
@@ -328,12 +332,28 @@ TEST_F(ConfigWindow, PipeMessagesRefreshTheStatusAndUnknownOnesChangeNothing)
 TEST_F(ConfigWindow, UpgradeLinkFollowsTheVersionCheck)
 {
     ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\n"));
-    HWND advanced = FindWindowExA(window, NULL, "#32770", NULL);
-    HWND link = NULL;
-    for (; advanced && !link; advanced = FindWindowExA(window, advanced, "#32770", NULL))
-        link = GetDlgItem(advanced, IDC_UPGRADE_LINK);
+    // The Advanced page's link: the one descendant with its id that is a static.
+    struct Search {
+        HWND link;
+    } search = {NULL};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM p) -> BOOL {
+            char cls[32] = "";
+            GetClassNameA(child, cls, sizeof cls);
+            if (GetDlgCtrlID(child) != IDC_UPGRADE_LINK || lstrcmpiA(cls, "Static") != 0)
+                return TRUE;
+            ((Search *)p)->link = child;
+            return FALSE;
+        },
+        (LPARAM)&search);
+    HWND link = search.link;
     if (!link)
         GTEST_SKIP() << "the Advanced page has no upgrade link yet";
+    // A right-aligned static with SS_LEFTNOWORDWRAP added is a bitmap
+    // static (2 | 0xC == SS_BITMAP), whose text never changes.
+    EXPECT_NE(SS_BITMAP, GetWindowLongA(link, GWL_STYLE) & SS_TYPEMASK)
+        << "the upgrade link's template makes it a bitmap static";
     Tell(kCmdLatestVersion);
     Tell(kCmdLatestVersion);
     EXPECT_FALSE(IsWindowEnabled(link));
