@@ -1,0 +1,65 @@
+// The account dialog: the user name and password, asked for at the first
+// start and by "Change User". Confirming changes them in memory only; OK or
+// Apply on the main window saves them.
+#include "pages.h"
+
+#include "config_ids.h"
+
+namespace {
+
+// What the dialog reads of each field.
+const int kAccountFieldMax = 31;
+
+void FillAccount(HWND dialog)
+{
+    CenterOverClient(dialog, GetParent(dialog));
+    SendDlgItemMessageA(dialog, IDC_ACCOUNT_USER, EM_LIMITTEXT, kAccountFieldMax, 0);
+    SendDlgItemMessageA(dialog, IDC_ACCOUNT_PASSWORD, EM_LIMITTEXT, kAccountFieldMax, 0);
+    SetDlgItemTextA(dialog, IDC_ACCOUNT_USER, g_app.userName);
+    SetDlgItemTextA(dialog, IDC_ACCOUNT_PASSWORD, g_app.password);
+    HWND user = GetDlgItem(dialog, IDC_ACCOUNT_USER);
+    SendMessageA(user, EM_SETSEL, 0, -1);
+    SetFocus(user);
+}
+
+void TakeAccount(HWND dialog)
+{
+    char text[kAccountFieldMax + 1] = "";
+    GetDlgItemTextA(dialog, IDC_ACCOUNT_USER, text, sizeof text);
+    lstrcpynA(g_app.userName, text, sizeof g_app.userName);
+    text[0] = '\0';
+    GetDlgItemTextA(dialog, IDC_ACCOUNT_PASSWORD, text, sizeof text);
+    lstrcpynA(g_app.password, text, sizeof g_app.password);
+    SecureZeroMemory(text, sizeof text);
+}
+
+INT_PTR CALLBACK AccountProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        FillAccount(dialog);
+        return FALSE; // the focus is set
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: // Enter
+        case IDC_ACCOUNT_OKAY:
+            TakeAccount(dialog);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDC_ACCOUNT_CANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case IDCANCEL: // Escape does nothing
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+bool RunAccountDialog(HWND owner)
+{
+    return DialogBoxParamA(g_app.instance, MAKEINTRESOURCEA(IDD_ACCOUNT), owner, AccountProc, 0) == 1;
+}

@@ -1,0 +1,81 @@
+// Small helpers the pages share: centring, worker threads, opening web
+// pages after a question, and a list row's check box.
+#include "pages.h"
+
+#include "config_ids.h"
+#include "scoped.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+void CenterOverClient(HWND window, HWND over)
+{
+    RECT area = {};
+    if (over && GetClientRect(over, &area))
+        MapWindowPoints(over, NULL, (POINT *)&area, 2);
+    else
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    RECT own = {};
+    GetWindowRect(window, &own);
+    int width = own.right - own.left, height = own.bottom - own.top;
+    int x = (area.left + area.right) / 2 - width / 2;
+    int y = (area.top + area.bottom) / 2 - height / 2;
+
+    // Never off the screen the window lands on.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    POINT centre = {x + width / 2, y + height / 2};
+    if (GetMonitorInfoA(MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT &work = monitor.rcWork;
+        if (x + width > work.right)
+            x = work.right - width;
+        if (y + height > work.bottom)
+            y = work.bottom - height;
+        if (x < work.left)
+            x = work.left;
+        if (y < work.top)
+            y = work.top;
+    }
+    SetWindowPos(window, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool StartWorker(LPTHREAD_START_ROUTINE work, void *parameter)
+{
+    ScopedHandle thread(CreateThread(NULL, 0, work, parameter, 0, NULL));
+    return (bool)thread;
+}
+
+void AskAndOpen(HWND owner, const char *question, const char *target)
+{
+    if (MessageBoxA(owner, question, kCaption, MB_YESNO) != IDYES)
+        return;
+    // A browser or mail program that fails to start is not reported.
+    ShellExecuteA(owner, "open", target, NULL, NULL, SW_SHOWNORMAL);
+}
+
+int RowCheckState(HWND list, int row)
+{
+    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, (WPARAM)row, LVIS_STATEIMAGEMASK);
+    return (int)((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+void SetRowCheckState(HWND list, int row, int state)
+{
+    LVITEMA item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(state);
+    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
+}
+
+void ShowContextMenu(HWND page, int popup, LPARAM position)
+{
+    ScopedMenu menu(LoadMenuA(g_app.instance, MAKEINTRESOURCEA(IDM_CONTEXT)));
+    HMENU items = menu ? GetSubMenu(menu.get(), popup) : NULL;
+    if (!items)
+        return;
+    POINT at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (position == (LPARAM)-1)
+        GetCursorPos(&at);
+    TrackPopupMenu(items, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, page, NULL);
+}

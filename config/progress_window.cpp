@@ -1,0 +1,79 @@
+// The "please wait" window shown while a refresh runs: caption-less, in
+// front, with a marquee bar and a Cancel button that gives the user the
+// window back while the refresh goes on in the background.
+#include "pages.h"
+
+#include "config_ids.h"
+
+#include <commctrl.h>
+
+namespace {
+
+const char kOwnerProperty[] = "TalProgressOwner"; // the window the refresh disabled
+const int kMarqueeMs = 50;
+
+void AddMarquee(HWND window)
+{
+    // Placed in pixels, below the text.
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE, 10, 36,
+                               316, 20, window, NULL, g_app.instance, NULL);
+    if (bar)
+        SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
+}
+
+// Closes the window and gives its owner back; the owner stays disabled no
+// longer than its window does.
+void Finish(HWND window)
+{
+    HWND owner = (HWND)GetPropA(window, kOwnerProperty);
+    ShowWindow(window, SW_HIDE);
+    if (owner && IsWindow(owner))
+        EnableWindow(owner, TRUE);
+    DestroyWindow(window);
+}
+
+INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetPropA(window, kOwnerProperty, (HANDLE)lParam);
+        CenterOverClient(window, (HWND)lParam);
+        AddMarquee(window);
+        return TRUE;
+    case WM_COMMAND:
+        // Only the Cancel button; Escape and Enter would close it too easily.
+        if (LOWORD(wParam) == IDC_PROGRESS_CANCEL && HIWORD(wParam) == BN_CLICKED)
+            Finish(window);
+        return TRUE;
+    case kMsgCloseProgress:
+        Finish(window);
+        return TRUE;
+    case WM_DESTROY:
+        RemovePropA(window, kOwnerProperty);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+HWND CreateProgressWindow(HWND parent)
+{
+    HWND window = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc,
+                                     (LPARAM)parent);
+    if (window)
+        ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+void CloseProgressWindow(HWND progress, HWND parent)
+{
+    // The window belongs to the main thread; a refresh thread asks it to
+    // close itself. After Cancel it is gone and only the front changes.
+    // The property tells it from a window that has reused the handle.
+    if (progress && IsWindow(progress) && GetPropA(progress, kOwnerProperty) == (HANDLE)parent)
+        SendMessageA(progress, kMsgCloseProgress, 0, 0);
+    HWND front = parent ? GetAncestor(parent, GA_ROOT) : NULL;
+    if (front)
+        SetForegroundWindow(front);
+}
