@@ -20,6 +20,10 @@ enum PictureIndex {
     kPictureCount
 };
 
+// The address to show in "Current IP Address": wParam its length, lParam
+// the text (at most 63 characters are shown).
+constexpr UINT kMsgShowAddress = WM_APP + 10;
+
 // Status codes of the panel (the configuration's "Status").
 enum StatusCode { kStatusGood = 0, kStatusWarning = 1, kStatusCritical = 2, kStatusWelcome = 3, kStatusDisabled = 4 };
 

@@ -1,0 +1,121 @@
+// Pictures from the program's GIF resources: decoded once by the system's
+// picture loader, rendered once into a memory bitmap at their pixel size,
+// then only copied.
+#include "tal_controls.h"
+
+#include "scoped.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+namespace {
+
+// The bytes of an "IMAGE" resource in a new movable global block.
+HGLOBAL CopyResource(HINSTANCE module, int resource, DWORD *size)
+{
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(resource), "IMAGE");
+    HGLOBAL loaded = found ? LoadResource(module, found) : NULL;
+    const void *bytes = loaded ? LockResource(loaded) : NULL;
+    *size = found ? SizeofResource(module, found) : 0;
+    if (!bytes || *size == 0)
+        return NULL;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, *size);
+    void *target = block ? GlobalLock(block) : NULL;
+    if (!target) {
+        if (block)
+            GlobalFree(block);
+        return NULL;
+    }
+    CopyMemory(target, bytes, *size);
+    GlobalUnlock(block);
+    return block;
+}
+
+// HIMETRIC to device pixels for the device context's mapping mode.
+SIZE PixelSize(HDC dc, OLE_XSIZE_HIMETRIC hmWidth, OLE_YSIZE_HIMETRIC hmHeight)
+{
+    SIZE size = {0, 0};
+    int mode = GetMapMode(dc);
+    if (mode == MM_TEXT || mode == MM_ISOTROPIC || mode == MM_ANISOTROPIC) {
+        size.cx = MulDiv(hmWidth, GetDeviceCaps(dc, LOGPIXELSX), 2540);
+        size.cy = MulDiv(hmHeight, GetDeviceCaps(dc, LOGPIXELSY), 2540);
+        return size;
+    }
+    int saved = SaveDC(dc);
+    SetMapMode(dc, MM_HIMETRIC);
+    POINT extent = {hmWidth, hmHeight};
+    LPtoDP(dc, &extent, 1);
+    RestoreDC(dc, saved);
+    size.cx = extent.x < 0 ? -extent.x : extent.x;
+    size.cy = extent.y < 0 ? -extent.y : extent.y;
+    return size;
+}
+
+} // namespace
+
+int LoadPictureResource(Image &image, HINSTANCE module, int resource)
+{
+    DWORD size = 0;
+    HGLOBAL block = CopyResource(module, resource, &size);
+    if (!block)
+        return 0;
+    if (image.picture) {
+        image.picture->Release();
+        image.picture = NULL;
+    }
+    IStream *stream = NULL;
+    // The stream does not own the block: it is freed here either way.
+    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
+        if (FAILED(OleLoadPicture(stream, (LONG)size, FALSE, IID_IPicture, (void **)&image.picture)))
+            image.picture = NULL;
+        stream->Release();
+    }
+    GlobalFree(block);
+    return image.picture ? 1 : 0;
+}
+
+void PrepareImage(Image &image, HDC dc)
+{
+    if (image.dc || !image.picture)
+        return;
+    ScopedGetDC screen(NULL);
+    if (!dc)
+        dc = screen.get();
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    image.picture->get_Width(&hmWidth);
+    image.picture->get_Height(&hmHeight);
+    SIZE size = PixelSize(dc, hmWidth, hmHeight);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : NULL;
+    if (!bitmap) {
+        if (memory)
+            DeleteDC(memory);
+        return;
+    }
+    image.dc = memory;
+    image.bitmap = bitmap;
+    image.oldBitmap = SelectObject(memory, bitmap);
+    image.width = size.cx;
+    image.height = size.cy;
+    // Upright: the source starts at the picture's bottom edge, going up.
+    image.picture->Render(memory, 0, 0, size.cx, size.cy, 0, hmHeight, hmWidth, -hmHeight, NULL);
+}
+
+void DrawImage(const Image &image, HDC dc, int x, int y, int width, int height)
+{
+    if (image.dc)
+        BitBlt(dc, x, y, width, height, image.dc, 0, 0, SRCCOPY);
+}
+
+void FreeImage(Image &image)
+{
+    if (image.dc) {
+        SelectObject(image.dc, image.oldBitmap);
+        DeleteObject(image.bitmap);
+        DeleteDC(image.dc);
+    }
+    if (image.picture)
+        image.picture->Release();
+    image = Image();
+}

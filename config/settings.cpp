@@ -1,0 +1,181 @@
+// The utility's settings: loaded from the configuration file at start-up
+// and on request, saved by OK and Apply, always in the same order and
+// always through TalLib, which serializes writers across processes.
+#include "config_app.h"
+#include "config_ids.h"
+#include "frame_keys.h"
+
+#include "tallib.h"
+
+#include <commctrl.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+using namespace keys;
+
+const int kMaxHostName = 127;
+// A host table larger than this is not one the utility wrote.
+const size_t kMaxSelection = 1u << 20;
+
+size_t KeyLength() { return strnlen(kPasswordKey, 16); }
+
+void ReadText(const char *key, const char *fallback, char *buffer, int size)
+{
+    Profile_ReadText(g_app.configPath, kSectionApp, key, fallback, buffer, size);
+}
+
+int ReadInt(const char *key, int fallback) { return Profile_ReadInt(g_app.configPath, kSectionApp, key, fallback); }
+
+void WriteText(const char *key, const char *value) { Profile_WriteText(g_app.configPath, kSectionApp, key, value); }
+
+void ReadPassword()
+{
+    char scrambled[256] = "";
+    ReadText(kKeyPassword, "", scrambled, sizeof scrambled);
+    size_t n = strlen(scrambled);
+    char *plain = (char *)calloc(n / 2 + 10, 1);
+    if (!plain)
+        return;
+    SimpleDecrypt(scrambled, n, kPasswordKey, KeyLength(), plain);
+    lstrcpynA(g_app.password, plain, sizeof g_app.password);
+    free(plain);
+}
+
+void WritePassword()
+{
+    size_t length = strlen(g_app.password);
+    char *scrambled = (char *)calloc(2 * length + 10, 1);
+    if (!scrambled)
+        return;
+    if (length > 0)
+        SimpleEncrypt(g_app.password, length, kPasswordKey, KeyLength(), scrambled);
+    WriteText(kKeyPassword, scrambled);
+    free(scrambled);
+}
+
+// The host table as "a,b,c", in a buffer as large as it needs; the old
+// text stays when it cannot be read whole.
+void ReadSelection()
+{
+    size_t size = 1024;
+    size_t needed = (size_t)Host_GetCount() * (kMaxHostName + 2) + 1;
+    if (needed > size && needed <= kMaxSelection)
+        size = needed;
+    for (; size <= kMaxSelection; size *= 2) {
+        char *buffer = (char *)calloc(size, 1);
+        if (!buffer)
+            return;
+        if (Host_GetDelString(buffer, (int)size)) {
+            free(g_app.selectedHosts);
+            g_app.selectedHosts = buffer;
+            return;
+        }
+        free(buffer);
+    }
+}
+
+void SetSelection(const std::string &text)
+{
+    char *copy = (char *)malloc(text.size() + 1);
+    if (!copy)
+        return;
+    memcpy(copy, text.c_str(), text.size() + 1);
+    free(g_app.selectedHosts);
+    g_app.selectedHosts = copy;
+}
+
+// Rows of the Home page's host list whose check box is not unchecked
+// become the host table, in row order. Without the list (its page failed)
+// the table is left as it is rather than emptied.
+void SaveSelection()
+{
+    HWND list = GetDlgItem(g_app.pages[kPageHome], IDC_HOST_LIST);
+    if (!list)
+        return;
+    Host_Clean();
+    std::string joined;
+    int n = 0;
+    int rows = ListView_GetItemCount(list);
+    for (int row = 0; row < rows; ++row) {
+        UINT checkState = ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12;
+        if (checkState == 1)
+            continue;
+        char name[kMaxHostName + 1] = "";
+        ListView_GetItemText(list, row, 1, name, sizeof name);
+        if (!name[0])
+            continue;
+        Host_SetText(++n, name);
+        joined += name;
+        joined += ',';
+    }
+    if (!joined.empty())
+        joined.pop_back();
+    SetSelection(joined);
+    Host_SetCount(n);
+}
+
+struct Option {
+    const char *key;
+    int id;
+    int ConfigApp::*value;
+};
+const Option kOptions[] = {
+    {kKeyLoadIcon, IDC_OPT_LOAD_ICON, &ConfigApp::loadIcon},
+    {kKeyStartWithOS, IDC_OPT_START_WITH_OS, &ConfigApp::startWithOS},
+    {kKeySync, IDC_OPT_SYNC, &ConfigApp::sync},
+    {kKeyNotify, IDC_OPT_NOTIFY, &ConfigApp::notify},
+    {kKeyUpgrade, IDC_OPT_UPGRADE, &ConfigApp::upgrade},
+};
+
+// A box counts as on only when checked. A box that is missing (its page
+// failed) keeps the option as it is.
+int BoxValue(const Option &option)
+{
+    HWND page = g_app.pages[kPageAdvanced];
+    if (!GetDlgItem(page, option.id))
+        return g_app.*option.value;
+    return IsDlgButtonChecked(page, option.id) == BST_CHECKED ? 1 : 0;
+}
+
+void SaveOptions()
+{
+    int boxes[5];
+    for (int i = 0; i < 5; ++i)
+        boxes[i] = BoxValue(kOptions[i]);
+    if (boxes[0] != g_app.loadIcon)
+        boxes[0] ? CreateTrayIconShortcut() : KillTrayIconShortcut();
+    if (boxes[1] != g_app.startWithOS)
+        boxes[1] ? CreateStartupShortcut() : KillStartupShortcut();
+    for (int i = 0; i < 5; ++i)
+        g_app.*kOptions[i].value = boxes[i];
+    for (const Option &option : kOptions)
+        WriteText(option.key, g_app.*option.value ? "1" : "0");
+}
+
+} // namespace
+
+void LoadSettings()
+{
+    ReadText(kKeyLastUpdate, "Never", g_app.lastUpdate, sizeof g_app.lastUpdate);
+    ReadText(kKeyUserName, "", g_app.userName, sizeof g_app.userName);
+    ReadPassword();
+    ReadSelection();
+    g_app.loadIcon = ReadInt(kKeyLoadIcon, 0);
+    g_app.startWithOS = ReadInt(kKeyStartWithOS, 1);
+    g_app.sync = ReadInt(kKeySync, 1);
+    g_app.notify = ReadInt(kKeyNotify, 1);
+    g_app.upgrade = ReadInt(kKeyUpgrade, 1);
+    g_app.status = ReadInt(kKeyStatus, kStatusWelcome);
+}
+
+void SaveSettings()
+{
+    WriteText(kKeyUserName, g_app.userName);
+    WritePassword();
+    SaveSelection();
+    SaveOptions();
+}

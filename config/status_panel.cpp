@@ -1,0 +1,155 @@
+// The status panel: the status rule, the label and picture of each status
+// code, what a click on the status picture explains, and the updater's
+// running indicator on the Home page.
+#include "config_app.h"
+#include "config_ids.h"
+#include "frame.h"
+#include "frame_keys.h"
+
+#include "tallib.h"
+
+namespace {
+
+const char kCriticalQuestion[] =
+    "You should only re-activate the Updater after you have fixed the cause of your Critical status.\n\n"
+    "Have you fixed the issue?";
+const char kInactive[] = "The Updater is currently inactive.  To keep your IP Address up to date with your host "
+                         "records, you must first enable the Updater.";
+const char kGoodExplained[] = "A Good (Green) status indicates that the Updater is operating as expected.";
+const char kWarningExplained[] =
+    "An Attention (Yellow) status indicates that the Updater has successfully submitted your IP Address, but the "
+    "server was already up to date.\n\nView the Logs to see how many of these warnings you have received.  If you "
+    "receive too many in one day, your account may be blocked due to abuse.  If you only received one, you can "
+    "ignore the message.";
+const char kWelcomeExplained[] =
+    "Welcome!  Please enter your Talvex username and password.\n\nOnce entered successfully, you may check some "
+    "hosts in the 'My Hosts' list.\n\nWhen you've selected all the hosts you want to update, click 'OK' or "
+    "'Apply' to save the changes.\nThe Talvex Updater should begin updating as soon as you save your changes.";
+
+// The label is transparent: hiding and showing it repaints the panel behind.
+void RedrawLabel()
+{
+    HWND label = GetDlgItem(g_app.window, IDC_STATUS_LABEL);
+    ShowWindow(label, SW_HIDE);
+    ShowWindow(label, SW_SHOW);
+}
+
+void Inform(const char *text) { MessageBoxA(g_app.window, text, kCaption, MB_OK | MB_ICONINFORMATION); }
+
+void SetHomeUpdaterState(bool running)
+{
+    HWND home = g_app.pages[kPageHome];
+    SetDlgItemTextA(home, IDC_HOME_UPDATER, running ? "On" : "Off");
+    HWND start = GetDlgItem(home, IDC_START_UPDATER), stop = GetDlgItem(home, IDC_STOP_UPDATER);
+    HWND shown = running ? stop : start, hidden = running ? start : stop;
+    EnableWindow(hidden, FALSE);
+    ShowWindow(hidden, SW_HIDE);
+    EnableWindow(shown, TRUE);
+    ShowWindow(shown, SW_SHOW);
+}
+
+} // namespace
+
+int DecideStatus(int requested, bool accountEmpty, int (*active)(), int (*stored)())
+{
+    if (accountEmpty)
+        return kStatusWelcome;
+    if (active() == 0 && stored() != kStatusCritical)
+        return kStatusDisabled;
+    return requested;
+}
+
+const char *StatusLabel(int code)
+{
+    switch (code) {
+    case kStatusGood:
+        return "Status: Good";
+    case kStatusWarning:
+        return "Status: Warning";
+    case kStatusCritical:
+        return "Status: Critical";
+    case kStatusDisabled:
+        return "Status: Disabled";
+    default:
+        return "Status: Welcome!";
+    }
+}
+
+PictureIndex StatusPicture(int code)
+{
+    switch (code) {
+    case kStatusWarning:
+        return kPicWarning;
+    case kStatusCritical:
+        return kPicCritical;
+    case kStatusWelcome:
+        return kPicWelcome;
+    case kStatusDisabled:
+        return kPicDisabled;
+    default:
+        return kPicGood; // 0, and any number the file should not hold
+    }
+}
+
+void SetStatusLabel() { SetDlgItemTextA(g_app.window, IDC_STATUS_LABEL, StatusLabel(g_app.status)); }
+
+void ApplyStatus(int requested)
+{
+    bool accountEmpty = g_app.userName[0] == '\0' && g_app.password[0] == '\0';
+    int code = DecideStatus(requested, accountEmpty, GetActive, GetStatus);
+    if (code == g_app.status)
+        return;
+    bool known = code == kStatusGood || code == kStatusWarning || code == kStatusCritical || code == kStatusDisabled;
+    g_app.status = known ? code : kStatusWelcome;
+    SetStatusLabel();
+    InvalidateRect(g_app.window, NULL, FALSE);
+    UpdateWindow(g_app.window);
+    RedrawLabel();
+}
+
+void OnStatusClick()
+{
+    if (g_app.status == kStatusCritical) {
+        if (MessageBoxA(g_app.window, kCriticalQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+            ApplyStatus(kStatusGood);
+            StartUpdater();
+        }
+        return;
+    }
+    if (!GetActive()) {
+        Inform(kInactive);
+        return;
+    }
+    switch (g_app.status) {
+    case kStatusGood:
+        Inform(kGoodExplained);
+        break;
+    case kStatusWarning:
+        Inform(kWarningExplained);
+        break;
+    case kStatusWelcome:
+        Inform(kWelcomeExplained);
+        break;
+    }
+}
+
+void OnStatusChanged()
+{
+    ApplyStatus(GetStatus());
+    char lastUpdate[sizeof g_app.lastUpdate] = "";
+    Profile_ReadText(g_app.configPath, keys::kSectionApp, keys::kKeyLastUpdate, "Never", lastUpdate,
+                     sizeof lastUpdate);
+    lstrcpynA(g_app.lastUpdate, lastUpdate, sizeof g_app.lastUpdate);
+    SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_LAST_UPDATE, g_app.lastUpdate);
+    SetStatusLabel();
+    RedrawLabel();
+}
+
+void OnUpdaterActivity(int running)
+{
+    // An unchanged "On" is left alone; "Off" is shown again each time.
+    if (g_app.lastRunning == 1 && running == 1)
+        return;
+    g_app.lastRunning = running;
+    SetHomeUpdaterState(running == 1);
+}

@@ -1,0 +1,374 @@
+// TalUpConfig's main window as a user and the other programs meet it: one
+// window however often it is started, the status panel's rule and
+// explanations, OK, Cancel and Apply, the configuration pipe, the upgrade
+// link and the layout at 120 dots per inch. The real program runs from
+// bin/config_frame beside stub programs; message boxes are answered on
+// screen. Needs a display.
+#include "config_ids.h"
+
+#include "signals.h"
+#include "tallib.h"
+#include "test_env.h"
+#include "test_windows.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+const char kCaption[] = "Talvex Updater";
+const char kCriticalQuestion[] =
+    "You should only re-activate the Updater after you have fixed the cause of your Critical status.\n\n"
+    "Have you fixed the issue?";
+const char kInactive[] = "The Updater is currently inactive.  To keep your IP Address up to date with your host "
+                         "records, you must first enable the Updater.";
+const char kGoodExplained[] = "A Good (Green) status indicates that the Updater is operating as expected.";
+
+void Pump(DWORD ms)
+{
+    DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    } while ((LONG)(end - GetTickCount()) > 0);
+}
+
+bool WaitFor(const std::function<bool()> &condition, DWORD ms = 10000)
+{
+    DWORD end = GetTickCount() + ms;
+    while (!condition()) {
+        if ((LONG)(end - GetTickCount()) <= 0)
+            return false;
+        Pump(30);
+    }
+    return true;
+}
+
+std::string TextOf(HWND window)
+{
+    char text[512] = "";
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &ignored);
+    return text;
+}
+
+// The colour family of a status picture, from one pixel of its disc.
+std::string Family(COLORREF c)
+{
+    int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+    if (g > r + 40 && g > b + 20)
+        return "green";
+    if (r > 200 && g > 120 && b < 90)
+        return "amber";
+    if (r > g + 60 && r > b + 60)
+        return "red";
+    if (b > r + 60)
+        return "blue";
+    if (abs(r - g) < 25 && abs(g - b) < 30)
+        return "grey";
+    return "other";
+}
+
+class ConfigWindow : public DataFolderTest {
+protected:
+    void TearDown() override
+    {
+        Stop();
+        DeleteFileA(startedFile().c_str());
+        SetDpi(0);
+        DataFolderTest::TearDown();
+    }
+
+    std::string startedFile() { return dataFolder + "started.txt"; }
+
+    // Writes the configuration ([App] lines "Key=value\r\n"; no version
+    // check, no host list download unless the lines say so) and starts the
+    // program; true once its window is there.
+    bool Start(const std::string &appLines)
+    {
+        WriteWholeFile(configFile, "[App]\r\nUpgrade=0\r\nSync=0\r\n" + appLines);
+        process = Launch();
+        if (!process)
+            return false;
+        DWORD pid = GetProcessId(process);
+        return WaitFor([&] {
+            window = FindWindowA(kConfigClass, kConfigTitle);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            return window && owner == pid && IsWindowVisible(window);
+        });
+    }
+    HANDLE Launch()
+    {
+        std::string line = Quoted(ExeFolder() + "TalUpConfig.exe");
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, ExeFolder().c_str(), &si, &pi))
+            return NULL;
+        CloseHandle(pi.hThread);
+        return pi.hProcess;
+    }
+    bool Exited(DWORD ms = 10000)
+    {
+        return WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, ms);
+    }
+    void Stop()
+    {
+        if (!process)
+            return;
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            PostMessageA(window, WM_CLOSE, 0, 0);
+            if (!Exited())
+                TerminateProcess(process, 1);
+        }
+        CloseHandle(process);
+        process = NULL;
+    }
+    void SetDpi(DWORD dpi)
+    {
+        HKEY desktop;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_SET_VALUE, NULL, &desktop,
+                            NULL) != ERROR_SUCCESS)
+            return;
+        if (dpi)
+            RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
+        else
+            RegDeleteValueA(desktop, "LogPixels");
+        RegCloseKey(desktop);
+    }
+
+    HWND Item(int id) { return GetDlgItem(window, id); }
+    std::string Label() { return TextOf(Item(IDC_STATUS_LABEL)); }
+    void Command(int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), (LPARAM)Item(id)); }
+    // WM_USER as the other programs send it; every code answers 1.
+    void Tell(int code, LPARAM lParam = 0)
+    {
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(window, WM_USER, code, lParam, SMTO_ABORTIFHUNG, 5000, &answer));
+        EXPECT_EQ(1u, answer) << "WM_USER " << code;
+    }
+    // Until the label says `label`; the panel repaints on the way.
+    bool LabelBecomes(const std::string &label) { return WaitFor([&] { return Label() == label; }, 5000); }
+    // The colour family at a point of the status picture's disc, off its symbol.
+    std::string PictureFamily()
+    {
+        Pump(300);
+        RECT hotspot;
+        GetWindowRect(Item(IDC_STATUS_HOTSPOT), &hotspot); // at (45, 310 sy), picture at (49, 310 sy)
+        HDC screen = GetDC(NULL);
+        COLORREF c = GetPixel(screen, hotspot.left + 4 + 65, hotspot.top + 65);
+        ReleaseDC(NULL, screen);
+        return Family(c);
+    }
+    // The message box the program shows, or NULL after the time.
+    HWND Question(DWORD ms = 5000)
+    {
+        HWND box = NULL;
+        WaitFor([&] {
+            for (box = NULL; (box = FindWindowExA(NULL, box, "#32770", kCaption)) != NULL;) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(box, &owner);
+                if (owner == GetProcessId(process) && IsWindowVisible(box))
+                    return true;
+            }
+            return false;
+        }, ms);
+        return box;
+    }
+    // Clicks the status picture and answers its message box with `button`;
+    // the box's text.
+    std::string Explain(int button)
+    {
+        Command(IDC_STATUS_HOTSPOT);
+        HWND box = Question();
+        if (!box)
+            return "(no message box)";
+        std::string text = TextOf(GetDlgItem(box, 0xFFFF));
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
+        WaitFor([&] { return !IsWindow(box); }, 5000);
+        return text;
+    }
+    std::string Started() { return ReadWholeFile(startedFile()); }
+    std::string ConfigValue(const char *key)
+    {
+        char value[256] = "";
+        GetPrivateProfileStringA("App", key, "(absent)", value, sizeof value, configFile.c_str());
+        return value;
+    }
+
+    HANDLE process = NULL;
+    HWND window = NULL;
+};
+
+TEST_F(ConfigWindow, OneWindowHoweverOftenStartedAndAnUnknownStatusShowsWelcomeWithTheGoodPicture)
+{
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=7\r\n"));
+    EXPECT_EQ("Status: Welcome!", Label());
+    EXPECT_EQ("green", PictureFamily()) << "a status the file should not hold shows the Good picture";
+    EXPECT_EQ("(Click for details)", TextOf(Item(IDC_STATUS_HINT)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY))) << "Apply starts disabled";
+
+    std::string before = ReadWholeFile(configFile);
+    HWND other = CreateWindowA("STATIC", "another window", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL, NULL, NULL);
+    SetForegroundWindow(other);
+    Pump(200);
+    EXPECT_EQ(0, RunProgram(Quoted(ExeFolder() + "TalUpConfig.exe"), 15000)) << "the second copy ends with 0";
+    int windows = 0;
+    for (HWND w = NULL; (w = FindWindowExA(NULL, w, kConfigClass, kConfigTitle)) != NULL;)
+        ++windows;
+    EXPECT_EQ(1, windows);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }, 3000)) << "the first comes to the front";
+    EXPECT_EQ(before, ReadWholeFile(configFile)) << "the second copy touches no file";
+    DestroyWindow(other);
+}
+
+TEST_F(ConfigWindow, StatusRuleAndWhatTheStatusPictureExplains)
+{
+    // Without an account every request shows the welcome.
+    ASSERT_TRUE(Start("Status=0\r\n"));
+    for (int requested : {0, 1, 2, 4}) {
+        Tell(kCmdSettingsChanged, requested);
+        EXPECT_EQ("Status: Welcome!", Label()) << "requested " << requested;
+    }
+    EXPECT_EQ("blue", PictureFamily());
+    Stop();
+
+    // An account, no updater running, the file not critical: disabled.
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\n"));
+    EXPECT_EQ("Status: Good", Label());
+    Tell(kCmdSettingsChanged, 0);
+    EXPECT_TRUE(LabelBecomes("Status: Disabled"));
+    EXPECT_EQ("grey", PictureFamily());
+    EXPECT_EQ(kInactive, Explain(IDOK));
+
+    // The updater runs: what is asked for is shown, and explained.
+    {
+        TestWindow updater(kUpdaterClass, kUpdaterTitle);
+        Tell(kCmdSettingsChanged, 1);
+        EXPECT_TRUE(LabelBecomes("Status: Warning"));
+        EXPECT_EQ("amber", PictureFamily());
+        Tell(kCmdSettingsChanged, 0);
+        EXPECT_TRUE(LabelBecomes("Status: Good"));
+        EXPECT_EQ("green", PictureFamily());
+        EXPECT_EQ(kGoodExplained, Explain(IDOK));
+    }
+
+    // Critical in the file and the updater stopped: the question, not the
+    // inactive notice. No changes nothing; Yes shows Good and starts it.
+    WritePrivateProfileStringA("App", "Status", "2", configFile.c_str());
+    Tell(kCmdSettingsChanged, 2);
+    EXPECT_TRUE(LabelBecomes("Status: Critical"));
+    EXPECT_EQ("red", PictureFamily());
+    EXPECT_EQ(kCriticalQuestion, Explain(IDNO));
+    Pump(500);
+    EXPECT_EQ("Status: Critical", Label());
+    EXPECT_EQ(std::string::npos, Started().find("TalUpPs.exe")) << "No starts nothing";
+    EXPECT_EQ(kCriticalQuestion, Explain(IDYES));
+    EXPECT_TRUE(LabelBecomes("Status: Good"));
+    EXPECT_TRUE(WaitFor([&] { return Started().find("TalUpPs.exe|") != std::string::npos; })) << Started();
+}
+
+TEST_F(ConfigWindow, CancelWritesNothingApplySavesAndTellsTheUpdaterOkSavesAndCloses)
+{
+    TestWindow updater(kUpdaterClass, kUpdaterTitle);
+    std::string app = "Username=alice\r\nPassword=\r\nStatus=0\r\nLoadIcon=0\r\nStartWithOS=1\r\n";
+    ASSERT_TRUE(Start(app));
+    std::string before = ReadWholeFile(configFile);
+    Command(IDC_CANCEL);
+    EXPECT_TRUE(Exited());
+    EXPECT_EQ(before, ReadWholeFile(configFile)) << "Cancel writes nothing";
+    Stop();
+
+    ASSERT_TRUE(Start(app));
+    WritePrivateProfileStringA("App", "Username", "carol", configFile.c_str()); // changed by someone else
+    TestWindow::Clear();
+    EnableWindow(Item(IDC_APPLY), TRUE); // as a change on a page does
+    Command(IDC_APPLY);
+    ASSERT_TRUE(WaitFor([&] { return TestWindow::received.count > 0; })) << "the updater heard nothing";
+    EXPECT_EQ(1, TestWindow::received.count);
+    EXPECT_EQ((WPARAM)kCmdReloadAndPass, TestWindow::received.code);
+    EXPECT_EQ("alice", ConfigValue("Username")) << "the account in memory is saved";
+    EXPECT_EQ("", ConfigValue("Password"));
+    EXPECT_EQ("1", ConfigValue("Notify")) << "every option is written, absent ones with their defaults";
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_APPLY))) << "Apply disables itself";
+    EXPECT_TRUE(IsWindow(window));
+
+    WritePrivateProfileStringA("App", "Username", "dave", configFile.c_str());
+    TestWindow::Clear();
+    Command(IDC_OK);
+    EXPECT_TRUE(Exited());
+    EXPECT_EQ(1, TestWindow::received.count) << "OK tells the updater too";
+    EXPECT_EQ((WPARAM)kCmdReloadAndPass, TestWindow::received.code);
+    EXPECT_EQ("alice", ConfigValue("Username"));
+}
+
+TEST_F(ConfigWindow, PipeMessagesRefreshTheStatusAndUnknownOnesChangeNothing)
+{
+    TestWindow updater(kUpdaterClass, kUpdaterTitle);
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\n"));
+    EXPECT_EQ("Status: Good", Label());
+
+    WritePrivateProfileStringA("App", "Status", "1", configFile.c_str());
+    // The listener starts just after the window is shown.
+    ASSERT_TRUE(WaitFor([] { return Signal(kConfigPipeName, "Z") == 1; }));
+    Pump(1000);
+    EXPECT_EQ("Status: Good", Label()) << "Z changes nothing";
+    ASSERT_EQ(1, Signal(kConfigPipeName, "C")) << "the next writer is served";
+    EXPECT_TRUE(LabelBecomes("Status: Warning"));
+    WritePrivateProfileStringA("App", "Status", "0", configFile.c_str());
+    ASSERT_EQ(1, Signal(kConfigPipeName, "B"));
+    EXPECT_TRUE(LabelBecomes("Status: Good"));
+}
+
+TEST_F(ConfigWindow, UpgradeLinkFollowsTheVersionCheck)
+{
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\n"));
+    HWND advanced = FindWindowExA(window, NULL, "#32770", NULL);
+    HWND link = NULL;
+    for (; advanced && !link; advanced = FindWindowExA(window, advanced, "#32770", NULL))
+        link = GetDlgItem(advanced, IDC_UPGRADE_LINK);
+    if (!link)
+        GTEST_SKIP() << "the Advanced page has no upgrade link yet";
+    Tell(kCmdLatestVersion);
+    Tell(kCmdLatestVersion);
+    EXPECT_FALSE(IsWindowEnabled(link));
+    EXPECT_EQ("You have the latest version.", TextOf(link));
+    Tell(kCmdUpgradeAvailable);
+    EXPECT_TRUE(IsWindowEnabled(link));
+    EXPECT_EQ("An upgrade is available!", TextOf(link));
+    Tell(999); // unknown codes answer 1 and change nothing
+    EXPECT_EQ("An upgrade is available!", TextOf(link));
+}
+
+TEST_F(ConfigWindow, At120DotsPerInchTheWindowIs880By600)
+{
+    SetDpi(120);
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\n"));
+    RECT r = {};
+    GetWindowRect(window, &r);
+    EXPECT_EQ(880, r.right - r.left);
+    EXPECT_EQ(600, r.bottom - r.top);
+    const int expectedTop[] = {207, 244, 281, 318};
+    for (int i = 0; i < 4; ++i) {
+        RECT nav = {};
+        GetWindowRect(Item(IDC_NAV_HOME + i), &nav);
+        MapWindowPoints(NULL, window, (POINT *)&nav, 2);
+        EXPECT_EQ(5, nav.left) << "button " << i;
+        EXPECT_EQ(expectedTop[i], nav.top) << "button " << i;
+        EXPECT_EQ(37, nav.bottom - nav.top) << "button " << i;
+        EXPECT_EQ(177, nav.right - nav.left) << "button " << i;
+    }
+    RECT ok = {};
+    GetWindowRect(Item(IDC_OK), &ok);
+    MapWindowPoints(NULL, window, (POINT *)&ok, 2);
+    EXPECT_EQ(477, ok.left);
+    EXPECT_EQ(517, ok.top);
+    EXPECT_EQ(120, ok.right - ok.left);
+}
+
+} // namespace

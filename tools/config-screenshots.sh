@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Screenshots of the configuration utility TalUpConfig under a virtual X
+# server, inside the private network against the local Talvex service: the
+# status panel in each status, each page, and the window at 120 dots per
+# inch. The program runs from bin/config_frame, beside stub programs, so
+# nothing else of the suite is started. Needs root and a built build
+# folder (tools/build.sh).
+#   tools/config-screenshots.sh [BUILD_DIR]   pictures in BUILD_DIR/screenshots/
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../build/win64}" && pwd)
+if [ "${2:-}" != "--inside" ]; then
+    exec "$here/netns-run.sh" xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" --inside
+fi
+set +e
+source "$here/session-lib.sh"
+session_start "$build" screenshots-service || exit 1
+out="$build/screenshots"
+mkdir -p "$out"
+bin="$build/bin"
+frame="$bin/config_frame"
+data="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
+mkdir -p "$data"
+
+# shot NAME [DELAY]: the utility's window as out/config-NAME.png
+shot() {
+    sleep "${2:-1}"
+    (cd "$bin" && "$WINE_RUN" ScreenShot.exe "Z:${out//\//\\}\\config-$1.bmp" TALVEX_UPDATER_CONFIG) >/dev/null 2>&1
+    /usr/bin/python3 "$here/bmp2png.py" "$out/config-$1.bmp" "$out/config-$1.png" && rm -f "$out/config-$1.bmp"
+    echo "$out/config-$1.png"
+}
+signal() { (cd "$frame" && "$WINE_RUN" ConfigSignal.exe "$@") >/dev/null 2>&1; }
+click() { (cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPDATER_CONFIG "$1") >/dev/null 2>&1; }
+start_utility() { (cd "$frame" && "$WINE_RUN" TalUpConfig.exe >/dev/null 2>&1 &); sleep 3; }
+stop_utility() { (cd "$bin" && "$WINE_RUN" taskkill /f /im TalUpConfig.exe) >/dev/null 2>&1; sleep 0.5; }
+stop_updater() { (cd "$bin" && "$WINE_RUN" taskkill /f /im ConfigSignal.exe) >/dev/null 2>&1; sleep 0.5; }
+# An account, a recent update, no version check and no host list download.
+write_config() {
+    printf '[App]\r\nUsername=demo\r\nPassword=2c\r\nUpgrade=0\r\nSync=0\r\nStatus=%s\r\nLastUpdate=%s\r\n' \
+        "$1" "$(date '+%m-%d-%Y %H:%M:%S')" > "$data/config.talvex"
+}
+
+service_post /control/reset
+write_config 0
+# A stand-in updater window, so that the panel sees an updater running.
+(cd "$frame" && "$WINE_RUN" ConfigSignal.exe updater 600 >/dev/null 2>&1 &)
+sleep 1
+start_utility
+shot good
+signal user 132 1; shot warning
+signal user 132 2; shot critical
+signal user 132 3; shot welcome
+signal user 132 0
+click 301; shot advanced
+click 302; shot logs
+click 303; shot help
+click 300; shot home
+stop_updater
+signal user 132 0; shot disabled 3
+stop_utility
+
+echo "== 120 dots per inch"
+"$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
+write_config 0
+start_utility
+shot good-120dpi
+stop_utility
+"$WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+rm -f "$data/config.talvex"
