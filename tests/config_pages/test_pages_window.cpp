@@ -433,6 +433,36 @@ TEST_F(Pages, RefreshHostListDownloadsTheAccountsHostsAndExplainsARefusal)
     EXPECT_FALSE(ProgressWindowShown());
 }
 
+// Cancel gives the window back at once; the download goes on and its rows
+// and its message still arrive (the message owned by the main window then).
+TEST_F(Pages, CancelledDownloadStillDeliversItsRowsAndItsMessage)
+{
+    lstrcpynA(g_app.userName, "demo", sizeof g_app.userName);
+    lstrcpynA(g_app.password, "demo-pass", sizeof g_app.password);
+    SetSelection("mail.talvex-demo.test");
+    CreateTestPages();
+
+    // The download waits for this thread to take its first message, so the
+    // progress window is there to be cancelled.
+    Command(kPageHome, IDC_REFRESH_HOSTS);
+    HWND progress = FindDialog("");
+    ASSERT_NE((HWND)NULL, progress);
+    SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(IsWindowEnabled(g_app.window)) << "usable while the download goes on";
+    ASSERT_TRUE(WaitFor([&] { return Rows(Hosts()) == 3 && IsWindowEnabled(Page(kPageHome)); }));
+    EXPECT_EQ((std::vector<int>{1, 1, 2}), Checks());
+
+    lstrcpynA(g_app.password, "wrong", sizeof g_app.password);
+    Answerer box("Talvex Updater", Press(IDOK));
+    Command(kPageHome, IDC_REFRESH_HOSTS);
+    progress = FindDialog("");
+    ASSERT_NE((HWND)NULL, progress);
+    SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(kRefused, box.Wait());
+    ASSERT_TRUE(RefreshOver());
+    EXPECT_EQ((std::vector<std::string>{"mail.talvex-demo.test"}), HostNames());
+}
+
 TEST_F(Pages, HostListRefreshTimesFor10And500Hosts)
 {
     lstrcpynA(g_app.userName, "many", sizeof g_app.userName);
