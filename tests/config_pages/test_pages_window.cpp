@@ -79,28 +79,31 @@ std::string ClipboardText()
 
 void PutOnClipboard(const char *text) { CopyTextToClipboard(text, strlen(text)); }
 
+struct DialogSearch {
+    std::string title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
+{
+    DialogSearch *search = (DialogSearch *)parameter;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char cls[16] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && strcmp(cls, "#32770") == 0 &&
+        TextOf(window) == search->title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A top-level dialog of this process with that caption, shown.
 HWND FindDialog(const std::string &title)
 {
-    struct Search {
-        std::string title;
-        HWND found;
-    } search = {title, NULL};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            Search *s = (Search *)parameter;
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            char cls[16] = "";
-            GetClassNameA(window, cls, sizeof cls);
-            if (process == GetCurrentProcessId() && IsWindowVisible(window) && strcmp(cls, "#32770") == 0 &&
-                TextOf(window) == s->title) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&search);
+    DialogSearch search = {title, NULL};
+    EnumWindows(MatchDialog, (LPARAM)&search);
     return search.found;
 }
 
