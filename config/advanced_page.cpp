@@ -13,6 +13,7 @@ const char kUpgradeTip[] = "Download the latest version of the Talvex Updater.";
 
 void InitAdvancedPage(HWND page)
 {
+    FitPageToFrame(page);
     SetDlgItemTextA(page, IDC_VERSION_TEXT, kVersionLine);
     HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
     AttachLink(link);

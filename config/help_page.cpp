@@ -17,7 +17,7 @@ const char kAboutText[] = "Talvex Updater v" TALVEX_VERSION "\r\n"
                           "Talvex Dynamic DNS Service - " TALVEX_HOST_WWW "\r\n"
                           "\r\n"
                           "Copyright (C) Talvex.  All rights reserved.\r\n"
-                          "Keeps your Talvex host names pointed at this computer's public address.";
+                          "Support: " TALVEX_SUPPORT_EMAIL;
 
 struct HelpLink {
     int id;
@@ -32,6 +32,7 @@ const HelpLink kLinks[] = {
 
 void InitHelpPage(HWND page)
 {
+    FitPageToFrame(page);
     for (const HelpLink &link : kLinks) {
         AttachLink(GetDlgItem(page, link.id));
         CreateToolTip(link.id, page, g_app.instance, link.target);

@@ -32,6 +32,7 @@ const Tip kTips[] = {
 
 void InitHomePage(HWND page)
 {
+    FitPageToFrame(page);
     for (int id : kLinks)
         AttachLink(GetDlgItem(page, id));
     for (const Tip &tip : kTips)

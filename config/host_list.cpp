@@ -113,15 +113,19 @@ void SetHostColumnWidths(HWND list)
 {
     RECT client = {};
     GetClientRect(list, &client);
-    int first = ScaleX(42);
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, first);
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, client.right - first);
+    int widths[2] = {ScaleX(42), client.right - ScaleX(42)};
+    // Only a width that differs: each change redraws the whole list.
+    for (int column = 0; column < 2; ++column)
+        if (SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) != widths[column])
+            SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
 }
 
 void OnHostListBegin()
 {
     InterlockedExchange(&g_app.refreshing, 1);
     HWND list = HostList();
+    // Drawn once at the end, not once per arriving row.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     SetHostColumnWidths(list);
 }
@@ -136,9 +140,12 @@ void OnHostListHost(const char *name, size_t length)
 void OnHostListEnd()
 {
     InterlockedExchange(&g_app.refreshing, 0);
+    HWND list = HostList();
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, NULL, TRUE);
     // A download that brought no row (a failed receive reads as an empty
     // list) must not cost the saved selection at the next save.
-    GiveBackSavedSelection(HostList());
+    GiveBackSavedSelection(list);
 }
 
 void GiveBackSavedSelection(HWND list)

@@ -130,6 +130,7 @@ void AddColumn(HWND list, int index, const char *title, int width)
 
 void InitLogsPage(HWND page)
 {
+    FitPageToFrame(page);
     AttachLink(GetDlgItem(page, IDC_REFRESH_LOG));
     AttachLink(GetDlgItem(page, IDC_SAVE_LOG));
     CreateToolTip(IDC_REFRESH_LOG, page, g_app.instance, kRefreshTip);

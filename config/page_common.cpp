@@ -79,3 +79,21 @@ void ShowContextMenu(HWND page, int popup, LPARAM position)
         GetCursorPos(&at);
     TrackPopupMenu(items, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, page, NULL);
 }
+
+void FitPageToFrame(HWND page)
+{
+    RECT client = {};
+    GetClientRect(page, &client);
+    if (client.right <= 0 || client.bottom <= 0)
+        return;
+    double fx = ScaleX(kPageWidth) / (double)client.right;
+    double fy = ScaleY(kPageHeight) / (double)client.bottom;
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r = {};
+        GetWindowRect(child, &r);
+        MapWindowPoints(NULL, page, (POINT *)&r, 2);
+        int left = (int)(r.left * fx), top = (int)(r.top * fy);
+        MoveWindow(child, left, top, (int)(r.right * fx) - left, (int)(r.bottom * fy) - top, FALSE);
+    }
+    SetWindowPos(page, NULL, 0, 0, ScaleX(kPageWidth), ScaleY(kPageHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

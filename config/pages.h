@@ -12,6 +12,12 @@
 constexpr UINT kMsgCloseProgress = WM_APP + 40; // to a progress window: close yourself
 
 // ---- page_common.cpp ---------------------------------------------------------
+// A page's size in pixels at 96 dots per inch (the frame scales it).
+const int kPageWidth = 512, kPageHeight = 395;
+// Moves and sizes the page's controls so that its template fills the
+// page's size: dialog units are pixels of a font whose measure differs from
+// system to system, the page's size is not.
+void FitPageToFrame(HWND page);
 // Centres window over the client area of over (its top-level window's when
 // over is a child), kept on the work area.
 void CenterOverClient(HWND window, HWND over);

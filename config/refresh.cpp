@@ -68,11 +68,14 @@ DWORD WINAPI HostRefreshThread(void *parameter)
         MessageBoxA(owner, result == 1 ? kCredentialsRefused : kRefreshFailed, kCaption, MB_OK | MB_ICONERROR);
     }
     InterlockedExchange(&g_app.refreshing, 0);
-    CloseProgressWindow(refresh->progress, g_app.window);
+    HWND progress = refresh->progress;
+    delete refresh;
+    // Done before the main window is usable again, so that a refresh asked
+    // for right then is not refused.
+    InterlockedExchange(&g_hostWorker, 0);
+    CloseProgressWindow(progress, g_app.window);
     EnableWindow(HomePage(), TRUE);
     RepaintHostList();
-    delete refresh;
-    InterlockedExchange(&g_hostWorker, 0);
     return 0;
 }
 
@@ -112,9 +115,9 @@ DWORD WINAPI AddressRefreshThread(void *parameter)
         g_app.detectedAddress[0] = '\0';
         SetDlgItemTextA(page, IDC_HOME_ADDRESS, kUnknownAddress);
     }
+    InterlockedExchange(&g_addressWorker, 0);
     CloseProgressWindow(progress, page);
     EnableWindow(page, TRUE);
-    InterlockedExchange(&g_addressWorker, 0);
     return 0;
 }
 
