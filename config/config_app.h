@@ -4,6 +4,7 @@
 // by enabling and writing into Home page controls.
 #pragma once
 
+#include "config_keys.h"
 #include "tal_controls.h"
 
 #include <windows.h>
@@ -24,8 +25,6 @@ enum PictureIndex {
 // the text (at most 63 characters are shown).
 constexpr UINT kMsgShowAddress = WM_APP + 10;
 
-// Status codes of the panel (the configuration's "Status").
-enum StatusCode { kStatusGood = 0, kStatusWarning = 1, kStatusCritical = 2, kStatusWelcome = 3, kStatusDisabled = 4 };
 
 struct ConfigApp {
     HINSTANCE instance = NULL;
@@ -47,7 +46,7 @@ struct ConfigApp {
     int notify = 1;
     int upgrade = 1;
 
-    int status = kStatusWelcome;    // what the panel shows
+    int status = kStatusUnconfigured;    // what the panel shows
     volatile LONG refreshing = 0;   // a host list is arriving
     int lastRunning = 0;
     double sx = 1.0;                // dots per inch / 96

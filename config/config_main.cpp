@@ -5,7 +5,7 @@
 #include "config_ids.h"
 #include "frame.h"
 
-#include "frame_keys.h"
+#include "config_keys.h"
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
@@ -81,8 +81,8 @@ void ReadPaths()
     char folder[MAX_PATH] = "";
     if (GetFolder_Data(folder, sizeof folder) != 0)
         return;
-    snprintf(g_app.configPath, sizeof g_app.configPath, "%s%s", folder, keys::kConfigFileName);
-    snprintf(g_app.logPath, sizeof g_app.logPath, "%s%s", folder, keys::kLogFileName);
+    snprintf(g_app.configPath, sizeof g_app.configPath, "%s%s", folder, kConfigFileName);
+    snprintf(g_app.logPath, sizeof g_app.logPath, "%s%s", folder, kLogFileName);
 }
 
 HWND CreateMainWindow(int show)
@@ -106,7 +106,7 @@ HWND CreateMainWindow(int show)
 // account dialog asks for one.
 void AskForAccount()
 {
-    ApplyStatus(kStatusWelcome);
+    ApplyStatus(kStatusUnconfigured);
     TellServerInBackground((int)kCmdStatusUnconfigured);
     if (RunAccountDialog(g_app.window))
         SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_USER, g_app.userName);

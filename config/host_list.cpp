@@ -29,16 +29,6 @@ void AddGroup(HWND list, int id, const wchar_t *header)
     SendMessageA(list, LVM_INSERTGROUP, (WPARAM)-1, (LPARAM)&group);
 }
 
-void AddColumn(HWND list, int index, const char *title, int width)
-{
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = (char *)title;
-    column.cx = width;
-    column.iSubItem = index;
-    SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)index, (LPARAM)&column);
-}
-
 std::string RowName(HWND list, int row, size_t max)
 {
     std::vector<char> text(max + 1, '\0');

@@ -118,16 +118,6 @@ void SetLogColumnWidths(HWND list)
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, (int)(client.right * 0.7));
 }
 
-void AddColumn(HWND list, int index, const char *title, int width)
-{
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = (char *)title;
-    column.cx = width;
-    column.iSubItem = index;
-    SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)index, (LPARAM)&column);
-}
-
 void InitLogsPage(HWND page)
 {
     FitPageToFrame(page);

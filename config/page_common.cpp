@@ -97,3 +97,13 @@ void FitPageToFrame(HWND page)
     }
     SetWindowPos(page, NULL, 0, 0, ScaleX(kPageWidth), ScaleY(kPageHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+void AddColumn(HWND list, int index, const char *title, int width)
+{
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = (char *)title;
+    column.cx = width;
+    column.iSubItem = index;
+    SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)index, (LPARAM)&column);
+}

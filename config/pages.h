@@ -34,6 +34,8 @@ void SetRowCheckState(HWND list, int row, int state);
 // WM_CONTEXTMENU (the cursor when it came from the keyboard); its commands
 // go to page.
 void ShowContextMenu(HWND page, int popup, LPARAM position);
+// Adds a report-view column.
+void AddColumn(HWND list, int index, const char *title, int width);
 
 // ---- progress_window.cpp -----------------------------------------------------
 // The caption-less "please wait" window over parent; its Cancel enables

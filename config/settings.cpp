@@ -3,7 +3,7 @@
 // always through TalLib, which serializes writers across processes.
 #include "config_app.h"
 #include "config_ids.h"
-#include "frame_keys.h"
+#include "config_keys.h"
 
 #include "tallib.h"
 
@@ -14,8 +14,6 @@
 #include <string>
 
 namespace {
-
-using namespace keys;
 
 const int kMaxHostName = 127;
 // A host table larger than this is not one the utility wrote.
@@ -169,7 +167,7 @@ void LoadSettings()
     g_app.sync = ReadInt(kKeySync, 1);
     g_app.notify = ReadInt(kKeyNotify, 1);
     g_app.upgrade = ReadInt(kKeyUpgrade, 1);
-    g_app.status = ReadInt(kKeyStatus, kStatusWelcome);
+    g_app.status = ReadInt(kKeyStatus, kStatusUnconfigured);
 }
 
 void SaveSettings()

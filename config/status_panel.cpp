@@ -4,7 +4,7 @@
 #include "config_app.h"
 #include "config_ids.h"
 #include "frame.h"
-#include "frame_keys.h"
+#include "config_keys.h"
 
 #include "tallib.h"
 
@@ -68,7 +68,7 @@ void SetHomeUpdaterState(bool running)
 int DecideStatus(int requested, bool accountEmpty, int (*active)(), int (*stored)())
 {
     if (accountEmpty)
-        return kStatusWelcome;
+        return kStatusUnconfigured;
     if (active() == 0 && stored() != kStatusCritical)
         return kStatusDisabled;
     return requested;
@@ -97,7 +97,7 @@ PictureIndex StatusPicture(int code)
         return kPicWarning;
     case kStatusCritical:
         return kPicCritical;
-    case kStatusWelcome:
+    case kStatusUnconfigured:
         return kPicWelcome;
     case kStatusDisabled:
         return kPicDisabled;
@@ -115,7 +115,7 @@ void ApplyStatus(int requested)
     if (code == g_app.status)
         return;
     bool known = code == kStatusGood || code == kStatusWarning || code == kStatusCritical || code == kStatusDisabled;
-    g_app.status = known ? code : kStatusWelcome;
+    g_app.status = known ? code : kStatusUnconfigured;
     SetStatusLabel();
     RepaintPanel();
     RedrawLabel();
@@ -141,7 +141,7 @@ void OnStatusClick()
     case kStatusWarning:
         Inform(kWarningExplained);
         break;
-    case kStatusWelcome:
+    case kStatusUnconfigured:
         Inform(kWelcomeExplained);
         break;
     }
@@ -151,7 +151,7 @@ void OnStatusChanged()
 {
     ApplyStatus(GetStatus());
     char lastUpdate[sizeof g_app.lastUpdate] = "";
-    Profile_ReadText(g_app.configPath, keys::kSectionApp, keys::kKeyLastUpdate, "Never", lastUpdate,
+    Profile_ReadText(g_app.configPath, kSectionApp, kKeyLastUpdate, "Never", lastUpdate,
                      sizeof lastUpdate);
     lstrcpynA(g_app.lastUpdate, lastUpdate, sizeof g_app.lastUpdate);
     SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_LAST_UPDATE, g_app.lastUpdate);

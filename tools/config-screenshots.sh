@@ -34,14 +34,25 @@ click() { (cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPDATER_CONFIG "$1"
 start_utility() { (cd "$frame" && "$WINE_RUN" TalUpConfig.exe >/dev/null 2>&1 &); sleep 3; }
 stop_utility() { (cd "$bin" && "$WINE_RUN" taskkill /f /im TalUpConfig.exe) >/dev/null 2>&1; sleep 0.5; }
 stop_updater() { (cd "$bin" && "$WINE_RUN" taskkill /f /im ConfigSignal.exe) >/dev/null 2>&1; sleep 0.5; }
-# An account, a recent update, no version check and no host list download.
+# The demo account with two of its hosts kept current and a recent update;
+# no version check. The host list is downloaded at start.
+password=$(/usr/bin/python3 "$here/talvex_config.py" scramble demo-pass)
 write_config() {
-    printf '[App]\r\nUsername=demo\r\nPassword=2c\r\nUpgrade=0\r\nSync=0\r\nStatus=%s\r\nLastUpdate=%s\r\n' \
-        "$1" "$(date '+%m-%d-%Y %H:%M:%S')" > "$data/config.talvex"
+    printf '[App]\r\nUsername=demo\r\nPassword=%s\r\nUpgrade=0\r\nSync=1\r\nStatus=%s\r\nLastUpdate=%s\r\n' \
+        "$password" "$1" "$(date '+%m-%d-%Y %H:%M:%S')" > "$data/config.talvex"
+    printf '[Hosts]\r\nCount=2\r\nHost1=home.talvex-demo.test\r\nHost2=office.talvex-demo.test\r\n' >> "$data/config.talvex"
+}
+# A log with an entry of each level.
+write_log() {
+    local now
+    now=$(date '+%m-%d-%Y %H:%M:%S')
+    printf '\n0\t%s\tUpdater: Process started.\n0\t%s\tDNS update issued: User: demo, Hosts: home.talvex-demo.test,office.talvex-demo.test, IP: 203.0.113.7\n0\t%s\thome.talvex-demo.test: good - Host updated.\n1\t%s\toffice.talvex-demo.test: nochg - Host already up to date.\n2\t%s\tUpdater: The update server could not be reached.\n' \
+        "$now" "$now" "$now" "$now" "$now" > "$data/talvex.log"
 }
 
 service_post /control/reset
 write_config 0
+write_log
 # A stand-in updater window, so that the panel sees an updater running.
 (cd "$frame" && "$WINE_RUN" ConfigSignal.exe updater 600 >/dev/null 2>&1 &)
 sleep 1
@@ -66,4 +77,4 @@ start_utility
 shot good-120dpi
 stop_utility
 "$WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
-rm -f "$data/config.talvex"
+rm -f "$data/config.talvex" "$data/talvex.log"

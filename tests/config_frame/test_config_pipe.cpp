@@ -16,16 +16,6 @@ ConfigApp g_app;
 
 namespace {
 
-void Pump(DWORD ms)
-{
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-    } while ((LONG)(end - GetTickCount()) > 0);
-}
 
 // The WM_USER codes posted to the window, in order of arrival.
 std::vector<WPARAM> CommandsPosted()

@@ -116,7 +116,7 @@ TEST_F(Settings, AFileWithoutTheSectionGivesTheDefaultsAndThePasswordRoundTripsS
     EXPECT_EQ(1, g_app.sync);
     EXPECT_EQ(1, g_app.notify);
     EXPECT_EQ(1, g_app.upgrade);
-    EXPECT_EQ(kStatusWelcome, g_app.status);
+    EXPECT_EQ(kStatusUnconfigured, g_app.status);
     EXPECT_STREQ("Never", g_app.lastUpdate);
     EXPECT_STREQ("", g_app.userName);
     EXPECT_STREQ("", g_app.password);

@@ -12,6 +12,8 @@
 #include "tallib.h"
 
 #include <gtest/gtest.h>
+#include "test_windows.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -30,18 +32,6 @@ const char kRefused[] =
 const char kNeedAccount[] = "You must provide a proper Talvex Username and Password at some point to keep your DNS "
                             "records up to date.";
 
-void Pump(DWORD ms)
-{
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-    } while ((LONG)(end - GetTickCount()) > 0);
-}
 
 template <typename Condition>
 bool WaitFor(Condition condition, DWORD ms = 20000)

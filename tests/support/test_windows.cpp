@@ -48,3 +48,16 @@ void TestWindow::Clear()
     received = ReceivedCommand();
     messages.clear();
 }
+
+void Pump(DWORD ms)
+{
+    DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    } while ((LONG)(end - GetTickCount()) > 0);
+}

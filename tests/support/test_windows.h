@@ -30,6 +30,9 @@ struct ReceivedMessage {
 inline LRESULT AnswerFor(WPARAM code) { return 5000 + (LRESULT)code; }
 const LRESULT kQuitAnswer = 4242; // the answer to WM_QUIT
 
+// Pumps this thread's messages for `ms` milliseconds.
+void Pump(DWORD ms);
+
 class TestWindow {
 public:
     TestWindow(const char *windowClass, const char *title);

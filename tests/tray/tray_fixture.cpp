@@ -95,16 +95,6 @@ void FakeShell::Restart(HWND tray)
     PostMessageA(tray, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
 }
 
-void Pump(DWORD ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    } while (GetTickCount() - start < ms);
-}
 
 void TrayTest::SetUp()
 {

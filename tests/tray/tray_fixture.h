@@ -3,6 +3,8 @@
 // notification area itself to see every request the icon makes.
 #pragma once
 
+#include "test_windows.h"
+
 #include "test_env.h"
 
 #include <windows.h>
@@ -40,8 +42,6 @@ private:
     HWND window_ = NULL;
 };
 
-// Pumps this thread's messages for `ms` milliseconds.
-void Pump(DWORD ms);
 // Pumps until `done` is true or the time is up; the last value of `done`.
 template <typename F> bool PumpUntil(F done, DWORD timeoutMs = 10000)
 {

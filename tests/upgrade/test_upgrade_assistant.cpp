@@ -10,6 +10,8 @@
 #include "signals.h"
 
 #include <gtest/gtest.h>
+#include "test_windows.h"
+
 #include <windows.h>
 
 #include <string>
@@ -21,16 +23,6 @@ const int kUpgradeNow = 200, kIgnore = 201, kClose = 202, kHeading = 203, kMessa
 
 // Runs the message loop of this thread for a while, so that windows of the
 // test answer what other programs send them.
-void Pump(DWORD ms)
-{
-    DWORD end = GetTickCount() + ms;
-    while ((LONG)(end - GetTickCount()) > 0) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
-    }
-}
 
 template <typename Condition>
 bool WaitFor(Condition condition, DWORD ms = 15000)
