@@ -34,23 +34,45 @@ click() { (cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPDATER_CONFIG "$1"
 start_utility() { (cd "$frame" && "$WINE_RUN" TalUpConfig.exe >/dev/null 2>&1 &); sleep 3; }
 stop_utility() { (cd "$bin" && "$WINE_RUN" taskkill /f /im TalUpConfig.exe) >/dev/null 2>&1; sleep 0.5; }
 stop_updater() { (cd "$bin" && "$WINE_RUN" taskkill /f /im ConfigSignal.exe) >/dev/null 2>&1; sleep 0.5; }
-# The demo account with two of its hosts kept current and a recent update;
-# no version check. The host list is downloaded at start.
+# The demo account with a dozen hosts, five of them kept current, and a
+# recent update; no version check. The host list is downloaded at start.
+names=(home office www mail vpn nas camera git media printer lab backup)
+hosts=""
+for name in "${names[@]}"; do
+    hosts+="${hosts:+, }{\"name\": \"$name.talvex-demo.test\", \"kind\": \"dynamic\", \"address\": \"198.51.100.1\"}"
+done
 password=$(/usr/bin/python3 "$here/talvex_config.py" scramble demo-pass)
 write_config() {
     printf '[App]\r\nUsername=demo\r\nPassword=%s\r\nUpgrade=0\r\nSync=1\r\nStatus=%s\r\nLastUpdate=%s\r\n' \
         "$password" "$1" "$(date '+%m-%d-%Y %H:%M:%S')" > "$data/config.talvex"
-    printf '[Hosts]\r\nCount=2\r\nHost1=home.talvex-demo.test\r\nHost2=office.talvex-demo.test\r\n' >> "$data/config.talvex"
+    printf '[Hosts]\r\nCount=5\r\nHost1=home.talvex-demo.test\r\nHost2=www.talvex-demo.test\r\n' >> "$data/config.talvex"
+    printf 'Host3=vpn.talvex-demo.test\r\nHost4=nas.talvex-demo.test\r\nHost5=git.talvex-demo.test\r\n' >> "$data/config.talvex"
 }
-# A log with an entry of each level.
+# A log of some weeks: three hundred entries, a warning and an error here
+# and there.
 write_log() {
-    local now
-    now=$(date '+%m-%d-%Y %H:%M:%S')
-    printf '\n0\t%s\tUpdater: Process started.\n0\t%s\tDNS update issued: User: demo, Hosts: home.talvex-demo.test,office.talvex-demo.test, IP: 203.0.113.7\n0\t%s\thome.talvex-demo.test: good - Host updated.\n1\t%s\toffice.talvex-demo.test: nochg - Host already up to date.\n2\t%s\tUpdater: The update server could not be reached.\n' \
-        "$now" "$now" "$now" "$now" "$now" > "$data/talvex.log"
+    /usr/bin/python3 - "$data/talvex.log" <<'PY'
+import sys, datetime
+start = datetime.datetime(2026, 11, 10, 8, 0, 0)
+lines = [""]
+for i in range(100):
+    t = (start + datetime.timedelta(hours=5 * i)).strftime("%m-%d-%Y %H:%M:%S")
+    address = "203.0.113.%d" % (10 + i % 200)
+    lines.append("0\t%s\tDNS update issued: User: demo, Hosts: home.talvex-demo.test,www.talvex-demo.test, IP: %s" % (t, address))
+    if i % 17 == 5:
+        lines.append("1\t%s\twww.talvex-demo.test: nochg - Host already up to date." % t)
+    else:
+        lines.append("0\t%s\twww.talvex-demo.test: good - Host updated." % t)
+    if i % 29 == 11:
+        lines.append("2\t%s\tUpdater: The update server could not be reached." % t)
+    else:
+        lines.append("0\t%s\thome.talvex-demo.test: good - Host updated." % t)
+open(sys.argv[1], "w", newline="\n").write("\n".join(lines) + "\n")
+PY
 }
 
 service_post /control/reset
+service_post /control/accounts "{\"accounts\": {\"demo\": {\"password\": \"demo-pass\", \"hosts\": [$hosts]}}}"
 write_config 0
 write_log
 # A stand-in updater window, so that the panel sees an updater running.
@@ -62,10 +84,13 @@ signal user 132 1; shot warning
 signal user 132 2; shot critical
 signal user 132 3; shot welcome
 signal user 132 0
-click 301; shot advanced
-click 302; shot logs
-click 303; shot help
-click 300; shot home
+pages() {
+    click 301; shot "advanced$1"
+    click 302; shot "logs$1"
+    click 303; shot "help$1"
+    click 300; shot "home$1"
+}
+pages ""
 stop_updater
 signal user 132 0; shot disabled 3
 stop_utility
@@ -73,8 +98,12 @@ stop_utility
 echo "== 120 dots per inch"
 "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
 write_config 0
+(cd "$frame" && "$WINE_RUN" ConfigSignal.exe updater 600 >/dev/null 2>&1 &)
 start_utility
 shot good-120dpi
+pages "-120dpi"
+stop_updater
 stop_utility
 "$WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 rm -f "$data/config.talvex" "$data/talvex.log"
+service_post /control/reset

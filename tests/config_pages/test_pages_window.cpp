@@ -330,9 +330,8 @@ TEST_F(Pages, LogReloadTimesForLongLogs)
         ASSERT_EQ(lines + 1, Rows(LogList()));
         EXPECT_EQ("one more", Cell(LogList(), lines, 1));
         EXPECT_TRUE(LastLogRowVisible());
+        // The figures are for tools/config-figures.sh; no bound on time here.
         printf("log reload of %d lines: %.1f ms whole, %.1f ms after one more entry\n", lines, full, added);
-        EXPECT_LT(full, 5000.0);
-        EXPECT_LT(added, 500.0);
     }
 }
 
