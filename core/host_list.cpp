@@ -1,6 +1,7 @@
 // GetHostList: the account's host names from the update server, handed to
 // the caller's window one message at a time; also the credentials' test.
 #include "tallib.h"
+#include "config_keys.h"
 #include "host_list_text.h"
 #include "http_get.h"
 #include "internal.h"
@@ -40,7 +41,7 @@ int FetchHostList(const char *userName, const char *password, HWND window)
     }
 
     if (HostListRefused(reply.body)) {
-        SetStatus(2);
+        SetStatus(kStatusCritical);
         SetAuthed(0);
         StopUpdater();
         result = 1;
