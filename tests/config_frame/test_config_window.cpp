@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -351,6 +352,61 @@ TEST_F(ConfigWindow, UpgradeLinkFollowsTheVersionCheck)
     EXPECT_EQ("An upgrade is available!", TextOf(link));
     Tell(999); // unknown codes answer 1 and change nothing
     EXPECT_EQ("An upgrade is available!", TextOf(link));
+}
+
+// The keyboard alone: Tab walks the window's buttons, the navigation and
+// the shown page's controls; Space on a navigation button opens its page,
+// and Space on an option ticks it and offers Apply.
+TEST_F(ConfigWindow, TabAndSpaceReachEveryPartOfTheWindow)
+{
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\nProxy=0\r\n"));
+    DWORD thread = GetWindowThreadProcessId(window, NULL);
+    auto focused = [&] {
+        GUITHREADINFO gui = {};
+        gui.cbSize = sizeof gui;
+        return GetGUIThreadInfo(thread, &gui) ? gui.hwndFocus : (HWND)NULL;
+    };
+    auto press = [&](WPARAM key) {
+        HWND target = focused() ? focused() : window;
+        PostMessageA(target, WM_KEYDOWN, key, 1);
+        PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+        Pump(60);
+    };
+    // Tab until focus stands on a control with id `id`; the ids passed on the way.
+    auto tabTo = [&](int id, std::vector<int> &seen) {
+        for (int i = 0; i < 60; ++i) {
+            press(VK_TAB);
+            HWND now = focused();
+            seen.push_back(now ? GetDlgCtrlID(now) : -1);
+            if (now && GetDlgCtrlID(now) == id)
+                return true;
+        }
+        return false;
+    };
+    SetForegroundWindow(window);
+    std::vector<int> seen;
+    ASSERT_TRUE(tabTo(IDC_NAV_ADVANCED, seen)) << "Tab never reached the Advanced button";
+    ASSERT_TRUE(tabTo(IDC_OK, seen)) << "Tab never reached OK";
+    ASSERT_TRUE(tabTo(IDC_CANCEL, seen));
+    bool homeControl = false;
+    for (int id : seen)
+        homeControl |= id == IDC_HOST_LIST || id == IDC_CHANGE_USER || id == IDC_REFRESH_HOSTS;
+    EXPECT_TRUE(homeControl) << "no Home page control was reached by Tab";
+
+    ASSERT_TRUE(tabTo(IDC_NAV_ADVANCED, seen));
+    press(VK_SPACE);
+    HWND box = NULL;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND page = GetWindow(window, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT))
+            if (GetDlgItem(page, IDC_OPT_NOTIFY) && IsWindowVisible(page))
+                box = GetDlgItem(page, IDC_OPT_NOTIFY);
+        return box != NULL;
+    })) << "Space on Advanced did not show the Advanced page";
+    LRESULT before = SendMessageA(box, BM_GETCHECK, 0, 0);
+    ASSERT_TRUE(tabTo(IDC_OPT_NOTIFY, seen)) << "Tab never reached an option of the Advanced page";
+    press(VK_SPACE);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) != before; })) << "Space did not tick it";
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(Item(IDC_APPLY)) != FALSE; })) << "the change offers Apply";
 }
 
 TEST_F(ConfigWindow, At120DotsPerInchTheWindowIs880By600)
