@@ -99,6 +99,14 @@ protected:
             std::string latest = Text(kLatest);
             return latest == "Unknown" || latest.rfind("4.0.", 0) == 0;
         }));
+        ASSERT_TRUE(Settled());
+    }
+    // The version label is set first, the buttons after it, all on the
+    // window's thread: once that thread answers again the outcome is whole.
+    bool Settled()
+    {
+        DWORD_PTR ignored = 0;
+        return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
     }
     // Ends TalUpUp (as its close box would) and waits for it.
     void Stop()
@@ -201,6 +209,7 @@ TEST_F(Assistant, UnreachablePageThenCheckAgainFindsTheNewerVersion)
     service::SetVersion("4.0.9");
     Click(kCheckAgain);
     ASSERT_TRUE(WaitFor([&] { return Text(kLatest) == "4.0.9"; }));
+    ASSERT_TRUE(Settled());
     ExpectOffer("4.0.9");
 }
 
