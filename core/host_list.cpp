@@ -34,9 +34,11 @@ int FetchHostList(const char *userName, const char *password, HWND window)
     request.password = password ? password : "";
     request.maxBody = kMaxHostListBody;
     reply = HttpGet(request);
-    // A failed receive reads as an empty reply: no host, but a success.
-    if (reply.step != HttpOk && reply.step != HttpReceiveFailed) {
-        result = (int)reply.step; // 2 to 6, the step that failed
+    // A response that never arrived is a failure like the others (7), not
+    // an empty list: that would mark the account authenticated and leave
+    // the caller a list without hosts. An empty reply is still an empty list.
+    if (reply.step != HttpOk) {
+        result = (int)reply.step; // 2 to 7, the step that failed
         goto done;
     }
 

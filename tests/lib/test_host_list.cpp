@@ -173,3 +173,13 @@ TEST_F(HostList, AServerThatIsDownGivesTheFailedStepAndChangesNothing)
     EXPECT_EQ((Messages{"begin"}), ListMessages());
     EXPECT_EQ(before, ReadWholeFile(configFile));
 }
+
+TEST_F(HostList, AServerThatClosesWithoutAnswerIsAFailureNotAnEmptyList)
+{
+    SetAuthed(0);
+    std::string before = ReadWholeFile(configFile);
+    service::Post("/control/script", R"({"endpoint": "hostlist", "mode": "close"})");
+    EXPECT_EQ(7, Fetch());
+    EXPECT_EQ((Messages{"begin"}), ListMessages()) << "no end message, as for every failure";
+    EXPECT_EQ(before, ReadWholeFile(configFile)) << "the account is not marked authenticated";
+}
