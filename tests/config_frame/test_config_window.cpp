@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,16 +27,6 @@ const char kInactive[] = "The Updater is currently inactive.  To keep your IP Ad
 const char kGoodExplained[] = "A Good (Green) status indicates that the Updater is operating as expected.";
 
 
-bool WaitFor(const std::function<bool()> &condition, DWORD ms = 10000)
-{
-    DWORD end = GetTickCount() + ms;
-    while (!condition()) {
-        if ((LONG)(end - GetTickCount()) <= 0)
-            return false;
-        Pump(30);
-    }
-    return true;
-}
 
 std::string TextOf(HWND window)
 {
@@ -82,31 +71,20 @@ protected:
     bool Start(const std::string &appLines)
     {
         WriteWholeFile(configFile, "[App]\r\nUpgrade=0\r\nSync=0\r\n" + appLines);
-        process = Launch();
+        process = StartProgram("TalUpConfig.exe");
         if (!process)
             return false;
         DWORD pid = GetProcessId(process);
-        return WaitFor([&] {
+        return PumpUntil([&] {
             window = FindWindowA(kConfigClass, kConfigTitle);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             return window && owner == pid && IsWindowVisible(window);
         });
     }
-    HANDLE Launch()
-    {
-        std::string line = Quoted(ExeFolder() + "TalUpConfig.exe");
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, ExeFolder().c_str(), &si, &pi))
-            return NULL;
-        CloseHandle(pi.hThread);
-        return pi.hProcess;
-    }
     bool Exited(DWORD ms = 10000)
     {
-        return WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, ms);
+        return PumpUntil([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, ms);
     }
     void Stop()
     {
@@ -144,7 +122,7 @@ protected:
         EXPECT_EQ(1u, answer) << "WM_USER " << code;
     }
     // Until the label says `label`; the panel repaints on the way.
-    bool LabelBecomes(const std::string &label) { return WaitFor([&] { return Label() == label; }, 5000); }
+    bool LabelBecomes(const std::string &label) { return PumpUntil([&] { return Label() == label; }, 5000); }
     // The colour family at a point of the status picture's disc, off its symbol.
     std::string PictureFamily()
     {
@@ -160,7 +138,7 @@ protected:
     HWND Question(DWORD ms = 5000)
     {
         HWND box = NULL;
-        WaitFor([&] {
+        PumpUntil([&] {
             for (box = NULL; (box = FindWindowExA(NULL, box, "#32770", kCaption)) != NULL;) {
                 DWORD owner = 0;
                 GetWindowThreadProcessId(box, &owner);
@@ -181,7 +159,7 @@ protected:
             return "(no message box)";
         std::string text = TextOf(GetDlgItem(box, 0xFFFF));
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
-        WaitFor([&] { return !IsWindow(box); }, 5000);
+        PumpUntil([&] { return !IsWindow(box); }, 5000);
         return text;
     }
     std::string Started() { return ReadWholeFile(startedFile()); }
@@ -213,7 +191,7 @@ TEST_F(ConfigWindow, OneWindowHoweverOftenStartedAndAnUnknownStatusShowsWelcomeW
     for (HWND w = NULL; (w = FindWindowExA(NULL, w, kConfigClass, kConfigTitle)) != NULL;)
         ++windows;
     EXPECT_EQ(1, windows);
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }, 3000)) << "the first comes to the front";
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window; }, 3000)) << "the first comes to the front";
     EXPECT_EQ(before, ReadWholeFile(configFile)) << "the second copy touches no file";
     DestroyWindow(other);
 }
@@ -261,7 +239,7 @@ TEST_F(ConfigWindow, StatusRuleAndWhatTheStatusPictureExplains)
     EXPECT_EQ(std::string::npos, Started().find("TalUpPs.exe")) << "No starts nothing";
     EXPECT_EQ(kCriticalQuestion, Explain(IDYES));
     EXPECT_TRUE(LabelBecomes("Status: Good"));
-    EXPECT_TRUE(WaitFor([&] { return Started().find("TalUpPs.exe|") != std::string::npos; })) << Started();
+    EXPECT_TRUE(PumpUntil([&] { return Started().find("TalUpPs.exe|") != std::string::npos; })) << Started();
 }
 
 TEST_F(ConfigWindow, CancelWritesNothingApplySavesAndTellsTheUpdaterOkSavesAndCloses)
@@ -272,7 +250,7 @@ TEST_F(ConfigWindow, CancelWritesNothingApplySavesAndTellsTheUpdaterOkSavesAndCl
     // only when it saves.
     std::string app = "Username=alice\r\nPassword=\r\nStatus=0\r\nLoadIcon=0\r\nStartWithOS=1\r\nProxy=0\r\n";
     ASSERT_TRUE(Start(app));
-    WaitFor([&] { return ReadWholeFile(configFile).find("LastIP=") != std::string::npos; }, 5000);
+    PumpUntil([&] { return ReadWholeFile(configFile).find("LastIP=") != std::string::npos; }, 5000);
     Pump(300);
     std::string before = ReadWholeFile(configFile);
     Command(IDC_CANCEL);
@@ -285,7 +263,7 @@ TEST_F(ConfigWindow, CancelWritesNothingApplySavesAndTellsTheUpdaterOkSavesAndCl
     TestWindow::Clear();
     EnableWindow(Item(IDC_APPLY), TRUE); // as a change on a page does
     Command(IDC_APPLY);
-    ASSERT_TRUE(WaitFor([&] { return TestWindow::received.count > 0; })) << "the updater heard nothing";
+    ASSERT_TRUE(PumpUntil([&] { return TestWindow::received.count > 0; })) << "the updater heard nothing";
     EXPECT_EQ(1, TestWindow::received.count);
     EXPECT_EQ((WPARAM)kCmdReloadAndPass, TestWindow::received.code);
     EXPECT_EQ("alice", ConfigValue("Username")) << "the account in memory is saved";
@@ -311,7 +289,7 @@ TEST_F(ConfigWindow, PipeMessagesRefreshTheStatusAndUnknownOnesChangeNothing)
 
     WritePrivateProfileStringA("App", "Status", "1", configFile.c_str());
     // The listener starts just after the window is shown.
-    ASSERT_TRUE(WaitFor([] { return Signal(kConfigPipeName, "Z") == 1; }));
+    ASSERT_TRUE(PumpUntil([] { return Signal(kConfigPipeName, "Z") == 1; }));
     Pump(1000);
     EXPECT_EQ("Status: Good", Label()) << "Z changes nothing";
     ASSERT_EQ(1, Signal(kConfigPipeName, "C")) << "the next writer is served";
@@ -396,7 +374,7 @@ TEST_F(ConfigWindow, TabAndSpaceReachEveryPartOfTheWindow)
     ASSERT_TRUE(tabTo(IDC_NAV_ADVANCED, seen));
     press(VK_SPACE);
     HWND box = NULL;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(PumpUntil([&] {
         for (HWND page = GetWindow(window, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT))
             if (GetDlgItem(page, IDC_OPT_NOTIFY) && IsWindowVisible(page))
                 box = GetDlgItem(page, IDC_OPT_NOTIFY);
@@ -405,8 +383,8 @@ TEST_F(ConfigWindow, TabAndSpaceReachEveryPartOfTheWindow)
     LRESULT before = SendMessageA(box, BM_GETCHECK, 0, 0);
     ASSERT_TRUE(tabTo(IDC_OPT_NOTIFY, seen)) << "Tab never reached an option of the Advanced page";
     press(VK_SPACE);
-    EXPECT_TRUE(WaitFor([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) != before; })) << "Space did not tick it";
-    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(Item(IDC_APPLY)) != FALSE; })) << "the change offers Apply";
+    EXPECT_TRUE(PumpUntil([&] { return SendMessageA(box, BM_GETCHECK, 0, 0) != before; })) << "Space did not tick it";
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowEnabled(Item(IDC_APPLY)) != FALSE; })) << "the change offers Apply";
 }
 
 TEST_F(ConfigWindow, At120DotsPerInchTheWindowIs880By600)

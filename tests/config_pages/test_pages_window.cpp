@@ -33,17 +33,6 @@ const char kNeedAccount[] = "You must provide a proper Talvex Username and Passw
                             "records up to date.";
 
 
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD ms = 20000)
-{
-    DWORD end = GetTickCount() + ms;
-    while (!condition()) {
-        if ((LONG)(end - GetTickCount()) <= 0)
-            return false;
-        Pump(20);
-    }
-    return true;
-}
 
 std::string TextOf(HWND window)
 {
@@ -226,7 +215,7 @@ protected:
     // A host list refresh has run to its end: the main window is usable again.
     bool RefreshOver()
     {
-        return WaitFor([&] { return IsWindowEnabled(g_app.window) && IsWindowEnabled(Page(kPageHome)); }, 30000);
+        return PumpUntil([&] { return IsWindowEnabled(g_app.window) && IsWindowEnabled(Page(kPageHome)); }, 30000);
     }
     bool ProgressWindowShown() { return FindDialog("") != NULL; }
     // The colours the list would draw a row with.
@@ -441,7 +430,7 @@ TEST_F(Pages, CancelledDownloadStillDeliversItsRowsAndItsMessage)
     ASSERT_NE((HWND)NULL, progress);
     SendMessageA(progress, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED), 0);
     EXPECT_TRUE(IsWindowEnabled(g_app.window)) << "usable while the download goes on";
-    ASSERT_TRUE(WaitFor([&] { return Rows(Hosts()) == 3 && IsWindowEnabled(Page(kPageHome)); }));
+    ASSERT_TRUE(PumpUntil([&] { return Rows(Hosts()) == 3 && IsWindowEnabled(Page(kPageHome)); }));
     EXPECT_EQ((std::vector<int>{1, 1, 2}), Checks());
 
     lstrcpynA(g_app.password, "wrong", sizeof g_app.password);
@@ -500,7 +489,7 @@ TEST_F(Pages, AddressRefreshShowsTheAddressOrUnknown)
     CreateTestPages();
     HWND field = Item(kPageHome, IDC_HOME_ADDRESS);
     Command(kPageHome, IDC_REFRESH_IP);
-    ASSERT_TRUE(WaitFor([&] { return !TextOf(field).empty() && IsWindowEnabled(Page(kPageHome)); }));
+    ASSERT_TRUE(PumpUntil([&] { return !TextOf(field).empty() && IsWindowEnabled(Page(kPageHome)); }));
     EXPECT_EQ("203.0.113.7", TextOf(field));
     EXPECT_STREQ("203.0.113.7", g_app.currentAddress);
     EXPECT_STREQ("203.0.113.7", g_app.detectedAddress);
@@ -509,7 +498,7 @@ TEST_F(Pages, AddressRefreshShowsTheAddressOrUnknown)
 
     service::Script("checkip", "<html><body>no address here</body></html>", "normal", 2);
     Command(kPageHome, IDC_REFRESH_IP);
-    ASSERT_TRUE(WaitFor([&] { return !TextOf(field).empty() && IsWindowEnabled(Page(kPageHome)); }));
+    ASSERT_TRUE(PumpUntil([&] { return !TextOf(field).empty() && IsWindowEnabled(Page(kPageHome)); }));
     EXPECT_EQ("Unknown", TextOf(field));
     EXPECT_STREQ("", g_app.detectedAddress);
 }

@@ -133,17 +133,6 @@ protected:
         DataFolderTest::TearDown();
     }
 
-    HANDLE Launch(const char *program)
-    {
-        std::string line = Quoted(ExeFolder() + program);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, ExeFolder().c_str(), &si, &pi))
-            return NULL;
-        CloseHandle(pi.hThread);
-        return pi.hProcess;
-    }
     bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
     std::string Config(const char *section, const char *key)
     {
@@ -160,7 +149,7 @@ TEST_F(ConfigStory, WholeJob)
 {
     // The updater starts without a configuration and waits for one.
     ASSERT_FALSE(FileExists(configFile));
-    updater = Launch("TalUpPs.exe");
+    updater = StartProgram("TalUpPs.exe");
     ASSERT_TRUE(updater);
     // "Process started." follows the first pass.
     ASSERT_TRUE(WaitFor([&] {
@@ -172,7 +161,7 @@ TEST_F(ConfigStory, WholeJob)
     EXPECT_EQ(0, service::CountRequests("/nic/update")) << "no update without an account";
 
     // The utility finds no account and asks for one.
-    utility = Launch("TalUpConfig.exe");
+    utility = StartProgram("TalUpConfig.exe");
     ASSERT_TRUE(utility);
     DWORD pid = GetProcessId(utility);
     HWND account = NULL;

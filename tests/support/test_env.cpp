@@ -80,6 +80,18 @@ std::string Quoted(const std::string &text)
     return quoted;
 }
 
+HANDLE StartProgram(const std::string &fileName)
+{
+    std::string line = Quoted(ExeFolder() + fileName);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, ExeFolder().c_str(), &si, &pi))
+        return NULL;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
 std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, DWORD timeoutMs)
 {
     std::vector<ScopedHandle> running;

@@ -30,6 +30,11 @@ bool FileExists(const std::string &path);
 // could not be started or did not end within timeoutMs.
 int RunProgram(const std::string &commandLine, DWORD timeoutMs = 30000);
 
+// Starts a program of the test's own folder, in that folder, without
+// waiting; its process handle (the caller closes it), NULL when it could
+// not be started.
+HANDLE StartProgram(const std::string &fileName);
+
 // Starts every command line at once and waits for all; returns their exit
 // codes (-1 for one that could not start or did not end within timeoutMs).
 std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, DWORD timeoutMs = 60000);

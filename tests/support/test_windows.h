@@ -32,6 +32,17 @@ const LRESULT kQuitAnswer = 4242; // the answer to WM_QUIT
 
 // Pumps this thread's messages for `ms` milliseconds.
 void Pump(DWORD ms);
+// Pumps until `done` is true or the time is up; the last value of `done`.
+template <typename F> bool PumpUntil(F done, DWORD timeoutMs = 20000)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Pump(10);
+    }
+    return true;
+}
 
 class TestWindow {
 public:

@@ -42,17 +42,6 @@ private:
     HWND window_ = NULL;
 };
 
-// Pumps until `done` is true or the time is up; the last value of `done`.
-template <typename F> bool PumpUntil(F done, DWORD timeoutMs = 10000)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Pump(10);
-    }
-    return true;
-}
 
 class TrayTest : public DataFolderTest {
 protected:

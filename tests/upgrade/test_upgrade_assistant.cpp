@@ -24,17 +24,6 @@ const int kUpgradeNow = 200, kIgnore = 201, kClose = 202, kHeading = 203, kMessa
 // Runs the message loop of this thread for a while, so that windows of the
 // test answer what other programs send them.
 
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD ms = 15000)
-{
-    DWORD end = GetTickCount() + ms;
-    while (!condition()) {
-        if ((LONG)(end - GetTickCount()) <= 0)
-            return false;
-        Pump(50);
-    }
-    return true;
-}
 
 std::string TextOf(HWND control)
 {
@@ -89,13 +78,13 @@ protected:
         ASSERT_TRUE(CreateProcessA(NULL, command.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi));
         CloseHandle(pi.hThread);
         process = pi.hProcess;
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(PumpUntil([&] {
             window = FindWindowA(kUpgradeClass, NULL);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             return window && owner == pi.dwProcessId;
         }));
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(PumpUntil([&] {
             std::string latest = Text(kLatest);
             return latest == "Unknown" || latest.rfind("4.0.", 0) == 0;
         }));
@@ -121,7 +110,7 @@ protected:
     }
     bool Exited(DWORD ms)
     {
-        return WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, ms);
+        return PumpUntil([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, ms);
     }
     HWND Item(int id) { return GetDlgItem(window, id); }
     std::string Text(int id) { return TextOf(Item(id)); }
@@ -156,7 +145,7 @@ protected:
         ExpectOffer("4.0.9");
         Click(kUpgradeNow);
         // "&Close" is disabled before the heading changes and enabled again at the end.
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(PumpUntil([&] {
             return Text(kHeading) != "A new version is available!" && IsWindowEnabled(Item(kClose));
         }));
     }
@@ -208,7 +197,7 @@ TEST_F(Assistant, UnreachablePageThenCheckAgainFindsTheNewerVersion)
 
     service::SetVersion("4.0.9");
     Click(kCheckAgain);
-    ASSERT_TRUE(WaitFor([&] { return Text(kLatest) == "4.0.9"; }));
+    ASSERT_TRUE(PumpUntil([&] { return Text(kLatest) == "4.0.9"; }));
     ASSERT_TRUE(Settled());
     ExpectOffer("4.0.9");
 }
@@ -228,7 +217,7 @@ TEST_F(Assistant, WholeDownloadEndsAt100PercentAndStartsTheInstallerSilently)
     Download();
     EXPECT_EQ("100% Complete...", Text(kMessage));
     EXPECT_EQ(100, (int)SendMessageA(Item(kProgress), 0x408 /* PBM_GETPOS */, 0, 0));
-    ASSERT_TRUE(WaitFor([&] { return FileExists(ranFile); })) << "setup.exe was not started";
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(ranFile); })) << "setup.exe was not started";
     EXPECT_EQ("/S /D=" + ExeFolder(), ReadWholeFile(ranFile));
     EXPECT_EQ(ReadWholeFile(STUB_SETUP_FILE_WINDOWS), ReadWholeFile(installer));
     std::string requests = service::Requests("/windows/TalUpSetup.exe");
@@ -239,7 +228,7 @@ TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
 {
     ServeInstaller(false);
     Download();
-    ASSERT_TRUE(WaitFor([&] { return FileExists(ranFile); })) << "setup.exe was not started";
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(ranFile); })) << "setup.exe was not started";
     EXPECT_EQ("Initiating", Text(kMessage));
 }
 
