@@ -15,6 +15,12 @@ constexpr char kConfigPipeName[] = "\\\\.\\pipe\\TalvexUpdaterConfigPipe";
 constexpr DWORD kPipeBufferSize = 128;
 constexpr DWORD kPipeMaxMessage = kPipeBufferSize - 1;
 constexpr DWORD kPipeDefaultTimeoutMs = 2000;
+// The longest a writer waits for its message to be taken. A reader of ours
+// takes it at once; one that accepts and never reads costs a pass no more
+// than this, and the message is dropped as if nobody listened.
+constexpr DWORD kPipeWriteLimitMs = 500;
+// The longest a reader waits for a connected writer's message.
+constexpr DWORD kPipeReadLimitMs = 1000;
 
 // Tray pipe: "D" + address after an address check; any other first byte
 // starts an update result code in decimal.

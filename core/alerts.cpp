@@ -78,6 +78,5 @@ int TALAPI GetBalloonMessage(unsigned code, char *buffer, int size, int *icon)
 
 LRESULT TALAPI Alert(int code)
 {
-    HWND tray = FindSignalWindow(kTrayClass, NULL);
-    return tray ? SendMessageA(tray, WM_USER, (WPARAM)code, 0) : 0;
+    return SendToProgram(kTrayClass, NULL, WM_USER, (WPARAM)code, 0, kNoticeAnswerMs);
 }

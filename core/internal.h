@@ -48,6 +48,20 @@ struct MachineLock {
 // The one way windows of the suite are looked up; title may be NULL.
 HWND FindSignalWindow(const char *windowClass, const char *title);
 
+// Sends a message to the window of another program of the suite, found by
+// class (and title, when not NULL), and waits at most timeoutMs for its
+// answer: the answer, or 0 when the window is absent or did not answer in
+// time (a hung window is logged once until it answers again). Nothing in
+// the suite waits on another program's window without such a bound.
+LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam,
+                      DWORD timeoutMs);
+// A notice (a code to the icon or the utility) is answered at once by a
+// window that works.
+const DWORD kNoticeAnswerMs = 5000;
+// An updater command may run a whole pass before it is answered: the
+// address check and the update request with their full time-outs.
+const DWORD kCommandAnswerMs = 120000;
+
 // Tells the notification icon that a newer version exists (WM_USER 142);
 // the send's result, or 0 when the icon's window is absent.
 LRESULT TrayIcon_TellUpgrade(void);

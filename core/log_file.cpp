@@ -137,17 +137,34 @@ int TALAPI Signal(const char *pipeName, const char *text)
 {
     int sent = 0;
     HANDLE pipe = INVALID_HANDLE_VALUE;
+    ScopedHandle finished;
+    OVERLAPPED write = {};
     DWORD length = 0, written = 0;
     // Only pipes: the name is opened for writing and must never reach a file.
     if (!pipeName || _strnicmp(pipeName, "\\\\.\\pipe\\", 9) != 0 || !text)
         goto done;
-    // No reader, or its one instance busy: the message is dropped at once.
-    pipe = CreateFileA(pipeName, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    // No reader, or every instance busy: the message is dropped at once.
+    // Whoever serves the pipe may identify the writer but never act as it
+    // (the service writes too), and the writer asks only to write.
+    pipe = CreateFileA(pipeName, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, NULL, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, NULL);
     if (pipe == INVALID_HANDLE_VALUE)
         goto done;
+    finished.reset(CreateEventA(NULL, TRUE, FALSE, NULL));
+    if (!finished)
+        goto done;
+    write.hEvent = finished.get();
     // A reader takes one message in one read of its buffer; never more.
     length = (DWORD)strnlen(text, kPipeMaxMessage);
-    sent = (WriteFile(pipe, text, length, &written, NULL) && written == length) ? 1 : 0;
+    if (!WriteFile(pipe, text, length, NULL, &write) && GetLastError() != ERROR_IO_PENDING)
+        goto done;
+    // A reader that neither reads nor closes would hold the writer for as
+    // long as it likes: past the bound the message is dropped like one
+    // that found no reader, and the write is cancelled before it is freed.
+    if (WaitForSingleObject(finished.get(), kPipeWriteLimitMs) != WAIT_OBJECT_0)
+        CancelIoEx(pipe, &write);
+    if (GetOverlappedResult(pipe, &write, &written, TRUE) && written == length)
+        sent = 1;
 done:
     if (pipe != INVALID_HANDLE_VALUE)
         CloseHandle(pipe);

@@ -1,5 +1,6 @@
 // Machine-wide named mutexes that serialize access to the shared files.
 #include "internal.h"
+#include "shared_objects.h"
 
 #include <sddl.h>
 
@@ -9,16 +10,13 @@ namespace {
 // lock: after this wait the access goes ahead unserialized.
 const DWORD kLockWaitMs = 10000;
 
-// Lets every account wait on and release the mutex, whoever created it.
-const char kMutexSecurity[] = "D:(A;;0x001F0001;;;WD)";
-
 } // namespace
 
 MachineLock::MachineLock(const char *name)
 {
     PSECURITY_DESCRIPTOR sd = NULL;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kMutexSecurity, SDDL_REVISION_1, &sd, NULL))
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, &sd, NULL))
         sa.lpSecurityDescriptor = sd;
     mutex = CreateMutexExA(&sa, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
     if (!mutex)

@@ -55,11 +55,51 @@ BOOL ShellOpenEx(const char *file, const char *parameters, int show)
     return ShellExecuteExA(&info);
 }
 
-LRESULT SendCommand(HWND window, UINT message, WPARAM code, LPARAM lParam)
+// A window of another program that did not answer is reported once, and
+// again only after it has answered in between, so a hung window costs the
+// log one record however often it is asked.
+struct Silence {
+    const char *windowClass;
+    LONG reported;
+};
+Silence g_silences[] = {{kUpdaterClass, 0}, {kTrayClass, 0}, {kConfigClass, 0}};
+
+void NoteAnswer(const char *windowClass, bool answered, DWORD timeoutMs)
 {
-    return window ? SendMessageA(window, message, code, lParam) : 0;
+    for (Silence &silence : g_silences) {
+        if (strcmp(silence.windowClass, windowClass) != 0)
+            continue;
+        if (answered) {
+            InterlockedExchange(&silence.reported, 0);
+        } else if (InterlockedExchange(&silence.reported, 1) == 0) {
+            char message[160];
+            snprintf(message, sizeof message, "The window %s did not answer within %lu s; went on without its answer.",
+                     windowClass, (unsigned long)(timeoutMs / 1000));
+            LogToFile(message, 1, 1);
+        }
+    }
 }
 
+} // namespace
+
+LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam,
+                      DWORD timeoutMs)
+{
+    HWND window = FindSignalWindow(windowClass, title);
+    DWORD_PTR answer = 0;
+    if (!window)
+        return 0;
+    // SMTO_NORMAL: a window thread that sends keeps answering what is sent
+    // to it meanwhile, so two programs telling each other cannot deadlock.
+    // A notice is not even tried on a window the system already sees as
+    // hung; a command is, since the updater is busy for a whole pass.
+    UINT flags = SMTO_NORMAL | (timeoutMs <= kNoticeAnswerMs ? SMTO_ABORTIFHUNG : 0);
+    bool answered = SendMessageTimeoutA(window, message, wParam, lParam, flags, timeoutMs, &answer) != 0;
+    NoteAnswer(windowClass, answered, timeoutMs);
+    return answered ? (LRESULT)answer : 0;
+}
+
+namespace {
 } // namespace
 
 // Rights the service test asks for.
@@ -80,12 +120,12 @@ HWND FindSignalWindow(const char *windowClass, const char *title)
 
 LRESULT TrayIcon_TellUpgrade(void)
 {
-    return SendCommand(FindSignalWindow(kTrayClass, kTrayTitle), WM_USER, kCmdUpgradeAvailable, 0);
+    return SendToProgram(kTrayClass, kTrayTitle, WM_USER, kCmdUpgradeAvailable, 0, kNoticeAnswerMs);
 }
 
 HWND TALAPI TrayIcon_Find(void) { return FindSignalWindow(kTrayClass, NULL); }
 
-LRESULT TALAPI TrayIcon_Kill(void) { return SendCommand(TrayIcon_Find(), WM_QUIT, 0, 0); }
+LRESULT TALAPI TrayIcon_Kill(void) { return SendToProgram(kTrayClass, NULL, WM_QUIT, 0, 0, kNoticeAnswerMs); }
 
 HWND TALAPI TalUp_Find(void) { return FindSignalWindow(kUpgradeClass, NULL); }
 
@@ -98,10 +138,10 @@ INT_PTR TALAPI Execute_Upgrade(HWND owner) { return ShellOpen(owner, Paths().upg
 LRESULT TALAPI TellServer(int code)
 {
     LRESULT result = 0;
-    HWND updater = FindSignalWindow(kUpdaterClass, NULL);
-    if (updater) {
-        // Synchronous by design: codes 130 and 131 return after a whole pass.
-        result = SendMessageA(updater, WM_USER, (WPARAM)code, 0);
+    if (FindSignalWindow(kUpdaterClass, NULL)) {
+        // Synchronous by design: codes 130 and 131 return after a whole
+        // pass, so the bound is that of the longest pass.
+        result = SendToProgram(kUpdaterClass, NULL, WM_USER, (WPARAM)code, 0, kCommandAnswerMs);
     } else {
         // No user-process updater: the controller passes the code to the
         // service. Whether that works is not reported.
@@ -114,7 +154,7 @@ LRESULT TALAPI TellServer(int code)
 
 LRESULT TALAPI TellConfig(int code, LPARAM lParam)
 {
-    return SendCommand(FindSignalWindow(kConfigClass, kConfigTitle), WM_USER, (WPARAM)code, lParam);
+    return SendToProgram(kConfigClass, kConfigTitle, WM_USER, (WPARAM)code, lParam, kNoticeAnswerMs);
 }
 
 int TALAPI IsRunningService(void) { return ServiceInstalled() ? 1 : 0; }

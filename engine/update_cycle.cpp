@@ -83,7 +83,7 @@ void ApplyResult(EngineState &engine, int code)
     }
     // The result level is what "Status" stores: good, warning or critical.
     if (level == kStatusCritical)
-        StopUpdater();
+        engine.stopUpdater();
     else if (level == kStatusWarning && engine.intervalMinutes < kLongestIntervalMinutes)
         engine.intervalMinutes *= 2;
     else if (level == kStatusGood)
@@ -93,6 +93,8 @@ void ApplyResult(EngineState &engine, int code)
 }
 
 } // namespace
+
+void StopUpdaterAsOthersDo() { StopUpdater(); }
 
 bool CheckAddress(EngineState &engine)
 {

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+void StopUpdaterAsOthersDo();
+
 // Process-wide state of an updater, owned by its host program.
 struct EngineState {
     char userName[64] = "";
@@ -18,6 +20,11 @@ struct EngineState {
     int loadIcon = 0;
     int reportAddressFailure = 1;    // the next address-check failure is logged
     char iniPath[MAX_PATH] = "";
+    // How a fatal result stops the updater. The process updater asks as
+    // every program does (StopUpdater); the service, whose account may
+    // neither command services nor start the elevated controller, stops
+    // itself.
+    void (*stopUpdater)() = StopUpdaterAsOthersDo;
 };
 
 const unsigned kShortestIntervalMinutes = 10;

@@ -95,17 +95,44 @@
   !insertmacro _CloseService
 !macroend
 
+; The service runs as LocalService with its own service identity ("NT
+; SERVICE\Talvex Updater", which the data folder and the pipes name) and
+; keeps one privilege: far below LocalSystem, it can reach the network, the
+; data folder and the pipes, and nothing else of the machine.
+!define SERVICE_ACCOUNT "NT AUTHORITY\LocalService"
+!define SERVICE_PRIVILEGE "SeChangeNotifyPrivilege"
+!define SERVICE_CONFIG_SERVICE_SID_INFO 5
+!define SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO 6
+!define SERVICE_SID_TYPE_UNRESTRICTED 1
+
+; On the opened service $R9: its own identity and its one privilege (a
+; double-terminated list: 23 characters and two zeros).
+!macro _LimitOpenedService
+  System::Call '*(i ${SERVICE_SID_TYPE_UNRESTRICTED}) p.R7'
+  System::Call 'advapi32::ChangeServiceConfig2W(p R9, i ${SERVICE_CONFIG_SERVICE_SID_INFO}, p R7) i.R6'
+  System::Free $R7
+  System::Call '*(&w25 "${SERVICE_PRIVILEGE}") p.R3'
+  System::Call '*(p R3) p.R7'
+  System::Call 'advapi32::ChangeServiceConfig2W(p R9, i ${SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO}, p R7) i.R6'
+  System::Free $R7
+  System::Free $R3
+!macroend
+
 ; Creates the service for the program, started automatically with the
-; system; an existing one only gets the program's path (its start type is
-; the user's choice, set by the configuration utility).
+; system; an existing one gets the program's path and, when an older
+; installation left it as LocalSystem, the account above (its start type
+; is the user's choice, set by the configuration utility).
 !macro RegisterService binary
   StrCpy $R5 '"${binary}"'
   !insertmacro _OpenService
   ${If} $R8 != 0
     ${If} $R9 != 0
-      System::Call 'advapi32::ChangeServiceConfigW(p R9, i -1, i -1, i -1, w R5, p 0, p 0, p 0, p 0, p 0, p 0) i.R6'
+      System::Call 'advapi32::ChangeServiceConfigW(p R9, i -1, i -1, i -1, w R5, p 0, p 0, p 0, w "${SERVICE_ACCOUNT}", w "", p 0) i.R6'
     ${Else}
-      System::Call 'advapi32::CreateServiceW(p R8, w "${SERVICE_NAME}", w "${SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i 0x10, i 2, i 1, w R5, p 0, p 0, p 0, p 0, p 0) p.R9'
+      System::Call 'advapi32::CreateServiceW(p R8, w "${SERVICE_NAME}", w "${SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i 0x10, i 2, i 1, w R5, p 0, p 0, p 0, w "${SERVICE_ACCOUNT}", w "") p.R9'
+    ${EndIf}
+    ${If} $R9 != 0
+      !insertmacro _LimitOpenedService
     ${EndIf}
   ${EndIf}
   !insertmacro _CloseService

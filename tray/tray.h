@@ -83,8 +83,8 @@ void ShowTrayMenu(TrayState &state);
 // Runs a menu command; false for an id that is not one of the menu's.
 bool RunTrayCommand(TrayState &state, WORD id);
 
-// tray_pipe.cpp: starts the tray pipe listener thread for the window.
-bool StartPipeListener(HWND window);
+// tray_pipe.cpp: starts the shared pipe listener on the tray pipe.
+bool StartTrayPipeListener(HWND window);
 // The code a result message carries: decimal text as atoi reads it,
 // kept within int; text that is no number is 0.
 int ResultCode(const char *text);

@@ -43,7 +43,7 @@ void OnCreate(TrayState &state, HWND window)
     GetFile_INIFile(state.configPath, sizeof state.configPath);
     state.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     state.shellWatch = CreateShellWatch(state.instance, window);
-    StartPipeListener(window);
+    StartTrayPipeListener(window);
     AddIcon(state);
 }
 

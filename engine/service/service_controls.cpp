@@ -146,7 +146,8 @@ void WakeServiceThread()
     LeaveCriticalSection(&g_service.quickLock);
 }
 
-// Stop and shutdown: reported at once; a running pass ends first.
+} // namespace
+
 void RequestStop()
 {
     EnterCriticalSection(&g_service.quickLock);
@@ -156,8 +157,6 @@ void RequestStop()
         SetEvent(g_service.stopEvent);
     LeaveCriticalSection(&g_service.quickLock);
 }
-
-} // namespace
 
 void EnterPass() { EnterCriticalSection(&g_service.passLock); }
 

@@ -63,3 +63,6 @@ void ReportState(DWORD state, DWORD controlsAccepted);
 void ReportCurrentStatus();
 
 void WINAPI ServiceControlHandler(DWORD code);
+// Stop and shutdown, and a fatal result of a pass: reported at once; a
+// running pass ends first.
+void RequestStop();

@@ -98,6 +98,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         // Controls arrive from here on: the settings load holds the pass lock.
         EnterPass();
         BuildEnginePaths(g_service.engine);
+        g_service.engine.stopUpdater = RequestStop;
         LoadEngineSettings(g_service.engine);
         g_service.engine.intervalMinutes = kShortestIntervalMinutes;
         LeavePass();

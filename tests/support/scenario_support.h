@@ -3,7 +3,7 @@
 // commanded as the other programs do, and the pipes it signals.
 #pragma once
 
-#include "pipe_listener.h"
+#include "pipe_recorder.h"
 #include "test_env.h"
 
 #include <memory>

@@ -4,13 +4,24 @@
 //   InstallProbe window <class>   yes | no (message-only windows included)
 //   InstallProbe hold <file> <s>  keeps the program file loaded for s seconds,
 //                                 as a program slow to end would
+//   InstallProbe rights           the service's account, identity type and
+//                                 required privileges, one per line
+//   InstallProbe folder <path>    "as-shared" when the folder's rights are
+//                                 the data folder's, else its DACL in SDDL
+//   InstallProbe legacy           makes the service what older installations
+//                                 left: LocalSystem, no identity, no list
+#include "shared_objects.h"
+
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <winsvc.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -51,6 +62,97 @@ void PrintVersion(const char *file)
         printf("none\n");
 }
 
+SC_HANDLE OpenUpdaterService(DWORD rights, SC_HANDLE &manager)
+{
+    manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    return manager ? OpenServiceA(manager, "Talvex Updater", rights) : NULL;
+}
+
+void CloseUpdaterService(SC_HANDLE service, SC_HANDLE manager)
+{
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+}
+
+// Account, identity type and the required privileges as text.
+int PrintRights()
+{
+    SC_HANDLE manager = NULL, service = OpenUpdaterService(SERVICE_QUERY_CONFIG, manager);
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    int result = 1;
+    if (service && QueryServiceConfigA(service, (QUERY_SERVICE_CONFIGA *)buffer.data(), (DWORD)buffer.size(), &needed)) {
+        const char *account = ((QUERY_SERVICE_CONFIGA *)buffer.data())->lpServiceStartName;
+        printf("account %s\n", account ? account : "");
+        SERVICE_SID_INFO sid = {};
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_SERVICE_SID_INFO, (BYTE *)&sid, sizeof sid, &needed))
+            printf("sid-type %lu\n", (unsigned long)sid.dwServiceSidType);
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, buffer.data(), (DWORD)buffer.size(),
+                                 &needed)) {
+            const char *list = ((SERVICE_REQUIRED_PRIVILEGES_INFOA *)buffer.data())->pmszRequiredPrivileges;
+            printf("privileges");
+            for (const char *p = list; p && *p; p += strlen(p) + 1)
+                printf(" %s", p);
+            printf("\n");
+        }
+        result = 0;
+    }
+    CloseUpdaterService(service, manager);
+    return result;
+}
+
+// What installations before the service's own account left behind.
+int MakeLegacyService()
+{
+    SC_HANDLE manager = NULL, service = OpenUpdaterService(SERVICE_CHANGE_CONFIG, manager);
+    bool ok = service && ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL,
+                                              NULL, NULL, NULL, "LocalSystem", "", NULL);
+    SERVICE_SID_INFO none = {SERVICE_SID_TYPE_NONE};
+    ok = ok && ChangeServiceConfig2A(service, SERVICE_CONFIG_SERVICE_SID_INFO, &none);
+    char empty[2] = {0, 0};
+    SERVICE_REQUIRED_PRIVILEGES_INFOA noList = {empty};
+    ok = ok && ChangeServiceConfig2A(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, &noList);
+    CloseUpdaterService(service, manager);
+    return ok ? 0 : 1;
+}
+
+// The DACL of a folder as SDDL, with the inheritance flags.
+std::string FolderDacl(const char *path)
+{
+    PSECURITY_DESCRIPTOR sd = NULL;
+    char *text = NULL;
+    std::string dacl;
+    if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, NULL, NULL, &sd) ==
+            ERROR_SUCCESS &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                            NULL))
+        dacl = text;
+    if (text)
+        LocalFree(text);
+    if (sd)
+        LocalFree(sd);
+    return dacl;
+}
+
+// The shared text, read and written back the way Windows spells it.
+std::string Canonical(const char *sddl)
+{
+    PSECURITY_DESCRIPTOR sd = NULL;
+    char *text = NULL;
+    std::string canonical;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, NULL) &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                            NULL))
+        canonical = text;
+    if (text)
+        LocalFree(text);
+    if (sd)
+        LocalFree(sd);
+    return canonical;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -79,6 +181,16 @@ int main(int argc, char **argv)
             FreeLibrary(held);
         return held ? 0 : 1;
     }
-    fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds>\n");
+    if (argc == 2 && strcmp(argv[1], "rights") == 0)
+        return PrintRights();
+    if (argc == 2 && strcmp(argv[1], "legacy") == 0)
+        return MakeLegacyService();
+    if (argc == 3 && strcmp(argv[1], "folder") == 0) {
+        std::string dacl = FolderDacl(argv[2]);
+        printf("%s\n", !dacl.empty() && dacl == Canonical(kDataFolderSecurity) ? "as-shared" : dacl.c_str());
+        return 0;
+    }
+    fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds> | rights"
+                    " | legacy | folder <path>\n");
     return 2;
 }

@@ -1,5 +1,5 @@
 // Collects the messages written to one named pipe.
-#include "pipe_listener.h"
+#include "pipe_recorder.h"
 
 #include "signals.h"
 

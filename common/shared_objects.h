@@ -1,0 +1,45 @@
+// Who may use each named object that two programs of the suite share, as
+// security descriptors in SDDL. Every such object is created with its
+// descriptor stated here, whichever program happens to create it first, so
+// its rights never depend on the creator's defaults. docs/shared-objects.md
+// lists each object, who opens it and with which rights, beside these.
+#pragma once
+
+// The updater service's own identity, "NT SERVICE\Talvex Updater": S-1-5-80-
+// followed by the SHA-1 of the upper-case service name in UTF-16, the way
+// Windows forms every service SID (tools/service_sid.py computes it again).
+#define TALVEX_SERVICE_SID "S-1-5-80-3107901156-634643951-2869640371-3527584340-3917256515"
+
+// What a pipe writer asks for and is granted: write the message, nothing
+// more. Not GENERIC_WRITE, which would include the right to create an
+// instance of the pipe (FILE_CREATE_PIPE_INSTANCE) and so to serve its
+// readers' writers.
+#define TALVEX_PIPE_WRITER_RIGHTS "0x120082" // FILE_WRITE_DATA, FILE_READ_ATTRIBUTES, READ_CONTROL, SYNCHRONIZE
+
+// The two pipes. The reader's own account (the pipe's owner: the signed-in
+// user for the icon, Administrators for the elevated utility), SYSTEM and
+// Administrators may do anything, instances included; signed-in users'
+// programs and the service may only write a message.
+constexpr char kPipeSecurity[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)"
+                                 "(A;;" TALVEX_PIPE_WRITER_RIGHTS ";;;AU)"
+                                 "(A;;" TALVEX_PIPE_WRITER_RIGHTS ";;;" TALVEX_SERVICE_SID ")";
+
+// The configuration and log locks ("Global\" mutexes): every program waits
+// on and releases them; only SYSTEM and Administrators may do more.
+constexpr char kLockSecurity[] = "D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)"
+                                 "(A;;0x100001;;;AU)"               // SYNCHRONIZE, MUTEX_MODIFY_STATE
+                                 "(A;;0x100001;;;" TALVEX_SERVICE_SID ")";
+
+// The data folder (Talvex under the common application-data folder), its
+// Updater folder and the configuration and log files, which inherit it:
+// SYSTEM and Administrators full control, users and the service modify
+// (read, write, create and delete files; never change rights). The
+// installer sets exactly this text (installer/running.nsh).
+constexpr char kDataFolderSecurity[] = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"
+                                       "(A;OICI;0x1301bf;;;" TALVEX_SERVICE_SID ")(A;OICIIO;FA;;;CO)";
+
+// The one privilege the service keeps; Windows removes every other one
+// from its token.
+constexpr char kServicePrivilege[] = "SeChangeNotifyPrivilege";
+// The account the service runs as.
+constexpr char kServiceAccount[] = "NT AUTHORITY\\LocalService";
