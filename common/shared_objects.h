@@ -34,9 +34,10 @@ constexpr char kLockSecurity[] = "D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)"
 // Updater folder and the configuration and log files, which inherit it:
 // SYSTEM and Administrators full control, users and the service modify
 // (read, write, create and delete files; never change rights). The
-// installer sets exactly this text (installer/running.nsh).
-constexpr char kDataFolderSecurity[] = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"
-                                       "(A;OICI;0x1301bf;;;" TALVEX_SERVICE_SID ")(A;OICIIO;FA;;;CO)";
+// installer is built with this very text (installer/CMakeLists.txt reads
+// it from this line).
+#define TALVEX_DATA_FOLDER_SDDL "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)(A;OICI;0x1301bf;;;" TALVEX_SERVICE_SID ")(A;OICIIO;FA;;;CO)"
+constexpr char kDataFolderSecurity[] = TALVEX_DATA_FOLDER_SDDL;
 
 // The one privilege the service keeps; Windows removes every other one
 // from its token.

@@ -69,10 +69,10 @@
 ; Users and the updater service (by its own identity) may modify what the
 ; folder holds (the configuration and the log are written by their
 ; programs); SYSTEM and administrators keep full control. Set on the folder,
-; inherited by what is in it; the same text as kDataFolderSecurity in
-; common/shared_objects.h, which the installer tests compare.
+; inherited by what is in it. The rights are kDataFolderSecurity of
+; common/shared_objects.h, handed in by the build.
 !macro GrantUsersModify folder
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)(A;OICI;0x1301bf;;;${TALVEX_SERVICE_SID})(A;OICIIO;FA;;;CO)", i 1, *p .R7, p 0) i.R6'
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${TALVEX_DATA_FOLDER_SDDL}", i 1, *p .R7, p 0) i.R6'
   ${If} $R6 != 0
     System::Call 'advapi32::GetSecurityDescriptorDacl(p R7, *i .R4, *p .R5, *i .R6) i.R6'
     System::Call 'advapi32::SetNamedSecurityInfoW(w "${folder}", i 1, i 0x80000004, p 0, p 0, p R5, p 0) i.R6'

@@ -24,12 +24,29 @@ check "data folder created" test -d "$DATA"
 check "service registered for TalUpSvc" sh -c "\"$WINE\" reg query 'HKLM\\System\\CurrentControlSet\\Services\\Talvex Updater' /v ImagePath 2>/dev/null | grep -qi 'Talvex Updater.TalUpSvc.exe'"
 check "service started" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
 check "menu entries" test -f "$MENU/Talvex Upgrade Assistant.lnk" -a -f "$MENU/Uninstall Talvex Updater.lnk"
+# Wine keeps the account but neither the service's identity type, nor its
+# privileges, nor rights on files: what the system keeps is read back
+# (never proved by a refusal), and "not kept" stands for the rest.
+least_rights() {
+    local rights
+    rights=$(inst_probe rights)
+    printf '%s\n' "$rights" | grep -qx 'account NT AUTHORITY\\LocalService' &&
+        printf '%s\n' "$rights" | grep -qxE 'sid-type (1|not kept)' &&
+        printf '%s\n' "$rights" | grep -qxE 'privileges (SeChangeNotifyPrivilege|not kept)'
+}
+check "service runs as LocalService with its own identity and one privilege" least_rights
+check "data folder rights name users and the service" \
+    sh -c "case \"\$1\" in as-shared|'not kept') ;; *) exit 1 ;; esac" - "$(inst_probe folder 'C:\ProgramData\Talvex')"
 check "listed among installed programs" sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' $REG_VIEW /v UninstallString >/dev/null 2>&1"
 
-echo "== installing again over the running installation"
+echo "== installing again over the running installation, left by an older release as LocalSystem"
 printf '[App]\r\nUsername=someone\r\nNotify=0\r\n' > "$DATA/config.talvex"
 before=$(md5sum < "$DATA/config.talvex")
+check "service made as older releases left it" "$WINE" "$INST_BUILD/bin/InstallProbe.exe" legacy
+older_account() { inst_probe rights | grep -qx 'account LocalSystem'; }
+check "service now runs as LocalSystem" older_account
 inst_setup "$setup"
+check "the upgrade gave it the least rights" least_rights
 check "configuration untouched" test "$(md5sum < "$DATA/config.talvex")" = "$before"
 check "service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
 check "service was stopped for the replacement" sh -c "tr -d '\r' < \"$DATA/talvex.log\" | grep -q 'Service stopped'"

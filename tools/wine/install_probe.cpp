@@ -7,7 +7,9 @@
 //   InstallProbe rights           the service's account, identity type and
 //                                 required privileges, one per line
 //   InstallProbe folder <path>    "as-shared" when the folder's rights are
-//                                 the data folder's, else its DACL in SDDL
+//                                 the data folder's, "not kept" where the
+//                                 system keeps no rights on files (Wine
+//                                 here), else its DACL in SDDL
 //   InstallProbe legacy           makes the service what older installations
 //                                 left: LocalSystem, no identity, no list
 #include "shared_objects.h"
@@ -86,9 +88,12 @@ int PrintRights()
     if (service && QueryServiceConfigA(service, (QUERY_SERVICE_CONFIGA *)buffer.data(), (DWORD)buffer.size(), &needed)) {
         const char *account = ((QUERY_SERVICE_CONFIGA *)buffer.data())->lpServiceStartName;
         printf("account %s\n", account ? account : "");
+        // Wine 8 keeps neither of these two: it refuses both levels.
         SERVICE_SID_INFO sid = {};
         if (QueryServiceConfig2A(service, SERVICE_CONFIG_SERVICE_SID_INFO, (BYTE *)&sid, sizeof sid, &needed))
             printf("sid-type %lu\n", (unsigned long)sid.dwServiceSidType);
+        else
+            printf("sid-type not kept\n");
         if (QueryServiceConfig2A(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, buffer.data(), (DWORD)buffer.size(),
                                  &needed)) {
             const char *list = ((SERVICE_REQUIRED_PRIVILEGES_INFOA *)buffer.data())->pmszRequiredPrivileges;
@@ -96,6 +101,8 @@ int PrintRights()
             for (const char *p = list; p && *p; p += strlen(p) + 1)
                 printf(" %s", p);
             printf("\n");
+        } else {
+            printf("privileges not kept\n");
         }
         result = 0;
     }
@@ -109,11 +116,14 @@ int MakeLegacyService()
     SC_HANDLE manager = NULL, service = OpenUpdaterService(SERVICE_CHANGE_CONFIG, manager);
     bool ok = service && ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL,
                                               NULL, NULL, NULL, "LocalSystem", "", NULL);
+    // Where the system keeps them at all.
     SERVICE_SID_INFO none = {SERVICE_SID_TYPE_NONE};
-    ok = ok && ChangeServiceConfig2A(service, SERVICE_CONFIG_SERVICE_SID_INFO, &none);
     char empty[2] = {0, 0};
     SERVICE_REQUIRED_PRIVILEGES_INFOA noList = {empty};
-    ok = ok && ChangeServiceConfig2A(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, &noList);
+    if (ok) {
+        ChangeServiceConfig2A(service, SERVICE_CONFIG_SERVICE_SID_INFO, &none);
+        ChangeServiceConfig2A(service, SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO, &noList);
+    }
     CloseUpdaterService(service, manager);
     return ok ? 0 : 1;
 }
@@ -153,6 +163,27 @@ std::string Canonical(const char *sddl)
     return canonical;
 }
 
+// Whether rights set on a folder are kept: tried on a scratch folder.
+bool KeepsFileRights()
+{
+    const char scratch[] = "C:\\InstallProbeRights";
+    CreateDirectoryA(scratch, NULL);
+    PSECURITY_DESCRIPTOR sd = NULL;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = NULL;
+    bool kept = false;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kDataFolderSecurity, SDDL_REVISION_1, &sd, NULL) &&
+        GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted) &&
+        SetNamedSecurityInfoA(const_cast<char *>(scratch), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, NULL, NULL, dacl,
+                              NULL) == ERROR_SUCCESS)
+        kept = FolderDacl(scratch) == Canonical(kDataFolderSecurity);
+    if (sd)
+        LocalFree(sd);
+    RemoveDirectoryA(scratch);
+    return kept;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -187,7 +218,10 @@ int main(int argc, char **argv)
         return MakeLegacyService();
     if (argc == 3 && strcmp(argv[1], "folder") == 0) {
         std::string dacl = FolderDacl(argv[2]);
-        printf("%s\n", !dacl.empty() && dacl == Canonical(kDataFolderSecurity) ? "as-shared" : dacl.c_str());
+        if (!dacl.empty() && dacl == Canonical(kDataFolderSecurity))
+            printf("as-shared\n");
+        else
+            printf("%s\n", KeepsFileRights() ? dacl.c_str() : "not kept");
         return 0;
     }
     fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds> | rights"
