@@ -19,6 +19,9 @@ constexpr DWORD kPipeDefaultTimeoutMs = 2000;
 // takes it at once; one that accepts and never reads costs a pass no more
 // than this, and the message is dropped as if nobody listened.
 constexpr DWORD kPipeWriteLimitMs = 500;
+// After a write ran out that bound, the next ones to the same pipe wait
+// this long, until one is taken again.
+constexpr DWORD kPipeStalledWriteLimitMs = 20;
 // The longest a reader waits for a connected writer's message.
 constexpr DWORD kPipeReadLimitMs = 1000;
 

@@ -12,6 +12,7 @@
 #include "log_format.h"
 #include "signals.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -105,6 +106,44 @@ void AppendToLog(const char *path, const char *message, bool newRecord, unsigned
     CloseHandle(file);
 }
 
+// A suite pipe whose last write ran out its bound is most likely served by
+// a reader that never reads: later writes to it wait only a moment, until
+// one is taken again, so a pass that writes it several times loses half a
+// second once, not each time. A reader of ours takes every message at once
+// into its buffer, so the short wait never costs it one.
+struct PipeStall {
+    const char *name;
+    LONG stalled;
+};
+PipeStall g_stalls[] = {{kTrayPipeName, 0}, {kConfigPipeName, 0}};
+
+PipeStall *StallOf(const char *pipeName)
+{
+    for (PipeStall &stall : g_stalls) {
+        if (_stricmp(stall.name, pipeName) == 0)
+            return &stall;
+    }
+    return NULL;
+}
+
+DWORD WriteLimitFor(const PipeStall *stall)
+{
+    return stall && stall->stalled ? kPipeStalledWriteLimitMs : kPipeWriteLimitMs;
+}
+
+// Remembers how the write went; the first stall of a run is logged.
+void NoteWrite(PipeStall *stall, bool timedOut)
+{
+    if (!stall || InterlockedExchange(&stall->stalled, timedOut ? 1 : 0) == (timedOut ? 1 : 0) || !timedOut)
+        return;
+    char message[200];
+    snprintf(message, sizeof message,
+             "The pipe %s did not take a message within %lu ms: another program may hold it. Messages to it are "
+             "dropped until it reads again.",
+             stall->name, (unsigned long)kPipeWriteLimitMs);
+    LogToFile(message, 1, 1);
+}
+
 } // namespace
 
 int TALAPI GetTimestamp(char *buffer, unsigned size)
@@ -140,6 +179,8 @@ int TALAPI Signal(const char *pipeName, const char *text)
     ScopedHandle finished;
     OVERLAPPED write = {};
     DWORD length = 0, written = 0;
+    PipeStall *stall = NULL;
+    bool timedOut = false;
     // Only pipes: the name is opened for writing and must never reach a file.
     if (!pipeName || _strnicmp(pipeName, "\\\\.\\pipe\\", 9) != 0 || !text)
         goto done;
@@ -161,10 +202,13 @@ int TALAPI Signal(const char *pipeName, const char *text)
     // A reader that neither reads nor closes would hold the writer for as
     // long as it likes: past the bound the message is dropped like one
     // that found no reader, and the write is cancelled before it is freed.
-    if (WaitForSingleObject(finished.get(), kPipeWriteLimitMs) != WAIT_OBJECT_0)
+    stall = StallOf(pipeName);
+    timedOut = WaitForSingleObject(finished.get(), WriteLimitFor(stall)) != WAIT_OBJECT_0;
+    if (timedOut)
         CancelIoEx(pipe, &write);
     if (GetOverlappedResult(pipe, &write, &written, TRUE) && written == length)
         sent = 1;
+    NoteWrite(stall, timedOut && !sent);
 done:
     if (pipe != INVALID_HANDLE_VALUE)
         CloseHandle(pipe);
