@@ -58,6 +58,8 @@ function(talvex_program name)
   if(TALVEX_LEAN)
     target_sources(${name} PRIVATE ${TALVEX_LEAN_THROW})
   endif()
+  # Every program of the product ships signed (cmake/TalvexSigning.cmake).
+  talvex_sign(${name})
 endfunction()
 
 # talvex_library_version(target DESCRIPTION): the version resource of a DLL.

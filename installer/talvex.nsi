@@ -21,6 +21,9 @@ Unicode true
 Target ${TALVEX_NSIS_TARGET}
 Name "Talvex Updater"
 OutFile "${TALVEX_OUTFILE}"
+; The installer and the uninstaller it writes are signed like every program.
+!finalize '${TALVEX_SIGN_COMMAND} "%1"'
+!uninstfinalize '${TALVEX_SIGN_COMMAND} "%1"'
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails nevershow

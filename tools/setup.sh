@@ -29,6 +29,8 @@ checks=(
     "ninja:ninja-build"
     "makensis:nsis"
     "import:imagemagick"
+    # Authenticode signatures of the product's binaries.
+    "osslsigncode:osslsigncode"
     "/usr/src/googletest/CMakeLists.txt:googletest"
     "/etc/ssl/certs/ca-certificates.crt:ca-certificates"
     # The native fuzzing build of the pure readers (tools/fuzz.sh).

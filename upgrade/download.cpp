@@ -5,6 +5,7 @@
 #include "upgrade_app.h"
 #include "upgrade_ids.h"
 #include "installer_check.h"
+#include "publisher_check.h"
 
 #include "talvex_settings.h"
 
@@ -224,6 +225,9 @@ void ExplainFailure(int verdict, DWORD detail)
     case kInstallerNotProgram:
         snprintf(text, sizeof text, "The file received is not the Talvex Updater installer.%s", kNothingInstalled);
         break;
+    case kInstallerNotSigned:
+        snprintf(text, sizeof text, "The file received is not signed by the Talvex publisher.%s", kNothingInstalled);
+        break;
     default:
         snprintf(text, sizeof text,
                  "The connection to the download server failed or could not be verified (error %lu).%s",
@@ -293,6 +297,8 @@ void FinishDownload(int verdict, DWORD detail)
         file.reset(CreateFileA(g_app.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
         if (!IsWindowsProgram(file.get()))
             verdict = kInstallerNotProgram;
+        else if (!SignedByPublisher(file.get(), g_app.installerFile))
+            verdict = kInstallerNotSigned;
     }
     if (verdict != kInstallerOk) {
         file.reset();

@@ -23,6 +23,7 @@ enum InstallerVerdict {
     kInstallerIncomplete, // fewer (or more) bytes than announced, or none
     kInstallerNotProgram, // not a Windows program
     kInstallerNetwork,    // the connection failed (TLS included)
+    kInstallerNotSigned,  // no valid signature of the Talvex publisher
 };
 
 // The verdict on a complete exchange, before the file's form is examined.
@@ -33,3 +34,14 @@ InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, u
 // x64 image whose optional header and section table lie in the file and
 // whose sections' data end within it. `head` holds the first headSize bytes.
 bool LooksLikeWindowsProgram(const unsigned char *head, size_t headSize, uint64_t fileSize);
+
+// Whether the system's verification of a file's Authenticode signature
+// (WinVerifyTrust's result) leaves the signature itself sound: verified,
+// or verified up to a root this machine does not know. No signature, a
+// bad digest and every other fault are refused. Trust in the signer comes
+// from the pinned key, not from the machine's roots.
+bool SignatureSound(long trustResult);
+
+// Whether the SHA-256 of a signer's public key (32 bytes) is one of the
+// pinned keys: hexadecimal SHA-256 values separated by spaces.
+bool KeyIsPinned(const unsigned char *keyHash, const char *pinnedKeys);

@@ -20,6 +20,10 @@ for name in $(inst_programs); do
         sed -n 's/^!define TALVEX_VERSION "\(.*\)"/\1/p' "$INST_BUILD/installer/installer_build.nsh")"
 done
 check "uninstaller written" test -f "$PROGRAMS/Uninstall.exe"
+cert=$(sed -n 's/^TALVEX_SIGN_CERT:FILEPATH=//p' "$INST_BUILD/CMakeCache.txt")
+[ -n "$cert" ] || cert="$INST_BUILD/signing/publisher.crt" # a development build's own
+signed_by_publisher() { osslsigncode verify -CAfile "$cert" -in "$1" >/dev/null 2>&1; }
+check "uninstaller signed by the publisher" signed_by_publisher "$PROGRAMS/Uninstall.exe"
 check "data folder created" test -d "$DATA"
 check "service registered for TalUpSvc" sh -c "\"$WINE\" reg query 'HKLM\\System\\CurrentControlSet\\Services\\Talvex Updater' /v ImagePath 2>/dev/null | grep -qi 'Talvex Updater.TalUpSvc.exe'"
 check "service started" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"

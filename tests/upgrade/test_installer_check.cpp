@@ -83,3 +83,32 @@ TEST(InstallerCheck, ProgramFormRefusesPagesAndCutOffFiles)
     std::vector<unsigned char> tiny(file.begin(), file.begin() + 32);
     EXPECT_FALSE(check(tiny, tiny.size()));
 }
+
+TEST(InstallerCheck, OnlyASoundSignatureByAPinnedKeyIsThePublishers)
+{
+    // A verified signature, or one whose chain ends at an unknown root (the
+    // pinned key decides then); no signature, a bad digest or anything else
+    // is refused.
+    struct {
+        unsigned long result;
+        bool sound;
+    } trust[] = {{0, true},           {0x800B0109, true},  {0x800B010A, true},  {0x800B010D, true},
+                 {0x800B0100, false}, {0x80096010, false}, {0x800B0101, false}, {0x80092026, false},
+                 {0x800B0004, false}, {0xFFFFFFFF, false}};
+    for (const auto &t : trust)
+        EXPECT_EQ(t.sound, SignatureSound((long)t.result)) << std::hex << t.result;
+
+    unsigned char key[32];
+    for (int i = 0; i < 32; ++i)
+        key[i] = (unsigned char)(0xA0 + i);
+    const std::string hex = "a0a1a2a3a4a5a6a7a8a9aaabacadaeafb0b1b2b3b4b5b6b7b8b9babbbcbdbebf";
+    const std::string other(64, '0');
+    EXPECT_TRUE(KeyIsPinned(key, hex.c_str()));
+    EXPECT_TRUE(KeyIsPinned(key, (other + " " + hex).c_str())) << "the second key of a planned change";
+    EXPECT_TRUE(KeyIsPinned(key, ("  A0A1" + hex.substr(4) + " ").c_str())) << "case and spaces";
+    EXPECT_FALSE(KeyIsPinned(key, other.c_str()));
+    EXPECT_FALSE(KeyIsPinned(key, hex.substr(0, 63).c_str())) << "a cut value";
+    EXPECT_FALSE(KeyIsPinned(key, (hex + "0").c_str())) << "a longer value";
+    EXPECT_FALSE(KeyIsPinned(key, ""));
+    EXPECT_FALSE(KeyIsPinned(key, NULL));
+}

@@ -272,6 +272,33 @@ TEST_F(Assistant, RefusedDownloadsAreDeletedAndExplained)
     }
 }
 
+TEST_F(Assistant, InstallersNotSignedByThePublisherAreRefusedDeletedAndExplained)
+{
+    // The build's own signed stand-in with one byte of its code changed.
+    std::string signedFile = ReadWholeFile(STUB_SETUP_FILE_WINDOWS);
+    ASSERT_GT(signedFile.size(), 0x800u);
+    signedFile[0x600] ^= 0x01;
+    auto beside = [](const std::string &path, const char *name) {
+        return path.substr(0, path.rfind("stub_setup.exe")) + name;
+    };
+    WriteWholeFile(beside(STUB_SETUP_FILE_WINDOWS, "stub_setup_changed.exe"), signedFile);
+
+    const std::string files[] = {beside(STUB_SETUP_FILE, "stub_setup_changed.exe"), STUB_SETUP_UNSIGNED_FILE,
+                                 STUB_SETUP_OTHER_FILE};
+    for (const std::string &file : files) {
+        SCOPED_TRACE(file);
+        service::Reset();
+        service::Post("/control/download", "{\"file\": " + service::Quote(file) + ", \"content_length\": true}");
+        Download();
+        EXPECT_EQ("Download failed", Text(kHeading));
+        EXPECT_NE(std::string::npos, Text(kMessage).find("is not signed by the Talvex publisher")) << Text(kMessage);
+        Pump(1000);
+        EXPECT_FALSE(FileExists(installer));
+        EXPECT_FALSE(FileExists(ranFile)) << "nothing ran";
+        Stop();
+    }
+}
+
 TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)
 {
     HKEY desktop;
