@@ -21,9 +21,11 @@ enum PictureIndex {
     kPictureCount
 };
 
-// The address to show in "Current IP Address": wParam its length, lParam
-// the text (at most 63 characters are shown).
+// An address refresh is over: lParam its result (refresh.cpp), which the
+// window thread applies and frees.
 constexpr UINT kMsgShowAddress = WM_APP + 10;
+// A host list refresh is over: lParam its result, applied and freed likewise.
+constexpr UINT kMsgHostRefreshDone = WM_APP + 11;
 
 
 struct ConfigApp {
@@ -88,6 +90,9 @@ INT_PTR CALLBACK HelpPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 bool RunAccountDialog(HWND owner);
 void StartAddressRefresh();
 void StartHostListRefresh();
+// On the main thread, the refreshes' results (kMsgShowAddress, kMsgHostRefreshDone).
+void OnAddressFound(LPARAM result);
+void OnHostRefreshDone(LPARAM result);
 // The host list messages GetHostList sends to the main window, handled
 // there on the main thread.
 void OnHostListBegin();

@@ -234,20 +234,6 @@ void OnCommandCode(WPARAM code, LPARAM lParam)
     }
 }
 
-// The address the refresh found, cut to what the field is meant to show.
-void OnShowAddress(WPARAM length, LPARAM text)
-{
-    char shown[64] = "";
-    if (text) {
-        size_t n = strnlen((const char *)text, sizeof shown - 1);
-        if (length < n)
-            n = (size_t)length;
-        memcpy(shown, (const char *)text, n);
-        shown[n] = '\0';
-    }
-    SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_ADDRESS, shown);
-}
-
 DWORD WINAPI TellServerThread(void *code)
 {
     TellServer((int)(INT_PTR)code);
@@ -293,7 +279,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnCommandCode(wParam, lParam);
         return 1;
     case kMsgShowAddress:
-        OnShowAddress(wParam, lParam);
+        OnAddressFound(lParam);
+        return 0;
+    case kMsgHostRefreshDone:
+        OnHostRefreshDone(lParam);
         return 0;
     case kMsgHostListBegin:
         OnHostListBegin();

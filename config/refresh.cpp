@@ -1,6 +1,8 @@
 // The Home page's background work: the public address check, the host list
 // download and starting or stopping the updater, each on a short worker
 // thread so that the window never waits on the network or the service.
+// A worker only computes and posts its result to the main window, whose
+// thread applies it: the workers touch no window and no shared state.
 #include "pages.h"
 
 #include "config_ids.h"
@@ -10,6 +12,8 @@
 
 #include <commctrl.h>
 #include <string.h>
+
+#include <memory>
 
 namespace {
 
@@ -30,16 +34,26 @@ const int kAddressSize = 20;
 
 // One refresh of each kind at a time: after the progress window's Cancel
 // the window is usable while the first refresh still runs, and a second
-// download would interleave its rows with the first's.
-volatile LONG g_hostWorker = 0;
-volatile LONG g_addressWorker = 0;
+// download would interleave its rows with the first's. Only the main
+// thread reads and writes these.
+bool g_hostWorker = false;
+bool g_addressWorker = false;
 
-// What a host list refresh thread works with: its own copy of the account,
-// taken on the main thread, which may change it meanwhile.
+// What a host list refresh works with and ends with: its own copy of the
+// account, taken on the main thread, which may change it meanwhile, and
+// GetHostList's result. Made on the main thread, handed to the worker, and
+// posted back with the result; the main thread frees it.
 struct HostRefresh {
     HWND progress;
     char userName[sizeof g_app.userName];
     char password[sizeof g_app.password];
+    int result;
+};
+
+// What an address refresh ends with, posted back the same way.
+struct AddressRefresh {
+    HWND progress;
+    char address[kAddressSize];
 };
 
 HWND HomePage() { return g_app.pages[kPageHome]; }
@@ -53,29 +67,14 @@ void RepaintHostList()
     ShowWindow(list, SW_SHOW);
 }
 
+// Worker: downloads the list (its rows reach the main window as
+// GetHostList's messages) and posts the result. It touches nothing else.
 DWORD WINAPI HostRefreshThread(void *parameter)
 {
     HostRefresh *refresh = (HostRefresh *)parameter;
-    EnableWindow(HomePage(), FALSE);
-    int result = GetHostList(refresh->userName, refresh->password, g_app.window);
-    // GetHostList ends a list only when it succeeds; the end message also
-    // gives the saved selection back when no row arrived.
-    if (result != 0)
-        SendMessageA(g_app.window, kMsgHostListEnd, 0, 0);
-    if (result != 0) {
-        // After Cancel the progress window is gone: the main window owns the box.
-        HWND owner = IsWindow(refresh->progress) ? refresh->progress : g_app.window;
-        MessageBoxA(owner, result == 1 ? kCredentialsRefused : kRefreshFailed, kCaption, MB_OK | MB_ICONERROR);
-    }
-    InterlockedExchange(&g_app.refreshing, 0);
-    HWND progress = refresh->progress;
-    delete refresh;
-    // Done before the main window is usable again, so that a refresh asked
-    // for right then is not refused.
-    InterlockedExchange(&g_hostWorker, 0);
-    CloseProgressWindow(progress, g_app.window);
-    EnableWindow(HomePage(), TRUE);
-    RepaintHostList();
+    refresh->result = GetHostList(refresh->userName, refresh->password, g_app.window);
+    if (!PostMessageA(g_app.window, kMsgHostRefreshDone, 0, (LPARAM)refresh))
+        delete refresh; // the window is gone
     return 0;
 }
 
@@ -100,24 +99,13 @@ void DetectAddress(char *answer, int size)
     lstrcpynA(answer, found, size);
 }
 
+// Worker: asks the address-check page and posts what it found.
 DWORD WINAPI AddressRefreshThread(void *parameter)
 {
-    HWND progress = (HWND)parameter;
-    HWND page = HomePage();
-    EnableWindow(page, FALSE);
-    char answer[kAddressSize] = "";
-    DetectAddress(answer, sizeof answer);
-    lstrcpynA(g_app.detectedAddress, answer, sizeof g_app.detectedAddress);
-    lstrcpynA(g_app.currentAddress, answer, sizeof g_app.currentAddress);
-    if (IsValidIP(answer)) {
-        SetDlgItemTextA(page, IDC_HOME_ADDRESS, answer);
-    } else {
-        g_app.detectedAddress[0] = '\0';
-        SetDlgItemTextA(page, IDC_HOME_ADDRESS, kUnknownAddress);
-    }
-    InterlockedExchange(&g_addressWorker, 0);
-    CloseProgressWindow(progress, page);
-    EnableWindow(page, TRUE);
+    AddressRefresh *refresh = (AddressRefresh *)parameter;
+    DetectAddress(refresh->address, sizeof refresh->address);
+    if (!PostMessageA(g_app.window, kMsgShowAddress, 0, (LPARAM)refresh))
+        delete refresh;
     return 0;
 }
 
@@ -146,34 +134,74 @@ void StartHostListRefresh()
         MessageBoxA(g_app.window, kNeedAccount, kNeedAccountCaption, MB_OK | MB_ICONERROR);
         return;
     }
-    InterlockedExchange(&g_hostWorker, 1);
+    g_hostWorker = true;
     HostRefresh *refresh = new HostRefresh();
     lstrcpynA(refresh->userName, g_app.userName, sizeof refresh->userName);
     lstrcpynA(refresh->password, g_app.password, sizeof refresh->password);
     refresh->progress = CreateProgressWindow(g_app.window);
     EnableWindow(g_app.window, FALSE);
+    EnableWindow(HomePage(), FALSE);
     if (!StartWorker(HostRefreshThread, refresh)) {
         LogToFile(kHostThreadFailed, 1, 1);
         CloseProgressWindow(refresh->progress, g_app.window);
         EnableWindow(g_app.window, TRUE); // also when the progress window never opened
+        EnableWindow(HomePage(), TRUE);
         delete refresh;
-        InterlockedExchange(&g_hostWorker, 0);
+        g_hostWorker = false;
     }
+}
+
+void OnHostRefreshDone(LPARAM result)
+{
+    std::unique_ptr<HostRefresh> refresh((HostRefresh *)result);
+    // GetHostList ends a list only when it succeeds; the end also gives
+    // the saved selection back when no row arrived.
+    if (refresh->result != 0) {
+        OnHostListEnd();
+        // After Cancel the progress window is gone: the main window owns the box.
+        HWND owner = IsWindow(refresh->progress) ? refresh->progress : g_app.window;
+        MessageBoxA(owner, refresh->result == 1 ? kCredentialsRefused : kRefreshFailed, kCaption,
+                    MB_OK | MB_ICONERROR);
+    }
+    g_app.refreshing = 0;
+    // Done before the main window is usable again, so that a refresh asked
+    // for right then is not refused.
+    g_hostWorker = false;
+    CloseProgressWindow(refresh->progress, g_app.window);
+    EnableWindow(HomePage(), TRUE);
+    RepaintHostList();
 }
 
 void StartAddressRefresh()
 {
     if (g_addressWorker)
         return;
-    InterlockedExchange(&g_addressWorker, 1);
+    g_addressWorker = true;
     HWND page = HomePage();
-    HWND progress = CreateProgressWindow(page);
+    AddressRefresh *refresh = new AddressRefresh();
+    refresh->progress = CreateProgressWindow(page);
     SetDlgItemTextA(page, IDC_HOME_ADDRESS, "");
-    if (!StartWorker(AddressRefreshThread, progress)) {
+    EnableWindow(page, FALSE);
+    if (!StartWorker(AddressRefreshThread, refresh)) {
         LogToFile(kAddressThreadFailed, 1, 1);
-        CloseProgressWindow(progress, page);
-        InterlockedExchange(&g_addressWorker, 0);
+        CloseProgressWindow(refresh->progress, page);
+        EnableWindow(page, TRUE);
+        delete refresh;
+        g_addressWorker = false;
     }
+}
+
+void OnAddressFound(LPARAM result)
+{
+    std::unique_ptr<AddressRefresh> refresh((AddressRefresh *)result);
+    HWND page = HomePage();
+    bool valid = IsValidIP(refresh->address);
+    lstrcpynA(g_app.detectedAddress, valid ? refresh->address : "", sizeof g_app.detectedAddress);
+    lstrcpynA(g_app.currentAddress, refresh->address, sizeof g_app.currentAddress);
+    SetDlgItemTextA(page, IDC_HOME_ADDRESS, valid ? refresh->address : kUnknownAddress);
+    g_addressWorker = false;
+    CloseProgressWindow(refresh->progress, page);
+    EnableWindow(page, TRUE);
 }
 
 void StartOrStopUpdater(HWND link, bool start)

@@ -94,8 +94,6 @@ void OnHeadersAvailable(HINTERNET request)
             d.total = AnnouncedLength(text.data());
         }
     }
-    if (d.total > 0)
-        SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     if (!WinHttpQueryDataAvailable(request, NULL))
         EndExchange(kInstallerNetwork, GetLastError());
 }
@@ -124,12 +122,8 @@ void OnReadComplete(HINTERNET request, DWORD length)
     if (!WriteFile(d.file, d.chunk.data(), length, &written, NULL) || written != length)
         d.saved = false;
     int percent = DownloadPercent(d.received, d.total);
-    if (percent >= 0) {
-        char text[32];
-        snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
-        SetMessage(text);
-        SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
-    }
+    if (percent >= 0)
+        PostMessageA(g_app.window, kMsgDownloadProgress, (WPARAM)percent, 0);
     d.chunk.clear();
     if (!WinHttpQueryDataAvailable(request, NULL))
         EndExchange(kInstallerNetwork, GetLastError());
@@ -161,16 +155,9 @@ void CALLBACK OnStatus(HINTERNET request, DWORD_PTR, DWORD status, LPVOID info, 
     LeaveCriticalSection(&d.lock);
 }
 
-// The window thread takes the download's lock while still answering the
-// messages the callback sends it, or the two would wait on each other.
-void LockFromWindow()
-{
-    while (!TryEnterCriticalSection(&D().lock)) {
-        MSG msg;
-        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_SENDMESSAGE);
-    }
-}
+// The callback sends the window nothing, so the window thread may simply
+// wait for the lock: the callback holds it only for a notification's work.
+void LockFromWindow() { EnterCriticalSection(&D().lock); }
 
 // The request and connection handles are given back; the root handle stays.
 // They are taken out under the lock (a late notification then finds no
@@ -249,6 +236,7 @@ void StartDownload()
     SetHeading(kHeadingDownloading);
     SetMessage("Initiating");
     ShowWindow(Item(IDC_MESSAGE), SW_SHOW);
+    SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
 
     if (!g_app.session) {
@@ -287,6 +275,18 @@ void StartDownload()
         CloseExchange();
         ShowFailure(failed);
     }
+}
+
+void ShowDownloadProgress(int percent)
+{
+    // A late report after the end (the posts keep their order, but a
+    // cancelled download may still have one queued) changes nothing.
+    if (IsWindowEnabled(Item(IDC_CLOSE)))
+        return;
+    char text[32];
+    snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
+    SetMessage(text);
+    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
 }
 
 void FinishDownload(int verdict, DWORD detail)

@@ -17,6 +17,12 @@ constexpr char kInstallerFileName[] = "setup.exe";
 // Posted by the download's callback to the window when the exchange is over:
 // wParam is the InstallerVerdict, lParam the detail (status or error number).
 constexpr UINT kMsgDownloadDone = WM_APP + 3;
+// Posted by the download's callback: wParam the percentage received (the
+// bar's range is 0 to 100 once a length is announced).
+constexpr UINT kMsgDownloadProgress = WM_APP + 4;
+// Posted by the version check's worker: lParam its result (a VersionCheck
+// of upgrade_window.cpp), which the window thread shows and frees.
+constexpr UINT kMsgVersionChecked = WM_APP + 5;
 
 // A header picture rendered once into a memory bitmap.
 struct HeaderPicture {
@@ -29,7 +35,8 @@ struct HeaderPicture {
 
 // Everything the download's callback touches. The callback runs on WinHTTP's
 // threads, one notification at a time; `lock` keeps it apart from the
-// window thread cancelling the download when the program ends.
+// window thread cancelling the download when the program ends. The
+// callback never touches the window: it posts its progress and its end.
 struct Download {
     CRITICAL_SECTION lock;
     bool running = false;
@@ -67,7 +74,10 @@ inline int ScaleY(int v) { return v * g_app.dpiY / 96; }
 // upgrade_window.cpp
 LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void CreateControls(HWND window);
+// Starts a version check on a worker; the window shows its "checking"
+// state at once and the outcome when kMsgVersionChecked arrives.
 void RunVersionCheck();
+void OnVersionChecked(LPARAM result);
 void SetHeading(const char *text);
 void SetMessage(const char *text);
 
@@ -81,5 +91,7 @@ void FreeHeaderPictures();
 void StartDownload();
 // The exchange is over: check the file, start it or delete it and say why.
 void FinishDownload(int verdict, DWORD detail);
+// The callback's progress, shown by the window thread.
+void ShowDownloadProgress(int percent);
 // The program ends: stop a download in progress and remove its partial file.
 void CancelDownload();

@@ -11,9 +11,12 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include <memory>
+
 namespace {
 
 const char kTextChecking[] = "Checking...";
+const char kHeadingChecking[] = "Checking for latest version...";
 const char kHeadingNewer[] = "A new version is available!";
 const char kMessageNewer[] = "Click 'Upgrade Now' to download and install the new version.  If you choose 'Ignore "
                              "Version', you will not be alerted until the next release.";
@@ -46,7 +49,7 @@ const ControlSpec kControls[] = {
     {IDC_LOCAL_VERSION, "STATIC", TALVEX_VERSION, WS_CHILD | WS_VISIBLE, 112, 116, 76, 18, false},
     {IDC_LATEST_VERSION, "STATIC", kTextChecking, WS_CHILD | WS_VISIBLE, 112, 136, 76, 18, false},
     {0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 15, 164, 385, 1, false},
-    {IDC_HEADING, "STATIC", "Checking for latest version...", WS_CHILD | WS_VISIBLE, 15, 174, 372, 18, true},
+    {IDC_HEADING, "STATIC", kHeadingChecking, WS_CHILD | WS_VISIBLE, 15, 174, 372, 18, true},
     {IDC_MESSAGE, "STATIC", "", WS_CHILD | WS_VISIBLE, 15, 192, 385, 38, false},
     {IDC_PROGRESS, PROGRESS_CLASSA, "", WS_CHILD | PBS_SMOOTH, 15, 254, 384, 20, false},
     {IDC_CHECK_AGAIN, "BUTTON", "&Check Again", kButton | BS_DEFPUSHBUTTON | WS_DISABLED, 14, 286, 120, 28, false},
@@ -187,16 +190,52 @@ void CreateControls(HWND window)
     FitVersionColumn(window);
 }
 
+namespace {
+
+// A version check's outcome, made by its worker and freed by the window.
+struct VersionCheck {
+    int result;
+    char found[16];
+};
+
+bool g_checking = false; // the window thread's own: one check at a time
+
+DWORD WINAPI VersionCheckThread(void *parameter)
+{
+    VersionCheck *check = (VersionCheck *)parameter;
+    check->result = NewVersion(TALVEX_VERSION, check->found, sizeof check->found);
+    if (!PostMessageA(g_app.window, kMsgVersionChecked, 0, (LPARAM)check))
+        delete check; // the window is gone
+    return 0;
+}
+
+} // namespace
+
 void RunVersionCheck()
 {
+    if (g_checking)
+        return;
+    SetDlgItemTextA(g_app.window, IDC_LATEST_VERSION, kTextChecking);
+    SetHeading(kHeadingChecking);
+    ShowItem(IDC_HEADING, true, true);
+    ShowItem(IDC_CHECK_AGAIN, false, false);
     ShowWindow(Item(IDC_PROGRESS), SW_SHOW);
     ShowWindow(Item(IDC_MESSAGE), SW_HIDE);
     SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
-    UpdateWindow(Item(IDC_PROGRESS));
-    // Synchronous: the window does not answer until the page has.
-    char found[16] = "";
-    int result = NewVersion(TALVEX_VERSION, found, sizeof found);
-    ShowCheckResult(result, found);
+    // The window keeps painting and answering while the page is asked.
+    g_checking = true;
+    VersionCheck *check = new VersionCheck();
+    ScopedHandle worker(CreateThread(NULL, 0, VersionCheckThread, check, 0, NULL));
+    if (!worker) { // no thread to be had: ask here rather than not at all
+        VersionCheckThread(check);
+    }
+}
+
+void OnVersionChecked(LPARAM result)
+{
+    std::unique_ptr<VersionCheck> check((VersionCheck *)result);
+    g_checking = false;
+    ShowCheckResult(check->result, check->found);
 }
 
 LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -218,6 +257,12 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     case kMsgDownloadDone:
         FinishDownload((int)wParam, (DWORD)lParam);
+        return 0;
+    case kMsgDownloadProgress:
+        ShowDownloadProgress((int)wParam);
+        return 0;
+    case kMsgVersionChecked:
+        OnVersionChecked(lParam);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

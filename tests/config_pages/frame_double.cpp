@@ -24,6 +24,12 @@ LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case kMsgHostListEnd:
         OnHostListEnd();
         return 0;
+    case kMsgShowAddress:
+        OnAddressFound(lParam);
+        return 0;
+    case kMsgHostRefreshDone:
+        OnHostRefreshDone(lParam);
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
