@@ -5,6 +5,7 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "error_text.h"
 #include "log_lines.h"
 #include "scoped.h"
 #include "tallib.h"
@@ -229,8 +230,15 @@ void SaveLogToFile(HWND page)
     save.lpfnHook = CenterExportDialog;
     if (!GetSaveFileNameA(&save))
         return; // cancelled
-    // A failed export is not reported (the report is the support's request).
-    MergeFiles(g_app.configPath, g_app.logPath, path);
+    // A report that could not be written is said so, with the reason.
+    SetLastError(ERROR_SUCCESS);
+    if (!MergeFiles(g_app.configPath, g_app.logPath, path)) {
+        DWORD error = GetLastError();
+        std::string text = std::string("The log could not be saved to ") + path + ".";
+        if (error != ERROR_SUCCESS)
+            text += "\n\n" + DescribeError(error);
+        MessageBoxA(page, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+    }
 }
 
 void RefreshLog(HWND page)

@@ -3,6 +3,7 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "error_text.h"
 #include "scoped.h"
 
 #include <commctrl.h>
@@ -50,8 +51,11 @@ void AskAndOpen(HWND owner, const char *question, const char *target)
 {
     if (MessageBoxA(owner, question, kCaption, MB_YESNO) != IDYES)
         return;
-    // A browser or mail program that fails to start is not reported.
-    ShellExecuteA(owner, "open", target, NULL, NULL, SW_SHOWNORMAL);
+    // A browser or mail program that fails to start is said so, with the reason.
+    if ((INT_PTR)ShellExecuteA(owner, "open", target, NULL, NULL, SW_SHOWNORMAL) <= 32) {
+        std::string text = std::string("The page could not be opened: ") + target + "\n\n" + DescribeError(GetLastError());
+        MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+    }
 }
 
 int RowCheckState(HWND list, int row)

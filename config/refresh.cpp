@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -48,6 +49,7 @@ struct HostRefresh {
     char userName[sizeof g_app.userName];
     char password[sizeof g_app.password];
     int result;
+    char cause[256]; // why the download failed, in words
 };
 
 // What an address refresh ends with, posted back the same way.
@@ -73,6 +75,7 @@ DWORD WINAPI HostRefreshThread(void *parameter)
 {
     HostRefresh *refresh = (HostRefresh *)parameter;
     refresh->result = GetHostList(refresh->userName, refresh->password, g_app.window);
+    GetLastFailure(refresh->cause, sizeof refresh->cause);
     if (!PostMessageA(g_app.window, kMsgHostRefreshDone, 0, (LPARAM)refresh))
         delete refresh; // the window is gone
     return 0;
@@ -160,8 +163,11 @@ void OnHostRefreshDone(LPARAM result)
         OnHostListEnd();
         // After Cancel the progress window is gone: the main window owns the box.
         HWND owner = IsWindow(refresh->progress) ? refresh->progress : g_app.window;
-        MessageBoxA(owner, refresh->result == 1 ? kCredentialsRefused : kRefreshFailed, kCaption,
-                    MB_OK | MB_ICONERROR);
+        // A download that failed gives its cause on a line of its own.
+        std::string text = refresh->result == 1 ? kCredentialsRefused : kRefreshFailed;
+        if (refresh->result != 1 && refresh->cause[0])
+            text = text + "\n\n" + refresh->cause + ".";
+        MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     }
     g_app.refreshing = 0;
     // Done before the main window is usable again, so that a refresh asked

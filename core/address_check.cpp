@@ -45,6 +45,14 @@ int ReadPublicAddress(char *address, int size, int alternatePort)
     // The HTTP status is not examined: the page is judged by its body.
     std::string text;
     AddressPage page = ParseAddressPage(reply.body, text);
+    if (reply.step != HttpOk)
+        RecordFailure(DescribeFailure(reply));
+    else if (page == PageNoAddress)
+        RecordFailure("the address-check page answered without an address");
+    else if (page == PageEmptyAddress)
+        RecordFailure("the address-check page answered with an empty address");
+    else
+        RecordFailure("");
     if (page == PageNoAddress)
         return 0;
     // The text is at most 15 printable characters: it cannot break the file.

@@ -37,6 +37,7 @@ int FetchHostList(const char *userName, const char *password, HWND window)
     // A response that never arrived is a failure like the others (7), not
     // an empty list: that would mark the account authenticated and leave
     // the caller a list without hosts. An empty reply is still an empty list.
+    RecordFailure(DescribeFailure(reply));
     if (reply.step != HttpOk) {
         result = (int)reply.step; // 2 to 7, the step that failed
         goto done;

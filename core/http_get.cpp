@@ -1,5 +1,8 @@
 // HttpGet: TalLib's one synchronous HTTP exchange over WinHTTP.
 #include "http_get.h"
+#include "tallib.h"
+
+#include "error_text.h"
 
 #include "http_timeouts.h"
 #include "scoped.h"
@@ -139,5 +142,33 @@ std::string DescribeFailure(const HttpGetResult &result)
     case HttpSendFailed: step = "WinHttpSendRequest"; break;
     case HttpReceiveFailed: step = "WinHttpReceiveResponse"; break;
     }
-    return std::string(step) + " failed with Windows error " + std::to_string(result.error);
+    return std::string(step) + " failed with Windows " + DescribeError(result.error);
+}
+
+namespace {
+
+// The cause of this process's last failed exchange; SRWLOCK_INIT needs no
+// set-up, so the record works from the first call on any thread.
+SRWLOCK g_failureLock = SRWLOCK_INIT;
+char g_lastFailure[256] = "";
+
+} // namespace
+
+void RecordFailure(const std::string &cause)
+{
+    AcquireSRWLockExclusive(&g_failureLock);
+    lstrcpynA(g_lastFailure, cause.c_str(), sizeof g_lastFailure);
+    ReleaseSRWLockExclusive(&g_failureLock);
+}
+
+int TALAPI GetLastFailure(char *buffer, int size)
+{
+    int length = 0;
+    if (!buffer || size <= 0)
+        return 0;
+    AcquireSRWLockShared(&g_failureLock);
+    lstrcpynA(buffer, g_lastFailure, size);
+    length = lstrlenA(buffer);
+    ReleaseSRWLockShared(&g_failureLock);
+    return length;
 }

@@ -40,5 +40,10 @@ struct HttpGetResult {
 HttpGetResult HttpGet(const HttpGetRequest &request);
 
 // The failed step and its Windows error in words, for a log record:
-// "WinHttpSendRequest failed with Windows error 12029". Empty for HttpOk.
+// "WinHttpSendRequest failed with Windows error 12029 (A connection with
+// the server could not be established)". Empty for HttpOk.
 std::string DescribeFailure(const HttpGetResult &result);
+
+// Keeps the cause of a failed exchange (or "" after one that worked) for
+// GetLastFailure: the address check and the host list record theirs.
+void RecordFailure(const std::string &cause);

@@ -92,6 +92,15 @@ void ApplyResult(EngineState &engine, int code)
     engine.status = level;
 }
 
+// The cause follows the fixed warning as an information record, for the
+// user and for support: the step that failed and the system's words for it.
+void ReportAddressFailureCause()
+{
+    char cause[256] = "";
+    if (GetLastFailure(cause, sizeof cause) > 0)
+        LogAndSignal((std::string("Address check failed: ") + cause + ".").c_str(), 1, 0);
+}
+
 } // namespace
 
 void StopUpdaterAsOthersDo() { StopUpdater(); }
@@ -118,6 +127,7 @@ void RunUpdateCycle(EngineState &engine, bool force)
     if (!ok && !force) {
         if (engine.reportAddressFailure) {
             LogAndSignal("Unable to determine WAN IP.  Can't update.", 1, 1);
+            ReportAddressFailureCause();
             engine.reportAddressFailure = 0;
         }
     } else if (strlen(engine.userName) >= 3 && strlen(engine.password) >= 3) {

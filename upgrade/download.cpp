@@ -4,6 +4,7 @@
 // program; anything else is deleted and the window says why.
 #include "upgrade_app.h"
 #include "upgrade_ids.h"
+#include "error_text.h"
 #include "installer_check.h"
 #include "publisher_check.h"
 
@@ -30,9 +31,11 @@ Download &D() { return g_app.download; }
 
 HWND Item(int id) { return GetDlgItem(g_app.window, id); }
 
-void ShowFailure(const char *text)
+// A step that failed to start the download, and why on a line of its own.
+void ShowFailure(const char *text, DWORD error)
 {
-    MessageBoxA(g_app.window, text, kUpgradeCaption, MB_OK | MB_ICONERROR);
+    std::string message = std::string(text) + "\n\n" + DescribeError(error);
+    MessageBoxA(g_app.window, message.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
 }
 
 // Callback side: the exchange is over, one way or the other. The window
@@ -195,11 +198,11 @@ bool IsWindowsProgram(HANDLE file)
 void ExplainFailure(int verdict, DWORD detail)
 {
     const Download &d = D();
-    char text[320];
+    char text[512];
     switch (verdict) {
     case kInstallerNotSaved:
-        snprintf(text, sizeof text, "The installer could not be saved in the data folder (error %lu).%s",
-                 (unsigned long)detail, kNothingInstalled);
+        snprintf(text, sizeof text, "The installer could not be saved in the data folder (%s).%s",
+                 DescribeError(detail).c_str(), kNothingInstalled);
         break;
     case kInstallerBadStatus:
         snprintf(text, sizeof text, "The download server answered with status %lu instead of the installer.%s",
@@ -216,9 +219,8 @@ void ExplainFailure(int verdict, DWORD detail)
         snprintf(text, sizeof text, "The file received is not signed by the Talvex publisher.%s", kNothingInstalled);
         break;
     default:
-        snprintf(text, sizeof text,
-                 "The connection to the download server failed or could not be verified (error %lu).%s",
-                 (unsigned long)detail, kNothingInstalled);
+        snprintf(text, sizeof text, "The connection to the download server failed or could not be verified (%s).%s",
+                 DescribeError(detail).c_str(), kNothingInstalled);
         break;
     }
     SetHeading(kHeadingFailed);
@@ -240,7 +242,7 @@ void StartDownload()
     SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
 
     if (!g_app.session) {
-        ShowFailure(kOpenFailed);
+        ShowFailure(kOpenFailed, g_app.sessionError);
         return;
     }
     LockFromWindow();
@@ -254,18 +256,23 @@ void StartDownload()
     // No security flag is ever relaxed here, not even for tests.
     d.connect = WinHttpConnect(g_app.session, L"" TALVEX_HOST_DOWNLOAD, INTERNET_DEFAULT_HTTPS_PORT, 0);
     const char *failed = NULL;
+    DWORD error = 0;
     if (!d.connect) {
         failed = kConnectFailed;
+        error = GetLastError();
     } else {
         d.request = WinHttpOpenRequest(d.connect, L"GET", kInstallerPathW, NULL, WINHTTP_NO_REFERER,
                                        WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH);
-        if (!d.request)
+        if (!d.request) {
             failed = kRequestFailed;
+            error = GetLastError();
+        }
     }
     if (!failed) {
         WinHttpSetStatusCallback(d.request, OnStatus, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0);
         d.running = true;
         if (!WinHttpSendRequest(d.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+            error = GetLastError();
             d.running = false;
             failed = kSendFailed;
         }
@@ -273,7 +280,7 @@ void StartDownload()
     LeaveCriticalSection(&d.lock);
     if (failed) {
         CloseExchange();
-        ShowFailure(failed);
+        ShowFailure(failed, error);
     }
 }
 

@@ -59,6 +59,7 @@ struct UpgradeApp {
     HFONT guiFont = NULL;
     ScopedGdi boldFont;
     HINTERNET session = NULL; // asynchronous root handle, open for the whole run
+    DWORD sessionError = 0;   // why the session could not be opened
     char installerFile[MAX_PATH] = "";
     char programFolder[MAX_PATH] = "";
     char configFile[MAX_PATH] = "";

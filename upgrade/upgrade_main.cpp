@@ -107,6 +107,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     CreateControls(g_app.window);
     g_app.session = WinHttpOpen(L"" TALVEX_USER_AGENT, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                 WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    if (!g_app.session)
+        g_app.sessionError = GetLastError();
     ShowWindow(g_app.window, show);
     UpdateWindow(g_app.window);
     ReadPaths();

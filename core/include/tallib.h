@@ -67,6 +67,10 @@ int TALAPI RemoveChars(char *text, size_t maxLen, const char *chars);
 int TALAPI GetIP(char *address, int size, int alternatePort);
 int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate);
 int TALAPI IsValidIP(const char *address);
+// Why this process's last address check or host-list download failed, in
+// words ("WinHttpSendRequest failed with Windows error 12029 (...)"); empty
+// when it worked. Returns the length copied.
+int TALAPI GetLastFailure(char *buffer, int size);
 
 // ---- Update protocol -------------------------------------------------------
 int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,

@@ -66,6 +66,11 @@ TEST_F(UpdateCycle, AddressFailuresAreLoggedOncePerRun)
     for (int i = 0; i < 3; ++i)
         RunUpdateCycle(engine, false);
     EXPECT_EQ(1, CountInLog("Unable to determine WAN IP.  Can't update."));
+    // Its cause follows it: nothing listens, so the connection was refused.
+    std::string log = Log();
+    size_t warning = log.find("Unable to determine WAN IP."), cause = log.find("Address check failed: WinHttp");
+    EXPECT_TRUE(warning != std::string::npos && cause != std::string::npos && warning < cause) << log;
+    EXPECT_EQ(1, CountInLog("Address check failed:"));
     EXPECT_EQ(0, service::CountRequests("/nic/update"));
 
     // A pass that gets past the account check re-arms the report.

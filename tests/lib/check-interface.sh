@@ -14,7 +14,7 @@ Host_GetIPByIndex Host_GetUpdateByIndex Host_GetStatusByIndex
 Host_SetIP Host_SetUpdate Host_SetStatus Host_Add Host_Find Host_Clean Host_Remove
 SetStatus GetStatus SetActive SetAuthed GetAuthed IsFresh SetFresh GetProxy SetProxy
 SimpleEncrypt SimpleDecrypt RemoveChars
-GetIP IsBehindProxy IsValidIP
+GetIP IsBehindProxy IsValidIP GetLastFailure
 IssueUpdate GetRCLOE b64encode b64decode b64buffer
 GetHostList
 GetTimestamp LogToFile LogAndSignal Signal MergeFiles GetBalloonMessage Alert TimeElapsed

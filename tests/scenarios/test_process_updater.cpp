@@ -143,7 +143,8 @@ TEST_F(ProcessUpdater, UnreachableUpdateServerIsNotRecordedAsAnUpdate)
     EXPECT_EQ("", Config(kHomeHost, "Update"));
     EXPECT_EQ(1, CountInLog("Unable to reach the update server."));
     // The record before it says which step failed, for the user and for support.
-    EXPECT_EQ(1, CountInLog("Update request not sent: WinHttpSendRequest failed with Windows error 12029."));
+    EXPECT_EQ(1, CountInLog("Update request not sent: WinHttpSendRequest failed with Windows error 12029 (A connection "
+                            "with the server could not be established)."));
     ASSERT_TRUE(configPipe->WaitFor(1));
     ASSERT_TRUE(trayPipe->WaitFor(1));
     EXPECT_EQ((std::vector<std::string>{"D203.0.113.7"}), trayPipe->Messages());
