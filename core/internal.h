@@ -55,6 +55,9 @@ HWND FindSignalWindow(const char *windowClass, const char *title);
 // the suite waits on another program's window without such a bound.
 LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam,
                       DWORD timeoutMs);
+// Posts a message to the window of another program of the suite; false
+// when the window is absent.
+bool PostToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam);
 // A notice (a code to the icon or the utility) is answered at once by a
 // window that works.
 const DWORD kNoticeAnswerMs = 5000;
@@ -62,8 +65,8 @@ const DWORD kNoticeAnswerMs = 5000;
 // address check and the update request with their full time-outs.
 const DWORD kCommandAnswerMs = 120000;
 
-// Tells the notification icon that a newer version exists (WM_USER 142);
-// the send's result, or 0 when the icon's window is absent.
+// Tells the notification icon that a newer version exists (WM_USER 142,
+// posted): 1, or 0 when the icon's window is absent.
 LRESULT TrayIcon_TellUpgrade(void);
 
 // The updater service opened with full access, closed again when this goes

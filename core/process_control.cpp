@@ -118,9 +118,15 @@ HWND FindSignalWindow(const char *windowClass, const char *title)
     return FindWindowExA(NULL, NULL, windowClass, title);
 }
 
+bool PostToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND window = FindSignalWindow(windowClass, title);
+    return window && PostMessageA(window, message, wParam, lParam);
+}
+
 LRESULT TrayIcon_TellUpgrade(void)
 {
-    return SendToProgram(kTrayClass, kTrayTitle, WM_USER, kCmdUpgradeAvailable, 0, kNoticeAnswerMs);
+    return PostToProgram(kTrayClass, kTrayTitle, WM_USER, kCmdUpgradeAvailable, 0) ? 1 : 0;
 }
 
 HWND TALAPI TrayIcon_Find(void) { return FindSignalWindow(kTrayClass, NULL); }

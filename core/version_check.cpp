@@ -132,11 +132,13 @@ void Decide(const char *offered)
         ConfigReadText(kSectionApp, kKeyIgnoreVersion, "", ignored, sizeof ignored);
         report = ignored[0] == '\0' || VersionIsNewer(offered, ignored);
     }
+    // Posted, not sent: this runs on WinHTTP's thread, which waits on no
+    // window; each receiver re-reads what it shows anyway.
     if (report) {
-        TellConfig((int)kCmdUpgradeAvailable, 0);
+        PostToProgram(kConfigClass, kConfigTitle, WM_USER, kCmdUpgradeAvailable, 0);
         TrayIcon_TellUpgrade();
     } else {
-        TellConfig((int)kCmdLatestVersion, 0);
+        PostToProgram(kConfigClass, kConfigTitle, WM_USER, kCmdLatestVersion, 0);
     }
 }
 
