@@ -20,6 +20,24 @@ const char kUpgradeAvailable[] = "An upgrade is available!";
 const char kDetecting[] = "Detecting...";
 const COLORREF kSeparatorColour = RGB(200, 200, 200);
 
+// The panel's layout at 96 dots per inch, in pixels. Every figure is scaled
+// with the screen (ScaleX), so that at 144 dpi the panel's texts fit their
+// boxes and the pages meet the panel as they do at 96 dpi; the pictures
+// keep their own size and stay centred in their scaled places.
+const int kPanelWidth = 200;  // the blue strip; the white page area starts here
+const int kPageX = 204;
+const int kBandX = 194;       // the grey band beneath OK, Cancel and Apply
+const int kNavX = 5, kNavWidth = 177;
+const int kLogoX = 45, kLogoWidth = 100;
+const int kStatusX = 49, kStatusY = 310, kStatusSize = 90; // the status picture
+const int kHotspotX = 45, kHotspotWidth = 100;             // its click target
+const int kLabelX = 4, kLabelWidth = 180;
+const int kHintX = 14, kHintWidth = 160;
+
+// Where a picture of `width` pixels stands so that it keeps its place in
+// a box that grows with the screen.
+int CentredX(int x, int width) { return ScaleX(x) + (ScaleX(width) - width) / 2; }
+
 HWND CreateChild(const char *cls, const char *text, DWORD style, int x, int y, int width, int height, int id)
 {
     return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, g_app.window,
@@ -43,7 +61,7 @@ void CreatePages()
         g_app.pages[i] = page;
         if (!page)
             continue;
-        SetWindowPos(page, NULL, 204, 10, ScaleX(512), ScaleY(395), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(page, NULL, ScaleX(kPageX), 10, ScaleX(512), ScaleY(395), SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(page, i == kPageHome ? SW_SHOW : SW_HIDE);
     }
 }
@@ -57,7 +75,7 @@ HFONT CreatePanelFont(int height)
 void CreateButtons()
 {
     // The band stays beneath the buttons that stand on it.
-    HWND band = CreateChild("STATIC", "", WS_CLIPSIBLINGS, 194, ScaleY(405), ScaleX(600), ScaleY(60),
+    HWND band = CreateChild("STATIC", "", WS_CLIPSIBLINGS, ScaleX(kBandX), ScaleY(405), ScaleX(600), ScaleY(60),
                             IDC_BOTTOM_BAND);
     SetWindowPos(band, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HFONT gui = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
@@ -78,21 +96,23 @@ void CreatePanel()
 {
     static const char *const labels[] = {"Home", "Advanced", "Logs", "Help"};
     for (int i = 0; i < 4; ++i) {
-        HWND nav = CreateChild("STATIC", labels[i], WS_TABSTOP, 5, ScaleY(166) + i * ScaleY(30), 177, ScaleY(30),
-                               IDC_NAV_HOME + i);
+        HWND nav = CreateChild("STATIC", labels[i], WS_TABSTOP, ScaleX(kNavX), ScaleY(166) + i * ScaleY(30),
+                               ScaleX(kNavWidth), ScaleY(30), IDC_NAV_HOME + i);
         TalMenu attach(nav, g_app.panelFont, &g_app.pictures[kPicStrip]);
     }
     // Only the hand cursor and the click: the status picture shows through.
-    HWND hotspot = CreateChild("STATIC", "", 0, 45, ScaleY(310), 100, 90, IDC_STATUS_HOTSPOT);
+    HWND hotspot = CreateChild("STATIC", "", 0, ScaleX(kHotspotX), ScaleY(kStatusY), ScaleX(kHotspotWidth),
+                               ScaleY(kStatusSize), IDC_STATUS_HOTSPOT);
     TalMenu attach(hotspot, NULL, NULL);
 
     // One line, ten pixels wider on each side than the 160 of old with the
     // same centre: "Status: Welcome!" wrapped out of sight in wider fonts.
-    HWND label = CreateChild("STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, 4, ScaleY(396), 180,
-                             ScaleY(24), IDC_STATUS_LABEL);
+    HWND label = CreateChild("STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, ScaleX(kLabelX), ScaleY(396),
+                             ScaleX(kLabelWidth), ScaleY(24), IDC_STATUS_LABEL);
     SendMessageA(label, WM_SETFONT, (WPARAM)g_app.panelFont, FALSE);
     SetStatusLabel();
-    HWND hint = CreateChild("STATIC", "(Click for details)", SS_CENTER, 14, ScaleY(416), 160, 24, IDC_STATUS_HINT);
+    HWND hint = CreateChild("STATIC", "(Click for details)", SS_CENTER, ScaleX(kHintX), ScaleY(416),
+                            ScaleX(kHintWidth), ScaleY(24), IDC_STATUS_HINT);
     SendMessageA(hint, WM_SETFONT, (WPARAM)g_app.hintFont, FALSE);
 }
 
@@ -122,23 +142,26 @@ void OnPaint(HWND window)
     const RECT &area = paint.info().rcPaint;
     for (Image &image : g_app.pictures)
         PrepareImage(image, dc);
-    if (area.right > 200) {
+    int panel = ScaleX(kPanelWidth);
+    if (area.right > panel) {
         RECT white = area;
-        white.left = white.left > 200 ? white.left : 200;
+        white.left = white.left > panel ? white.left : panel;
         FillRect(dc, &white, (HBRUSH)GetStockObject(WHITE_BRUSH));
     }
-    if (area.left < 200) {
+    if (area.left < panel) {
         for (int y = area.top; y < area.bottom; ++y)
-            DrawImage(g_app.pictures[kPicStrip], dc, 0, y, 200, 1);
+            DrawImageColumns(g_app.pictures[kPicStrip], dc, 0, y, panel, 1, 0, kPanelWidth);
     }
-    DrawImage(g_app.pictures[kPicLogo], dc, 45, ScaleY(25), 100, 110);
-    DrawImage(g_app.pictures[StatusPicture(g_app.status)], dc, 49, ScaleY(310), 90, 90);
+    // The pictures keep their size, centred where they stand at 96 dpi.
+    DrawImage(g_app.pictures[kPicLogo], dc, CentredX(kLogoX, kLogoWidth), ScaleY(25), kLogoWidth, 110);
+    DrawImage(g_app.pictures[StatusPicture(g_app.status)], dc, CentredX(kStatusX, kStatusSize), ScaleY(kStatusY),
+              kStatusSize, kStatusSize);
 
     ScopedGdi pen(CreatePen(PS_SOLID, 1, kSeparatorColour));
     ScopedSelect select(dc, pen.get());
     for (int y : {ScaleY(155), ScaleY(300)}) {
-        MoveToEx(dc, 10, y, NULL);
-        LineTo(dc, 180, y);
+        MoveToEx(dc, ScaleX(10), y, NULL);
+        LineTo(dc, ScaleX(180), y);
     }
     if (g_app.pages[kPageHome])
         UpdateWindow(g_app.pages[kPageHome]);

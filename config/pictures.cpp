@@ -108,6 +108,19 @@ void DrawImage(const Image &image, HDC dc, int x, int y, int width, int height)
         BitBlt(dc, x, y, width, height, image.dc, 0, 0, SRCCOPY);
 }
 
+void DrawImageColumns(const Image &image, HDC dc, int x, int y, int width, int height, int sourceX,
+                      int sourceWidth)
+{
+    if (!image.dc)
+        return;
+    if (sourceWidth == width) {
+        BitBlt(dc, x, y, width, height, image.dc, sourceX, 0, SRCCOPY);
+    } else {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, x, y, width, height, image.dc, sourceX, 0, sourceWidth, height, SRCCOPY);
+    }
+}
+
 void FreeImage(Image &image)
 {
     if (image.dc) {

@@ -161,6 +161,9 @@ void OnHostRefreshDone(LPARAM result)
     // the saved selection back when no row arrived.
     if (refresh->result != 0) {
         OnHostListEnd();
+        // A refused login stored the critical status: the panel shows it now.
+        if (refresh->result == 1)
+            ApplyStatus(kStatusCritical);
         // After Cancel the progress window is gone: the main window owns the box.
         HWND owner = IsWindow(refresh->progress) ? refresh->progress : g_app.window;
         // A download that failed gives its cause on a line of its own.

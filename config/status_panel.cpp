@@ -44,7 +44,7 @@ void RepaintPanel()
 {
     RECT panel;
     GetClientRect(g_app.window, &panel);
-    panel.right = kPanelRepaintWidth;
+    panel.right = ScaleX(kPanelRepaintWidth);
     InvalidateRect(g_app.window, &panel, FALSE);
     UpdateWindow(g_app.window);
 }

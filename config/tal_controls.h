@@ -23,6 +23,10 @@ struct Image {
 int LoadPictureResource(Image &image, HINSTANCE module, int resource);
 void PrepareImage(Image &image, HDC dc);  // once; later calls do nothing
 void DrawImage(const Image &image, HDC dc, int x, int y, int width, int height);
+// Draws the image's columns from sourceX on, sourceWidth of them, stretched
+// across width (the panel's strip on a screen of more dots per inch).
+void DrawImageColumns(const Image &image, HDC dc, int x, int y, int width, int height, int sourceX,
+                      int sourceWidth);
 void FreeImage(Image &image);
 
 void AttachLink(HWND control);

@@ -56,8 +56,11 @@ void Paint(HWND button, HFONT font)
     if (Image *background = Background(button)) {
         PrepareImage(*background, paint.get());
         if (background->dc) {
+            // The button is as much wider than at 96 dpi as the screen's
+            // dots per inch say, and so is the strip behind it.
+            int columns = MulDiv(width, 96, GetDeviceCaps(paint.get(), LOGPIXELSX));
             for (int y = 0; y < height; ++y)
-                BitBlt(memory.get(), 0, y, width, 1, background->dc, kStripOffset, 0, SRCCOPY);
+                DrawImageColumns(*background, memory.get(), 0, y, width, 1, kStripOffset, columns);
         }
     }
     ScopedSelect selectFont(memory.get(), font);

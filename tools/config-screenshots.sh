@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the configuration utility TalUpConfig under a virtual X
 # server, inside the private network against the local Talvex service: the
-# status panel in each status, each page, and the window at 120 dots per
+# status panel in each status, each page, and the same at 120 and 144 dots per
 # inch. The program runs from bin/config_frame, beside stub programs, so
 # nothing else of the suite is started. Needs root and a built build
 # folder (tools/build.sh).
@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build/win64}" && pwd)
 if [ "${2:-}" != "--inside" ]; then
-    exec "$here/netns-run.sh" xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" --inside
+    exec "$here/netns-run.sh" xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" --inside
 fi
 set +e
 source "$here/session-lib.sh"
@@ -95,15 +95,23 @@ stop_updater
 signal user 132 0; shot disabled 3
 stop_utility
 
-echo "== 120 dots per inch"
-"$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
-write_config 0
-(cd "$frame" && "$WINE_RUN" ConfigSignal.exe updater 600 >/dev/null 2>&1 &)
-start_utility
-shot good-120dpi
-pages "-120dpi"
-stop_updater
-stop_utility
+# 120 and 144 dots per inch (125 % and 150 %): every status and every page.
+for dpi in 120 144; do
+    echo "== $dpi dots per inch"
+    "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+    write_config 0
+    (cd "$frame" && "$WINE_RUN" ConfigSignal.exe updater 600 >/dev/null 2>&1 &)
+    start_utility
+    shot good-${dpi}dpi
+    signal user 132 1; shot warning-${dpi}dpi
+    signal user 132 2; shot critical-${dpi}dpi
+    signal user 132 3; shot welcome-${dpi}dpi
+    signal user 132 0
+    pages "-${dpi}dpi"
+    stop_updater
+    signal user 132 0; shot disabled-${dpi}dpi 3
+    stop_utility
+done
 "$WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 rm -f "$data/config.talvex" "$data/talvex.log"
 service_post /control/reset

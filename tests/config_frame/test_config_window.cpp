@@ -400,11 +400,20 @@ TEST_F(ConfigWindow, At120DotsPerInchTheWindowIs880By600)
         RECT nav = {};
         GetWindowRect(Item(IDC_NAV_HOME + i), &nav);
         MapWindowPoints(NULL, window, (POINT *)&nav, 2);
-        EXPECT_EQ(5, nav.left) << "button " << i;
+        // Across, the panel grows with the screen, so its texts fit.
+        EXPECT_EQ(6, nav.left) << "button " << i;
         EXPECT_EQ(expectedTop[i], nav.top) << "button " << i;
         EXPECT_EQ(37, nav.bottom - nav.top) << "button " << i;
-        EXPECT_EQ(177, nav.right - nav.left) << "button " << i;
+        EXPECT_EQ(221, nav.right - nav.left) << "button " << i;
     }
+    // The pages meet the panel and reach the window's right edge: no white
+    // band stands beside them.
+    RECT client = {}, page = {};
+    GetClientRect(window, &client);
+    GetWindowRect(FindWindowExA(window, NULL, "#32770", NULL), &page);
+    MapWindowPoints(NULL, window, (POINT *)&page, 2);
+    EXPECT_EQ(255, page.left);
+    EXPECT_GE(page.right, client.right);
     RECT ok = {};
     GetWindowRect(Item(IDC_OK), &ok);
     MapWindowPoints(NULL, window, (POINT *)&ok, 2);
