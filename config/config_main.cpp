@@ -41,8 +41,11 @@ bool RegisterMainClass()
     wc.style = CS_OWNDC;
     wc.lpfnWndProc = MainWindowProc;
     wc.hInstance = g_app.instance;
-    wc.hIcon = (HICON)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON, 32, 32, 0);
-    wc.hIconSm = (HICON)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON, 16, 16, 0);
+    // The sizes the screen asks for: the icon holds images from 16 to 64 pixels.
+    wc.hIcon = (HICON)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                 GetSystemMetrics(SM_CYICON), 0);
+    wc.hIconSm = (HICON)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON,
+                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = kConfigClass;

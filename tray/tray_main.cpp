@@ -134,7 +134,8 @@ bool RegisterTrayClass(HINSTANCE instance)
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = TrayWindowProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON));
+    wc.hIcon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                 GetSystemMetrics(SM_CYICON), LR_SHARED);
     wc.hIconSm = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON,
                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);

@@ -12,7 +12,7 @@ Writes into OUT_DIR (the resource script names them):
   disabled.gif  (135)                             grey pause,
   good.gif      (136)                             green tick,
   welcome.gif   (137)                             blue person (no account yet)
-  config.ico    (107, 32 x 32 and 16 x 16)  the Talvex mark of the tray icon
+  config.ico    (107, 16 to 64 pixels)      the Talvex mark of the tray icon
 
 The mark is the one of tray/art/talvex_mark.svg, read with the tray icon's
 own reader; GIF writing and the small capitals come from upgrade/art. The
@@ -232,33 +232,10 @@ def quantized(pixels):
 
 
 def icon_image(size):
-    """The mark at `size` pixels as rows of (r, g, b, a)."""
-    shapes = make_icon.load_shapes(MARK_SVG)
-    scale = size / 16
-    n = SAMPLES * SAMPLES * 4
-    out = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc, covered = [0, 0, 0], 0
-            for sy in range(SAMPLES * 2):
-                for sx in range(SAMPLES * 2):
-                    x = (px + (sx + 0.5) / (SAMPLES * 2)) / scale
-                    y = (py + (sy + 0.5) / (SAMPLES * 2)) / scale
-                    top = None
-                    for test, colour in shapes:
-                        if test(x, y):
-                            top = colour
-                    if top:
-                        covered += 1
-                        for i in range(3):
-                            acc[i] += top[i]
-            if covered:
-                row.append(tuple(round(a / covered) for a in acc) + (round(255 * covered / n),))
-            else:
-                row.append((0, 0, 0, 0))
-        out.append(row)
-    return out
+    """The mark at `size` pixels as rows of (r, g, b, a), drawn as the tray
+    icon's images are."""
+    smooth, _ = make_icon.render(make_icon.load_shapes(MARK_SVG), size)
+    return [smooth[y * size:(y + 1) * size] for y in range(size)]
 
 
 def write_ico(path, sizes):
@@ -313,7 +290,7 @@ def main(argv):
         make_art.write_gif(os.path.join(out, name + ".gif"), pixels)
         if len(argv) == 3:
             write_png(os.path.join(out, name + ".png"), pixels, 1 if name == "strip" else 3)
-    write_ico(os.path.join(out, "config.ico"), (32, 16))
+    write_ico(os.path.join(out, "config.ico"), (64, 48, 32, 24, 20, 16))
 
 
 if __name__ == "__main__":

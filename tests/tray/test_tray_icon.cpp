@@ -278,7 +278,7 @@ TEST(TrayMenu, HoldsItsCommandsWithTheUpdaterItemsSetByItsState)
     FreeLibrary(program);
 }
 
-TEST(TrayResources, IconGroupHoldsSixteenPixelImagesAtFourEightAnd32Bits)
+TEST(TrayResources, IconGroupHoldsSixteenPixelImagesAtFourEightAnd32BitsAndLargerOnes)
 {
     HMODULE program = LoadLibraryExA((ExeFolder() + "TalTray.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(program);
@@ -292,6 +292,7 @@ TEST(TrayResources, IconGroupHoldsSixteenPixelImagesAtFourEightAnd32Bits)
         images += std::to_string(entry[0]) + "x" + std::to_string(entry[1]) + "x" +
                   std::to_string(*(const WORD *)(entry + 6)) + " ";
     }
-    EXPECT_EQ("16x16x4 16x16x8 16x16x32 ", images);
+    // Then the sizes the system picks at 125 % and 150 % scaling and above.
+    EXPECT_EQ("16x16x4 16x16x8 16x16x32 20x20x32 24x24x32 32x32x32 48x48x32 ", images);
     FreeLibrary(program);
 }

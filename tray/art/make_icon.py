@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Renders the Talvex mark (a small SVG of flat shapes) into a Windows .ico
-with three 16 x 16 images: 32 bits per pixel with smooth edges and alpha,
-8 bits with a palette of the smooth colours, and 4 bits with crisp edges
-in the shapes' own colours. Python's standard library only, so the build
-needs nothing beyond python3.
+"""Renders the Talvex mark (a small SVG of flat shapes, drawn on a 16-unit
+square) into a Windows .ico: three 16 x 16 images, 32 bits per pixel with
+smooth edges and alpha, 8 bits with a palette of the smooth colours, and 4
+bits with crisp edges in the shapes' own colours; then 32-bit images of 20,
+24, 32 and 48 pixels, which the system picks at 125 %, 150 % and larger
+scaling instead of stretching a 16-pixel one. Python's standard library
+only, so the build needs nothing beyond python3.
 
     make_icon.py MARK.svg OUT.ico [OUT.png]
 
@@ -14,7 +16,8 @@ import sys
 import xml.etree.ElementTree as ET
 import zlib
 
-SIZE = 16
+SIZE = 16  # the mark's own units, and the size of the three classic images
+LARGER = (20, 24, 32, 48)
 SAMPLES = 8  # sub-samples per pixel along each axis
 
 
@@ -70,18 +73,19 @@ def load_shapes(path):
     return shapes
 
 
-def render(shapes):
+def render(shapes, size=SIZE):
     """Per pixel: the smooth RGBA and the crisp colour (None: transparent)."""
     smooth, crisp = [], []
     n = SAMPLES * SAMPLES
-    for y in range(SIZE):
-        for x in range(SIZE):
+    unit = SIZE / size
+    for y in range(size):
+        for x in range(size):
             votes = {}
             r = g = b = 0
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
-                    px = x + (sx + 0.5) / SAMPLES
-                    py = y + (sy + 0.5) / SAMPLES
+                    px = (x + (sx + 0.5) / SAMPLES) * unit
+                    py = (y + (sy + 0.5) / SAMPLES) * unit
                     top = None
                     for test, colour in shapes:
                         if test(px, py):
@@ -98,32 +102,34 @@ def render(shapes):
     return smooth, crisp
 
 
-def and_mask(opaque):
+def and_mask(opaque, size):
     """1 bit per pixel, bottom-up rows padded to 32 bits; 1 is transparent."""
+    stride = (size + 31) // 32 * 4
     rows = []
-    for y in reversed(range(SIZE)):
-        bits = 0
-        for x in range(SIZE):
-            bits = (bits << 1) | (0 if opaque[y * SIZE + x] else 1)
-        rows.append(struct.pack(">H", bits) + b"\0\0")
+    for y in reversed(range(size)):
+        line = bytearray(stride)
+        for x in range(size):
+            if not opaque[y * size + x]:
+                line[x // 8] |= 0x80 >> (x % 8)
+        rows.append(bytes(line))
     return b"".join(rows)
 
 
-def dib(bpp, palette, pixels, opaque):
+def dib(bpp, palette, pixels, opaque, size=SIZE):
     """An icon image: header, palette, bottom-up XOR bits, AND mask."""
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, bpp, 0, 0, 0, 0, len(palette), 0)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bpp, 0, 0, 0, 0, len(palette), 0)
     body = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
-    for y in reversed(range(SIZE)):
-        row = pixels[y * SIZE:(y + 1) * SIZE]
+    for y in reversed(range(size)):
+        row = pixels[y * size:(y + 1) * size]
         if bpp == 32:
             body += b"".join(struct.pack("<BBBB", b, g, r, a) for r, g, b, a in row)
         elif bpp == 8:
-            body += bytes(row)
+            body += bytes(row)  # the classic 16-pixel rows are multiples of 4
         else:
             # Two pixels a byte; 16 pixels make 8 bytes, already a
             # multiple of 4.
-            body += bytes((row[i] << 4) | row[i + 1] for i in range(0, SIZE, 2))
-    return header + body + and_mask(opaque)
+            body += bytes((row[i] << 4) | row[i + 1] for i in range(0, size, 2))
+    return header + body + and_mask(opaque, size)
 
 
 def paletted(colours, opaque, count):
@@ -136,13 +142,13 @@ def paletted(colours, opaque, count):
 
 
 def write_ico(path, images):
-    """images: list of (bpp, colour count or 0, dib bytes)."""
+    """images: list of (size, bpp, colour count or 0, dib bytes)."""
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for bpp, colours, data in images:
-        out += struct.pack("<BBBBHHII", SIZE, SIZE, colours % 256, 0, 1, bpp, len(data), offset)
+    for size, bpp, colours, data in images:
+        out += struct.pack("<BBBBHHII", size, size, colours % 256, 0, 1, bpp, len(data), offset)
         offset += len(data)
-    out += b"".join(data for _, _, data in images)
+    out += b"".join(data for _, _, _, data in images)
     with open(path, "wb") as f:
         f.write(out)
 
@@ -162,17 +168,22 @@ def write_png(path, smooth, scale=8):
 def main(argv):
     if len(argv) not in (3, 4):
         raise SystemExit(__doc__)
-    smooth, crisp = render(load_shapes(argv[1]))
+    shapes = load_shapes(argv[1])
+    smooth, crisp = render(shapes)
     opaque32 = [p[3] >= 128 for p in smooth]
     straight = [p[:3] for p in smooth]
     pal8, idx8 = paletted(straight, opaque32, 256)
     opaque4 = [c is not None for c in crisp]
     pal4, idx4 = paletted([c or (0, 0, 0) for c in crisp], opaque4, 16)
-    write_ico(argv[2], [
-        (4, 16, dib(4, pal4, idx4, opaque4)),
-        (8, 0, dib(8, pal8, idx8, opaque32)),
-        (32, 0, dib(32, [], smooth, opaque32)),
-    ])
+    images = [
+        (SIZE, 4, 16, dib(4, pal4, idx4, opaque4)),
+        (SIZE, 8, 0, dib(8, pal8, idx8, opaque32)),
+        (SIZE, 32, 0, dib(32, [], smooth, opaque32)),
+    ]
+    for size in LARGER:
+        pixels, _ = render(shapes, size)
+        images.append((size, 32, 0, dib(32, [], pixels, [p[3] >= 128 for p in pixels], size)))
+    write_ico(argv[2], images)
     if len(argv) == 4:
         write_png(argv[3], smooth)
 
