@@ -4,6 +4,7 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "placement.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ const int kAccountFieldMax = 31;
 
 void FillAccount(HWND dialog)
 {
-    CenterOverClient(dialog, GetParent(dialog));
+    CentreWindow(dialog, GetParent(dialog));
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_USER, EM_LIMITTEXT, kAccountFieldMax, 0);
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_PASSWORD, EM_LIMITTEXT, kAccountFieldMax, 0);
     SetDlgItemTextA(dialog, IDC_ACCOUNT_USER, g_app.userName);

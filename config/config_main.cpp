@@ -2,6 +2,8 @@
 // message loop, and the end. One main window holds the status panel and
 // the four pages; other programs find it by class and title.
 #include "config_app.h"
+#include "placement.h"
+#include "program.h"
 #include "config_ids.h"
 #include "frame.h"
 
@@ -91,15 +93,11 @@ void ReadPaths()
 HWND CreateMainWindow(int show)
 {
     int width = ScaleX(704), height = ScaleY(480);
-    RECT work;
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
-        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    int x = (work.right - work.left) / 2 - width / 2;
-    int y = (work.bottom - work.top) / 2 - height / 2;
-    HWND window = CreateWindowExA(0, kConfigClass, kConfigTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+    HWND window = CreateWindowExA(0, kConfigClass, kConfigTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
                                   width, height, NULL, NULL, g_app.instance, NULL);
     if (!window)
         return NULL;
+    CentreWindow(window, NULL);
     ShowWindow(window, show);
     UpdateWindow(window);
     return window;
@@ -121,22 +119,6 @@ void FillHomeFields()
     SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_LAST_UPDATE, g_app.lastUpdate);
 }
 
-int RunMessageLoop()
-{
-    MSG msg;
-    BOOL got;
-    while ((got = GetMessageA(&msg, NULL, 0, 0)) != 0) {
-        if (got == -1)
-            break;
-        // Tab and the arrow keys move among the controls of the window and
-        // its pages, as in a dialog.
-        if (g_app.window && IsDialogMessageA(g_app.window, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return got == -1 ? 0 : (int)msg.wParam;
-}
 
 } // namespace
 
@@ -168,9 +150,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     FillHomeFields();
     if (g_app.upgrade == 1)
         CheckVersion();
-    SetProcessWorkingSetSize(GetCurrentProcess(), (SIZE_T)-1, (SIZE_T)-1);
+    TrimWorkingSet();
 
-    int code = RunMessageLoop();
+    int code = RunMessageLoop(g_app.window);
     // The code sent by OK reaches the updater before the process ends.
     if (g_frame.tellThread) {
         WaitForSingleObject(g_frame.tellThread, 5000);

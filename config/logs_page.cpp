@@ -5,6 +5,7 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "placement.h"
 #include "error_text.h"
 #include "log_lines.h"
 #include "scoped.h"
@@ -203,7 +204,7 @@ UINT_PTR CALLBACK CenterExportDialog(HWND hook, UINT message, WPARAM, LPARAM lPa
     if (message == WM_INITDIALOG)
         SetPropA(hook, "TalExportOwner", ((OPENFILENAMEA *)lParam)->hwndOwner);
     else if (message == WM_NOTIFY && ((NMHDR *)lParam)->code == CDN_INITDONE)
-        CenterOverClient(GetParent(hook), (HWND)GetPropA(hook, "TalExportOwner"));
+        CentreWindow(GetParent(hook), (HWND)GetPropA(hook, "TalExportOwner"));
     else if (message == WM_DESTROY)
         RemovePropA(hook, "TalExportOwner");
     return 0;

@@ -20,7 +20,6 @@ const int kPageWidth = 512, kPageHeight = 395;
 void FitPageToFrame(HWND page);
 // Centres window over the client area of over (its top-level window's when
 // over is a child), kept on the work area.
-void CenterOverClient(HWND window, HWND over);
 // Runs work(parameter) on a short worker thread whose handle is closed at
 // once; false when the thread could not be created.
 bool StartWorker(LPTHREAD_START_ROUTINE work, void *parameter);

@@ -4,6 +4,7 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "placement.h"
 
 #include <commctrl.h>
 
@@ -37,7 +38,7 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_INITDIALOG:
         SetPropA(window, kOwnerProperty, (HANDLE)lParam);
-        CenterOverClient(window, (HWND)lParam);
+        CentreWindow(window, (HWND)lParam);
         AddMarquee(window);
         return TRUE;
     case WM_COMMAND:

@@ -29,8 +29,3 @@ void LoadEngineSettings(EngineState &engine)
     SimpleDecrypt(scrambled, (size_t)n, kPasswordKey, kPasswordKeyLength, plain);
     lstrcpynA(engine.password, plain, sizeof engine.password);
 }
-
-void TrimWorkingSet()
-{
-    SetProcessWorkingSetSize(GetCurrentProcess(), (SIZE_T)-1, (SIZE_T)-1);
-}

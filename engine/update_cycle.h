@@ -34,6 +34,3 @@ void BuildEnginePaths(EngineState &engine);
 void LoadEngineSettings(EngineState &engine);
 bool CheckAddress(EngineState &engine);
 void RunUpdateCycle(EngineState &engine, bool force);
-
-// Gives the working set back to the system between bursts of work.
-void TrimWorkingSet();

@@ -89,7 +89,5 @@ bool StartTrayPipeListener(HWND window);
 // kept within int; text that is no number is 0.
 int ResultCode(const char *text);
 
-// Gives the process's working set back to the system.
-void TrimWorkingSet();
 // Ends the program: the icon goes, the message loop ends.
 void EndTray(TrayState &state);

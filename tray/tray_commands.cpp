@@ -1,5 +1,6 @@
 // What the icon's menu commands do.
 #include "tray.h"
+#include "program.h"
 #include "resource.h"
 #include "config_keys.h"
 #include "signals.h"

@@ -3,6 +3,7 @@
 // balloons each update's outcome and a new version, its menu commands the
 // updater. The tray pipe listener feeds it from the update engine.
 #include "tray.h"
+#include "program.h"
 #include "resource.h"
 #include "signals.h"
 #include "tallib.h"
@@ -146,7 +147,6 @@ bool RegisterTrayClass(HINSTANCE instance)
 
 } // namespace
 
-void TrimWorkingSet() { SetProcessWorkingSetSize(GetCurrentProcess(), (SIZE_T)-1, (SIZE_T)-1); }
 
 void EndTray(TrayState &state)
 {
@@ -185,10 +185,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         CheckVersion();
 
     TrimWorkingSet();
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop(NULL);
     return 0;
 }

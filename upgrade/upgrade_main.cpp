@@ -2,6 +2,8 @@
 // loop. It tells the user whether a newer release exists and, on request,
 // downloads the installer and starts it silently over this installation.
 #include "upgrade_app.h"
+#include "placement.h"
+#include "program.h"
 #include "upgrade_ids.h"
 
 #include "signals.h"
@@ -50,11 +52,7 @@ HWND CreateMainWindow(HINSTANCE instance)
                                   0, 0, width, height, NULL, NULL, instance, NULL);
     if (!window)
         return NULL;
-    RECT work;
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
-        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    SetWindowPos(window, NULL, work.left + (work.right - work.left) / 2 - width / 2,
-                 work.top + (work.bottom - work.top) / 2 - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    CentreWindow(window, NULL);
     return window;
 }
 
@@ -70,18 +68,6 @@ void ReadPaths()
     GetFile_INIFile(g_app.configFile, sizeof g_app.configFile);
 }
 
-int RunMessageLoop()
-{
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        // Tab, arrows, mnemonics and Enter work as in a dialog.
-        if (IsDialogMessageA(g_app.window, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return (int)msg.wParam;
-}
 
 } // namespace
 
@@ -114,7 +100,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     ReadPaths();
     RunVersionCheck();
 
-    int code = RunMessageLoop();
+    int code = RunMessageLoop(g_app.window);
     CancelDownload();
     if (g_app.session)
         WinHttpCloseHandle(g_app.session);

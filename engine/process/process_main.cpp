@@ -2,6 +2,7 @@
 // message-only window gives it a message loop; its timer drives the update
 // cycle and its WM_USER messages carry the other programs' commands.
 #include "config_keys.h"
+#include "program.h"
 #include "signals.h"
 #include "tallib.h"
 #include "update_cycle.h"
@@ -146,10 +147,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     LogAndSignal("Updater: Process started.", 1, 0);
     TrimWorkingSet();
 
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop(NULL);
     return 0;
 }

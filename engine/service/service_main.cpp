@@ -4,6 +4,7 @@
 // (service_controls.cpp).
 #include "service_host.h"
 
+#include "program.h"
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"

@@ -1,0 +1,14 @@
+// What every program's main thread does alike: its message loop and giving
+// its working set back to the system between bursts of work.
+#pragma once
+
+#include <windows.h>
+
+// Runs the thread's message loop until WM_QUIT and returns its code. With a
+// window, Tab, the arrow keys, mnemonics and Enter move through it and its
+// child dialogs as in a dialog.
+int RunMessageLoop(HWND dialogKeys);
+
+// Gives the process's working set back to the system (after start-up and
+// after each burst of work); Wine accepts the call and changes nothing.
+void TrimWorkingSet();
