@@ -216,6 +216,11 @@ void OnAddressFound(LPARAM result)
 void StartOrStopUpdater(HWND link, bool start)
 {
     EnableWindow(link, FALSE);
+    SwitchUpdaterInBackground(start);
+}
+
+void SwitchUpdaterInBackground(bool start)
+{
     UpdaterSwitch *change = new UpdaterSwitch{start};
     if (!StartWorker(UpdaterSwitchThread, change)) {
         // No thread: do it here rather than not at all.

@@ -2,6 +2,7 @@
 // code, what a click on the status picture explains, and the updater's
 // running indicator on the Home page.
 #include "config_app.h"
+#include "pages.h"
 #include "config_ids.h"
 #include "frame.h"
 #include "config_keys.h"
@@ -126,7 +127,7 @@ void OnStatusClick()
     if (g_app.status == kStatusCritical) {
         if (MessageBoxA(g_app.window, kCriticalQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
             ApplyStatus(kStatusGood);
-            StartUpdater();
+            SwitchUpdaterInBackground(true);
         }
         return;
     }

@@ -2,11 +2,14 @@
 // suite, whichever of the two updaters (service or user process) runs.
 #include "tallib.h"
 #include "internal.h"
+#include "error_text.h"
 #include "signals.h"
 
 #include <shellapi.h>
 #include <stdio.h>
 #include <string.h>
+
+#include <string>
 
 namespace {
 
@@ -100,6 +103,46 @@ LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, 
 }
 
 namespace {
+// "start" or "stop" through the controller, waiting for its answer so that
+// a failure is logged with its cause: the controller itself writes no log.
+// It ends at once, but for StartService, which waits for the service's
+// program to come up (30 s at most). Callers run this off window threads.
+const DWORD kControllerWaitMs = 45000;
+
+INT_PTR RunController(const char *argument)
+{
+    const bool start = strcmp(argument, "start") == 0;
+    if (!Paths().controlExe[0])
+        return FALSE;
+    SHELLEXECUTEINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = "open";
+    info.lpFile = Paths().controlExe;
+    info.lpParameters = argument;
+    info.nShow = SW_SHOWNORMAL;
+    BOOL started = ShellExecuteExA(&info);
+    std::string failure;
+    if (!started) {
+        // Refused elevation included (error 1223).
+        failure = std::string("the service controller could not be run: ") + DescribeError(GetLastError());
+    } else if (info.hProcess) {
+        ScopedHandle controller(info.hProcess);
+        DWORD code = 0;
+        if (WaitForSingleObject(controller.get(), kControllerWaitMs) != WAIT_OBJECT_0)
+            failure = "the service controller did not answer within 45 s";
+        else if (GetExitCodeProcess(controller.get(), &code) && code != 0)
+            failure = "the service controller ended with " + std::to_string(code);
+    }
+    if (!failure.empty()) {
+        std::string message = std::string("The updater service could not be ") + (start ? "started" : "stopped") +
+                              ": " + failure + ".";
+        LogToFile(message.c_str(), 1, 2);
+    }
+    return started;
+}
+
 } // namespace
 
 // Rights the service test asks for.
@@ -180,7 +223,7 @@ INT_PTR TALAPI StartUpdater(void)
     INT_PTR result = 0;
     HWND updater = NULL;
     if (ServiceInstalled())
-        result = ShellOpenEx(Paths().controlExe, "start", SW_SHOWNORMAL);
+        result = RunController("start");
     else if ((updater = FindSignalWindow(kUpdaterClass, NULL)) != NULL)
         result = (INT_PTR)updater; // already running: nothing is started
     else
@@ -192,7 +235,7 @@ INT_PTR TALAPI StopUpdater(void)
 {
     INT_PTR result = 0;
     if (ServiceInstalled())
-        result = ShellOpenEx(Paths().controlExe, "stop", SW_SHOWNORMAL);
+        result = RunController("stop");
     else
         result = TellServer((int)kCmdQuitProcess);
     return result;

@@ -9,7 +9,6 @@
 #include "tallib.h"
 
 #include <sddl.h>
-#include <stdio.h>
 
 #include <new>
 
@@ -53,11 +52,16 @@ void NoteNameTaken(Listener &listener)
     if (listener.nameTakenLogged)
         return;
     listener.nameTakenLogged = true;
-    char message[256];
-    snprintf(message, sizeof message,
-             "%s: the pipe %s is held by another program; messages from the updater cannot reach this program "
-             "until it is free.",
-             listener.settings.owner, listener.settings.pipeName);
+    // Pieced together without the C runtime's formatting, which would more
+    // than double the size of a small program such as the icon.
+    const char *parts[] = {listener.settings.owner, ": the pipe ", listener.settings.pipeName,
+                           " is held by another program; messages from the updater cannot reach this program "
+                           "until it is free."};
+    char message[320] = "";
+    for (const char *part : parts) {
+        int used = lstrlenA(message);
+        lstrcpynA(message + used, part, (int)sizeof message - used);
+    }
     LogToFile(message, 1, 1);
 }
 
@@ -212,16 +216,21 @@ DWORD WINAPI ListenerThread(void *parameter)
 
 bool StartPipeListener(const PipeListenerSettings &settings)
 {
-    Listener *listener = new (std::nothrow) Listener;
-    if (!listener)
+    // From the process heap, placed by hand: the runtime's allocating new
+    // would bring its exception support into every program for this one
+    // object, which lives as long as the process.
+    void *memory = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Listener));
+    if (!memory)
         return false;
+    Listener *listener = new (memory) Listener;
     listener->settings = settings;
     // Kept for the life of the thread, which is the life of the program.
     // Without it the pipe is never made: default rights would shut out the
     // writers of other accounts, the service among them.
     PSECURITY_DESCRIPTOR descriptor = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPipeSecurity, SDDL_REVISION_1, &descriptor, NULL)) {
-        delete listener;
+        listener->~Listener();
+        HeapFree(GetProcessHeap(), 0, memory);
         return false;
     }
     listener->security.lpSecurityDescriptor = descriptor;
@@ -229,7 +238,8 @@ bool StartPipeListener(const PipeListenerSettings &settings)
     ScopedHandle thread(CreateThread(NULL, 0, ListenerThread, listener, 0, NULL));
     if (!thread) {
         LocalFree(descriptor);
-        delete listener;
+        listener->~Listener();
+        HeapFree(GetProcessHeap(), 0, memory);
     }
     return (bool)thread;
 }

@@ -3,6 +3,7 @@
 #include "program.h"
 #include "resource.h"
 #include "config_keys.h"
+#include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -34,6 +35,24 @@ void ExitUpdater(TrayState &state)
     EndTray(state);
 }
 
+// Starting or stopping the service waits for the service controller's
+// answer: a worker does it, so the icon never stops answering.
+DWORD WINAPI SwitchUpdaterThread(void *start)
+{
+    if (start)
+        StartUpdater();
+    else
+        StopUpdater();
+    return 0;
+}
+
+void SwitchUpdaterInBackground(bool start)
+{
+    ScopedHandle worker(CreateThread(NULL, 0, SwitchUpdaterThread, start ? (void *)1 : NULL, 0, NULL));
+    if (!worker) // no thread to be had: better late than never
+        SwitchUpdaterThread(start ? (void *)1 : NULL);
+}
+
 } // namespace
 
 bool RunTrayCommand(TrayState &state, WORD id)
@@ -44,10 +63,10 @@ bool RunTrayCommand(TrayState &state, WORD id)
         TrimWorkingSet();
         return true;
     case IDM_START_UPDATER:
-        StartUpdater();
+        SwitchUpdaterInBackground(true);
         return true;
     case IDM_STOP_UPDATER:
-        StopUpdater();
+        SwitchUpdaterInBackground(false);
         return true;
     case IDM_HIDE_ICON:
         HideIcon(state);

@@ -12,7 +12,7 @@ Writes into OUT_DIR (the resource script names them):
   disabled.gif  (135)                             grey pause,
   good.gif      (136)                             green tick,
   welcome.gif   (137)                             blue person (no account yet)
-  config.ico    (107, 16 to 64 pixels)      the Talvex mark of the tray icon
+  config.ico    (107, 16 to 256 pixels)     the Talvex mark of the tray icon
 
 The mark is the one of tray/art/talvex_mark.svg, read with the tray icon's
 own reader; GIF writing and the small capitals come from upgrade/art. The
@@ -239,8 +239,14 @@ def icon_image(size):
 
 
 def write_ico(path, sizes):
+    """32-bit images of the mark; the 256-pixel one, which Explorer's large
+    views ask for, as PNG data, as Windows reads it since Vista."""
     images = []
     for size in sizes:
+        if size == 256:
+            smooth, _ = make_icon.render(make_icon.load_shapes(MARK_SVG), size, samples=2)
+            images.append((0, make_icon.png_bytes(smooth, size)))
+            continue
         pixels = icon_image(size)
         xor = b"".join(bytes((b, g, r, a)) for row in reversed(pixels) for r, g, b, a in row)
         stride = ((size + 31) // 32) * 4
@@ -290,7 +296,7 @@ def main(argv):
         make_art.write_gif(os.path.join(out, name + ".gif"), pixels)
         if len(argv) == 3:
             write_png(os.path.join(out, name + ".png"), pixels, 1 if name == "strip" else 3)
-    write_ico(os.path.join(out, "config.ico"), (64, 48, 32, 24, 20, 16))
+    write_ico(os.path.join(out, "config.ico"), (256, 48, 32, 24, 20, 16))
 
 
 if __name__ == "__main__":

@@ -102,6 +102,9 @@ LRESULT TALAPI TellConfig(int code, LPARAM lParam);
 int TALAPI IsRunningService(void);
 int TALAPI IsRunningProcess(void);
 int TALAPI GetActive(void);
+// With the service installed, these wait (45 s at most) for the service
+// controller's answer and log a failure with its cause: call them off a
+// window thread.
 INT_PTR TALAPI StartUpdater(void);
 INT_PTR TALAPI StopUpdater(void);
 

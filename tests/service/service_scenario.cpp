@@ -17,9 +17,9 @@ void ServiceScenario::TearDown()
     UpdaterScenario::TearDown();
 }
 
-bool ServiceScenario::InstallService()
+bool ServiceScenario::InstallService(const char *program)
 {
-    std::string binary = Quoted(ExeFolder() + "TalUpSvc.exe");
+    std::string binary = Quoted(ExeFolder() + program);
     SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
     SC_HANDLE service = manager ? CreateServiceA(manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS,
                                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,

@@ -13,8 +13,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Registers "Talvex Updater" on demand start.
-    bool InstallService();
+    // Registers "Talvex Updater" on demand start, for the program of the
+    // test folder named (the real TalUpSvc.exe unless told otherwise).
+    bool InstallService(const char *program = "TalUpSvc.exe");
     // Stops the service if it runs (bounded) and deletes it.
     void RemoveService();
     // The service's current state; 0 when it is not installed.

@@ -58,6 +58,15 @@ TEST_F(ServiceControl, ActivityFollowsTheServiceStateAndStartAndStopGoThroughThe
     EXPECT_EQ(0, service::CountRequests("/")) << "no account: no pass";
 }
 
+TEST_F(ServiceControl, AStartThatFailsIsLoggedWithTheControllersAnswer)
+{
+    // The service's program is missing: the controller cannot start it.
+    ASSERT_TRUE(InstallService("NoSuchProgram.exe"));
+    EXPECT_NE(0, StartUpdater()) << "the controller itself ran";
+    EXPECT_EQ(1, CountInLog("The updater service could not be started: the service controller ended with 1."))
+        << Log();
+}
+
 TEST_F(ServiceControl, ProcessUpdaterRefusesToStartBesideTheService)
 {
     WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});

@@ -73,19 +73,19 @@ def load_shapes(path):
     return shapes
 
 
-def render(shapes, size=SIZE):
+def render(shapes, size=SIZE, samples=SAMPLES):
     """Per pixel: the smooth RGBA and the crisp colour (None: transparent)."""
     smooth, crisp = [], []
-    n = SAMPLES * SAMPLES
+    n = samples * samples
     unit = SIZE / size
     for y in range(size):
         for x in range(size):
             votes = {}
             r = g = b = 0
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    px = (x + (sx + 0.5) / SAMPLES) * unit
-                    py = (y + (sy + 0.5) / SAMPLES) * unit
+            for sy in range(samples):
+                for sx in range(samples):
+                    px = (x + (sx + 0.5) / samples) * unit
+                    py = (y + (sy + 0.5) / samples) * unit
                     top = None
                     for test, colour in shapes:
                         if test(px, py):
@@ -153,16 +153,21 @@ def write_ico(path, images):
         f.write(out)
 
 
-def write_png(path, smooth, scale=8):
+def png_bytes(smooth, size, scale=1):
+    """A square RGBA picture as PNG data, each pixel `scale` times enlarged."""
     rows = b""
-    for y in range(SIZE * scale):
-        line = b"".join(bytes(smooth[(y // scale) * SIZE + x // scale]) for x in range(SIZE * scale))
+    for y in range(size * scale):
+        line = b"".join(bytes(smooth[(y // scale) * size + x // scale]) for x in range(size * scale))
         rows += b"\0" + line
     chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(
         ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-    ihdr = struct.pack(">IIBBBBB", SIZE * scale, SIZE * scale, 8, 6, 0, 0, 0)
+    ihdr = struct.pack(">IIBBBBB", size * scale, size * scale, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")
+
+
+def write_png(path, smooth, scale=8):
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+        f.write(png_bytes(smooth, SIZE, scale))
 
 
 def main(argv):
