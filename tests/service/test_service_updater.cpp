@@ -158,8 +158,10 @@ TEST_F(ServiceUpdater, ForcedPassAskedForDuringATimedPassRunsAfterIt)
     EXPECT_EQ("0", Config("App", "Status")) << "status commands act on memory only";
 }
 
-TEST_F(ServiceUpdater, RefusedAccountStopsTheServiceThroughTheController)
+TEST_F(ServiceUpdater, RefusedAccountStopsTheServiceFromInside)
 {
+    // The service's own account may not run the elevated controller: a
+    // fatal result stops the service as a stop control would.
     SignedIn(kDemoUser, "not-the-password", {kHomeHost, kOfficeHost});
     StartService();
     ASSERT_TRUE(WaitForState(SERVICE_STOPPED)) << Log();
