@@ -33,7 +33,7 @@ void ReadScreenScale()
 void LoadPictures()
 {
     for (int i = 0; i < kPictureCount; ++i)
-        LoadPictureResource(g_app.pictures[i], g_app.instance, IDP_LOGO + i);
+        LoadImageResource(g_app.pictures[i], g_app.instance, IDP_LOGO + i);
 }
 
 bool RegisterMainClass()

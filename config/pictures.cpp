@@ -3,33 +3,13 @@
 // then only copied.
 #include "tal_controls.h"
 
+#include "picture.h"
 #include "scoped.h"
 
 #include <ocidl.h>
 #include <olectl.h>
 
 namespace {
-
-// The bytes of an "IMAGE" resource in a new movable global block.
-HGLOBAL CopyResource(HINSTANCE module, int resource, DWORD *size)
-{
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(resource), "IMAGE");
-    HGLOBAL loaded = found ? LoadResource(module, found) : NULL;
-    const void *bytes = loaded ? LockResource(loaded) : NULL;
-    *size = found ? SizeofResource(module, found) : 0;
-    if (!bytes || *size == 0)
-        return NULL;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, *size);
-    void *target = block ? GlobalLock(block) : NULL;
-    if (!target) {
-        if (block)
-            GlobalFree(block);
-        return NULL;
-    }
-    CopyMemory(target, bytes, *size);
-    GlobalUnlock(block);
-    return block;
-}
 
 // HIMETRIC to device pixels for the device context's mapping mode.
 SIZE PixelSize(HDC dc, OLE_XSIZE_HIMETRIC hmWidth, OLE_YSIZE_HIMETRIC hmHeight)
@@ -53,24 +33,11 @@ SIZE PixelSize(HDC dc, OLE_XSIZE_HIMETRIC hmWidth, OLE_YSIZE_HIMETRIC hmHeight)
 
 } // namespace
 
-int LoadPictureResource(Image &image, HINSTANCE module, int resource)
+int LoadImageResource(Image &image, HINSTANCE module, int resource)
 {
-    DWORD size = 0;
-    HGLOBAL block = CopyResource(module, resource, &size);
-    if (!block)
-        return 0;
-    if (image.picture) {
+    if (image.picture)
         image.picture->Release();
-        image.picture = NULL;
-    }
-    IStream *stream = NULL;
-    // The stream does not own the block: it is freed here either way.
-    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
-        if (FAILED(OleLoadPicture(stream, (LONG)size, FALSE, IID_IPicture, (void **)&image.picture)))
-            image.picture = NULL;
-        stream->Release();
-    }
-    GlobalFree(block);
+    image.picture = LoadPictureResource(module, resource);
     return image.picture ? 1 : 0;
 }
 

@@ -20,7 +20,7 @@ struct Image {
 };
 
 // 1 when the "IMAGE" resource decoded, else 0 (the image stays empty).
-int LoadPictureResource(Image &image, HINSTANCE module, int resource);
+int LoadImageResource(Image &image, HINSTANCE module, int resource);
 void PrepareImage(Image &image, HDC dc);  // once; later calls do nothing
 void DrawImage(const Image &image, HDC dc, int x, int y, int width, int height);
 // Draws the image's columns from sourceX on, sourceWidth of them, stretched

@@ -3,38 +3,12 @@
 // bitmaps on first paint and copied on every paint.
 #include "upgrade_app.h"
 #include "upgrade_ids.h"
+#include "picture.h"
 
 #include <ocidl.h>
 #include <olectl.h>
 
 namespace {
-
-// The GIF bytes of a resource of type "IMAGE", decoded as an OLE picture.
-IPicture *LoadPicture(int id)
-{
-    HRSRC found = FindResourceA(g_app.instance, MAKEINTRESOURCEA(id), "IMAGE");
-    HGLOBAL loaded = found ? LoadResource(g_app.instance, found) : NULL;
-    const void *bytes = loaded ? LockResource(loaded) : NULL;
-    DWORD size = found ? SizeofResource(g_app.instance, found) : 0;
-    if (!bytes || size == 0)
-        return NULL;
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!copy)
-        return NULL;
-    void *target = GlobalLock(copy);
-    CopyMemory(target, bytes, size);
-    GlobalUnlock(copy);
-    IStream *stream = NULL;
-    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-        GlobalFree(copy);
-        return NULL;
-    }
-    IPicture *picture = NULL;
-    if (FAILED(OleLoadPicture(stream, (LONG)size, FALSE, IID_IPicture, (void **)&picture)))
-        picture = NULL;
-    stream->Release();
-    return picture;
-}
 
 // The picture at its natural pixel size in a bitmap compatible with the screen.
 void Render(HeaderPicture &p, HDC dc)
@@ -77,7 +51,7 @@ HeaderPicture &Picture(int id)
 void LoadHeaderPictures()
 {
     for (HeaderPicture &p : g_app.pictures)
-        p.picture = LoadPicture(p.id);
+        p.picture = LoadPictureResource(g_app.instance, p.id);
 }
 
 void PaintHeader(HWND, HDC dc, const RECT &area)

@@ -55,7 +55,7 @@ bool HandlePageMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR *resul
 void LoadSettings() {}
 void SaveSettings() {}
 bool StartConfigPipeListener() { return false; }
-int LoadPictureResource(Image &, HINSTANCE, int) { return 0; }
+int LoadImageResource(Image &, HINSTANCE, int) { return 0; }
 void PrepareImage(Image &, HDC) {}
 void DrawImage(const Image &, HDC, int, int, int, int) {}
 void FreeImage(Image &) {}
