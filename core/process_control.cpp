@@ -2,6 +2,7 @@
 // suite, whichever of the two updaters (service or user process) runs.
 #include "tallib.h"
 #include "internal.h"
+#include "no_throw.h"
 #include "error_text.h"
 #include "signals.h"
 
@@ -223,7 +224,7 @@ INT_PTR TALAPI StartUpdater(void)
     INT_PTR result = 0;
     HWND updater = NULL;
     if (ServiceInstalled())
-        result = RunController("start");
+        result = NoThrow((INT_PTR)FALSE, [] { return RunController("start"); });
     else if ((updater = FindSignalWindow(kUpdaterClass, NULL)) != NULL)
         result = (INT_PTR)updater; // already running: nothing is started
     else
@@ -235,7 +236,7 @@ INT_PTR TALAPI StopUpdater(void)
 {
     INT_PTR result = 0;
     if (ServiceInstalled())
-        result = RunController("stop");
+        result = NoThrow((INT_PTR)FALSE, [] { return RunController("stop"); });
     else
         result = TellServer((int)kCmdQuitProcess);
     return result;
