@@ -5,6 +5,7 @@
 #pragma once
 
 #include "config_keys.h"
+#include "screen_scale.h"
 #include "tal_controls.h"
 
 #include <windows.h>
@@ -51,8 +52,7 @@ struct ConfigApp {
     int status = kStatusUnconfigured;    // what the panel shows
     volatile LONG refreshing = 0;   // a host list is arriving
     int lastRunning = 0;
-    double sx = 1.0;                // dots per inch / 96
-    double sy = 1.0;
+    ScreenScale scale;              // the screen's dots per inch
     HFONT panelFont = NULL;
     HFONT hintFont = NULL;
     Image pictures[kPictureCount];
@@ -60,8 +60,8 @@ struct ConfigApp {
 
 extern ConfigApp g_app;
 
-inline int ScaleX(int v) { return (int)(v * g_app.sx); }
-inline int ScaleY(int v) { return (int)(v * g_app.sy); }
+inline int ScaleX(int v) { return ScaleBy(v, g_app.scale.dpiX); }
+inline int ScaleY(int v) { return ScaleBy(v, g_app.scale.dpiY); }
 
 // ---- The frame: main_window.cpp, status_panel.cpp --------------------------
 void ShowPage(int index);

@@ -21,15 +21,6 @@ FrameState g_frame;
 
 namespace {
 
-void ReadScreenScale()
-{
-    ScopedGetDC screen(NULL);
-    if (!screen.get())
-        return;
-    g_app.sx = GetDeviceCaps(screen.get(), LOGPIXELSX) / 96.0;
-    g_app.sy = GetDeviceCaps(screen.get(), LOGPIXELSY) / 96.0;
-}
-
 void LoadPictures()
 {
     for (int i = 0; i < kPictureCount; ++i)
@@ -127,7 +118,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     // The pages start the shell and the save dialog: they want COM on this thread.
     ScopedCom com;
     g_app.instance = instance;
-    ReadScreenScale();
+    g_app.scale = ReadScreenScale();
     LoadPictures();
     if (!RegisterMainClass()) {
         MessageBoxA(NULL, kRegisterFailed, kCaption, MB_OK | MB_ICONERROR);

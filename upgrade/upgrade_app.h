@@ -4,6 +4,7 @@
 #pragma once
 
 #include "scoped.h"
+#include "screen_scale.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -54,8 +55,7 @@ struct Download {
 struct UpgradeApp {
     HINSTANCE instance = NULL;
     HWND window = NULL;
-    int dpiX = 96;
-    int dpiY = 96;
+    ScreenScale scale;   // the screen's dots per inch
     HFONT guiFont = NULL;
     ScopedGdi boldFont;
     HINTERNET session = NULL; // asynchronous root handle, open for the whole run
@@ -69,8 +69,8 @@ struct UpgradeApp {
 
 extern UpgradeApp g_app;
 
-inline int ScaleX(int v) { return v * g_app.dpiX / 96; }
-inline int ScaleY(int v) { return v * g_app.dpiY / 96; }
+inline int ScaleX(int v) { return ScaleBy(v, g_app.scale.dpiX); }
+inline int ScaleY(int v) { return ScaleBy(v, g_app.scale.dpiY); }
 
 // upgrade_window.cpp
 LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -34,15 +34,6 @@ bool RegisterWindowClass(HINSTANCE instance)
     return RegisterClassExA(&wc) != 0;
 }
 
-void ReadScreenScale()
-{
-    ScopedGetDC screen(NULL);
-    if (screen.get()) {
-        g_app.dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
-        g_app.dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }
-}
-
 HWND CreateMainWindow(HINSTANCE instance)
 {
     int width = ScaleX(420), height = ScaleY(360);
@@ -84,7 +75,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     InitializeCriticalSection(&g_app.download.lock);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    ReadScreenScale();
+    g_app.scale = ReadScreenScale();
     LoadHeaderPictures();
 
     g_app.window = CreateMainWindow(instance);
