@@ -134,7 +134,10 @@ DWORD WriteLimitFor(const PipeStall *stall)
 // Remembers how the write went; the first stall of a run is logged.
 void NoteWrite(PipeStall *stall, bool timedOut)
 {
-    if (!stall || InterlockedExchange(&stall->stalled, timedOut ? 1 : 0) == (timedOut ? 1 : 0) || !timedOut)
+    if (!stall)
+        return;
+    bool wasStalled = InterlockedExchange(&stall->stalled, timedOut ? 1 : 0) != 0;
+    if (!timedOut || wasStalled)
         return;
     char message[200];
     snprintf(message, sizeof message,

@@ -84,26 +84,6 @@ void NoteAnswer(const char *windowClass, bool answered, DWORD timeoutMs)
     }
 }
 
-} // namespace
-
-LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam,
-                      DWORD timeoutMs)
-{
-    HWND window = FindSignalWindow(windowClass, title);
-    DWORD_PTR answer = 0;
-    if (!window)
-        return 0;
-    // SMTO_NORMAL: a window thread that sends keeps answering what is sent
-    // to it meanwhile, so two programs telling each other cannot deadlock.
-    // A notice is not even tried on a window the system already sees as
-    // hung; a command is, since the updater is busy for a whole pass.
-    UINT flags = SMTO_NORMAL | (timeoutMs <= kNoticeAnswerMs ? SMTO_ABORTIFHUNG : 0);
-    bool answered = SendMessageTimeoutA(window, message, wParam, lParam, flags, timeoutMs, &answer) != 0;
-    NoteAnswer(windowClass, answered, timeoutMs);
-    return answered ? (LRESULT)answer : 0;
-}
-
-namespace {
 // "start" or "stop" through the controller, waiting for its answer so that
 // a failure is logged with its cause: the controller itself writes no log.
 // It ends at once, but for StartService, which waits for the service's
@@ -145,6 +125,23 @@ INT_PTR RunController(const char *argument)
 }
 
 } // namespace
+
+LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, WPARAM wParam, LPARAM lParam,
+                      DWORD timeoutMs)
+{
+    HWND window = FindSignalWindow(windowClass, title);
+    DWORD_PTR answer = 0;
+    if (!window)
+        return 0;
+    // SMTO_NORMAL: a window thread that sends keeps answering what is sent
+    // to it meanwhile, so two programs telling each other cannot deadlock.
+    // A notice is not even tried on a window the system already sees as
+    // hung; a command is, since the updater is busy for a whole pass.
+    UINT flags = SMTO_NORMAL | (timeoutMs <= kNoticeAnswerMs ? SMTO_ABORTIFHUNG : 0);
+    bool answered = SendMessageTimeoutA(window, message, wParam, lParam, flags, timeoutMs, &answer) != 0;
+    NoteAnswer(windowClass, answered, timeoutMs);
+    return answered ? (LRESULT)answer : 0;
+}
 
 // Rights the service test asks for.
 UpdaterService::UpdaterService()
