@@ -61,6 +61,3 @@ void OnHostRowChanged(const NMLISTVIEW *change);
 // Start or stop the updater on a worker thread; link is disabled meanwhile
 // (the running indicator shows the right link again).
 void StartOrStopUpdater(HWND link, bool start);
-// Starts or stops the updater on a worker: with the service, TalLib waits
-// for the service controller's answer.
-void SwitchUpdaterInBackground(bool start);

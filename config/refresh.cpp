@@ -6,6 +6,7 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "program.h"
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
@@ -112,21 +113,6 @@ DWORD WINAPI AddressRefreshThread(void *parameter)
     return 0;
 }
 
-struct UpdaterSwitch {
-    bool start;
-};
-
-DWORD WINAPI UpdaterSwitchThread(void *parameter)
-{
-    UpdaterSwitch *change = (UpdaterSwitch *)parameter;
-    if (change->start)
-        StartUpdater();
-    else
-        StopUpdater();
-    delete change;
-    return 0;
-}
-
 } // namespace
 
 void StartHostListRefresh()
@@ -217,13 +203,4 @@ void StartOrStopUpdater(HWND link, bool start)
 {
     EnableWindow(link, FALSE);
     SwitchUpdaterInBackground(start);
-}
-
-void SwitchUpdaterInBackground(bool start)
-{
-    UpdaterSwitch *change = new UpdaterSwitch{start};
-    if (!StartWorker(UpdaterSwitchThread, change)) {
-        // No thread: do it here rather than not at all.
-        UpdaterSwitchThread(change);
-    }
 }

@@ -3,6 +3,7 @@
 // running indicator on the Home page.
 #include "config_app.h"
 #include "pages.h"
+#include "program.h"
 #include "config_ids.h"
 #include "frame.h"
 #include "config_keys.h"

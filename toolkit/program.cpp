@@ -1,5 +1,9 @@
-// The message loop and the working-set trim of every program.
+// The message loop, the working-set trim and the updater switch of every
+// program.
 #include "program.h"
+
+#include "scoped.h"
+#include "tallib.h"
 
 int RunMessageLoop(HWND dialogKeys)
 {
@@ -17,3 +21,24 @@ int RunMessageLoop(HWND dialogKeys)
 }
 
 void TrimWorkingSet() { SetProcessWorkingSetSize(GetCurrentProcess(), (SIZE_T)-1, (SIZE_T)-1); }
+
+namespace {
+
+DWORD WINAPI SwitchUpdaterThread(void *start)
+{
+    if (start)
+        StartUpdater();
+    else
+        StopUpdater();
+    return 0;
+}
+
+} // namespace
+
+void SwitchUpdaterInBackground(bool start)
+{
+    void *parameter = start ? (void *)1 : NULL;
+    ScopedHandle worker(CreateThread(NULL, 0, SwitchUpdaterThread, parameter, 0, NULL));
+    if (!worker) // no thread to be had: better late than never
+        SwitchUpdaterThread(parameter);
+}

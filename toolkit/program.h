@@ -1,5 +1,6 @@
-// What every program's main thread does alike: its message loop and giving
-// its working set back to the system between bursts of work.
+// What every program's main thread does alike: its message loop, giving
+// its working set back to the system between bursts of work, and starting
+// or stopping the updater without waiting on it.
 #pragma once
 
 #include <windows.h>
@@ -12,3 +13,8 @@ int RunMessageLoop(HWND dialogKeys);
 // Gives the process's working set back to the system (after start-up and
 // after each burst of work); Wine accepts the call and changes nothing.
 void TrimWorkingSet();
+
+// Starts or stops the updater (StartUpdater, StopUpdater) on a worker: with
+// the service installed TalLib waits for the service controller's answer,
+// which a window thread must not do.
+void SwitchUpdaterInBackground(bool start);

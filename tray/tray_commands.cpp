@@ -3,7 +3,6 @@
 #include "program.h"
 #include "resource.h"
 #include "config_keys.h"
-#include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -33,24 +32,6 @@ void ExitUpdater(TrayState &state)
     // on its own command.
     TellServer(IsRunningService() ? (int)kServiceControlStop : (int)kCmdQuitProcess);
     EndTray(state);
-}
-
-// Starting or stopping the service waits for the service controller's
-// answer: a worker does it, so the icon never stops answering.
-DWORD WINAPI SwitchUpdaterThread(void *start)
-{
-    if (start)
-        StartUpdater();
-    else
-        StopUpdater();
-    return 0;
-}
-
-void SwitchUpdaterInBackground(bool start)
-{
-    ScopedHandle worker(CreateThread(NULL, 0, SwitchUpdaterThread, start ? (void *)1 : NULL, 0, NULL));
-    if (!worker) // no thread to be had: better late than never
-        SwitchUpdaterThread(start ? (void *)1 : NULL);
 }
 
 } // namespace

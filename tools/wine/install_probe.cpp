@@ -128,16 +128,14 @@ int MakeLegacyService()
     return ok ? 0 : 1;
 }
 
-// The DACL of a folder as SDDL, with the inheritance flags.
-std::string FolderDacl(const char *path)
+// A descriptor's DACL as SDDL, with its inheritance flags; the descriptor
+// is freed. Empty for none.
+std::string DaclText(PSECURITY_DESCRIPTOR sd)
 {
-    PSECURITY_DESCRIPTOR sd = NULL;
     char *text = NULL;
     std::string dacl;
-    if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, NULL, NULL, &sd) ==
-            ERROR_SUCCESS &&
-        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
-                                                            NULL))
+    if (sd && ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                   &text, NULL))
         dacl = text;
     if (text)
         LocalFree(text);
@@ -146,21 +144,23 @@ std::string FolderDacl(const char *path)
     return dacl;
 }
 
+// The DACL of a folder as SDDL.
+std::string FolderDacl(const char *path)
+{
+    PSECURITY_DESCRIPTOR sd = NULL;
+    if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, NULL, NULL, &sd) !=
+        ERROR_SUCCESS)
+        sd = NULL;
+    return DaclText(sd);
+}
+
 // The shared text, read and written back the way Windows spells it.
 std::string Canonical(const char *sddl)
 {
     PSECURITY_DESCRIPTOR sd = NULL;
-    char *text = NULL;
-    std::string canonical;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, NULL) &&
-        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
-                                                            NULL))
-        canonical = text;
-    if (text)
-        LocalFree(text);
-    if (sd)
-        LocalFree(sd);
-    return canonical;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, NULL))
+        sd = NULL;
+    return DaclText(sd);
 }
 
 // Whether rights set on a folder are kept: tried on a scratch folder.
