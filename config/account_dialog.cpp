@@ -11,40 +11,42 @@ namespace {
 // What the dialog reads of each field.
 const int kAccountFieldMax = 31;
 
-void FillAccount(HWND dialog)
+void FillAccount(HWND dialog, const ConfigApp &app)
 {
     CentreWindow(dialog, GetParent(dialog));
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_USER, EM_LIMITTEXT, kAccountFieldMax, 0);
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_PASSWORD, EM_LIMITTEXT, kAccountFieldMax, 0);
-    SetDlgItemTextA(dialog, IDC_ACCOUNT_USER, g_app.userName);
-    SetDlgItemTextA(dialog, IDC_ACCOUNT_PASSWORD, g_app.password);
+    SetDlgItemTextA(dialog, IDC_ACCOUNT_USER, app.userName);
+    SetDlgItemTextA(dialog, IDC_ACCOUNT_PASSWORD, app.password);
     HWND user = GetDlgItem(dialog, IDC_ACCOUNT_USER);
     SendMessageA(user, EM_SETSEL, 0, -1);
     SetFocus(user);
 }
 
-void TakeAccount(HWND dialog)
+void TakeAccount(HWND dialog, ConfigApp &app)
 {
     char text[kAccountFieldMax + 1] = "";
     GetDlgItemTextA(dialog, IDC_ACCOUNT_USER, text, sizeof text);
-    lstrcpynA(g_app.userName, text, sizeof g_app.userName);
+    lstrcpynA(app.userName, text, sizeof app.userName);
     text[0] = '\0';
     GetDlgItemTextA(dialog, IDC_ACCOUNT_PASSWORD, text, sizeof text);
-    lstrcpynA(g_app.password, text, sizeof g_app.password);
+    lstrcpynA(app.password, text, sizeof app.password);
     SecureZeroMemory(text, sizeof text);
 }
 
-INT_PTR CALLBACK AccountProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK AccountProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        FillAccount(dialog);
+        // The dialog is owned, not a child: its state comes as its parameter.
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        FillAccount(dialog, *(const ConfigApp *)lParam);
         return FALSE; // the focus is set
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK: // Enter
         case IDC_ACCOUNT_OKAY:
-            TakeAccount(dialog);
+            TakeAccount(dialog, *(ConfigApp *)GetWindowLongPtrA(dialog, DWLP_USER));
             EndDialog(dialog, 1);
             return TRUE;
         case IDC_ACCOUNT_CANCEL:
@@ -60,7 +62,7 @@ INT_PTR CALLBACK AccountProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-bool RunAccountDialog(HWND owner)
+bool RunAccountDialog(ConfigApp &app)
 {
-    return DialogBoxParamA(g_app.instance, MAKEINTRESOURCEA(IDD_ACCOUNT), owner, AccountProc, 0) == 1;
+    return DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ACCOUNT), app.window, AccountProc, (LPARAM)&app) == 1;
 }

@@ -3,6 +3,8 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "frame.h"
+#include "page_common.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
@@ -13,23 +15,24 @@ const char kUpgradeTip[] = "Download the latest version of the Talvex Updater.";
 
 void InitAdvancedPage(HWND page)
 {
+    const ConfigApp &app = AppOf(page);
     FitPageToFrame(page);
     SetDlgItemTextA(page, IDC_VERSION_TEXT, kVersionLine);
     HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
     AttachLink(link);
-    CreateToolTip(IDC_UPGRADE_LINK, page, g_app.instance, kUpgradeTip);
+    CreateToolTip(IDC_UPGRADE_LINK, page, app.instance, kUpgradeTip);
     EnableWindow(link, FALSE); // until the version check finds an upgrade
     const struct {
         int id;
         int value;
-    } boxes[] = {{IDC_OPT_LOAD_ICON, g_app.loadIcon},
-                 {IDC_OPT_START_WITH_OS, g_app.startWithOS},
-                 {IDC_OPT_SYNC, g_app.sync},
-                 {IDC_OPT_NOTIFY, g_app.notify},
-                 {IDC_OPT_UPGRADE, g_app.upgrade}};
+    } boxes[] = {{IDC_OPT_LOAD_ICON, app.loadIcon},
+                 {IDC_OPT_START_WITH_OS, app.startWithOS},
+                 {IDC_OPT_SYNC, app.sync},
+                 {IDC_OPT_NOTIFY, app.notify},
+                 {IDC_OPT_UPGRADE, app.upgrade}};
     for (const auto &box : boxes)
         CheckDlgButton(page, box.id, box.value == 1 ? BST_CHECKED : BST_UNCHECKED);
-    if (g_app.upgrade == 0)
+    if (app.upgrade == 0)
         ShowWindow(link, SW_HIDE);
 }
 
@@ -41,7 +44,7 @@ void OnAdvancedCommand(HWND page, int id)
     case IDC_OPT_SYNC:
     case IDC_OPT_NOTIFY:
     case IDC_OPT_UPGRADE:
-        EnableApply();
+        EnableApply(AppOf(page));
         break;
     case IDC_UPGRADE_LINK:
         // Only once the version check has enabled it.

@@ -1,11 +1,16 @@
 // TalUpConfig, the configuration utility: start-up in its fixed order, the
 // message loop, and the end. One main window holds the status panel and
 // the four pages; other programs find it by class and title.
-#include "config_app.h"
+#include "frame.h"
+
+#include "config_ids.h"
+#include "config_pipe.h"
+#include "pages.h"
 #include "placement.h"
 #include "program.h"
-#include "config_ids.h"
-#include "frame.h"
+#include "refresh.h"
+#include "settings.h"
+#include "status_panel.h"
 
 #include "config_keys.h"
 #include "scoped.h"
@@ -16,28 +21,25 @@
 #include <stdlib.h>
 #include <string.h>
 
-ConfigApp g_app;
-FrameState g_frame;
-
 namespace {
 
-void LoadPictures()
+void LoadPictures(ConfigApp &app)
 {
     for (int i = 0; i < kPictureCount; ++i)
-        LoadImageResource(g_app.pictures[i], g_app.instance, IDP_LOGO + i);
+        LoadImageResource(app.pictures[i], app.instance, IDP_LOGO + i);
 }
 
-bool RegisterMainClass()
+bool RegisterMainClass(HINSTANCE instance)
 {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_OWNDC;
     wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = g_app.instance;
+    wc.hInstance = instance;
     // The sizes the screen asks for: the icon holds images from 16 to 64 pixels.
-    wc.hIcon = (HICON)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+    wc.hIcon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                  GetSystemMetrics(SM_CYICON), 0);
-    wc.hIconSm = (HICON)LoadImageA(g_app.instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON,
+    wc.hIconSm = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_CONFIG), IMAGE_ICON,
                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
@@ -72,20 +74,20 @@ bool AnotherCopyRuns(HANDLE &instanceLock)
     return true;
 }
 
-void ReadPaths()
+void ReadPaths(ConfigApp &app)
 {
     char folder[MAX_PATH] = "";
     if (GetFolder_Data(folder, sizeof folder) != 0)
         return;
-    snprintf(g_app.configPath, sizeof g_app.configPath, "%s%s", folder, kConfigFileName);
-    snprintf(g_app.logPath, sizeof g_app.logPath, "%s%s", folder, kLogFileName);
+    snprintf(app.configPath, sizeof app.configPath, "%s%s", folder, kConfigFileName);
+    snprintf(app.logPath, sizeof app.logPath, "%s%s", folder, kLogFileName);
 }
 
-HWND CreateMainWindow(int show)
+HWND CreateMainWindow(ConfigApp &app, int show)
 {
-    int width = ScaleX(704), height = ScaleY(480);
+    int width = ScaleX(app, 704), height = ScaleY(app, 480);
     HWND window = CreateWindowExA(0, kConfigClass, kConfigTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
-                                  width, height, NULL, NULL, g_app.instance, NULL);
+                                  width, height, NULL, NULL, app.instance, &app);
     if (!window)
         return NULL;
     CentreWindow(window, NULL);
@@ -96,18 +98,18 @@ HWND CreateMainWindow(int show)
 
 // No account yet: the panel says welcome, the updater hears it, and the
 // account dialog asks for one.
-void AskForAccount()
+void AskForAccount(ConfigApp &app)
 {
-    ApplyStatus(kStatusUnconfigured);
-    TellServerInBackground((int)kCmdStatusUnconfigured);
-    if (RunAccountDialog(g_app.window))
-        SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_USER, g_app.userName);
+    ApplyStatus(app, kStatusUnconfigured);
+    TellServerInBackground(app, (int)kCmdStatusUnconfigured);
+    if (RunAccountDialog(app))
+        SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_USER, app.userName);
 }
 
-void FillHomeFields()
+void FillHomeFields(const ConfigApp &app)
 {
-    SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_USER, g_app.userName);
-    SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_LAST_UPDATE, g_app.lastUpdate);
+    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_USER, app.userName);
+    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_LAST_UPDATE, app.lastUpdate);
 }
 
 
@@ -117,41 +119,42 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
     // The pages start the shell and the save dialog: they want COM on this thread.
     ScopedCom com;
-    g_app.instance = instance;
-    g_app.scale = ReadScreenScale();
-    LoadPictures();
-    if (!RegisterMainClass()) {
+    ConfigApp app; // the main window's state, for as long as the program runs
+    app.instance = instance;
+    app.scale = ReadScreenScale();
+    LoadPictures(app);
+    if (!RegisterMainClass(instance)) {
         MessageBoxA(NULL, kRegisterFailed, kCaption, MB_OK | MB_ICONERROR);
         return 0;
     }
     HANDLE instanceLock = NULL; // never released; it ends with the process
     if (AnotherCopyRuns(instanceLock))
         return 0;
-    ReadPaths();
-    LoadSettings();
-    if (!CreateMainWindow(show))
+    ReadPaths(app);
+    LoadSettings(app);
+    if (!CreateMainWindow(app, show))
         return 0;
 
-    if (strlen(g_app.userName) < 3)
-        AskForAccount();
-    StartConfigPipeListener();
-    if (g_app.sync == 1)
-        StartHostListRefresh();
-    StartAddressRefresh();
-    FillHomeFields();
-    if (g_app.upgrade == 1)
+    if (strlen(app.userName) < 3)
+        AskForAccount(app);
+    StartConfigPipeListener(app.window);
+    if (app.sync == 1)
+        StartHostListRefresh(app);
+    StartAddressRefresh(app);
+    FillHomeFields(app);
+    if (app.upgrade == 1)
         CheckVersion();
     TrimWorkingSet();
 
-    int code = RunMessageLoop(g_app.window);
+    int code = RunMessageLoop(app.window);
     // The code sent by OK reaches the updater before the process ends.
-    if (g_frame.tellThread) {
-        WaitForSingleObject(g_frame.tellThread, 5000);
-        CloseHandle(g_frame.tellThread);
+    if (app.tellThread) {
+        WaitForSingleObject(app.tellThread, 5000);
+        CloseHandle(app.tellThread);
     }
     UnregisterClassA(kConfigClass, instance);
-    for (Image &image : g_app.pictures)
+    for (Image &image : app.pictures)
         FreeImage(image);
-    free(g_app.selectedHosts);
+    free(app.selectedHosts);
     return code;
 }

@@ -4,7 +4,9 @@
 // and this turns it into window messages, and about every two seconds
 // tells the window whether the updater runs. It only posts: the window
 // thread alone touches the state.
-#include "config_app.h"
+#include "config_pipe.h"
+
+#include "config_state.h"
 
 #include "pipe_listener.h"
 #include "signals.h"
@@ -28,12 +30,12 @@ void PollUpdater(HWND window) { PostMessageA(window, kMsgUpdaterActivity, GetAct
 
 } // namespace
 
-bool StartConfigPipeListener()
+bool StartConfigPipeListener(HWND window)
 {
     PipeListenerSettings settings = {};
     settings.pipeName = kConfigPipeName;
     settings.owner = "Configuration";
-    settings.window = g_app.window;
+    settings.window = window;
     settings.post = PostConfigMessage;
     settings.idle = PollUpdater;
     settings.idleMs = kPollMs;

@@ -1,11 +1,13 @@
-// What the frame's own files share: the status rule and its texts, the
-// main window's handlers that live outside its window procedure, and the
-// few handles the frame keeps besides ConfigApp.
+// The main window of TalUpConfig: its procedure and what it offers the
+// pages (showing a page, enabling Apply, the clipboard, the pages' common
+// look) and the start-up code (telling the updater in the background).
 #pragma once
 
-#include "config_app.h"
+#include "config_state.h"
 
 #include <windows.h>
+
+#include <stddef.h>
 
 constexpr char kRegisterFailed[] =
     "Unable to register Window.  The Talvex Updater requires at least Windows NT to run.  Try closing some "
@@ -15,24 +17,15 @@ constexpr char kRegisterFailed[] =
 // is still creating its window finds this before it could find the window.
 constexpr char kConfigInstanceMutex[] = "TalvexUpdaterConfiguration";
 
-struct FrameState {
-    HANDLE tellThread = NULL; // the last TellServer sent in the background
-};
-extern FrameState g_frame;
-
-// ---- status_panel.cpp --------------------------------------------------------
-// The status rule without any I/O: what ApplyStatus shows for a request.
-// `active` and `stored` are asked for only when the rule needs them.
-int DecideStatus(int requested, bool accountEmpty, int (*active)(), int (*stored)());
-const char *StatusLabel(int code);
-PictureIndex StatusPicture(int code);
-void SetStatusLabel();                 // control 204 from the status code
-void OnStatusClick();                  // command 203
-void OnStatusChanged();                // WM_USER 139
-void OnUpdaterActivity(int running);   // WM_APP+16
-
-// ---- main_window.cpp ---------------------------------------------------------
+// Created with the ConfigApp as its creation parameter.
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void ShowPage(ConfigApp &app, int index);
+void EnableApply(ConfigApp &app);
+// The main window owns the clipboard while it copies.
+void CopyTextToClipboard(ConfigApp &app, const char *text, size_t size);
+// What every page does alike (white background, opaque statics, focus on
+// hit-test); a page procedure calls it first and returns *result when true.
+bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
 // Sends the updater a code from a short worker thread: the updater may take
 // a whole pass to answer, and the window must never wait for it.
-void TellServerInBackground(int code);
+void TellServerInBackground(ConfigApp &app, int code);

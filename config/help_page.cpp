@@ -4,6 +4,8 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "frame.h"
+#include "page_common.h"
 #include "scoped.h"
 #include "tallib.h"
 #include "talvex_settings.h"
@@ -35,7 +37,7 @@ void InitHelpPage(HWND page)
     FitPageToFrame(page);
     for (const HelpLink &link : kLinks) {
         AttachLink(GetDlgItem(page, link.id));
-        CreateToolTip(link.id, page, g_app.instance, link.target);
+        CreateToolTip(link.id, page, AppOf(page).instance, link.target);
     }
     SetDlgItemTextA(page, IDC_ABOUT_TEXT, kAboutText);
 }
@@ -50,10 +52,11 @@ void OnHelpCommand(HWND page, int id)
 // The help picture, at its natural size, left of the About text.
 void PaintHelpPage(HWND page)
 {
+    ConfigApp &app = AppOf(page);
     ScopedPaint paint(page);
-    Image &picture = g_app.pictures[kPicHelp];
+    Image &picture = app.pictures[kPicHelp];
     PrepareImage(picture, paint.get());
-    DrawImage(picture, paint.get(), 11, ScaleY(285), 90, 90);
+    DrawImage(picture, paint.get(), 11, ScaleY(app, 285), 90, 90);
 }
 
 } // namespace

@@ -3,6 +3,10 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "frame.h"
+#include "host_list.h"
+#include "page_common.h"
+#include "refresh.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
@@ -36,41 +40,42 @@ void InitHomePage(HWND page)
     for (int id : kLinks)
         AttachLink(GetDlgItem(page, id));
     for (const Tip &tip : kTips)
-        CreateToolTip(tip.id, page, g_app.instance, tip.text);
+        CreateToolTip(tip.id, page, AppOf(page).instance, tip.text);
     InitHostList(page);
     // Until a download replaces them, the saved hosts are the rows, so that
     // a save before any download keeps the selection.
-    GiveBackSavedSelection(GetDlgItem(page, IDC_HOST_LIST));
+    GiveBackSavedSelection(AppOf(page), GetDlgItem(page, IDC_HOST_LIST));
 }
 
-void ChangeUser(HWND page)
+void ChangeUser(ConfigApp &app, HWND page)
 {
-    if (!RunAccountDialog(g_app.window))
+    if (!RunAccountDialog(app))
         return;
-    SetDlgItemTextA(page, IDC_HOME_USER, g_app.userName);
-    EnableApply();
-    if (g_app.sync == 1)
-        StartHostListRefresh();
+    SetDlgItemTextA(page, IDC_HOME_USER, app.userName);
+    EnableApply(app);
+    if (app.sync == 1)
+        StartHostListRefresh(app);
 }
 
 void OnHomeCommand(HWND page, int id)
 {
+    ConfigApp &app = AppOf(page);
     switch (id) {
     case IDC_CHANGE_USER:
-        ChangeUser(page);
+        ChangeUser(app, page);
         break;
     case IDC_VIEW_LOGS:
-        ShowPage(kPageLogs);
+        ShowPage(app, kPageLogs);
         break;
     case IDC_REFRESH_IP:
-        StartAddressRefresh();
+        StartAddressRefresh(app);
         break;
     case IDC_START_UPDATER:
     case IDC_STOP_UPDATER:
         StartOrStopUpdater(GetDlgItem(page, id), id == IDC_START_UPDATER);
         break;
     case IDC_REFRESH_HOSTS:
-        StartHostListRefresh();
+        StartHostListRefresh(app);
         break;
     case IDC_MANAGE_HOSTS:
         AskAndOpen(page, kManageQuestion, TALVEX_HOSTS_URL);
@@ -80,18 +85,18 @@ void OnHomeCommand(HWND page, int id)
     case IDC_CHECK_INVERSE:
     case IDM_CHECK_SELECTED:
     case IDM_UNCHECK_SELECTED:
-        RunCheckCommand(id);
+        RunCheckCommand(app, id);
         break;
     case IDM_COPY_HOSTS:
-        CopySelectedHosts();
+        CopySelectedHosts(app);
         break;
     }
 }
 
-void OnHomeNotify(const NMHDR *header)
+void OnHomeNotify(HWND page, const NMHDR *header)
 {
     if (header->idFrom == IDC_HOST_LIST && header->code == LVN_ITEMCHANGED)
-        OnHostRowChanged((const NMLISTVIEW *)header);
+        OnHostRowChanged(AppOf(page), (const NMLISTVIEW *)header);
 }
 
 } // namespace
@@ -112,7 +117,7 @@ INT_PTR CALLBACK HomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
         OnHomeCommand(page, LOWORD(wParam));
         return TRUE;
     case WM_NOTIFY:
-        OnHomeNotify((const NMHDR *)lParam);
+        OnHomeNotify(page, (const NMHDR *)lParam);
         return FALSE;
     case WM_CONTEXTMENU:
         if ((HWND)wParam == GetDlgItem(page, IDC_HOST_LIST)) {

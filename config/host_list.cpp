@@ -1,9 +1,11 @@
 // The Home page's host list: its rows as GetHostList delivers them, the
 // re-check of the saved selection, the check and copy commands, and the
 // "Hosts" pop-up menu.
-#include "pages.h"
+#include "host_list.h"
 
 #include "config_ids.h"
+#include "frame.h"
+#include "page_common.h"
 #include "host_selection.h"
 #include "scoped.h"
 
@@ -13,10 +15,6 @@
 #include <vector>
 
 namespace {
-
-// Set while rows are put back from the saved selection: they are no change
-// to save, so Apply stays as it was.
-bool g_givingBack = false;
 
 void AddGroup(HWND list, int id, const wchar_t *header)
 {
@@ -42,7 +40,7 @@ std::string RowName(HWND list, int row, size_t max)
 
 // One row at the end: group 0, an unchecked box, the name in column 1;
 // checked when the saved selection names it.
-void AddHostRow(HWND list, const std::string &name)
+void AddHostRow(const ConfigApp &app, HWND list, const std::string &name)
 {
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_GROUPID | LVIF_STATE;
@@ -58,7 +56,7 @@ void AddHostRow(HWND list, const std::string &name)
     text.iSubItem = 1;
     text.pszText = (char *)name.c_str();
     SendMessageA(list, LVM_SETITEMTEXTA, (WPARAM)row, (LPARAM)&text);
-    if (SelectionHasHost(g_app.selectedHosts, name))
+    if (SelectionHasHost(app.selectedHosts, name))
         SetRowCheckState(list, row, kChecked);
 }
 
@@ -80,7 +78,7 @@ CheckCommand CommandFor(int id)
 
 } // namespace
 
-HWND HostList() { return GetDlgItem(g_app.pages[kPageHome], IDC_HOST_LIST); }
+HWND HostList(const ConfigApp &app) { return GetDlgItem(app.pages[kPageHome], IDC_HOST_LIST); }
 
 void InitHostList(HWND page)
 {
@@ -99,69 +97,69 @@ void InitHostList(HWND page)
     AddGroup(list, 2, L"Static DNS Hosts");
 }
 
-void SetHostColumnWidths(HWND list)
+void SetHostColumnWidths(const ConfigApp &app, HWND list)
 {
     RECT client = {};
     GetClientRect(list, &client);
-    int widths[2] = {ScaleX(42), client.right - ScaleX(42)};
+    int widths[2] = {ScaleX(app, 42), client.right - ScaleX(app, 42)};
     // Only a width that differs: each change redraws the whole list.
     for (int column = 0; column < 2; ++column)
         if (SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) != widths[column])
             SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
 }
 
-void OnHostListBegin()
+void OnHostListBegin(ConfigApp &app)
 {
-    InterlockedExchange(&g_app.refreshing, 1);
-    HWND list = HostList();
+    app.refreshing = true;
+    HWND list = HostList(app);
     // Drawn once at the end, not once per arriving row.
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    SetHostColumnWidths(list);
+    SetHostColumnWidths(app, list);
 }
 
-void OnHostListHost(const char *name, size_t length)
+void OnHostListHost(ConfigApp &app, const char *name, size_t length)
 {
-    HWND list = HostList();
-    AddHostRow(list, HostNameOf(name, length));
-    SetHostColumnWidths(list);
+    HWND list = HostList(app);
+    AddHostRow(app, list, HostNameOf(name, length));
+    SetHostColumnWidths(app, list);
 }
 
-void OnHostListEnd()
+void OnHostListEnd(ConfigApp &app)
 {
-    InterlockedExchange(&g_app.refreshing, 0);
-    HWND list = HostList();
+    app.refreshing = false;
+    HWND list = HostList(app);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, NULL, TRUE);
     // A download that brought no row (a failed receive reads as an empty
     // list) must not cost the saved selection at the next save.
-    GiveBackSavedSelection(list);
+    GiveBackSavedSelection(app, list);
 }
 
-void GiveBackSavedSelection(HWND list)
+void GiveBackSavedSelection(ConfigApp &app, HWND list)
 {
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != 0)
         return;
-    g_givingBack = true;
-    for (const std::string &name : SelectionNames(g_app.selectedHosts))
-        AddHostRow(list, HostNameOf(name.c_str(), name.size()));
-    g_givingBack = false;
-    SetHostColumnWidths(list);
+    app.givingBack = true;
+    for (const std::string &name : SelectionNames(app.selectedHosts))
+        AddHostRow(app, list, HostNameOf(name.c_str(), name.size()));
+    app.givingBack = false;
+    SetHostColumnWidths(app, list);
 }
 
-void OnHostRowChanged(const NMLISTVIEW *change)
+void OnHostRowChanged(ConfigApp &app, const NMLISTVIEW *change)
 {
-    if (g_givingBack || !(change->uChanged & LVIF_STATE))
+    if (app.givingBack || !(change->uChanged & LVIF_STATE))
         return;
     int oldState = (int)((change->uOldState & LVIS_STATEIMAGEMASK) >> 12);
     int newState = (int)((change->uNewState & LVIS_STATEIMAGEMASK) >> 12);
     if (IsCheckChange(oldState, newState))
-        EnableApply();
+        EnableApply(app);
 }
 
-void RunCheckCommand(int id)
+void RunCheckCommand(ConfigApp &app, int id)
 {
-    HWND list = HostList();
+    HWND list = HostList(app);
     CheckCommand command = CommandFor(id);
     int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     for (int row = 0; row < count; ++row) {
@@ -173,13 +171,13 @@ void RunCheckCommand(int id)
     }
 }
 
-void CopySelectedHosts()
+void CopySelectedHosts(ConfigApp &app)
 {
-    HWND list = HostList();
+    HWND list = HostList(app);
     std::vector<std::string> names;
     int row = -1;
     while ((row = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) != -1)
         names.push_back(RowName(list, row, kSelectionPartMax));
     std::string text = CopiedHostNames(names);
-    CopyTextToClipboard(text.c_str(), text.size() + 10);
+    CopyTextToClipboard(app, text.c_str(), text.size() + 10);
 }

@@ -5,6 +5,8 @@
 #include "pages.h"
 
 #include "config_ids.h"
+#include "frame.h"
+#include "page_common.h"
 #include "placement.h"
 #include "error_text.h"
 #include "log_lines.h"
@@ -35,12 +37,14 @@ const size_t kGrowthSample = 4096;
 const COLORREF kWarningText = RGB(0, 0, 0), kWarningBack = RGB(255, 255, 0);
 const COLORREF kErrorText = RGB(255, 255, 255), kErrorBack = RGB(255, 64, 64);
 
-// The list being shown and the text it is drawn from.
+// The Logs page's own state (its DWLP_USER): the list being shown and the
+// text it is drawn from.
 struct LogView {
-    HWND list = NULL;
+    HWND list = NULL; // set by the first reload
     LogText log;
 };
-LogView g_view;
+
+LogView *ViewOf(HWND page) { return (LogView *)GetWindowLongPtrA(page, DWLP_USER); }
 
 bool ReadAt(HANDLE file, unsigned long long offset, char *buffer, DWORD size)
 {
@@ -80,18 +84,18 @@ bool OnlyGrew(HANDLE file, unsigned long long size, const std::string &read)
     return ReadAt(file, tail, bytes.data(), (DWORD)sample) && memcmp(bytes.data(), read.data() + tail, sample) == 0;
 }
 
-// Brings g_view.log up to the file; false when it had to start over.
-bool ReadLogFile(bool sameList)
+// Brings view.log up to the file; false when it had to start over.
+bool ReadLogFile(LogView &view, const char *logPath, bool sameList)
 {
-    ScopedFile file(CreateFileA(g_app.logPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    ScopedFile file(CreateFileA(logPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
     LARGE_INTEGER size = {};
     if (!file || !GetFileSizeEx(file.get(), &size)) {
-        ResetLog(g_view.log);
+        ResetLog(view.log);
         return false;
     }
     unsigned long long length = (unsigned long long)size.QuadPart;
-    LogText &log = g_view.log;
+    LogText &log = view.log;
     if (sameList && OnlyGrew(file.get(), length, log.text)) {
         std::string added;
         if (length > log.text.size() && ReadInto(file.get(), log.text.size(), length - log.text.size(), added))
@@ -122,11 +126,13 @@ void SetLogColumnWidths(HWND list)
 
 void InitLogsPage(HWND page)
 {
+    SetWindowLongPtrA(page, DWLP_USER, (LONG_PTR)new LogView());
     FitPageToFrame(page);
     AttachLink(GetDlgItem(page, IDC_REFRESH_LOG));
     AttachLink(GetDlgItem(page, IDC_SAVE_LOG));
-    CreateToolTip(IDC_REFRESH_LOG, page, g_app.instance, kRefreshTip);
-    CreateToolTip(IDC_SAVE_LOG, page, g_app.instance, kSaveTip);
+    HINSTANCE instance = AppOf(page).instance;
+    CreateToolTip(IDC_REFRESH_LOG, page, instance, kRefreshTip);
+    CreateToolTip(IDC_SAVE_LOG, page, instance, kSaveTip);
     HWND list = GetDlgItem(page, IDC_LOG_LIST);
     const DWORD extended = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
@@ -138,42 +144,42 @@ void InitLogsPage(HWND page)
 }
 
 // The text of a row's cell for the virtual list.
-void FillCell(NMLVDISPINFOA *info)
+void FillCell(const LogView &view, NMLVDISPINFOA *info)
 {
     LVITEMA &item = info->item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
         return;
     item.pszText[0] = '\0';
-    if (item.iItem < 0 || (size_t)item.iItem >= g_view.log.rows.size())
+    if (item.iItem < 0 || (size_t)item.iItem >= view.log.rows.size())
         return;
-    const LogRow &row = g_view.log.rows[(size_t)item.iItem];
-    std::string text = item.iSubItem == 0 ? RowTime(g_view.log, row) : RowDescription(g_view.log, row);
+    const LogRow &row = view.log.rows[(size_t)item.iItem];
+    std::string text = item.iSubItem == 0 ? RowTime(view.log, row) : RowDescription(view.log, row);
     lstrcpynA(item.pszText, text.c_str(), item.cchTextMax);
 }
 
-void FillCellWide(NMLVDISPINFOW *info)
+void FillCellWide(const LogView &view, NMLVDISPINFOW *info)
 {
     LVITEMW &item = info->item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
         return;
     item.pszText[0] = L'\0';
-    if (item.iItem < 0 || (size_t)item.iItem >= g_view.log.rows.size())
+    if (item.iItem < 0 || (size_t)item.iItem >= view.log.rows.size())
         return;
-    const LogRow &row = g_view.log.rows[(size_t)item.iItem];
-    std::string text = item.iSubItem == 0 ? RowTime(g_view.log, row) : RowDescription(g_view.log, row);
+    const LogRow &row = view.log.rows[(size_t)item.iItem];
+    std::string text = item.iSubItem == 0 ? RowTime(view.log, row) : RowDescription(view.log, row);
     int written = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), item.pszText, item.cchTextMax - 1);
     item.pszText[written > 0 ? written : 0] = L'\0';
 }
 
 // Rows by the entry's level: warnings yellow, errors red.
-LRESULT OnCustomDraw(NMLVCUSTOMDRAW *draw)
+LRESULT OnCustomDraw(const LogView &view, NMLVCUSTOMDRAW *draw)
 {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         size_t row = (size_t)draw->nmcd.dwItemSpec;
-        int level = row < g_view.log.rows.size() ? g_view.log.rows[row].level : 0;
+        int level = row < view.log.rows.size() ? view.log.rows[row].level : 0;
         if (level == 1) {
             draw->clrText = kWarningText;
             draw->clrTextBk = kWarningBack;
@@ -194,8 +200,8 @@ void CopySelectedLines(HWND page)
     int row = -1;
     while ((row = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) != -1)
         rows.push_back((size_t)row);
-    std::string text = CopiedLines(g_view.log, rows);
-    CopyTextToClipboard(text.c_str(), text.size() + 10);
+    std::string text = CopiedLines(ViewOf(page)->log, rows);
+    CopyTextToClipboard(AppOf(page), text.c_str(), text.size() + 10);
 }
 
 UINT_PTR CALLBACK CenterExportDialog(HWND hook, UINT message, WPARAM, LPARAM lParam)
@@ -233,7 +239,8 @@ void SaveLogToFile(HWND page)
         return; // cancelled
     // A report that could not be written is said so, with the reason.
     SetLastError(ERROR_SUCCESS);
-    if (!MergeFiles(g_app.configPath, g_app.logPath, path)) {
+    const ConfigApp &app = AppOf(page);
+    if (!MergeFiles(app.configPath, app.logPath, path)) {
         DWORD error = GetLastError();
         std::string text = std::string("The log could not be saved to ") + path + ".";
         if (error != ERROR_SUCCESS)
@@ -268,17 +275,18 @@ void OnLogsCommand(HWND page, int id)
 // Answers a list notification; false for those left to the list.
 bool OnLogsNotify(HWND page, NMHDR *header)
 {
-    if (header->idFrom != IDC_LOG_LIST)
+    const LogView *view = ViewOf(page);
+    if (header->idFrom != IDC_LOG_LIST || !view)
         return false;
     switch (header->code) {
     case LVN_GETDISPINFOA:
-        FillCell((NMLVDISPINFOA *)header);
+        FillCell(*view, (NMLVDISPINFOA *)header);
         return true;
     case LVN_GETDISPINFOW:
-        FillCellWide((NMLVDISPINFOW *)header);
+        FillCellWide(*view, (NMLVDISPINFOW *)header);
         return true;
     case NM_CUSTOMDRAW:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnCustomDraw((NMLVCUSTOMDRAW *)header));
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnCustomDraw(*view, (NMLVCUSTOMDRAW *)header));
         return true;
     }
     return false;
@@ -288,15 +296,17 @@ bool OnLogsNotify(HWND page, NMHDR *header)
 
 void ReloadLog(HWND list)
 {
-    if (!list)
+    HWND page = list ? GetParent(list) : NULL;
+    LogView *view = page ? ViewOf(page) : NULL;
+    if (!view)
         return;
-    bool sameList = list == g_view.list;
-    g_view.list = list;
-    size_t before = sameList ? g_view.log.rows.size() : 0;
-    bool appended = ReadLogFile(sameList);
+    bool sameList = list == view->list;
+    view->list = list;
+    size_t before = sameList ? view->log.rows.size() : 0;
+    bool appended = ReadLogFile(*view, AppOf(page).logPath, sameList);
     if (!appended)
         SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    size_t count = g_view.log.rows.size();
+    size_t count = view->log.rows.size();
     if (appended && count == before) {
         // The last line may have grown in place.
         if (count)
@@ -306,7 +316,7 @@ void ReloadLog(HWND list)
     SendMessageA(list, LVM_SETITEMCOUNT, (WPARAM)count, appended ? LVSICF_NOSCROLL : 0);
     if (count) {
         SendMessageA(list, LVM_ENSUREVISIBLE, (WPARAM)(count - 1), FALSE);
-        if (AnyDescription(g_view.log))
+        if (AnyDescription(view->log))
             SetLogColumnWidths(list);
     }
     InvalidateRect(list, NULL, FALSE);
@@ -335,10 +345,8 @@ INT_PTR CALLBACK LogsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
         }
         return FALSE;
     case WM_DESTROY:
-        if (g_view.list == GetDlgItem(page, IDC_LOG_LIST)) {
-            g_view.list = NULL;
-            ResetLog(g_view.log);
-        }
+        delete ViewOf(page);
+        SetWindowLongPtrA(page, DWLP_USER, 0);
         return FALSE;
     }
     return FALSE;

@@ -1,9 +1,15 @@
 // The main window: its layout (scaled by the screen's dots per inch), its
 // painting, the OK/Cancel/Apply and navigation commands, and the messages
 // other programs and the utility's own threads send it.
-#include "config_app.h"
-#include "config_ids.h"
 #include "frame.h"
+
+#include "config_ids.h"
+#include "host_list.h"
+#include "page_common.h"
+#include "pages.h"
+#include "refresh.h"
+#include "settings.h"
+#include "status_panel.h"
 
 #include "scoped.h"
 #include "signals.h"
@@ -36,15 +42,16 @@ const int kHintX = 14, kHintWidth = 160;
 
 // Where a picture of `width` pixels stands so that it keeps its place in
 // a box that grows with the screen.
-int CentredX(int x, int width) { return ScaleX(x) + (ScaleX(width) - width) / 2; }
+int CentredX(const ConfigApp &app, int x, int width) { return ScaleX(app, x) + (ScaleX(app, width) - width) / 2; }
 
-HWND CreateChild(const char *cls, const char *text, DWORD style, int x, int y, int width, int height, int id)
+HWND CreateChild(const ConfigApp &app, const char *cls, const char *text, DWORD style, int x, int y, int width,
+                 int height, int id)
 {
-    return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, g_app.window,
-                           (HMENU)(INT_PTR)id, g_app.instance, NULL);
+    return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, app.window,
+                           (HMENU)(INT_PTR)id, app.instance, NULL);
 }
 
-void CreatePages()
+void CreatePages(ConfigApp &app)
 {
     static const struct {
         int templateId;
@@ -56,12 +63,13 @@ void CreatePages()
         {IDD_HELP, HelpPageProc},
     };
     for (int i = 0; i < kPageCount; ++i) {
-        HWND page = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(pages[i].templateId), g_app.window,
+        HWND page = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(pages[i].templateId), app.window,
                                        pages[i].proc, 0);
-        g_app.pages[i] = page;
+        app.pages[i] = page;
         if (!page)
             continue;
-        SetWindowPos(page, NULL, ScaleX(kPageX), 10, ScaleX(512), ScaleY(395), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(page, NULL, ScaleX(app, kPageX), 10, ScaleX(app, kPageWidth), ScaleY(app, kPageHeight),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(page, i == kPageHome ? SW_SHOW : SW_HIDE);
     }
 }
@@ -72,11 +80,12 @@ HFONT CreatePanelFont(int height)
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Microsoft Sans Serif");
 }
 
-void CreateButtons()
+void CreateButtons(ConfigApp &app)
 {
+    auto x = [&](int v) { return ScaleX(app, v); };
+    auto y = [&](int v) { return ScaleY(app, v); };
     // The band stays beneath the buttons that stand on it.
-    HWND band = CreateChild("STATIC", "", WS_CLIPSIBLINGS, ScaleX(kBandX), ScaleY(405), ScaleX(600), ScaleY(60),
-                            IDC_BOTTOM_BAND);
+    HWND band = CreateChild(app, "STATIC", "", WS_CLIPSIBLINGS, x(kBandX), y(405), x(600), y(60), IDC_BOTTOM_BAND);
     SetWindowPos(band, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HFONT gui = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     static const struct {
@@ -85,64 +94,65 @@ void CreateButtons()
         int x;
     } buttons[] = {{IDC_OK, "OK", 382}, {IDC_CANCEL, "Cancel", 488}, {IDC_APPLY, "Apply", 594}};
     for (const auto &b : buttons) {
-        HWND button = CreateChild("BUTTON", b.text, WS_TABSTOP | BS_PUSHBUTTON, ScaleX(b.x), ScaleY(414), ScaleX(96),
-                                  ScaleY(26), b.id);
+        HWND button =
+            CreateChild(app, "BUTTON", b.text, WS_TABSTOP | BS_PUSHBUTTON, x(b.x), y(414), x(96), y(26), b.id);
         SendMessageA(button, WM_SETFONT, (WPARAM)gui, FALSE);
     }
-    EnableWindow(GetDlgItem(g_app.window, IDC_APPLY), FALSE);
+    EnableWindow(GetDlgItem(app.window, IDC_APPLY), FALSE);
 }
 
-void CreatePanel()
+void CreatePanel(ConfigApp &app)
 {
+    auto x = [&](int v) { return ScaleX(app, v); };
+    auto y = [&](int v) { return ScaleY(app, v); };
     static const char *const labels[] = {"Home", "Advanced", "Logs", "Help"};
     for (int i = 0; i < 4; ++i) {
-        HWND nav = CreateChild("STATIC", labels[i], WS_TABSTOP, ScaleX(kNavX), ScaleY(166) + i * ScaleY(30),
-                               ScaleX(kNavWidth), ScaleY(30), IDC_NAV_HOME + i);
-        TalMenu attach(nav, g_app.panelFont, &g_app.pictures[kPicStrip]);
+        HWND nav = CreateChild(app, "STATIC", labels[i], WS_TABSTOP, x(kNavX), y(166) + i * y(30), x(kNavWidth), y(30),
+                               IDC_NAV_HOME + i);
+        TalMenu attach(nav, app.panelFont, &app.pictures[kPicStrip]);
     }
     // Only the hand cursor and the click: the status picture shows through.
-    HWND hotspot = CreateChild("STATIC", "", 0, ScaleX(kHotspotX), ScaleY(kStatusY), ScaleX(kHotspotWidth),
-                               ScaleY(kStatusSize), IDC_STATUS_HOTSPOT);
+    HWND hotspot = CreateChild(app, "STATIC", "", 0, x(kHotspotX), y(kStatusY), x(kHotspotWidth), y(kStatusSize),
+                               IDC_STATUS_HOTSPOT);
     TalMenu attach(hotspot, NULL, NULL);
 
     // One line, ten pixels wider on each side than the 160 of old with the
     // same centre: "Status: Welcome!" wrapped out of sight in wider fonts.
-    HWND label = CreateChild("STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, ScaleX(kLabelX), ScaleY(396),
-                             ScaleX(kLabelWidth), ScaleY(24), IDC_STATUS_LABEL);
-    SendMessageA(label, WM_SETFONT, (WPARAM)g_app.panelFont, FALSE);
-    SetStatusLabel();
-    HWND hint = CreateChild("STATIC", "(Click for details)", SS_CENTER, ScaleX(kHintX), ScaleY(416),
-                            ScaleX(kHintWidth), ScaleY(24), IDC_STATUS_HINT);
-    SendMessageA(hint, WM_SETFONT, (WPARAM)g_app.hintFont, FALSE);
+    HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, x(kLabelX), y(396),
+                             x(kLabelWidth), y(24), IDC_STATUS_LABEL);
+    SendMessageA(label, WM_SETFONT, (WPARAM)app.panelFont, FALSE);
+    SetStatusLabel(app);
+    HWND hint = CreateChild(app, "STATIC", "(Click for details)", SS_CENTER, x(kHintX), y(416), x(kHintWidth), y(24),
+                            IDC_STATUS_HINT);
+    SendMessageA(hint, WM_SETFONT, (WPARAM)app.hintFont, FALSE);
 }
 
-void OnCreate(HWND window)
+void OnCreate(ConfigApp &app)
 {
-    g_app.window = window;
-    g_app.panelFont = CreatePanelFont(ScaleY(19));
-    g_app.hintFont = CreatePanelFont(ScaleY(14));
-    CreatePages();
-    CreateButtons();
-    CreatePanel();
-    SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_UPDATER, kDetecting);
+    app.panelFont = CreatePanelFont(ScaleY(app, 19));
+    app.hintFont = CreatePanelFont(ScaleY(app, 14));
+    CreatePages(app);
+    CreateButtons(app);
+    CreatePanel(app);
+    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_UPDATER, kDetecting);
 }
 
-void OnDestroy()
+void OnDestroy(ConfigApp &app)
 {
-    DeleteObject(g_app.panelFont);
-    DeleteObject(g_app.hintFont);
-    g_app.panelFont = g_app.hintFont = NULL;
+    DeleteObject(app.panelFont);
+    DeleteObject(app.hintFont);
+    app.panelFont = app.hintFont = NULL;
     PostQuitMessage(0);
 }
 
-void OnPaint(HWND window)
+void OnPaint(ConfigApp &app, HWND window)
 {
     ScopedPaint paint(window);
     HDC dc = paint.get();
     const RECT &area = paint.info().rcPaint;
-    for (Image &image : g_app.pictures)
+    for (Image &image : app.pictures)
         PrepareImage(image, dc);
-    int panel = ScaleX(kPanelWidth);
+    int panel = ScaleX(app, kPanelWidth);
     if (area.right > panel) {
         RECT white = area;
         white.left = white.left > panel ? white.left : panel;
@@ -150,21 +160,21 @@ void OnPaint(HWND window)
     }
     if (area.left < panel) {
         for (int y = area.top; y < area.bottom; ++y)
-            DrawImageColumns(g_app.pictures[kPicStrip], dc, 0, y, panel, 1, 0, kPanelWidth);
+            DrawImageColumns(app.pictures[kPicStrip], dc, 0, y, panel, 1, 0, kPanelWidth);
     }
     // The pictures keep their size, centred where they stand at 96 dpi.
-    DrawImage(g_app.pictures[kPicLogo], dc, CentredX(kLogoX, kLogoWidth), ScaleY(25), kLogoWidth, 110);
-    DrawImage(g_app.pictures[StatusPicture(g_app.status)], dc, CentredX(kStatusX, kStatusSize), ScaleY(kStatusY),
+    DrawImage(app.pictures[kPicLogo], dc, CentredX(app, kLogoX, kLogoWidth), ScaleY(app, 25), kLogoWidth, 110);
+    DrawImage(app.pictures[StatusPicture(app.status)], dc, CentredX(app, kStatusX, kStatusSize), ScaleY(app, kStatusY),
               kStatusSize, kStatusSize);
 
     ScopedGdi pen(CreatePen(PS_SOLID, 1, kSeparatorColour));
     ScopedSelect select(dc, pen.get());
-    for (int y : {ScaleY(155), ScaleY(300)}) {
-        MoveToEx(dc, ScaleX(10), y, NULL);
-        LineTo(dc, ScaleX(180), y);
+    for (int y : {ScaleY(app, 155), ScaleY(app, 300)}) {
+        MoveToEx(dc, ScaleX(app, 10), y, NULL);
+        LineTo(dc, ScaleX(app, 180), y);
     }
-    if (g_app.pages[kPageHome])
-        UpdateWindow(g_app.pages[kPageHome]);
+    if (app.pages[kPageHome])
+        UpdateWindow(app.pages[kPageHome]);
 }
 
 LRESULT OnCtlColorStatic(HWND window, HDC dc, HWND control, LPARAM lParam)
@@ -178,81 +188,81 @@ LRESULT OnCtlColorStatic(HWND window, HDC dc, HWND control, LPARAM lParam)
     return (LRESULT)GetStockObject(NULL_BRUSH);
 }
 
-void OnApply()
+void OnApply(ConfigApp &app)
 {
-    HWND apply = GetDlgItem(g_app.window, IDC_APPLY);
+    HWND apply = GetDlgItem(app.window, IDC_APPLY);
     // A disabled button cannot keep the keyboard focus.
     if (GetFocus() == apply)
-        SetFocus(GetDlgItem(g_app.window, IDC_OK));
+        SetFocus(GetDlgItem(app.window, IDC_OK));
     EnableWindow(apply, FALSE);
-    SaveSettings();
-    TellServerInBackground((int)kCmdReloadAndPass);
+    SaveSettings(app);
+    TellServerInBackground(app, (int)kCmdReloadAndPass);
 }
 
-void OnOk(HWND window)
+void OnOk(ConfigApp &app)
 {
-    SaveSettings();
+    SaveSettings(app);
     // Saved settings reach the updater now, not at its next reload.
-    TellServerInBackground((int)kCmdReloadAndPass);
-    DestroyWindow(window);
+    TellServerInBackground(app, (int)kCmdReloadAndPass);
+    DestroyWindow(app.window);
 }
 
 // WM_COMMAND: only notification code 0 is a command of the window.
-bool OnCommand(HWND window, int id, int code)
+bool OnCommand(ConfigApp &app, int id, int code)
 {
     if (code != 0)
         return false;
     switch (id) {
     case IDC_OK:
-        OnOk(window);
+        OnOk(app);
         return true;
     case IDC_CANCEL:
-        DestroyWindow(window);
+        DestroyWindow(app.window);
         return true;
     case IDC_APPLY:
-        OnApply();
+        OnApply(app);
         return true;
     case IDC_STATUS_HOTSPOT:
-        OnStatusClick();
+        OnStatusClick(app);
         return true;
     case IDC_NAV_HOME:
     case IDC_NAV_ADVANCED:
     case IDC_NAV_LOGS:
     case IDC_NAV_HELP:
-        ShowPage(id - IDC_NAV_HOME);
+        ShowPage(app, id - IDC_NAV_HOME);
         return true;
     }
     return false;
 }
 
-void SetUpgradeLink(bool available)
+void SetUpgradeLink(const ConfigApp &app, bool available)
 {
-    HWND link = GetDlgItem(g_app.pages[kPageAdvanced], IDC_UPGRADE_LINK);
+    HWND link = GetDlgItem(app.pages[kPageAdvanced], IDC_UPGRADE_LINK);
     EnableWindow(link, available ? TRUE : FALSE);
     SetWindowTextA(link, available ? kUpgradeAvailable : kLatestVersion);
 }
 
 // WM_USER from other programs and the pipe listener; every code answers 1.
-void OnCommandCode(WPARAM code, LPARAM lParam)
+void OnCommandCode(ConfigApp &app, WPARAM code, LPARAM lParam)
 {
     switch (code) {
     case kCmdReloadSettings:
-        LoadSettings();
+        LoadSettings(app);
         break;
     case kCmdSettingsChanged:
-        ApplyStatus((int)lParam);
+        ApplyStatus(app, (int)lParam);
         break;
     case kCmdRefreshStatus:
-        OnStatusChanged();
+        OnStatusChanged(app);
         break;
     case kCmdRefreshLog:
-        ReloadLog(GetDlgItem(g_app.pages[kPageLogs], IDC_LOG_LIST));
+        ReloadLog(GetDlgItem(app.pages[kPageLogs], IDC_LOG_LIST));
         break;
     case kCmdLatestVersion:
-        SetUpgradeLink(false);
+        SetUpgradeLink(app, false);
         break;
     case kCmdUpgradeAvailable:
-        SetUpgradeLink(true);
+        SetUpgradeLink(app, true);
         break;
     }
 }
@@ -265,7 +275,7 @@ DWORD WINAPI TellServerThread(void *code)
 
 } // namespace
 
-void TellServerInBackground(int code)
+void TellServerInBackground(ConfigApp &app, int code)
 {
     HANDLE thread = CreateThread(NULL, 0, TellServerThread, (void *)(INT_PTR)code, 0, NULL);
     if (!thread) {
@@ -273,65 +283,74 @@ void TellServerInBackground(int code)
         return;
     }
     // Only the newest is awaited at exit; older ones have long finished.
-    if (g_frame.tellThread)
-        CloseHandle(g_frame.tellThread);
-    g_frame.tellThread = thread;
+    if (app.tellThread)
+        CloseHandle(app.tellThread);
+    app.tellThread = thread;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE) {
+        ConfigApp *app = (ConfigApp *)((CREATESTRUCTA *)lParam)->lpCreateParams;
+        app->window = window;
+        AttachApp(window, app);
+    }
+    // Before WM_NCCREATE (WM_GETMINMAXINFO) the window has no state yet.
+    if (!GetWindowLongPtrA(window, GWLP_USERDATA))
+        return DefWindowProcA(window, message, wParam, lParam);
+    ConfigApp &app = AppOf(window);
     switch (message) {
     case WM_CREATE:
-        OnCreate(window);
+        OnCreate(app);
         return 0;
     case WM_DESTROY:
-        OnDestroy();
+        OnDestroy(app);
         return 0;
     case WM_ERASEBKGND:
         return 1; // painting covers the whole area
     case WM_PAINT:
-        OnPaint(window);
+        OnPaint(app, window);
         return 0;
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(window, (HDC)wParam, (HWND)lParam, lParam);
     case WM_COMMAND:
-        if (OnCommand(window, LOWORD(wParam), HIWORD(wParam)))
+        if (OnCommand(app, LOWORD(wParam), HIWORD(wParam)))
             return 0;
         break;
     case WM_USER:
-        OnCommandCode(wParam, lParam);
+        OnCommandCode(app, wParam, lParam);
         return 1;
     case kMsgShowAddress:
-        OnAddressFound(lParam);
+        OnAddressFound(app, lParam);
         return 0;
     case kMsgHostRefreshDone:
-        OnHostRefreshDone(lParam);
+        OnHostRefreshDone(app, lParam);
         return 0;
     case kMsgHostListBegin:
-        OnHostListBegin();
+        OnHostListBegin(app);
         return 0;
     case kMsgHostListEnd:
-        OnHostListEnd();
+        OnHostListEnd(app);
         return 0;
     case kMsgHostListHost:
-        OnHostListHost((const char *)lParam, (size_t)wParam);
+        OnHostListHost(app, (const char *)lParam, (size_t)wParam);
         return 0;
     case kMsgUpdaterActivity:
-        OnUpdaterActivity(wParam == 1 ? 1 : 0);
+        OnUpdaterActivity(app, wParam == 1 ? 1 : 0);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void ShowPage(int index)
+void ShowPage(ConfigApp &app, int index)
 {
     if (index < 0 || index >= kPageCount)
         return;
     for (int i = 0; i < kPageCount; ++i) {
-        if (i != index && g_app.pages[i])
-            ShowWindow(g_app.pages[i], SW_HIDE);
+        if (i != index && app.pages[i])
+            ShowWindow(app.pages[i], SW_HIDE);
     }
-    HWND page = g_app.pages[index];
+    HWND page = app.pages[index];
     if (!page)
         return;
     ShowWindow(page, SW_SHOW);
@@ -340,13 +359,13 @@ void ShowPage(int index)
     // to erase, and the page shown before must not show through there.
     RECT area;
     GetWindowRect(page, &area);
-    MapWindowPoints(NULL, g_app.window, (POINT *)&area, 2);
-    RedrawWindow(g_app.window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    MapWindowPoints(NULL, app.window, (POINT *)&area, 2);
+    RedrawWindow(app.window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-void CopyTextToClipboard(const char *text, size_t size)
+void CopyTextToClipboard(ConfigApp &app, const char *text, size_t size)
 {
-    if (!text || !OpenClipboard(g_app.window))
+    if (!text || !OpenClipboard(app.window))
         return;
     EmptyClipboard();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size + 1);
@@ -364,7 +383,7 @@ void CopyTextToClipboard(const char *text, size_t size)
     CloseClipboard();
 }
 
-void EnableApply() { EnableWindow(GetDlgItem(g_app.window, IDC_APPLY), TRUE); }
+void EnableApply(ConfigApp &app) { EnableWindow(GetDlgItem(app.window, IDC_APPLY), TRUE); }
 
 bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM, INT_PTR *result)
 {
@@ -382,9 +401,9 @@ bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM, INT_PTR *
         // The mouse over a page takes the keyboard focus back to the main
         // window, unless the page holds it; never from another window.
         HWND focus = GetFocus();
-        if (GetActiveWindow() == g_app.window && focus != g_app.window && focus != page &&
-            (!focus || GetParent(focus) != page))
-            SetFocus(g_app.window);
+        HWND frame = GetParent(page);
+        if (GetActiveWindow() == frame && focus != frame && focus != page && (!focus || GetParent(focus) != page))
+            SetFocus(frame);
         return false;
     }
     }

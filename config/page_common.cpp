@@ -1,6 +1,6 @@
 // Small helpers the pages share: centring, worker threads, opening web
 // pages after a question, and a list row's check box.
-#include "pages.h"
+#include "page_common.h"
 
 #include "config_ids.h"
 #include "error_text.h"
@@ -43,7 +43,7 @@ void SetRowCheckState(HWND list, int row, int state)
 
 void ShowContextMenu(HWND page, int popup, LPARAM position)
 {
-    ScopedMenu menu(LoadMenuA(g_app.instance, MAKEINTRESOURCEA(IDM_CONTEXT)));
+    ScopedMenu menu(LoadMenuA(AppOf(page).instance, MAKEINTRESOURCEA(IDM_CONTEXT)));
     HMENU items = menu ? GetSubMenu(menu.get(), popup) : NULL;
     if (!items)
         return;
@@ -55,12 +55,13 @@ void ShowContextMenu(HWND page, int popup, LPARAM position)
 
 void FitPageToFrame(HWND page)
 {
+    const ConfigApp &app = AppOf(page);
     RECT client = {};
     GetClientRect(page, &client);
     if (client.right <= 0 || client.bottom <= 0)
         return;
-    double fx = ScaleX(kPageWidth) / (double)client.right;
-    double fy = ScaleY(kPageHeight) / (double)client.bottom;
+    double fx = ScaleX(app, kPageWidth) / (double)client.right;
+    double fy = ScaleY(app, kPageHeight) / (double)client.bottom;
     for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT r = {};
         GetWindowRect(child, &r);
@@ -68,7 +69,8 @@ void FitPageToFrame(HWND page)
         int left = (int)(r.left * fx), top = (int)(r.top * fy);
         MoveWindow(child, left, top, (int)(r.right * fx) - left, (int)(r.bottom * fy) - top, FALSE);
     }
-    SetWindowPos(page, NULL, 0, 0, ScaleX(kPageWidth), ScaleY(kPageHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(page, NULL, 0, 0, ScaleX(app, kPageWidth), ScaleY(app, kPageHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void AddColumn(HWND list, int index, const char *title, int width)

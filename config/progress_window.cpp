@@ -1,7 +1,7 @@
 // The "please wait" window shown while a refresh runs: caption-less, in
 // front, with a marquee bar and a Cancel button that gives the user the
 // window back while the refresh goes on in the background.
-#include "pages.h"
+#include "progress_window.h"
 
 #include "config_ids.h"
 #include "placement.h"
@@ -10,6 +10,8 @@
 
 namespace {
 
+// Asks a progress window to close itself.
+const UINT kMsgCloseProgress = WM_APP + 40;
 const char kOwnerProperty[] = "TalProgressOwner"; // the window the refresh disabled
 const int kMarqueeMs = 50;
 
@@ -17,7 +19,7 @@ void AddMarquee(HWND window)
 {
     // Placed in pixels, below the text.
     HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE, 10, 36,
-                               316, 20, window, NULL, g_app.instance, NULL);
+                               316, 20, window, NULL, (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
     if (bar)
         SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
 }
@@ -60,8 +62,8 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 HWND CreateProgressWindow(HWND parent)
 {
-    HWND window = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc,
-                                     (LPARAM)parent);
+    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(parent, GWLP_HINSTANCE);
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc, (LPARAM)parent);
     if (window)
         ShowWindow(window, SW_SHOW);
     return window;

@@ -3,9 +3,13 @@
 // thread so that the window never waits on the network or the service.
 // A worker only computes and posts its result to the main window, whose
 // thread applies it: the workers touch no window and no shared state.
-#include "pages.h"
+#include "refresh.h"
 
 #include "config_ids.h"
+#include "host_list.h"
+#include "page_common.h"
+#include "progress_window.h"
+#include "status_panel.h"
 #include "program.h"
 #include "signals.h"
 #include "tallib.h"
@@ -34,36 +38,31 @@ const char kAddressThreadFailed[] = "Error creating thread to Update IP.";
 const char kUnknownAddress[] = "Unknown";
 const int kAddressSize = 20;
 
-// One refresh of each kind at a time: after the progress window's Cancel
-// the window is usable while the first refresh still runs, and a second
-// download would interleave its rows with the first's. Only the main
-// thread reads and writes these.
-bool g_hostWorker = false;
-bool g_addressWorker = false;
-
 // What a host list refresh works with and ends with: its own copy of the
 // account, taken on the main thread, which may change it meanwhile, and
 // GetHostList's result. Made on the main thread, handed to the worker, and
 // posted back with the result; the main thread frees it.
 struct HostRefresh {
+    HWND window; // the main window, which receives the rows and the result
     HWND progress;
-    char userName[sizeof g_app.userName];
-    char password[sizeof g_app.password];
+    char userName[sizeof ConfigApp::userName];
+    char password[sizeof ConfigApp::password];
     int result;
     char cause[256]; // why the download failed, in words
 };
 
 // What an address refresh ends with, posted back the same way.
 struct AddressRefresh {
+    HWND window;
     HWND progress;
     char address[kAddressSize];
 };
 
-HWND HomePage() { return g_app.pages[kPageHome]; }
+HWND HomePage(const ConfigApp &app) { return app.pages[kPageHome]; }
 
-void RepaintHostList()
+void RepaintHostList(const ConfigApp &app)
 {
-    HWND list = HostList();
+    HWND list = HostList(app);
     InvalidateRect(list, NULL, TRUE);
     UpdateWindow(list);
     ShowWindow(list, SW_HIDE);
@@ -75,9 +74,9 @@ void RepaintHostList()
 DWORD WINAPI HostRefreshThread(void *parameter)
 {
     HostRefresh *refresh = (HostRefresh *)parameter;
-    refresh->result = GetHostList(refresh->userName, refresh->password, g_app.window);
+    refresh->result = GetHostList(refresh->userName, refresh->password, refresh->window);
     GetLastFailure(refresh->cause, sizeof refresh->cause);
-    if (!PostMessageA(g_app.window, kMsgHostRefreshDone, 0, (LPARAM)refresh))
+    if (!PostMessageA(refresh->window, kMsgHostRefreshDone, 0, (LPARAM)refresh))
         delete refresh; // the window is gone
     return 0;
 }
@@ -108,72 +107,74 @@ DWORD WINAPI AddressRefreshThread(void *parameter)
 {
     AddressRefresh *refresh = (AddressRefresh *)parameter;
     DetectAddress(refresh->address, sizeof refresh->address);
-    if (!PostMessageA(g_app.window, kMsgShowAddress, 0, (LPARAM)refresh))
+    if (!PostMessageA(refresh->window, kMsgShowAddress, 0, (LPARAM)refresh))
         delete refresh;
     return 0;
 }
 
 } // namespace
 
-void StartHostListRefresh()
+void StartHostListRefresh(ConfigApp &app)
 {
-    if (g_app.refreshing || g_hostWorker)
+    if (app.refreshing || app.hostWorker)
         return;
-    if (strlen(g_app.userName) < 3) {
-        MessageBoxA(g_app.window, kNeedAccount, kNeedAccountCaption, MB_OK | MB_ICONERROR);
+    if (strlen(app.userName) < 3) {
+        MessageBoxA(app.window, kNeedAccount, kNeedAccountCaption, MB_OK | MB_ICONERROR);
         return;
     }
-    g_hostWorker = true;
+    app.hostWorker = true;
     HostRefresh *refresh = new HostRefresh();
-    lstrcpynA(refresh->userName, g_app.userName, sizeof refresh->userName);
-    lstrcpynA(refresh->password, g_app.password, sizeof refresh->password);
-    refresh->progress = CreateProgressWindow(g_app.window);
-    EnableWindow(g_app.window, FALSE);
-    EnableWindow(HomePage(), FALSE);
+    refresh->window = app.window;
+    lstrcpynA(refresh->userName, app.userName, sizeof refresh->userName);
+    lstrcpynA(refresh->password, app.password, sizeof refresh->password);
+    refresh->progress = CreateProgressWindow(app.window);
+    EnableWindow(app.window, FALSE);
+    EnableWindow(HomePage(app), FALSE);
     if (!StartWorker(HostRefreshThread, refresh)) {
         LogToFile(kHostThreadFailed, 1, 1);
-        CloseProgressWindow(refresh->progress, g_app.window);
-        EnableWindow(g_app.window, TRUE); // also when the progress window never opened
-        EnableWindow(HomePage(), TRUE);
+        CloseProgressWindow(refresh->progress, app.window);
+        EnableWindow(app.window, TRUE); // also when the progress window never opened
+        EnableWindow(HomePage(app), TRUE);
         delete refresh;
-        g_hostWorker = false;
+        app.hostWorker = false;
     }
 }
 
-void OnHostRefreshDone(LPARAM result)
+void OnHostRefreshDone(ConfigApp &app, LPARAM result)
 {
     std::unique_ptr<HostRefresh> refresh((HostRefresh *)result);
     // GetHostList ends a list only when it succeeds; the end also gives
     // the saved selection back when no row arrived.
     if (refresh->result != 0) {
-        OnHostListEnd();
+        OnHostListEnd(app);
         // A refused login stored the critical status: the panel shows it now.
         if (refresh->result == 1)
-            ApplyStatus(kStatusCritical);
+            ApplyStatus(app, kStatusCritical);
         // After Cancel the progress window is gone: the main window owns the box.
-        HWND owner = IsWindow(refresh->progress) ? refresh->progress : g_app.window;
+        HWND owner = IsWindow(refresh->progress) ? refresh->progress : app.window;
         // A download that failed gives its cause on a line of its own.
         std::string text = refresh->result == 1 ? kCredentialsRefused : kRefreshFailed;
         if (refresh->result != 1 && refresh->cause[0])
             text = text + "\n\n" + refresh->cause + ".";
         MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     }
-    g_app.refreshing = 0;
+    app.refreshing = false;
     // Done before the main window is usable again, so that a refresh asked
     // for right then is not refused.
-    g_hostWorker = false;
-    CloseProgressWindow(refresh->progress, g_app.window);
-    EnableWindow(HomePage(), TRUE);
-    RepaintHostList();
+    app.hostWorker = false;
+    CloseProgressWindow(refresh->progress, app.window);
+    EnableWindow(HomePage(app), TRUE);
+    RepaintHostList(app);
 }
 
-void StartAddressRefresh()
+void StartAddressRefresh(ConfigApp &app)
 {
-    if (g_addressWorker)
+    if (app.addressWorker)
         return;
-    g_addressWorker = true;
-    HWND page = HomePage();
+    app.addressWorker = true;
+    HWND page = HomePage(app);
     AddressRefresh *refresh = new AddressRefresh();
+    refresh->window = app.window;
     refresh->progress = CreateProgressWindow(page);
     SetDlgItemTextA(page, IDC_HOME_ADDRESS, "");
     EnableWindow(page, FALSE);
@@ -182,19 +183,19 @@ void StartAddressRefresh()
         CloseProgressWindow(refresh->progress, page);
         EnableWindow(page, TRUE);
         delete refresh;
-        g_addressWorker = false;
+        app.addressWorker = false;
     }
 }
 
-void OnAddressFound(LPARAM result)
+void OnAddressFound(ConfigApp &app, LPARAM result)
 {
     std::unique_ptr<AddressRefresh> refresh((AddressRefresh *)result);
-    HWND page = HomePage();
+    HWND page = HomePage(app);
     bool valid = IsValidIP(refresh->address);
-    lstrcpynA(g_app.detectedAddress, valid ? refresh->address : "", sizeof g_app.detectedAddress);
-    lstrcpynA(g_app.currentAddress, refresh->address, sizeof g_app.currentAddress);
+    lstrcpynA(app.detectedAddress, valid ? refresh->address : "", sizeof app.detectedAddress);
+    lstrcpynA(app.currentAddress, refresh->address, sizeof app.currentAddress);
     SetDlgItemTextA(page, IDC_HOME_ADDRESS, valid ? refresh->address : kUnknownAddress);
-    g_addressWorker = false;
+    app.addressWorker = false;
     CloseProgressWindow(refresh->progress, page);
     EnableWindow(page, TRUE);
 }

@@ -1,7 +1,8 @@
 // The utility's settings: loaded from the configuration file at start-up
 // and on request, saved by OK and Apply, always in the same order and
 // always through TalLib, which serializes writers across processes.
-#include "config_app.h"
+#include "settings.h"
+
 #include "config_ids.h"
 #include "config_keys.h"
 
@@ -21,43 +22,49 @@ const size_t kMaxSelection = 1u << 20;
 
 size_t KeyLength() { return strnlen(kPasswordKey, 16); }
 
-void ReadText(const char *key, const char *fallback, char *buffer, int size)
+void ReadText(const ConfigApp &app, const char *key, const char *fallback, char *buffer, int size)
 {
-    Profile_ReadText(g_app.configPath, kSectionApp, key, fallback, buffer, size);
+    Profile_ReadText(app.configPath, kSectionApp, key, fallback, buffer, size);
 }
 
-int ReadInt(const char *key, int fallback) { return Profile_ReadInt(g_app.configPath, kSectionApp, key, fallback); }
+int ReadInt(const ConfigApp &app, const char *key, int fallback)
+{
+    return Profile_ReadInt(app.configPath, kSectionApp, key, fallback);
+}
 
-void WriteText(const char *key, const char *value) { Profile_WriteText(g_app.configPath, kSectionApp, key, value); }
+void WriteText(const ConfigApp &app, const char *key, const char *value)
+{
+    Profile_WriteText(app.configPath, kSectionApp, key, value);
+}
 
-void ReadPassword()
+void ReadPassword(ConfigApp &app)
 {
     char scrambled[256] = "";
-    ReadText(kKeyPassword, "", scrambled, sizeof scrambled);
+    ReadText(app, kKeyPassword, "", scrambled, sizeof scrambled);
     size_t n = strlen(scrambled);
     char *plain = (char *)calloc(n / 2 + 10, 1);
     if (!plain)
         return;
     SimpleDecrypt(scrambled, n, kPasswordKey, KeyLength(), plain);
-    lstrcpynA(g_app.password, plain, sizeof g_app.password);
+    lstrcpynA(app.password, plain, sizeof app.password);
     free(plain);
 }
 
-void WritePassword()
+void WritePassword(ConfigApp &app)
 {
-    size_t length = strlen(g_app.password);
+    size_t length = strlen(app.password);
     char *scrambled = (char *)calloc(2 * length + 10, 1);
     if (!scrambled)
         return;
     if (length > 0)
-        SimpleEncrypt(g_app.password, length, kPasswordKey, KeyLength(), scrambled);
-    WriteText(kKeyPassword, scrambled);
+        SimpleEncrypt(app.password, length, kPasswordKey, KeyLength(), scrambled);
+    WriteText(app, kKeyPassword, scrambled);
     free(scrambled);
 }
 
 // The host table as "a,b,c", in a buffer as large as it needs; the old
 // text stays when it cannot be read whole.
-void ReadSelection()
+void ReadSelection(ConfigApp &app)
 {
     size_t size = 1024;
     size_t needed = (size_t)Host_GetCount() * (kMaxHostName + 2) + 1;
@@ -68,30 +75,30 @@ void ReadSelection()
         if (!buffer)
             return;
         if (Host_GetDelString(buffer, (int)size)) {
-            free(g_app.selectedHosts);
-            g_app.selectedHosts = buffer;
+            free(app.selectedHosts);
+            app.selectedHosts = buffer;
             return;
         }
         free(buffer);
     }
 }
 
-void SetSelection(const std::string &text)
+void SetSelection(ConfigApp &app, const std::string &text)
 {
     char *copy = (char *)malloc(text.size() + 1);
     if (!copy)
         return;
     memcpy(copy, text.c_str(), text.size() + 1);
-    free(g_app.selectedHosts);
-    g_app.selectedHosts = copy;
+    free(app.selectedHosts);
+    app.selectedHosts = copy;
 }
 
 // Rows of the Home page's host list whose check box is not unchecked
 // become the host table, in row order. Without the list (its page failed)
 // the table is left as it is rather than emptied.
-void SaveSelection()
+void SaveSelection(ConfigApp &app)
 {
-    HWND list = GetDlgItem(g_app.pages[kPageHome], IDC_HOST_LIST);
+    HWND list = GetDlgItem(app.pages[kPageHome], IDC_HOST_LIST);
     if (!list)
         return;
     Host_Clean();
@@ -112,7 +119,7 @@ void SaveSelection()
     }
     if (!joined.empty())
         joined.pop_back();
-    SetSelection(joined);
+    SetSelection(app, joined);
     Host_SetCount(n);
 }
 
@@ -131,49 +138,49 @@ const Option kOptions[] = {
 
 // A box counts as on only when checked. A box that is missing (its page
 // failed) keeps the option as it is.
-int BoxValue(const Option &option)
+int BoxValue(const ConfigApp &app, const Option &option)
 {
-    HWND page = g_app.pages[kPageAdvanced];
+    HWND page = app.pages[kPageAdvanced];
     if (!GetDlgItem(page, option.id))
-        return g_app.*option.value;
+        return app.*option.value;
     return IsDlgButtonChecked(page, option.id) == BST_CHECKED ? 1 : 0;
 }
 
-void SaveOptions()
+void SaveOptions(ConfigApp &app)
 {
     int boxes[5];
     for (int i = 0; i < 5; ++i)
-        boxes[i] = BoxValue(kOptions[i]);
-    if (boxes[0] != g_app.loadIcon)
+        boxes[i] = BoxValue(app, kOptions[i]);
+    if (boxes[0] != app.loadIcon)
         boxes[0] ? CreateTrayIconShortcut() : KillTrayIconShortcut();
-    if (boxes[1] != g_app.startWithOS)
+    if (boxes[1] != app.startWithOS)
         boxes[1] ? CreateStartupShortcut() : KillStartupShortcut();
     for (int i = 0; i < 5; ++i)
-        g_app.*kOptions[i].value = boxes[i];
+        app.*kOptions[i].value = boxes[i];
     for (const Option &option : kOptions)
-        WriteText(option.key, g_app.*option.value ? "1" : "0");
+        WriteText(app, option.key, app.*option.value ? "1" : "0");
 }
 
 } // namespace
 
-void LoadSettings()
+void LoadSettings(ConfigApp &app)
 {
-    ReadText(kKeyLastUpdate, "Never", g_app.lastUpdate, sizeof g_app.lastUpdate);
-    ReadText(kKeyUserName, "", g_app.userName, sizeof g_app.userName);
-    ReadPassword();
-    ReadSelection();
-    g_app.loadIcon = ReadInt(kKeyLoadIcon, 0);
-    g_app.startWithOS = ReadInt(kKeyStartWithOS, 1);
-    g_app.sync = ReadInt(kKeySync, 1);
-    g_app.notify = ReadInt(kKeyNotify, 1);
-    g_app.upgrade = ReadInt(kKeyUpgrade, 1);
-    g_app.status = ReadInt(kKeyStatus, kStatusUnconfigured);
+    ReadText(app, kKeyLastUpdate, "Never", app.lastUpdate, sizeof app.lastUpdate);
+    ReadText(app, kKeyUserName, "", app.userName, sizeof app.userName);
+    ReadPassword(app);
+    ReadSelection(app);
+    app.loadIcon = ReadInt(app, kKeyLoadIcon, 0);
+    app.startWithOS = ReadInt(app, kKeyStartWithOS, 1);
+    app.sync = ReadInt(app, kKeySync, 1);
+    app.notify = ReadInt(app, kKeyNotify, 1);
+    app.upgrade = ReadInt(app, kKeyUpgrade, 1);
+    app.status = ReadInt(app, kKeyStatus, kStatusUnconfigured);
 }
 
-void SaveSettings()
+void SaveSettings(ConfigApp &app)
 {
-    WriteText(kKeyUserName, g_app.userName);
-    WritePassword();
-    SaveSelection();
-    SaveOptions();
+    WriteText(app, kKeyUserName, app.userName);
+    WritePassword(app);
+    SaveSelection(app);
+    SaveOptions(app);
 }

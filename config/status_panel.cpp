@@ -1,12 +1,11 @@
 // The status panel: the status rule, the label and picture of each status
 // code, what a click on the status picture explains, and the updater's
 // running indicator on the Home page.
-#include "config_app.h"
-#include "pages.h"
-#include "program.h"
+#include "status_panel.h"
+
 #include "config_ids.h"
-#include "frame.h"
 #include "config_keys.h"
+#include "program.h"
 
 #include "tallib.h"
 
@@ -32,9 +31,9 @@ const char kWelcomeExplained[] =
     "'Apply' to save the changes.\nThe Talvex Updater should begin updating as soon as you save your changes.";
 
 // The label is transparent: hiding and showing it repaints the panel behind.
-void RedrawLabel()
+void RedrawLabel(const ConfigApp &app)
 {
-    HWND label = GetDlgItem(g_app.window, IDC_STATUS_LABEL);
+    HWND label = GetDlgItem(app.window, IDC_STATUS_LABEL);
     ShowWindow(label, SW_HIDE);
     ShowWindow(label, SW_SHOW);
 }
@@ -42,20 +41,23 @@ void RedrawLabel()
 // The window paints beneath its children: a repaint of the whole would
 // cover the pages, which do not repaint what their group boxes enclose.
 // Only the panel shows the status.
-void RepaintPanel()
+void RepaintPanel(const ConfigApp &app)
 {
     RECT panel;
-    GetClientRect(g_app.window, &panel);
-    panel.right = ScaleX(kPanelRepaintWidth);
-    InvalidateRect(g_app.window, &panel, FALSE);
-    UpdateWindow(g_app.window);
+    GetClientRect(app.window, &panel);
+    panel.right = ScaleX(app, kPanelRepaintWidth);
+    InvalidateRect(app.window, &panel, FALSE);
+    UpdateWindow(app.window);
 }
 
-void Inform(const char *text) { MessageBoxA(g_app.window, text, kCaption, MB_OK | MB_ICONINFORMATION); }
-
-void SetHomeUpdaterState(bool running)
+void Inform(const ConfigApp &app, const char *text)
 {
-    HWND home = g_app.pages[kPageHome];
+    MessageBoxA(app.window, text, kCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+void SetHomeUpdaterState(const ConfigApp &app, bool running)
+{
+    HWND home = app.pages[kPageHome];
     SetDlgItemTextA(home, IDC_HOME_UPDATER, running ? "On" : "Off");
     HWND start = GetDlgItem(home, IDC_START_UPDATER), stop = GetDlgItem(home, IDC_STOP_UPDATER);
     HWND shown = running ? stop : start, hidden = running ? start : stop;
@@ -108,64 +110,64 @@ PictureIndex StatusPicture(int code)
     }
 }
 
-void SetStatusLabel() { SetDlgItemTextA(g_app.window, IDC_STATUS_LABEL, StatusLabel(g_app.status)); }
+void SetStatusLabel(ConfigApp &app) { SetDlgItemTextA(app.window, IDC_STATUS_LABEL, StatusLabel(app.status)); }
 
-void ApplyStatus(int requested)
+void ApplyStatus(ConfigApp &app, int requested)
 {
-    bool accountEmpty = g_app.userName[0] == '\0' && g_app.password[0] == '\0';
+    bool accountEmpty = app.userName[0] == '\0' && app.password[0] == '\0';
     int code = DecideStatus(requested, accountEmpty, GetActive, GetStatus);
-    if (code == g_app.status)
+    if (code == app.status)
         return;
     bool known = code == kStatusGood || code == kStatusWarning || code == kStatusCritical || code == kStatusDisabled;
-    g_app.status = known ? code : kStatusUnconfigured;
-    SetStatusLabel();
-    RepaintPanel();
-    RedrawLabel();
+    app.status = known ? code : kStatusUnconfigured;
+    SetStatusLabel(app);
+    RepaintPanel(app);
+    RedrawLabel(app);
 }
 
-void OnStatusClick()
+void OnStatusClick(ConfigApp &app)
 {
-    if (g_app.status == kStatusCritical) {
-        if (MessageBoxA(g_app.window, kCriticalQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-            ApplyStatus(kStatusGood);
+    if (app.status == kStatusCritical) {
+        if (MessageBoxA(app.window, kCriticalQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+            ApplyStatus(app, kStatusGood);
             SwitchUpdaterInBackground(true);
         }
         return;
     }
     if (!GetActive()) {
-        Inform(kInactive);
+        Inform(app, kInactive);
         return;
     }
-    switch (g_app.status) {
+    switch (app.status) {
     case kStatusGood:
-        Inform(kGoodExplained);
+        Inform(app, kGoodExplained);
         break;
     case kStatusWarning:
-        Inform(kWarningExplained);
+        Inform(app, kWarningExplained);
         break;
     case kStatusUnconfigured:
-        Inform(kWelcomeExplained);
+        Inform(app, kWelcomeExplained);
         break;
     }
 }
 
-void OnStatusChanged()
+void OnStatusChanged(ConfigApp &app)
 {
-    ApplyStatus(GetStatus());
-    char lastUpdate[sizeof g_app.lastUpdate] = "";
-    Profile_ReadText(g_app.configPath, kSectionApp, kKeyLastUpdate, "Never", lastUpdate,
+    ApplyStatus(app, GetStatus());
+    char lastUpdate[sizeof app.lastUpdate] = "";
+    Profile_ReadText(app.configPath, kSectionApp, kKeyLastUpdate, "Never", lastUpdate,
                      sizeof lastUpdate);
-    lstrcpynA(g_app.lastUpdate, lastUpdate, sizeof g_app.lastUpdate);
-    SetDlgItemTextA(g_app.pages[kPageHome], IDC_HOME_LAST_UPDATE, g_app.lastUpdate);
-    SetStatusLabel();
-    RedrawLabel();
+    lstrcpynA(app.lastUpdate, lastUpdate, sizeof app.lastUpdate);
+    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_LAST_UPDATE, app.lastUpdate);
+    SetStatusLabel(app);
+    RedrawLabel(app);
 }
 
-void OnUpdaterActivity(int running)
+void OnUpdaterActivity(ConfigApp &app, int running)
 {
     // An unchanged "On" is left alone; "Off" is shown again each time.
-    if (g_app.lastRunning == 1 && running == 1)
+    if (app.lastRunning == 1 && running == 1)
         return;
-    g_app.lastRunning = running;
-    SetHomeUpdaterState(running == 1);
+    app.lastRunning = running;
+    SetHomeUpdaterState(app, running == 1);
 }

@@ -1,7 +1,8 @@
 // The utility's own look on plain statics: hyperlinks (TalLink), navigation
 // buttons (TalMenu) and pictures decoded once from GIF resources. Both
-// behaviours subclass the control and keep their state in window
-// properties, so the attaching object need not outlive the call.
+// behaviours are attached through the system's subclassing with their
+// state freed with the control, so the attaching object need not outlive
+// the call.
 #pragma once
 
 #include <windows.h>

@@ -1,114 +1,92 @@
-// TalLink: a static control made a hyperlink. The control and its parent
-// are subclassed; all state lives in window properties, so any number of
-// links may share a parent and nothing outlives the windows.
+// TalLink: a static control made a hyperlink. The control gets the link's
+// behaviour and its parent the link colours, both through the system's
+// subclassing; the link's state is freed with the control.
 #include "tal_controls.h"
+
+#include "scoped.h"
+#include "subclass.h"
+
+#include <commctrl.h>
 
 namespace {
 
-const char kOriginalProc[] = "_TalLink_Original_Proc_";
-const char kOriginalFont[] = "_TalLink_Original_Font_";
-const char kFromStatic[] = "_TalLink_From_Static_";
-const char kMouseState[] = "_TalLink_Mouse_State_";
+// Behaviour ids: one for a link, one for the parent of any number of links.
+const UINT_PTR kLinkBehaviour = 1;
+const UINT_PTR kLinkParentBehaviour = 2;
 const COLORREF kHoverColour = RGB(204, 51, 51);
 
 enum MouseState { kNormal = 0, kOver = 1, kClicked = 2 };
 
-WNDPROC SavedProc(HWND window) { return (WNDPROC)GetPropA(window, kOriginalProc); }
+struct Link {
+    ScopedGdi font; // the underlined font, gone with the control
+    int state = kNormal;
+};
 
-LRESULT CallSaved(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void FreeLink(void *link) { delete (Link *)link; }
+
+void Activate(HWND control)
 {
-    WNDPROC saved = SavedProc(window);
-    return saved ? CallWindowProcA(saved, window, message, wParam, lParam)
-                 : DefWindowProcA(window, message, wParam, lParam);
-}
-
-void SetState(HWND link, int state) { SetPropA(link, kMouseState, (HANDLE)(INT_PTR)state); }
-int State(HWND link) { return (int)(INT_PTR)GetPropA(link, kMouseState); }
-
-void Restore(HWND window)
-{
-    WNDPROC saved = SavedProc(window);
-    if (saved)
-        SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)saved);
-}
-
-void Activate(HWND link)
-{
-    SendMessageA(GetParent(link), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(link), 0), (LPARAM)link);
+    SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), 0), (LPARAM)control);
 }
 
 // The focus rectangle is drawn by inversion: the second call erases it.
-void InvertFocusRect(HWND link)
+void InvertFocusRect(HWND control)
 {
-    HWND parent = GetParent(link);
+    HWND parent = GetParent(control);
     if (!parent)
         return;
     RECT r;
-    GetWindowRect(link, &r);
+    GetWindowRect(control, &r);
     MapWindowPoints(NULL, parent, (POINT *)&r, 2);
-    HDC dc = GetDC(parent);
-    if (dc) {
-        DrawFocusRect(dc, &r);
-        ReleaseDC(parent, dc);
-    }
+    ScopedGetDC dc(parent);
+    if (dc.get())
+        DrawFocusRect(dc.get(), &r);
 }
 
-bool OutsideWindow(HWND link, LPARAM lParam)
+bool OutsideWindow(HWND control, LPARAM lParam)
 {
     POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
-    ClientToScreen(link, &p);
+    ClientToScreen(control, &p);
     RECT r;
-    GetWindowRect(link, &r);
+    GetWindowRect(control, &r);
     return !PtInRect(&r, p);
 }
 
-void OnMouseMove(HWND link, LPARAM lParam)
+void OnMouseMove(HWND control, Link &link, LPARAM lParam)
 {
-    if (GetCapture() == link) {
-        if (OutsideWindow(link, lParam)) {
-            SetState(link, kNormal);
-            InvalidateRect(link, NULL, FALSE);
+    if (GetCapture() == control) {
+        if (OutsideWindow(control, lParam)) {
+            link.state = kNormal;
+            InvalidateRect(control, NULL, FALSE);
             ReleaseCapture();
         }
     } else {
-        SetState(link, kOver);
-        InvalidateRect(link, NULL, FALSE);
-        SetCapture(link);
+        link.state = kOver;
+        InvalidateRect(control, NULL, FALSE);
+        SetCapture(control);
     }
 }
 
 // False when the click does not count: a disabled page, or a press that
 // did not start on the link.
-bool OnButtonUp(HWND link)
+bool OnButtonUp(HWND control, Link &link)
 {
-    if (!IsWindowEnabled(GetParent(link)) || GetCapture() != link)
+    if (!IsWindowEnabled(GetParent(control)) || GetCapture() != control)
         return false;
     ReleaseCapture();
-    SetState(link, kClicked);
-    InvalidateRect(link, NULL, TRUE);
-    Activate(link);
+    link.state = kClicked;
+    InvalidateRect(control, NULL, TRUE);
+    Activate(control);
     return true;
 }
 
-void OnDestroy(HWND link)
+LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void *state)
 {
-    Restore(link);
-    HFONT font = (HFONT)GetPropA(link, kOriginalFont);
-    RemovePropA(link, kOriginalProc);
-    RemovePropA(link, kOriginalFont);
-    RemovePropA(link, kFromStatic);
-    RemovePropA(link, kMouseState);
-    // Nothing draws with it once the control is going.
-    if (font)
-        DeleteObject(font);
-}
-
-LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
-{
+    Link &link = *(Link *)state;
     switch (message) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        InvertFocusRect(link);
+        InvertFocusRect(control);
         return 0;
     case WM_LBUTTONDOWN:
         return 0;
@@ -118,46 +96,32 @@ LRESULT CALLBACK LinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
         return 1;
     }
     case WM_MOUSEMOVE:
-        OnMouseMove(link, lParam);
+        OnMouseMove(control, link, lParam);
         break;
     case WM_LBUTTONUP:
-        if (!OnButtonUp(link))
+        if (!OnButtonUp(control, link))
             return 0;
         break;
     case WM_KEYUP:
         if (wParam == VK_SPACE)
-            Activate(link);
+            Activate(control);
         break;
-    case WM_DESTROY: {
-        WNDPROC saved = SavedProc(link);
-        OnDestroy(link);
-        return saved ? CallWindowProcA(saved, link, message, wParam, lParam)
-                     : DefWindowProcA(link, message, wParam, lParam);
     }
-    }
-    return CallSaved(link, message, wParam, lParam);
+    return DefSubclassProc(control, message, wParam, lParam);
 }
 
-LRESULT CALLBACK LinkParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam)
+// The parent colours each of its links' text by the link's mouse state.
+LRESULT LinkParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, void *)
 {
-    switch (message) {
-    case WM_CTLCOLORSTATIC: {
-        HWND control = (HWND)lParam;
-        if (!GetPropA(control, kFromStatic))
-            break;
-        LRESULT brush = CallSaved(parent, message, wParam, lParam);
-        SetTextColor((HDC)wParam, State(control) == kOver ? kHoverColour : GetSysColor(COLOR_HOTLIGHT));
-        return brush;
+    if (message == WM_CTLCOLORSTATIC) {
+        const Link *link = (const Link *)BehaviourState((HWND)lParam, kLinkBehaviour);
+        if (link) {
+            LRESULT brush = DefSubclassProc(parent, message, wParam, lParam);
+            SetTextColor((HDC)wParam, link->state == kOver ? kHoverColour : GetSysColor(COLOR_HOTLIGHT));
+            return brush;
+        }
     }
-    case WM_DESTROY: {
-        WNDPROC saved = SavedProc(parent);
-        Restore(parent);
-        RemovePropA(parent, kOriginalProc);
-        return saved ? CallWindowProcA(saved, parent, message, wParam, lParam)
-                     : DefWindowProcA(parent, message, wParam, lParam);
-    }
-    }
-    return CallSaved(parent, message, wParam, lParam);
+    return DefSubclassProc(parent, message, wParam, lParam);
 }
 
 HFONT MakeUnderlinedFont(HWND control)
@@ -180,17 +144,14 @@ void AttachLink(HWND control)
     HWND parent = GetParent(control);
     if (!control || !parent)
         return;
-    if ((WNDPROC)GetWindowLongPtrA(parent, GWLP_WNDPROC) != LinkParentProc) {
-        SetPropA(parent, kOriginalProc, (HANDLE)GetWindowLongPtrA(parent, GWLP_WNDPROC));
-        SetWindowLongPtrA(parent, GWLP_WNDPROC, (LONG_PTR)LinkParentProc);
-    }
+    if (!BehaviourState(parent, kLinkParentBehaviour) &&
+        !AttachBehaviour(parent, kLinkParentBehaviour, LinkParentProc, (void *)1, NULL))
+        return;
+    Link *link = new Link();
+    link->font.reset(MakeUnderlinedFont(control));
+    if (!AttachBehaviour(control, kLinkBehaviour, LinkProc, link, FreeLink))
+        return;
     SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
-    SetPropA(control, kOriginalProc, (HANDLE)GetWindowLongPtrA(control, GWLP_WNDPROC));
-    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)LinkProc);
-    HFONT font = MakeUnderlinedFont(control);
-    SetPropA(control, kOriginalFont, font);
-    if (font)
-        SendMessageA(control, WM_SETFONT, (WPARAM)font, FALSE);
-    SetPropA(control, kFromStatic, (HANDLE)1);
-    SetState(control, kNormal);
+    if (link->font)
+        SendMessageA(control, WM_SETFONT, (WPARAM)link->font.get(), FALSE);
 }

@@ -1,34 +1,31 @@
 // TalMenu: a static control made a navigation button of the status panel.
 // With a font it paints its label itself, off-screen, over the panel's
 // background strip; without one the static paints itself and the button
-// only adds the hand cursor and the click.
+// only adds the hand cursor and the click. The behaviour is attached
+// through the system's subclassing and its state freed with the control.
 #include "tal_controls.h"
 
 #include "scoped.h"
+#include "subclass.h"
+
+#include <commctrl.h>
 
 namespace {
 
-const char kInstance[] = "_TalMenu_Instance_";
-const char kFont[] = "_TalMenu_Font_Default_";
-const char kOriginalProc[] = "_TalMenu_Original_Proc_";
-const char kBackground[] = "_TalMenu_BG_Picture_";
-const char kMouseState[] = "_TalMenu_Mouse_State_";
+const UINT_PTR kMenuBehaviour = 1;
 // The strip is drawn from this column on, where the buttons stand.
 const int kStripOffset = 5;
 const int kMaxLabel = 15;
 
 enum MouseState { kNormal = 0, kOver = 1, kPressed = 2 };
 
-LRESULT CallSaved(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    WNDPROC saved = (WNDPROC)GetPropA(button, kOriginalProc);
-    return saved ? CallWindowProcA(saved, button, message, wParam, lParam)
-                 : DefWindowProcA(button, message, wParam, lParam);
-}
+struct MenuButton {
+    HFONT font;         // the panel's, not the button's to delete
+    Image *background;  // the frame's strip picture, or NULL
+    int state = kNormal;
+};
 
-void SetState(HWND button, int state) { SetPropA(button, kMouseState, (HANDLE)(INT_PTR)state); }
-int State(HWND button) { return (int)(INT_PTR)GetPropA(button, kMouseState); }
-Image *Background(HWND button) { return (Image *)GetPropA(button, kBackground); }
+void FreeMenuButton(void *button) { delete (MenuButton *)button; }
 
 COLORREF TextColour(int state)
 {
@@ -42,7 +39,7 @@ COLORREF TextColour(int state)
     }
 }
 
-void Paint(HWND button, HFONT font)
+void Paint(HWND button, const MenuButton &state)
 {
     ScopedPaint paint(button);
     RECT r;
@@ -53,7 +50,7 @@ void Paint(HWND button, HFONT font)
     if (!memory || !bitmap)
         return;
     ScopedSelect selectBitmap(memory.get(), bitmap.get());
-    if (Image *background = Background(button)) {
+    if (Image *background = state.background) {
         PrepareImage(*background, paint.get());
         if (background->dc) {
             // The button is as much wider than at 96 dpi as the screen's
@@ -63,8 +60,8 @@ void Paint(HWND button, HFONT font)
                 DrawImageColumns(*background, memory.get(), 0, y, width, 1, kStripOffset, columns);
         }
     }
-    ScopedSelect selectFont(memory.get(), font);
-    SetTextColor(memory.get(), TextColour(State(button)));
+    ScopedSelect selectFont(memory.get(), state.font);
+    SetTextColor(memory.get(), TextColour(state.state));
     SetBkMode(memory.get(), TRANSPARENT);
     SetTextAlign(memory.get(), TA_CENTER | TA_TOP);
     char text[kMaxLabel + 1] = "";
@@ -82,9 +79,9 @@ void DrawFocus(HWND button)
         DrawFocusRect(dc.get(), &r);
 }
 
-void OnKillFocus(HWND button)
+void OnKillFocus(HWND button, const MenuButton &state)
 {
-    if (Background(button)) {
+    if (state.background) {
         InvalidateRect(button, NULL, TRUE);
     } else {
         ShowWindow(button, SW_HIDE);
@@ -92,50 +89,49 @@ void OnKillFocus(HWND button)
     }
 }
 
-void Activate(HWND button)
+void Activate(HWND button, MenuButton &state)
 {
-    SetState(button, kNormal);
+    state.state = kNormal;
     InvalidateRect(button, NULL, TRUE);
     SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), 0), (LPARAM)button);
 }
 
-void OnMouseMove(HWND button, WPARAM keys, LPARAM lParam)
+void OnMouseMove(HWND button, MenuButton &state, WPARAM keys, LPARAM lParam)
 {
     if (keys == MK_LBUTTON)
-        SetState(button, kPressed);
+        state.state = kPressed;
     if (GetCapture() == button) {
         POINT p = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
         ClientToScreen(button, &p);
         RECT r;
         GetWindowRect(button, &r);
         if (!PtInRect(&r, p)) {
-            SetState(button, kNormal);
+            state.state = kNormal;
             InvalidateRect(button, NULL, FALSE);
             ReleaseCapture();
         }
     } else {
         if (!(keys & MK_LBUTTON))
-            SetState(button, kOver);
+            state.state = kOver;
         InvalidateRect(button, NULL, FALSE);
         SetCapture(button);
     }
 }
 
-LRESULT CALLBACK MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, void *data)
 {
+    MenuButton &state = *(MenuButton *)data;
     switch (message) {
-    case WM_PAINT: {
-        HFONT font = (HFONT)GetPropA(button, kFont);
-        if (!font)
+    case WM_PAINT:
+        if (!state.font)
             break;
-        Paint(button, font);
+        Paint(button, state);
         return 1;
-    }
     case WM_SETFOCUS:
         DrawFocus(button);
         return 0;
     case WM_KILLFOCUS:
-        OnKillFocus(button);
+        OnKillFocus(button, state);
         return 0;
     case WM_SETCURSOR: {
         HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
@@ -143,21 +139,21 @@ LRESULT CALLBACK MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM
         return 1;
     }
     case WM_LBUTTONDOWN:
-        SetState(button, kPressed);
+        state.state = kPressed;
         InvalidateRect(button, NULL, TRUE);
         return 0;
     case WM_LBUTTONUP:
-        Activate(button);
+        Activate(button, state);
         break;
     case WM_KEYUP:
         if (wParam == VK_SPACE)
-            Activate(button);
+            Activate(button, state);
         break;
     case WM_MOUSEMOVE:
-        OnMouseMove(button, wParam, lParam);
+        OnMouseMove(button, state, wParam, lParam);
         break;
     }
-    return CallSaved(button, message, wParam, lParam);
+    return DefSubclassProc(button, message, wParam, lParam);
 }
 
 } // namespace
@@ -166,11 +162,8 @@ void AttachMenuButton(HWND control, HFONT font, Image *background)
 {
     if (!control)
         return;
-    SetPropA(control, kInstance, (HANDLE)GetModuleHandleA(NULL));
-    SetPropA(control, kFont, font);
+    MenuButton *state = new MenuButton{font, background};
+    if (!AttachBehaviour(control, kMenuBehaviour, MenuButtonProc, state, FreeMenuButton))
+        return;
     SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
-    SetPropA(control, kOriginalProc, (HANDLE)GetWindowLongPtrA(control, GWLP_WNDPROC));
-    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)MenuButtonProc);
-    if (background)
-        SetPropA(control, kBackground, background);
 }

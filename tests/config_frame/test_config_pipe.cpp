@@ -1,7 +1,8 @@
 // The configuration pipe listener, run in the test's process and posting
 // to a recording window that stands in for the main window: what each
 // message makes it post, that it keeps serving, and the activity poll.
-#include "config_app.h"
+#include "config_pipe.h"
+
 
 #include "signals.h"
 #include "tallib.h"
@@ -11,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <vector>
-
-ConfigApp g_app;
 
 namespace {
 
@@ -46,8 +45,7 @@ protected:
     static void SetUpTestSuite()
     {
         window = new TestWindow("TALVEX_TEST_CONFIG_MAIN", "main window");
-        g_app.window = window->handle();
-        ASSERT_TRUE(StartConfigPipeListener());
+        ASSERT_TRUE(StartConfigPipeListener(window->handle()));
         Pump(300);
     }
     void SetUp() override

@@ -2,7 +2,8 @@
 // test makes with the controls the real pages have: the defaults, what a
 // save writes from the host list and the option boxes, a selection longer
 // than any fixed buffer, and the shortcut an option sets off, made once.
-#include "config_app.h"
+#include "settings.h"
+
 #include "config_ids.h"
 
 #include "test_env.h"
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+// The state the settings are read into and saved from.
 ConfigApp g_app;
 
 namespace {
@@ -110,7 +112,7 @@ protected:
 TEST_F(Settings, AFileWithoutTheSectionGivesTheDefaultsAndThePasswordRoundTripsScrambled)
 {
     WriteWholeFile(configFile, "");
-    LoadSettings();
+    LoadSettings(g_app);
     EXPECT_EQ(0, g_app.loadIcon);
     EXPECT_EQ(1, g_app.startWithOS);
     EXPECT_EQ(1, g_app.sync);
@@ -125,17 +127,17 @@ TEST_F(Settings, AFileWithoutTheSectionGivesTheDefaultsAndThePasswordRoundTripsS
 
     lstrcpyA(g_app.userName, "alice");
     lstrcpyA(g_app.password, "s3cret pw");
-    SaveSettings();
+    SaveSettings(g_app);
     std::string stored = Value("App", "Password");
     EXPECT_EQ(std::string::npos, stored.find("s3cret")) << "never stored in plain text";
     EXPECT_EQ(18u, stored.size()) << stored;
     g_app.password[0] = '\0';
-    LoadSettings();
+    LoadSettings(g_app);
     EXPECT_STREQ("alice", g_app.userName);
     EXPECT_STREQ("s3cret pw", g_app.password);
 
     g_app.password[0] = '\0';
-    SaveSettings();
+    SaveSettings(g_app);
     EXPECT_EQ("", Value("App", "Password")) << "an empty password is an empty value";
 }
 
@@ -143,7 +145,7 @@ TEST_F(Settings, SavingWritesTheCheckedRowsInOrderWithoutATrailingComma)
 {
     MakeOptionBoxes({false, true, true, true, true});
     MakeHostList({{"alpha.example.test", true}, {"beta.example.test", false}, {"gamma.example.test", true}});
-    SaveSettings();
+    SaveSettings(g_app);
     EXPECT_EQ("2", Value("Hosts", "Count"));
     EXPECT_EQ("alpha.example.test", Value("Hosts", "Host1"));
     EXPECT_EQ("gamma.example.test", Value("Hosts", "Host2"));
@@ -154,7 +156,7 @@ TEST_F(Settings, SavingWritesTheCheckedRowsInOrderWithoutATrailingComma)
 
     DestroyWindow(g_app.pages[kPageHome]);
     MakeHostList({{"alpha.example.test", false}, {"beta.example.test", false}});
-    SaveSettings();
+    SaveSettings(g_app);
     EXPECT_EQ("0", Value("Hosts", "Count"));
     EXPECT_EQ("(absent)", Value("Hosts", "Host1")) << "the old table is emptied";
     EXPECT_STREQ("", g_app.selectedHosts);
@@ -172,13 +174,13 @@ TEST_F(Settings, ASelectionLongerThanAnyFixedBufferIsSavedAndReadBackWhole)
     }
     ASSERT_GT(expected.size(), 2048u);
     MakeHostList(rows);
-    SaveSettings();
+    SaveSettings(g_app);
     EXPECT_EQ(expected, g_app.selectedHosts);
     EXPECT_EQ("40", Value("Hosts", "Count"));
 
     free(g_app.selectedHosts);
     g_app.selectedHosts = NULL;
-    LoadSettings();
+    LoadSettings(g_app);
     ASSERT_NE(nullptr, g_app.selectedHosts);
     EXPECT_EQ(expected, g_app.selectedHosts);
 }
@@ -186,23 +188,23 @@ TEST_F(Settings, ASelectionLongerThanAnyFixedBufferIsSavedAndReadBackWhole)
 TEST_F(Settings, TurningTheIconOnMakesItsShortcutOnceAndMissingBoxesKeepTheOptions)
 {
     WriteWholeFile(configFile, "[App]\r\nLoadIcon=0\r\nStartWithOS=0\r\nSync=0\r\nNotify=1\r\nUpgrade=1\r\n");
-    LoadSettings();
+    LoadSettings(g_app);
     MakeHostList({});
     MakeOptionBoxes({true, false, false, true, false});
-    SaveSettings(); // Apply
+    SaveSettings(g_app); // Apply
     EXPECT_TRUE(FileExists(kTrayShortcut));
     EXPECT_EQ(1, TrayStarts(1)) << "the icon is started";
     EXPECT_EQ("1", Value("App", "LoadIcon"));
     EXPECT_EQ("0", Value("App", "Upgrade"));
     DeleteFileA(kTrayShortcut.c_str());
-    SaveSettings(); // Apply again: no change, no shortcut
+    SaveSettings(g_app); // Apply again: no change, no shortcut
     EXPECT_FALSE(FileExists(kTrayShortcut));
     EXPECT_EQ(1, TrayStarts(2));
 
     // A page without its boxes (it failed to be made) keeps every option.
     DestroyWindow(g_app.pages[kPageAdvanced]);
     g_app.pages[kPageAdvanced] = CreateWindowA("STATIC", "empty", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    SaveSettings();
+    SaveSettings(g_app);
     EXPECT_EQ("1", Value("App", "LoadIcon"));
     EXPECT_EQ("0", Value("App", "StartWithOS"));
     EXPECT_EQ("1", Value("App", "Notify"));

@@ -14,21 +14,23 @@ const char kTestMainClass[] = "TALVEX_TEST_CONFIG_PAGES";
 
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE)
+        AttachApp(window, (ConfigApp *)((CREATESTRUCTA *)lParam)->lpCreateParams);
     switch (message) {
     case kMsgHostListBegin:
-        OnHostListBegin();
+        OnHostListBegin(g_app);
         return 0;
     case kMsgHostListHost:
-        OnHostListHost((const char *)lParam, (size_t)wParam);
+        OnHostListHost(g_app, (const char *)lParam, (size_t)wParam);
         return 0;
     case kMsgHostListEnd:
-        OnHostListEnd();
+        OnHostListEnd(g_app);
         return 0;
     case kMsgShowAddress:
-        OnAddressFound(lParam);
+        OnAddressFound(g_app, lParam);
         return 0;
     case kMsgHostRefreshDone:
-        OnHostRefreshDone(lParam);
+        OnHostRefreshDone(g_app, lParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -36,9 +38,9 @@ LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
-void ShowPage(int index) { g_frame.shownPage = index; }
-void ApplyStatus(int) {}
-void EnableApply() { ++g_frame.applyEnabled; }
+void ShowPage(ConfigApp &, int index) { g_frame.shownPage = index; }
+void ApplyStatus(ConfigApp &, int) {}
+void EnableApply(ConfigApp &) { ++g_frame.applyEnabled; }
 // White pages, as the frame draws them.
 bool HandlePageMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR *result)
 {
@@ -52,9 +54,6 @@ bool HandlePageMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR *resul
     }
     return false;
 }
-void LoadSettings() {}
-void SaveSettings() {}
-bool StartConfigPipeListener() { return false; }
 int LoadImageResource(Image &, HINSTANCE, int) { return 0; }
 void PrepareImage(Image &, HDC) {}
 void DrawImage(const Image &, HDC, int, int, int, int) {}
@@ -63,9 +62,9 @@ void AttachLink(HWND) {}
 void AttachMenuButton(HWND, HFONT, Image *) {}
 
 // As the frame does it: the main window owns the clipboard.
-void CopyTextToClipboard(const char *text, size_t size)
+void CopyTextToClipboard(ConfigApp &app, const char *text, size_t size)
 {
-    if (!OpenClipboard(g_app.window))
+    if (!OpenClipboard(app.window))
         return;
     EmptyClipboard();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size + 1);
@@ -92,7 +91,7 @@ HWND CreateTestMainWindow()
     g_app.instance = wc.hInstance;
     g_app.window = CreateWindowExA(0, kTestMainClass, "Talvex Updater Configuration",
                                    WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 40, 40,
-                                   ScaleX(704), ScaleY(480), NULL, NULL, wc.hInstance, NULL);
+                                   ScaleX(g_app, 704), ScaleY(g_app, 480), NULL, NULL, wc.hInstance, &g_app);
     ShowWindow(g_app.window, SW_SHOW);
     return g_app.window;
 }
@@ -106,7 +105,7 @@ void CreateTestPages()
     for (int i = 0; i < kPageCount; ++i) {
         HWND page = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(pages[i].resource), g_app.window,
                                        pages[i].procedure, 0);
-        MoveWindow(page, 204, 10, ScaleX(512), ScaleY(395), FALSE);
+        MoveWindow(page, 204, 10, ScaleX(g_app, 512), ScaleY(g_app, 395), FALSE);
         g_app.pages[i] = page;
     }
     ShowWindow(g_app.pages[kPageHome], SW_SHOW);

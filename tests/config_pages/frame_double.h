@@ -4,7 +4,12 @@
 // the pages asked of the frame.
 #pragma once
 
-#include "config_app.h"
+#include "config_state.h"
+#include "frame.h"
+#include "host_list.h"
+#include "pages.h"
+#include "progress_window.h"
+#include "refresh.h"
 
 #include <windows.h>
 
@@ -13,6 +18,8 @@ struct FrameRecord {
     int shownPage = -1;   // last ShowPage
 };
 extern FrameRecord g_frame;
+// The state of the test's main window.
+extern ConfigApp g_app;
 
 // The test's main window, pages placed as the frame places them.
 HWND CreateTestMainWindow();

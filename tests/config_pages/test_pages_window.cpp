@@ -7,6 +7,7 @@
 #include "test_env.h"
 
 #include "config_ids.h"
+#include "page_common.h"
 #include "pages.h"
 #include "signals.h"
 #include "tallib.h"
@@ -56,7 +57,7 @@ std::string ClipboardText()
     return text;
 }
 
-void PutOnClipboard(const char *text) { CopyTextToClipboard(text, strlen(text)); }
+void PutOnClipboard(const char *text) { CopyTextToClipboard(g_app, text, strlen(text)); }
 
 struct DialogSearch {
     std::string title;
@@ -668,7 +669,7 @@ TEST_F(Pages, PicturesForReview)
         SaveWindowPicture(dialog, std::string(folder) + "\\account.bmp");
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ACCOUNT_CANCEL, BN_CLICKED), 0);
     });
-    RunAccountDialog(g_app.window);
+    RunAccountDialog(g_app);
     account.Wait();
     HWND progress = CreateProgressWindow(g_app.window);
     Pump(700);
