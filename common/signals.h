@@ -54,7 +54,8 @@ constexpr DWORD kServiceControlStop = SERVICE_CONTROL_STOP; // 1
 // TalTray ("TALVEX_CONFIG_TRAY_ICON"): WM_USER 142 (a newer version), and a
 //   WM_QUIT sent to the window by TrayIcon_Kill: it removes its icon and ends.
 // TalUpConfig ("TALVEX_UPDATER_CONFIG"): WM_USER 128, 132, 139 to 142, and
-//   the host-list messages (kMsgHostList*) from TalLib on its own thread.
+//   the host-list messages (kMsgHostList*); its refresh worker has TalLib
+//   send them to a window of the worker's own, then posts the rows over.
 // The updater service: the stop control and the codes 128 to 138.
 
 // ---- WM_USER command codes (wParam) --------------------------------------

@@ -6,6 +6,7 @@
 #include "refresh.h"
 
 #include "config_ids.h"
+#include "error_text.h"
 #include "host_list.h"
 #include "page_common.h"
 #include "progress_window.h"
@@ -20,6 +21,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -43,12 +45,16 @@ const int kAddressSize = 20;
 // GetHostList's result. Made on the main thread, handed to the worker, and
 // posted back with the result; the main thread frees it.
 struct HostRefresh {
-    HWND window; // the main window, which receives the rows and the result
+    HWND window; // the main window, which receives the result
     HWND progress;
     char userName[sizeof ConfigApp::userName];
     char password[sizeof ConfigApp::password];
     int result;
     char cause[256]; // why the download failed, in words
+    // The list as GetHostList handed it over, row by row.
+    bool begun = false;
+    bool ended = false;
+    std::vector<std::string> rows;
 };
 
 // What an address refresh ends with, posted back the same way.
@@ -69,13 +75,55 @@ void RepaintHostList(const ConfigApp &app)
     ShowWindow(list, SW_SHOW);
 }
 
-// Worker: downloads the list (its rows reach the main window as
-// GetHostList's messages) and posts the result. It touches nothing else.
+// GetHostList sends each row to a window and waits while it is handled:
+// the worker gives it a message-only window of its own thread, which only
+// gathers the rows, so that no window of the main thread is ever waited on.
+LRESULT CALLBACK RowCollectorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA *)lParam)->lpCreateParams);
+    HostRefresh *refresh = (HostRefresh *)GetWindowLongPtrA(window, GWLP_USERDATA);
+    switch (message) {
+    case kMsgHostListBegin:
+        refresh->begun = true;
+        refresh->rows.clear();
+        return 0;
+    case kMsgHostListHost:
+        // The text is the sender's, good only while this message is handled.
+        refresh->rows.emplace_back((const char *)lParam, strnlen((const char *)lParam, (size_t)wParam));
+        return 0;
+    case kMsgHostListEnd:
+        refresh->ended = true;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateRowCollector(HostRefresh *refresh)
+{
+    static const char kCollectorClass[] = "TalvexHostRowCollector";
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = RowCollectorProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = kCollectorClass;
+    RegisterClassA(&wc); // fails harmlessly once registered
+    return CreateWindowExA(0, kCollectorClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, refresh);
+}
+
+// Worker: downloads the list into its own collector and posts the result,
+// rows included. It touches no window of the main thread.
 DWORD WINAPI HostRefreshThread(void *parameter)
 {
     HostRefresh *refresh = (HostRefresh *)parameter;
-    refresh->result = GetHostList(refresh->userName, refresh->password, refresh->window);
-    GetLastFailure(refresh->cause, sizeof refresh->cause);
+    HWND collector = CreateRowCollector(refresh);
+    if (collector) {
+        refresh->result = GetHostList(refresh->userName, refresh->password, collector);
+        GetLastFailure(refresh->cause, sizeof refresh->cause);
+        DestroyWindow(collector);
+    } else {
+        refresh->result = -1;
+        lstrcpynA(refresh->cause, DescribeError(GetLastError()).c_str(), sizeof refresh->cause);
+    }
     if (!PostMessageA(refresh->window, kMsgHostRefreshDone, 0, (LPARAM)refresh))
         delete refresh; // the window is gone
     return 0;
@@ -143,6 +191,14 @@ void StartHostListRefresh(ConfigApp &app)
 void OnHostRefreshDone(ConfigApp &app, LPARAM result)
 {
     std::unique_ptr<HostRefresh> refresh((HostRefresh *)result);
+    // The rows, through the same handlers as GetHostList's own messages.
+    if (refresh->begun) {
+        OnHostListBegin(app);
+        for (const std::string &row : refresh->rows)
+            OnHostListHost(app, row.data(), row.size());
+    }
+    if (refresh->ended)
+        OnHostListEnd(app);
     // GetHostList ends a list only when it succeeds; the end also gives
     // the saved selection back when no row arrived.
     if (refresh->result != 0) {

@@ -424,7 +424,7 @@ TEST_F(Pages, CancelledDownloadStillDeliversItsRowsAndItsMessage)
     SetSelection("mail.talvex-demo.test");
     CreateTestPages();
 
-    // The download waits for this thread to take its first message, so the
+    // The download's result waits for this thread to take it, so the
     // progress window is there to be cancelled.
     Command(kPageHome, IDC_REFRESH_HOSTS);
     HWND progress = FindDialog("");
