@@ -31,6 +31,8 @@ void DrawImageColumns(const Image &image, HDC dc, int x, int y, int width, int h
 void FreeImage(Image &image);
 
 void AttachLink(HWND control);
+// The pointing hand over a link or button (the arrow where there is none).
+void ShowHandCursor();
 // font NULL: the static paints itself but still shows the hand and reports
 // clicks; background NULL: no strip behind the text.
 void AttachMenuButton(HWND control, HFONT font, Image *background);

@@ -90,11 +90,9 @@ LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void 
         return 0;
     case WM_LBUTTONDOWN:
         return 0;
-    case WM_SETCURSOR: {
-        HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
-        SetCursor(hand ? hand : LoadCursorA(NULL, IDC_ARROW));
+    case WM_SETCURSOR:
+        ShowHandCursor();
         return 1;
-    }
     case WM_MOUSEMOVE:
         OnMouseMove(control, link, lParam);
         break;
@@ -138,6 +136,12 @@ HFONT MakeUnderlinedFont(HWND control)
 }
 
 } // namespace
+
+void ShowHandCursor()
+{
+    HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
+    SetCursor(hand ? hand : LoadCursorA(NULL, IDC_ARROW));
+}
 
 void AttachLink(HWND control)
 {

@@ -133,11 +133,9 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
     case WM_KILLFOCUS:
         OnKillFocus(button, state);
         return 0;
-    case WM_SETCURSOR: {
-        HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
-        SetCursor(hand ? hand : LoadCursorA(NULL, IDC_ARROW));
+    case WM_SETCURSOR:
+        ShowHandCursor();
         return 1;
-    }
     case WM_LBUTTONDOWN:
         state.state = kPressed;
         InvalidateRect(button, NULL, TRUE);
