@@ -26,6 +26,15 @@ session_start() {
     _session_service_pid=$(cat "$build/$2.pid")
 }
 
+# session_enter_display SCRIPT BUILD_DIR: runs the script again, in place of
+# the calling shell, as "SCRIPT BUILD_DIR --inside" inside the private network
+# under a virtual X server.
+session_enter_display() {
+    local here
+    here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+    exec "$here/netns-run.sh" xvfb-run -a -s "-screen 0 1024x768x24" "$1" "$2" --inside
+}
+
 # session_fresh_wine: Wine's server again, without the desktop keeper, for
 # tests that bring their own display (the kept desktop has none).
 session_fresh_wine() {

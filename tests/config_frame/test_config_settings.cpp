@@ -94,18 +94,12 @@ protected:
         GetPrivateProfileStringA(section, key, "(absent)", value, sizeof value, configFile.c_str());
         return value;
     }
-    // How many times the (stub) icon was started; the shell starts it a
-    // moment after it is asked, so this waits a little for `expected`.
-    int TrayStarts(int expected)
+    // How many times the (stub) icon was started, counted once every stub
+    // the shell started has ended.
+    int TrayStarts()
     {
-        int count = 0;
-        for (int tenths = 0; tenths < 30; ++tenths) {
-            count = CountOccurrences(ReadWholeFile(dataFolder + "started.txt"), "TalTray.exe|");
-            if (count >= expected)
-                break;
-            Sleep(100);
-        }
-        return count;
+        EXPECT_TRUE(WaitForProgramsToEnd(ExeFolder(), {"TalTray.exe"})) << "the icon's stand-in never ended";
+        return CountOccurrences(ReadWholeFile(dataFolder + "started.txt"), "TalTray.exe|");
     }
 };
 
@@ -193,13 +187,13 @@ TEST_F(Settings, TurningTheIconOnMakesItsShortcutOnceAndMissingBoxesKeepTheOptio
     MakeOptionBoxes({true, false, false, true, false});
     SaveSettings(g_app); // Apply
     EXPECT_TRUE(FileExists(kTrayShortcut));
-    EXPECT_EQ(1, TrayStarts(1)) << "the icon is started";
+    EXPECT_EQ(1, TrayStarts()) << "the icon is started";
     EXPECT_EQ("1", Value("App", "LoadIcon"));
     EXPECT_EQ("0", Value("App", "Upgrade"));
     DeleteFileA(kTrayShortcut.c_str());
     SaveSettings(g_app); // Apply again: no change, no shortcut
     EXPECT_FALSE(FileExists(kTrayShortcut));
-    EXPECT_EQ(1, TrayStarts(2));
+    EXPECT_EQ(1, TrayStarts());
 
     // A page without its boxes (it failed to be made) keeps every option.
     DestroyWindow(g_app.pages[kPageAdvanced]);
@@ -208,7 +202,7 @@ TEST_F(Settings, TurningTheIconOnMakesItsShortcutOnceAndMissingBoxesKeepTheOptio
     EXPECT_EQ("1", Value("App", "LoadIcon"));
     EXPECT_EQ("0", Value("App", "StartWithOS"));
     EXPECT_EQ("1", Value("App", "Notify"));
-    EXPECT_EQ(1, TrayStarts(2));
+    EXPECT_EQ(1, TrayStarts());
 }
 
 } // namespace

@@ -116,8 +116,9 @@ private:
         Answerer *self = (Answerer *)parameter;
         for (int i = 0; i < 400; ++i) {
             HWND dialog = FindDialog(self->title_);
-            if (dialog) {
-                Sleep(100); // let it finish opening
+            // Open once its thread runs the dialog's loop and answers.
+            DWORD_PTR ignored = 0;
+            if (dialog && SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored)) {
                 self->seen_ = true;
                 self->text_ = TextOf(GetDlgItem(dialog, 65535));
                 self->act_(dialog);
@@ -510,8 +511,10 @@ TEST_F(Pages, ChangeUserTakesTheNewAccountAndEscapeDoesNothing)
     CreateTestPages();
     {
         Answerer dialog("Talvex Account Information", [](HWND d) {
-            PostMessageA(d, WM_COMMAND, IDCANCEL, 0); // Escape
-            Sleep(200);
+            // Escape, handled before this returns; the dialog must stay
+            // for the account typed next to be taken.
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutA(d, WM_COMMAND, IDCANCEL, 0, SMTO_NORMAL, 10000, &ignored);
             SetDlgItemTextA(d, IDC_ACCOUNT_USER, "newuser-with-a-name-far-longer-than-31");
             SetDlgItemTextA(d, IDC_ACCOUNT_PASSWORD, "secret");
             PostMessageA(d, WM_COMMAND, MAKEWPARAM(IDC_ACCOUNT_OKAY, BN_CLICKED), 0);

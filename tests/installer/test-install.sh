@@ -57,13 +57,16 @@ check "service was stopped for the replacement" sh -c "tr -d '\r' < \"$DATA/talv
 
 echo "== a program file still held by a process that is slow to end"
 printf 'old' >> "$PROGRAMS/TalLib.dll"   # tells the old file from the new one
-"$WINE" "$INST_BUILD/bin/InstallProbe.exe" hold "$PROGRAMS_WIN\\TalLib.dll" 20 >/dev/null 2>&1 </dev/null &
+held="$(mktemp)"
+"$WINE" "$INST_BUILD/bin/InstallProbe.exe" hold "$PROGRAMS_WIN\\TalLib.dll" 20 >"$held" 2>/dev/null </dev/null &
 holder=$!
-sleep 1
+# The probe says "held" once the file is loaded.
+check "a process holds the old file" inst_wait 10 sh -c "tr -d '\r' < \"\$1\" | grep -qx held" - "$held"
 inst_setup "$setup"
 check "it is set aside" test -e "$PROGRAMS/TalLib.dll.old"
 check "the new file is written in its place" cmp -s "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll"
 kill $holder 2>/dev/null; wait $holder 2>/dev/null
+rm -f "$held"
 rm -f "$PROGRAMS/TalLib.dll.old"
 
 echo "== an installation whose updater is the process keeps it"

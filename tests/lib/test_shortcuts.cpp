@@ -74,6 +74,25 @@ FILETIME WriteTime(const std::string &path)
     return data.ftLastWriteTime;
 }
 
+// Moves the file's write time a day back and returns it, so that writing
+// the file again shows at once, however coarse the file system's clock.
+FILETIME AgeFile(const std::string &path)
+{
+    FILETIME written = WriteTime(path);
+    ULARGE_INTEGER value = {{written.dwLowDateTime, written.dwHighDateTime}};
+    value.QuadPart -= 24ull * 3600 * 10000000;
+    written.dwLowDateTime = value.LowPart;
+    written.dwHighDateTime = value.HighPart;
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file) << path;
+    if (file != INVALID_HANDLE_VALUE) {
+        SetFileTime(file, NULL, NULL, &written);
+        CloseHandle(file);
+    }
+    return WriteTime(path);
+}
+
 // The updater service, registered for one test on demand start and
 // deleted again whatever the outcome: a service left on automatic start
 // would be started by every later Wine server.
@@ -157,12 +176,11 @@ protected:
         DataFolderTest::TearDown();
     }
     std::string startedFile() const { return dataFolder + "started.txt"; }
-    // The stubs' start records after waiting up to wait milliseconds for one.
-    std::string Started(DWORD wait)
+    // The stubs' start records, once every stub the shell started has
+    // ended: a second start would be recorded by then.
+    std::string Started()
     {
-        for (DWORD waited = 0; waited < wait && !FileExists(startedFile()); waited += 50)
-            Sleep(50);
-        Sleep(300); // room for a second start that must not happen
+        EXPECT_TRUE(WaitForProgramsToEnd(ExeFolder(), {"TalTray.exe", "TalUpPs.exe"})) << "a stub never ended";
         return ReadWholeFile(startedFile());
     }
 
@@ -204,15 +222,16 @@ TEST_F(Shortcuts, TheIconsShortcutIsMadeOnceAndTheIconStartedOnce)
     LinkText link = ReadLink(path);
     EXPECT_EQ(ExeFolder() + "TalTray.exe", link.target);
     EXPECT_EQ("Talvex Updater Tray Icon", link.description);
-    EXPECT_EQ(0u, Started(10000).find("TalTray.exe||")) << "started without arguments";
+    std::string started = Started();
+    EXPECT_EQ(0u, started.find("TalTray.exe||")) << "started without arguments";
+    EXPECT_EQ(1, CountOccurrences(started, "TalTray.exe|")) << "started once";
 
     // The icon now runs: its window is found and nothing is made again.
     DeleteFileA(startedFile().c_str());
-    FILETIME written = WriteTime(path);
-    Sleep(50);
+    FILETIME written = AgeFile(path);
     TestWindow icon(kTrayClass, kTrayTitle);
     EXPECT_EQ((int)(INT_PTR)icon.handle(), CreateTrayIconShortcut());
-    EXPECT_EQ("", Started(500));
+    EXPECT_EQ("", Started());
     FILETIME after = WriteTime(path);
     EXPECT_EQ(0, CompareFileTime(&written, &after)) << "the shortcut was not written again";
 
@@ -228,7 +247,7 @@ TEST_F(Shortcuts, RemovingWhatIsAbsentDoesNothing)
     EXPECT_EQ(1, KillStartupShortcut());
     EXPECT_FALSE(FileExists(folder + kTrayLink));
     EXPECT_FALSE(FileExists(folder + kUpdaterLink));
-    EXPECT_EQ("", Started(500));
+    EXPECT_EQ("", Started());
 }
 
 TEST_F(Shortcuts, AnExistingShortcutIsKeptEvenWhenItPointsElsewhere)
@@ -247,15 +266,14 @@ TEST_F(Shortcuts, WithoutTheServiceTheUpdaterStartsFromItsShortcut)
     LinkText link = ReadLink(path);
     EXPECT_EQ(ExeFolder() + "TalUpPs.exe", link.target);
     EXPECT_EQ("Talvex Updater", link.description);
-    FILETIME written = WriteTime(path);
-    Sleep(50);
+    FILETIME written = AgeFile(path);
     EXPECT_EQ(1, CreateStartupShortcut());
     FILETIME after = WriteTime(path);
     EXPECT_EQ(0, CompareFileTime(&written, &after)) << "created once";
 
     EXPECT_EQ(1, KillStartupShortcut());
     EXPECT_FALSE(FileExists(path));
-    EXPECT_EQ("", Started(300)) << "nothing is started";
+    EXPECT_EQ("", Started()) << "nothing is started";
 }
 
 TEST_F(Shortcuts, WithTheServiceInstalledOnlyItsStartTypeChanges)

@@ -4,6 +4,8 @@
 #include "service_control.h"
 #include "signals.h"
 
+#include <algorithm>
+
 void ServiceScenario::SetUp()
 {
     UpdaterScenario::SetUp();
@@ -140,4 +142,21 @@ void ServiceScenario::ReleasePass()
     // Closing the listener cuts the held connection; it opens again at once.
     service::Listen(8245, false);
     service::Listen(8245, true);
+}
+
+bool ServiceScenario::SettleWithAddressCheck(const std::string &address, DWORD timeoutMs)
+{
+    service::SetAddress(address);
+    if (Control("129") != 0)
+        return false;
+    std::string told = "D" + address;
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<std::string> messages = trayPipe->Messages();
+        if (std::find(messages.begin(), messages.end(), told) != messages.end())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(50);
+    }
 }

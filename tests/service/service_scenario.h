@@ -38,6 +38,12 @@ protected:
     void HoldPassAtProxyProbe();
     bool WaitUntilPassIsHeld(DWORD timeoutMs = 20000);
     void ReleasePass();
+    // Has the local service report `address`, sends command 129 and waits
+    // until its address check has told the tray that address. The service
+    // thread makes that check only after every wake-up sent before it has
+    // run its pass or been dropped: the barrier before asserting that a
+    // wake-up ran no pass.
+    bool SettleWithAddressCheck(const std::string &address, DWORD timeoutMs = 20000);
 
 private:
     bool holding_ = false;

@@ -9,9 +9,11 @@
 
 namespace {
 
-
 // A control request must come back at once even while a pass runs.
 const DWORD kPromptMs = 5000;
+// What the local service reports while a test settles the service thread
+// with an address check: told apart from the address a pass found.
+const char kSettledAddress[] = "198.51.100.23";
 
 } // namespace
 
@@ -59,9 +61,10 @@ TEST_F(ServiceUpdater, TimedPassesNeedASignedInAccountAndWakeUpsRunOneOnceAllowe
     SetConfig("App", "Authed", "0");
     StartService();
     EXPECT_EQ(0, Control("131")); // woken, but still not signed in
-    Sleep(1500);
+    ASSERT_TRUE(SettleWithAddressCheck(kSettledAddress)) << Log();
     EXPECT_EQ(0u, PassesDone());
-    EXPECT_EQ(0, service::CountRequests("/"));
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
+    EXPECT_EQ(2, service::CountRequests("/")) << "only the settling check's proxy probe asked for the address";
 
     SetConfig("App", "Authed", "1");
     EXPECT_EQ(0, Control("131"));
@@ -77,8 +80,9 @@ TEST_F(ServiceUpdater, AThreeCharacterUserNameGetsOnlyForcedPasses)
     SignedIn("abc", "abc-pass", {"abc.talvex-demo.test"});
     StartService();
     EXPECT_EQ(0, Control("131"));
-    Sleep(1500);
+    ASSERT_TRUE(SettleWithAddressCheck(kSettledAddress)) << Log();
     EXPECT_EQ(0u, PassesDone());
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
 
     EXPECT_EQ(0, Control("130"));
     ASSERT_TRUE(WaitForPasses(1)) << Log();
@@ -97,14 +101,16 @@ TEST_F(ServiceUpdater, WakeUpDuringAPassAddsNoSecondPassButOneWhileIdleRunsAtOnc
     EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("4")); }), kPromptMs) << "interrogate waited for the pass";
     ReleasePass();
     ASSERT_TRUE(WaitForPasses(1)) << Log();
-    Sleep(1500);
+    ASSERT_TRUE(SettleWithAddressCheck(kSettledAddress)) << Log();
     EXPECT_EQ(1u, PassesDone()) << "the wake-up made during the pass ran a second one";
-    EXPECT_EQ(2, service::CountRequests("/")); // the probe: standard and alternate port
+    // The probe (standard and alternate port), then the settling check.
+    EXPECT_EQ(3, service::CountRequests("/"));
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
 
+    service::SetAddress("203.0.113.7"); // the address the hosts hold
     EXPECT_EQ(0, Control("131"));
     ASSERT_TRUE(WaitForPasses(2)) << Log();
-    EXPECT_EQ(3, service::CountRequests("/"));
+    EXPECT_EQ(4, service::CountRequests("/"));
     EXPECT_EQ(1, service::CountRequests("/nic/update")) << "nothing changed, nothing is sent";
 }
 
@@ -143,16 +149,17 @@ TEST_F(ServiceUpdater, ForcedPassAskedForDuringATimedPassRunsAfterIt)
     EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("130")); }), kPromptMs);
     EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("129")); }), kPromptMs);
     EXPECT_LT(Timed([&] { EXPECT_EQ(0, Control("135")); }), kPromptMs);
-    Sleep(500);
-    EXPECT_EQ(2, service::CountRequests("/")) << "an address check ran beside the held pass";
     ReleasePass();
     ASSERT_TRUE(WaitForPasses(2)) << Log();
 
     // In the request log, the forced pass's address check (and the one of
-    // command 129) come after the first pass's update request.
+    // command 129) come after the first pass's update request; before it
+    // only the held pass's probe asked for the address.
     std::string requests = service::Requests();
     size_t update = requests.find("\"path\": \"/nic/update\"");
     ASSERT_NE(std::string::npos, update) << requests;
+    EXPECT_EQ(2, CountOccurrences(requests.substr(0, update), "\"path\": \"/\""))
+        << "an address check ran beside the held pass: " << requests;
     EXPECT_EQ(2, CountOccurrences(requests.substr(update), "\"path\": \"/\"")) << requests;
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
     EXPECT_EQ("0", Config("App", "Status")) << "status commands act on memory only";

@@ -34,10 +34,13 @@ protected:
         }
         return "(nothing started)";
     }
-    // Whether any stub started within a second.
+    // Whether any stub started, asked once every stub the shell started
+    // has ended.
     bool AnythingStarted()
     {
-        Sleep(1000);
+        EXPECT_TRUE(WaitForProgramsToEnd(ExeFolder(), {"TalTray.exe", "TalUpPs.exe", "TalUpConfig.exe", "TalUpUp.exe",
+                                                       "TalUpControl.exe"}))
+            << "a stub never ended";
         return FileExists(startedFile());
     }
 };

@@ -7,8 +7,10 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <fstream>
 #include <sstream>
@@ -120,6 +122,53 @@ std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, D
         codes.push_back(code);
     }
     return codes;
+}
+
+namespace {
+
+// Whether the process still runs from the folder. One whose path cannot be
+// read yet (it is just starting) counts as running.
+bool RunsFrom(DWORD processId, const std::string &folder)
+{
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
+    if (!process || WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT)
+        return false;
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    if (!QueryFullProcessImageNameA(process.get(), 0, path, &size))
+        return true;
+    return _strnicmp(path, folder.c_str(), folder.size()) == 0 && !strchr(path + folder.size(), '\\');
+}
+
+int CountRunning(const std::string &folder, const std::vector<std::string> &names)
+{
+    int count = 0;
+    ScopedFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)); // INVALID_HANDLE_VALUE on failure
+    if (!snapshot)
+        return -1;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId())
+            continue;
+        for (const std::string &name : names)
+            if (_stricmp(entry.szExeFile, name.c_str()) == 0 && RunsFrom(entry.th32ProcessID, folder))
+                ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+bool WaitForProgramsToEnd(const std::string &folder, const std::vector<std::string> &names, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (CountRunning(folder, names) != 0) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
 }
 
 std::string TimestampSecondsAgo(long long secondsAgo)

@@ -39,6 +39,15 @@ HANDLE StartProgram(const std::string &fileName);
 // codes (-1 for one that could not start or did not end within timeoutMs).
 std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, DWORD timeoutMs = 60000);
 
+// Waits until no process but this one runs one of the named programs
+// ("TalTray.exe") from the folder (ending in a backslash). The shell starts
+// a program before it returns, so once every program it started has ended,
+// whatever they were going to record is recorded: the barrier before
+// asserting that something was started only once, or not at all. False
+// when one still runs after timeoutMs.
+bool WaitForProgramsToEnd(const std::string &folder, const std::vector<std::string> &names,
+                          DWORD timeoutMs = 20000);
+
 // The local time `secondsAgo` seconds back (negative: ahead) as a timestamp.
 std::string TimestampSecondsAgo(long long secondsAgo);
 

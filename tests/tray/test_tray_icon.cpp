@@ -137,6 +137,7 @@ TEST_F(TrayIcon, NewVersionBalloonClickStartsTheUpgradeAssistantOnce)
     click(NIN_BALLOONUSERCLICK);
     ASSERT_TRUE(PumpUntil([&] { return upgrades() == 1; })) << "the click started no upgrade assistant";
     click(NIN_BALLOONUSERCLICK);
+    ASSERT_TRUE(StubsEnded());
     EXPECT_EQ(std::vector<std::string>{"TalUpUp.exe||1"}, Started());
 
     // A balloon that timed out, or was replaced by a result's, leaves
@@ -149,7 +150,7 @@ TEST_F(TrayIcon, NewVersionBalloonClickStartsTheUpgradeAssistantOnce)
     ASSERT_TRUE(SendPipe("1"));
     ASSERT_TRUE(PumpUntil([&] { return Requests() >= before + 2; }));
     click(NIN_BALLOONUSERCLICK);
-    Pump(1000);
+    ASSERT_TRUE(StubsEnded());
     EXPECT_EQ(1u, upgrades());
 }
 
@@ -175,7 +176,7 @@ TEST_F(TrayIcon, MenuCommandsAndDoubleClickStartWhatTheyName)
         DeleteFileA((dataFolder + "started.txt").c_str());
         SendMessageA(trayWindow, row.message, row.wParam, row.lParam);
         ASSERT_TRUE(PumpUntil([&] { return !Started().empty(); }));
-        Pump(300);
+        ASSERT_TRUE(StubsEnded());
         EXPECT_EQ(std::vector<std::string>{row.started}, Started());
     }
 }

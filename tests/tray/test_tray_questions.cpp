@@ -58,7 +58,18 @@ protected:
         LONG noStyle = GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE);
         EXPECT_EQ(BS_DEFPUSHBUTTON, noStyle & BS_TYPEMASK) << "No must be the default";
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
+        asked = box;
     }
+    // Once the question is gone and the icon answers again, the command
+    // that asked it has been carried out.
+    bool QuestionDone()
+    {
+        DWORD_PTR ignored = 0;
+        return PumpUntil([&] { return !IsWindow(asked); }, 10000) &&
+               SendMessageTimeoutA(trayWindow, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+    }
+
+    HWND asked = NULL; // the last question answered
 };
 
 } // namespace
@@ -85,7 +96,7 @@ TEST_F(TrayQuestions, ExitStopsTheUpdaterThatRunsOnlyOnYes)
     TestWindow updater(kUpdaterClass, kUpdaterTitle);
     ASSERT_TRUE(StartTray("Upgrade=0\r\n"));
     Answer(IDM_EXIT, kExitQuestion, IDNO);
-    Pump(1000);
+    ASSERT_TRUE(QuestionDone());
     EXPECT_EQ(0, TestWindow::received.count) << "No must change nothing";
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(tray, 0)) << "No must leave the icon";
 

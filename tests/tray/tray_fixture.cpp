@@ -159,6 +159,11 @@ bool TrayTest::SendPipe(const char *text)
     return PumpUntil([&] { return Signal(kTrayPipeName, text) == 1; }, 5000);
 }
 
+bool TrayTest::StubsEnded()
+{
+    return WaitForProgramsToEnd(ExeFolder(), {"TalUpUp.exe", "TalUpConfig.exe", "TalUpControl.exe", "TalUpPs.exe"});
+}
+
 std::vector<std::string> TrayTest::Started()
 {
     std::vector<std::string> lines;

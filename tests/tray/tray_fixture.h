@@ -60,6 +60,9 @@ protected:
     bool SendPipe(const char *text);
     // Lines "<program>|<arguments>|<show>" of the stubs started so far.
     std::vector<std::string> Started();
+    // Waits until none of the stubs runs: what the icon started through the
+    // shell is recorded by then.
+    bool StubsEnded();
 
     std::string trayFolder;
     HANDLE tray = NULL;

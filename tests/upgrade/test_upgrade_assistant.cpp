@@ -178,8 +178,8 @@ TEST_F(Assistant, OfferOfANewerVersionThenIgnoringItStoresItAndTellsTheConfigura
 
     Click(kIgnore);
     EXPECT_TRUE(Exited(10000)) << "Ignore This Version ends the assistant";
-    Pump(200);
-    EXPECT_EQ((HANDLE)(INT_PTR)kCmdLatestVersion, GetPropA(config, "code"));
+    EXPECT_TRUE(PumpUntil([&] { return GetPropA(config, "code") == (HANDLE)(INT_PTR)kCmdLatestVersion; }, 5000))
+        << "the configuration utility was not told";
     char ignored[32] = "";
     GetPrivateProfileStringA(kSectionApp, kKeyIgnoreVersion, "", ignored, sizeof ignored, configFile.c_str());
     EXPECT_STREQ("4.0.9", ignored);
@@ -265,7 +265,10 @@ TEST_F(Assistant, RefusedDownloadsAreDeletedAndExplained)
                      (bar != std::string::npos && message.find(explains.substr(bar + 1)) != std::string::npos);
         EXPECT_TRUE(named) << message;
         EXPECT_TRUE(Usable(kUpgradeNow)) << "the user may try again";
-        Pump(1000);
+        // The download is over (Close is enabled last) and an installer the
+        // assistant started would exist by then: once none runs, a start is
+        // recorded.
+        ASSERT_TRUE(WaitForProgramsToEnd(dataFolder, {"setup.exe"})) << "the installer never ended";
         EXPECT_FALSE(FileExists(installer));
         EXPECT_FALSE(FileExists(ranFile));
         Stop();
@@ -292,7 +295,7 @@ TEST_F(Assistant, InstallersNotSignedByThePublisherAreRefusedDeletedAndExplained
         Download();
         EXPECT_EQ("Download failed", Text(kHeading));
         EXPECT_NE(std::string::npos, Text(kMessage).find("is not signed by the Talvex publisher")) << Text(kMessage);
-        Pump(1000);
+        ASSERT_TRUE(WaitForProgramsToEnd(dataFolder, {"setup.exe"})) << "the installer never ended";
         EXPECT_FALSE(FileExists(installer));
         EXPECT_FALSE(FileExists(ranFile)) << "nothing ran";
         Stop();
