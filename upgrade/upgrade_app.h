@@ -3,6 +3,7 @@
 // WinHTTP session and the download.
 #pragma once
 
+#include "http_exchange.h"
 #include "scoped.h"
 #include "screen_scale.h"
 
@@ -10,8 +11,6 @@
 #include <winhttp.h>
 
 #include <stdint.h>
-
-#include <vector>
 
 constexpr char kUpgradeCaption[] = "Talvex Upgrade Assistant";
 constexpr char kInstallerFileName[] = "setup.exe";
@@ -34,22 +33,27 @@ struct HeaderPicture {
     ScopedGdi bitmap;
 };
 
-// Everything the download's callback touches. The callback runs on WinHTTP's
-// threads, one notification at a time; `lock` keeps it apart from the
-// window thread cancelling the download when the program ends. The
-// callback never touches the window: it posts its progress and its end.
-struct Download {
-    CRITICAL_SECTION lock;
-    bool running = false;
-    bool cancelled = false;
-    HINTERNET connect = NULL;
-    HINTERNET request = NULL;
+// The installer download: its exchange and what the exchange's receiver
+// keeps. The receiver's functions (download.cpp) run on WinHTTP's threads,
+// one at a time under the exchange's lock, which the window thread takes
+// only for moments; they never touch the window: they post their progress
+// and their end to it.
+struct Download final : HttpReceiver {
+    HttpAsync exchange;
+    HWND window = NULL;       // posted to, never touched
+    const char *installerFile = "";
     HANDLE file = INVALID_HANDLE_VALUE;
     bool saved = true;        // every write so far reached the file
     unsigned status = 0;      // HTTP status of the answer
     uint64_t total = 0;       // announced length, 0 when not announced
     uint64_t received = 0;
-    std::vector<char> chunk;  // the read in progress
+    int verdict = 0;          // why the receiver stopped the exchange (InstallerVerdict)
+    DWORD detail = 0;         // and its error number
+
+    bool OnSent() override;
+    bool OnHeaders(HINTERNET request) override;
+    bool OnBody(const char *bytes, DWORD length) override;
+    void OnEnd(HttpStep step, DWORD error, bool whole) override;
 };
 
 struct UpgradeApp {
@@ -58,7 +62,7 @@ struct UpgradeApp {
     ScreenScale scale;   // the screen's dots per inch
     HFONT guiFont = NULL;
     ScopedGdi boldFont;
-    HINTERNET session = NULL; // asynchronous root handle, open for the whole run
+    HINTERNET session = NULL; // asynchronous root handle, open for the whole run (OpenHttpSession)
     DWORD sessionError = 0;   // why the session could not be opened
     char installerFile[MAX_PATH] = "";
     char programFolder[MAX_PATH] = "";

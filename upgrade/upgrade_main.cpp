@@ -72,7 +72,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         return 0;
     }
     ScopedCom com; // the header pictures are decoded through OLE
-    InitializeCriticalSection(&g_app.download.lock);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     g_app.scale = ReadScreenScale();
@@ -82,8 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     if (!g_app.window)
         return 0;
     CreateControls(g_app.window);
-    g_app.session = WinHttpOpen(L"" TALVEX_USER_AGENT, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    g_app.session = OpenHttpSession(true);
     if (!g_app.session)
         g_app.sessionError = GetLastError();
     ShowWindow(g_app.window, show);
