@@ -2,8 +2,9 @@
 // receiver saves the body as setup.exe in the data folder while the
 // progress bar advances. The file is started only when it is whole and is a Windows
 // program; anything else is deleted and the window says why.
-#include "upgrade_app.h"
+#include "download.h"
 #include "upgrade_ids.h"
+#include "upgrade_window.h"
 #include "error_text.h"
 #include "installer_check.h"
 #include "publisher_check.h"
@@ -33,15 +34,13 @@ const DWORD kHeadBytes = 4096;
 // give the request up (Windows does at once, Wine when a time-out ends).
 const DWORD kCancelWaitMs = 500;
 
-Download &D() { return g_app.download; }
-
-HWND Item(int id) { return GetDlgItem(g_app.window, id); }
+HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, id); }
 
 // A step that failed to start the download, and why on a line of its own.
-void ShowFailure(const char *text, DWORD error)
+void ShowFailure(const UpgradeWindow &state, const char *text, DWORD error)
 {
     std::string message = std::string(text) + "\n\n" + DescribeError(error);
-    MessageBoxA(g_app.window, message.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
+    MessageBoxA(state.window, message.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
 }
 
 // The fixed text that names a step failing to start the download.
@@ -164,9 +163,9 @@ bool IsWindowsProgram(HANDLE file)
     return LooksLikeWindowsProgram(head, read, (uint64_t)size.QuadPart);
 }
 
-void ExplainFailure(int verdict, DWORD detail)
+void ExplainFailure(UpgradeWindow &state, int verdict, DWORD detail)
 {
-    const Download &d = D();
+    const Download &d = state.download;
     char text[512];
     switch (verdict) {
     case kInstallerNotSaved:
@@ -192,32 +191,32 @@ void ExplainFailure(int verdict, DWORD detail)
                  DescribeError(detail).c_str(), kNothingInstalled);
         break;
     }
-    SetHeading(kHeadingFailed);
-    SetMessage(text);
+    SetHeading(state, kHeadingFailed);
+    SetMessage(state, text);
 }
 
 } // namespace
 
-void StartDownload()
+void StartDownload(UpgradeWindow &state)
 {
-    Download &d = D();
-    EnableWindow(Item(IDC_UPGRADE_NOW), FALSE);
-    EnableWindow(Item(IDC_IGNORE_VERSION), FALSE);
-    EnableWindow(Item(IDC_CLOSE), FALSE);
-    SetHeading(kHeadingDownloading);
-    SetMessage("Initiating");
-    ShowWindow(Item(IDC_MESSAGE), SW_SHOW);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    Download &d = state.download;
+    EnableWindow(Item(state, IDC_UPGRADE_NOW), FALSE);
+    EnableWindow(Item(state, IDC_IGNORE_VERSION), FALSE);
+    EnableWindow(Item(state, IDC_CLOSE), FALSE);
+    SetHeading(state, kHeadingDownloading);
+    SetMessage(state, "Initiating");
+    ShowWindow(Item(state, IDC_MESSAGE), SW_SHOW);
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, 0, 0);
 
-    if (!g_app.session) {
-        ShowFailure(kOpenFailed, g_app.sessionError);
+    if (!state.session) {
+        ShowFailure(state, kOpenFailed, state.sessionError);
         return;
     }
     // No exchange runs now (the button that starts one is disabled until
     // the last has ended), so its receiver's fields are the window thread's.
-    d.window = g_app.window;
-    d.installerFile = g_app.installerFile;
+    d.window = state.window;
+    d.installerFile = state.installerFile;
     d.file = INVALID_HANDLE_VALUE;
     d.saved = true;
     d.status = 0;
@@ -226,49 +225,50 @@ void StartDownload()
     d.verdict = kInstallerOk;
     d.detail = 0;
     DWORD error = 0;
-    HttpStep step = StartHttpAsync(d.exchange, g_app.session, InstallerSource(), d, false, &error);
+    HttpStep step = StartHttpAsync(d.exchange, state.session, InstallerSource(), d, false, &error);
     if (step != HttpOk)
-        ShowFailure(StartFailureText(step), error);
+        ShowFailure(state, StartFailureText(step), error);
 }
 
-void ShowDownloadProgress(int percent)
+void ShowDownloadProgress(UpgradeWindow &state, int percent)
 {
     // A late report after the end (the posts keep their order, but a
     // cancelled download may still have one queued) changes nothing.
-    if (IsWindowEnabled(Item(IDC_CLOSE)))
+    if (IsWindowEnabled(Item(state, IDC_CLOSE)))
         return;
     char text[32];
     snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
-    SetMessage(text);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
+    SetMessage(state, text);
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
 }
 
-void FinishDownload(int verdict, DWORD detail)
+void FinishDownload(UpgradeWindow &state, int verdict, DWORD detail)
 {
     ScopedFile file;
     if (verdict == kInstallerOk) {
-        file.reset(CreateFileA(g_app.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+        file.reset(CreateFileA(state.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
         if (!IsWindowsProgram(file.get()))
             verdict = kInstallerNotProgram;
-        else if (!SignedByPublisher(file.get(), g_app.installerFile))
+        else if (!SignedByPublisher(file.get(), state.installerFile))
             verdict = kInstallerNotSigned;
     }
     if (verdict != kInstallerOk) {
         file.reset();
-        DeleteFileA(g_app.installerFile);
-        ExplainFailure(verdict, detail);
-        EnableWindow(Item(IDC_UPGRADE_NOW), TRUE); // the user may try again
+        DeleteFileA(state.installerFile);
+        ExplainFailure(state, verdict, detail);
+        EnableWindow(Item(state, IDC_UPGRADE_NOW), TRUE); // the user may try again
     } else {
         char arguments[MAX_PATH + 8];
-        snprintf(arguments, sizeof arguments, "/S /D=%s", g_app.programFolder);
-        ShellExecuteA(NULL, "open", g_app.installerFile, arguments, NULL, SW_SHOWNORMAL);
+        snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
+        ShellExecuteA(NULL, "open", state.installerFile, arguments, NULL, SW_SHOWNORMAL);
     }
-    EnableWindow(Item(IDC_CLOSE), TRUE); // last: the download is over
+    EnableWindow(Item(state, IDC_CLOSE), TRUE); // last: the download is over
 }
 
-void CancelDownload()
+bool CancelDownload(UpgradeWindow &state)
 {
     // The receiver closes the file when the exchange is stopped.
-    if (CancelHttpAsync(D().exchange, kCancelWaitMs))
-        DeleteFileA(g_app.installerFile); // never leave a cut-off installer behind
+    if (CancelHttpAsync(state.download.exchange, kCancelWaitMs))
+        DeleteFileA(state.installerFile); // never leave a cut-off installer behind
+    return HttpAsyncClosed(state.download.exchange);
 }
