@@ -93,9 +93,12 @@ HINTERNET OpenHttpSession(bool async)
     ScopedInternet session(WinHttpOpen(L"" TALVEX_USER_AGENT, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, async ? WINHTTP_FLAG_ASYNC : 0));
     // No exchange runs without its time-outs.
-    if (!session || !WinHttpSetTimeouts(session.get(), kHttpResolveTimeoutMs, kHttpConnectTimeoutMs,
-                                        kHttpSendTimeoutMs, kHttpReceiveTimeoutMs))
-        return NULL;
+    if (session && !WinHttpSetTimeouts(session.get(), kHttpResolveTimeoutMs, kHttpConnectTimeoutMs,
+                                       kHttpSendTimeoutMs, kHttpReceiveTimeoutMs)) {
+        DWORD error = GetLastError(); // the caller names it, not the closing
+        session.reset();
+        SetLastError(error);
+    }
     return session.release();
 }
 
