@@ -4,7 +4,8 @@
 #include "config_keys.h"
 
 #include "address_text.h"
-#include "http_get.h"
+#include "http_exchange.h"
+#include "last_failure.h"
 #include "no_throw.h"
 #include "talvex_settings.h"
 

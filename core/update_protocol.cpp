@@ -1,7 +1,7 @@
 // The update request: one authenticated HTTPS GET for a list of hosts, and
 // the per-host results it records.
 #include "tallib.h"
-#include "http_get.h"
+#include "http_exchange.h"
 #include "internal.h"
 #include "no_throw.h"
 #include "update_reply.h"

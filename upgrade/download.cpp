@@ -1,9 +1,10 @@
-// The installer download: an asynchronous WinHTTP request whose callback
-// saves the body as setup.exe in the data folder while the progress bar
-// advances. The file is started only when it is whole and is a Windows
+// The installer download: an asynchronous exchange (http_exchange.h) whose
+// receiver saves the body as setup.exe in the data folder while the
+// progress bar advances. The file is started only when it is whole and is a Windows
 // program; anything else is deleted and the window says why.
-#include "upgrade_app.h"
+#include "download.h"
 #include "upgrade_ids.h"
+#include "upgrade_window.h"
 #include "error_text.h"
 #include "installer_check.h"
 #include "publisher_check.h"
@@ -14,6 +15,9 @@
 #include <shellapi.h>
 #include <stdio.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 const char kOpenFailed[] = "WinHttpOpen failed.  Check your Internet connection, and try again.";
@@ -23,66 +27,73 @@ const char kSendFailed[] = "WinHttpSendRequest failed.  Check your Internet conn
 const char kHeadingDownloading[] = "Downloading Upgrades";
 const char kHeadingFailed[] = "Download failed";
 const char kNothingInstalled[] = "  Nothing was installed; try again later.";
-const wchar_t kInstallerPathW[] = L"/windows/TalUpSetup.exe";
+const char kInstallerPath[] = "/windows/TalUpSetup.exe";
 // The first bytes of the file hold a program's headers and section table.
 const DWORD kHeadBytes = 4096;
+// When the program ends during a download, WinHTTP is given this long to
+// give the request up (Windows does at once, Wine when a time-out ends).
+const DWORD kCancelWaitMs = 500;
 
-Download &D() { return g_app.download; }
-
-HWND Item(int id) { return GetDlgItem(g_app.window, id); }
+HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, id); }
 
 // A step that failed to start the download, and why on a line of its own.
-void ShowFailure(const char *text, DWORD error)
+void ShowFailure(const UpgradeWindow &state, const char *text, DWORD error)
 {
     std::string message = std::string(text) + "\n\n" + DescribeError(error);
-    MessageBoxA(g_app.window, message.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
+    MessageBoxA(state.window, message.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
 }
 
-// Callback side: the exchange is over, one way or the other. The window
-// thread takes it from here (it alone starts programs and shows results).
-void EndExchange(int verdict, DWORD detail)
+// The fixed text that names a step failing to start the download.
+const char *StartFailureText(HttpStep step)
 {
-    Download &d = D();
-    if (d.file != INVALID_HANDLE_VALUE) {
-        if (!FlushFileBuffers(d.file))
-            d.saved = false;
-        CloseHandle(d.file);
-        d.file = INVALID_HANDLE_VALUE;
+    switch (step) {
+    case HttpConnectFailed: return kConnectFailed;
+    case HttpRequestFailed:
+    case HttpCredentialsFailed: return kRequestFailed;
+    case HttpSendFailed: return kSendFailed;
+    default: return kOpenFailed;
     }
-    if (verdict == kInstallerOk)
-        verdict = JudgeExchange(d.saved, d.status, d.received, d.total);
-    if (verdict == kInstallerBadStatus)
-        detail = d.status;
-    d.running = false;
-    PostMessageA(g_app.window, kMsgDownloadDone, (WPARAM)verdict, (LPARAM)detail);
 }
 
-void OnRequestSent(HINTERNET request)
+// The installer comes over HTTPS from the download server itself: the file
+// is run with administrator rights. The exchange verifies its certificate,
+// as every exchange of the suite does; nothing relaxes that, not even for tests.
+HttpTarget InstallerSource()
 {
-    Download &d = D();
-    DeleteFileA(g_app.installerFile);
+    HttpTarget source;
+    source.host = TALVEX_HOST_DOWNLOAD;
+    source.port = INTERNET_DEFAULT_HTTPS_PORT;
+    source.path = kInstallerPath;
+    source.secure = true;
+    return source;
+}
+
+} // namespace
+
+// ---- The exchange's receiver: WinHTTP's threads, posting only ----------------
+
+bool Download::OnSent()
+{
+    DeleteFileA(installerFile);
     // Others may read the file while it arrives, but nobody else writes it.
-    d.file = CreateFileA(g_app.installerFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, NULL);
-    if (d.file == INVALID_HANDLE_VALUE) {
-        d.saved = false;
-        EndExchange(kInstallerNotSaved, GetLastError());
-        return;
-    }
-    if (!WinHttpReceiveResponse(request, NULL))
-        EndExchange(kInstallerNetwork, GetLastError());
+    file = CreateFileA(installerFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE)
+        return true;
+    saved = false;
+    verdict = kInstallerNotSaved;
+    detail = GetLastError();
+    return false;
 }
 
-void OnHeadersAvailable(HINTERNET request)
+bool Download::OnHeaders(HINTERNET request)
 {
-    Download &d = D();
-    DWORD status = 0, size = sizeof status;
+    DWORD code = 0, size = sizeof code;
     if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                            &status, &size, WINHTTP_NO_HEADER_INDEX))
-        d.status = status;
-    if (d.status != 200) {
-        EndExchange(kInstallerBadStatus, d.status); // an error page is never saved as the installer
-        return;
+                            &code, &size, WINHTTP_NO_HEADER_INDEX))
+        status = code;
+    if (status != 200) {
+        verdict = kInstallerBadStatus; // an error page is never saved as the installer
+        return false;
     }
     size = 0;
     WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, NULL, &size,
@@ -94,92 +105,49 @@ void OnHeadersAvailable(HINTERNET request)
             int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, NULL, 0, NULL, NULL);
             std::vector<char> text(n > 0 ? n : 1, '\0');
             WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size(), NULL, NULL);
-            d.total = AnnouncedLength(text.data());
+            total = AnnouncedLength(text.data());
         }
     }
-    if (!WinHttpQueryDataAvailable(request, NULL))
-        EndExchange(kInstallerNetwork, GetLastError());
+    return true;
 }
 
-void OnDataAvailable(HINTERNET request, DWORD n)
+bool Download::OnBody(const char *bytes, DWORD length)
 {
-    Download &d = D();
-    if (n == 0) { // the body is complete
-        EndExchange(kInstallerOk, 0);
-        return;
-    }
-    d.chunk.assign(n, '\0');
-    if (!WinHttpReadData(request, d.chunk.data(), n, NULL))
-        EndExchange(kInstallerNetwork, GetLastError());
-}
-
-void OnReadComplete(HINTERNET request, DWORD length)
-{
-    Download &d = D();
-    if (length == 0) { // end of the body
-        EndExchange(kInstallerOk, 0);
-        return;
-    }
-    d.received += length;
+    received += length;
     DWORD written = 0;
-    if (!WriteFile(d.file, d.chunk.data(), length, &written, NULL) || written != length)
-        d.saved = false;
-    int percent = DownloadPercent(d.received, d.total);
+    if (!WriteFile(file, bytes, length, &written, NULL) || written != length)
+        saved = false;
+    int percent = DownloadPercent(received, total);
     if (percent >= 0)
-        PostMessageA(g_app.window, kMsgDownloadProgress, (WPARAM)percent, 0);
-    d.chunk.clear();
-    if (!WinHttpQueryDataAvailable(request, NULL))
-        EndExchange(kInstallerNetwork, GetLastError());
+        PostMessageA(window, kMsgDownloadProgress, (WPARAM)percent, 0);
+    return true;
 }
 
-void CALLBACK OnStatus(HINTERNET request, DWORD_PTR, DWORD status, LPVOID info, DWORD infoLength)
+// The exchange is over, one way or the other. The window thread takes it
+// from here (it alone starts programs and shows results); a download
+// stopped because the program ends tells it nothing.
+void Download::OnEnd(HttpStep step, DWORD error, bool)
 {
-    Download &d = D();
-    EnterCriticalSection(&d.lock);
-    if (d.running && !d.cancelled && request == d.request) {
-        switch (status) {
-        case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-            OnRequestSent(request);
-            break;
-        case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
-            OnHeadersAvailable(request);
-            break;
-        case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
-            OnDataAvailable(request, infoLength >= sizeof(DWORD) ? *(DWORD *)info : 0);
-            break;
-        case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
-            OnReadComplete(request, infoLength);
-            break;
-        case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR: // a TLS failure included
-            EndExchange(kInstallerNetwork, ((WINHTTP_ASYNC_RESULT *)info)->dwError);
-            break;
-        }
+    if (file != INVALID_HANDLE_VALUE) {
+        if (!FlushFileBuffers(file))
+            saved = false;
+        CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
     }
-    LeaveCriticalSection(&d.lock);
+    if (step == HttpStopped && error == ERROR_WINHTTP_OPERATION_CANCELLED)
+        return;
+    if (step == HttpOk) {
+        verdict = JudgeExchange(saved, status, received, total);
+    } else if (step != HttpStopped || verdict == kInstallerOk) { // a TLS failure included
+        verdict = kInstallerNetwork;
+        detail = error;
+    }
+    if (verdict == kInstallerBadStatus)
+        detail = status;
+    PostMessageA(window, kMsgDownloadDone, (WPARAM)verdict, (LPARAM)detail);
 }
 
-// The callback sends the window nothing, so the window thread may simply
-// wait for the lock: the callback holds it only for a notification's work.
-void LockFromWindow() { EnterCriticalSection(&D().lock); }
-
-// The request and connection handles are given back; the root handle stays.
-// They are taken out under the lock (a late notification then finds no
-// request of its own) and closed outside it.
-void CloseExchange()
-{
-    Download &d = D();
-    LockFromWindow();
-    HINTERNET request = d.request, connect = d.connect;
-    d.request = NULL;
-    d.connect = NULL;
-    LeaveCriticalSection(&d.lock);
-    if (request) {
-        WinHttpSetStatusCallback(request, NULL, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0);
-        WinHttpCloseHandle(request);
-    }
-    if (connect)
-        WinHttpCloseHandle(connect);
-}
+namespace {
 
 // A saved file is started only if it has a program's form. The file is
 // held open (others may only read it) from this check until it is started.
@@ -195,9 +163,9 @@ bool IsWindowsProgram(HANDLE file)
     return LooksLikeWindowsProgram(head, read, (uint64_t)size.QuadPart);
 }
 
-void ExplainFailure(int verdict, DWORD detail)
+void ExplainFailure(UpgradeWindow &state, int verdict, DWORD detail)
 {
-    const Download &d = D();
+    const Download &d = state.download;
     char text[512];
     switch (verdict) {
     case kInstallerNotSaved:
@@ -223,118 +191,84 @@ void ExplainFailure(int verdict, DWORD detail)
                  DescribeError(detail).c_str(), kNothingInstalled);
         break;
     }
-    SetHeading(kHeadingFailed);
-    SetMessage(text);
+    SetHeading(state, kHeadingFailed);
+    SetMessage(state, text);
 }
 
 } // namespace
 
-void StartDownload()
+void StartDownload(UpgradeWindow &state)
 {
-    Download &d = D();
-    EnableWindow(Item(IDC_UPGRADE_NOW), FALSE);
-    EnableWindow(Item(IDC_IGNORE_VERSION), FALSE);
-    EnableWindow(Item(IDC_CLOSE), FALSE);
-    SetHeading(kHeadingDownloading);
-    SetMessage("Initiating");
-    ShowWindow(Item(IDC_MESSAGE), SW_SHOW);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    Download &d = state.download;
+    EnableWindow(Item(state, IDC_UPGRADE_NOW), FALSE);
+    EnableWindow(Item(state, IDC_IGNORE_VERSION), FALSE);
+    EnableWindow(Item(state, IDC_CLOSE), FALSE);
+    SetHeading(state, kHeadingDownloading);
+    SetMessage(state, "Initiating");
+    ShowWindow(Item(state, IDC_MESSAGE), SW_SHOW);
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, 0, 0);
 
-    if (!g_app.session) {
-        ShowFailure(kOpenFailed, g_app.sessionError);
+    if (!state.session) {
+        ShowFailure(state, kOpenFailed, state.sessionError);
         return;
     }
-    LockFromWindow();
+    // No exchange runs now (the button that starts one is disabled until
+    // the last has ended), so its receiver's fields are the window thread's.
+    d.window = state.window;
+    d.installerFile = state.installerFile;
+    d.file = INVALID_HANDLE_VALUE;
     d.saved = true;
     d.status = 0;
     d.total = 0;
     d.received = 0;
-    d.cancelled = false;
-    // HTTPS with WinHTTP's default certificate checks: the file is run with
-    // administrator rights, so it must come from the download server itself.
-    // No security flag is ever relaxed here, not even for tests.
-    d.connect = WinHttpConnect(g_app.session, L"" TALVEX_HOST_DOWNLOAD, INTERNET_DEFAULT_HTTPS_PORT, 0);
-    const char *failed = NULL;
+    d.verdict = kInstallerOk;
+    d.detail = 0;
     DWORD error = 0;
-    if (!d.connect) {
-        failed = kConnectFailed;
-        error = GetLastError();
-    } else {
-        d.request = WinHttpOpenRequest(d.connect, L"GET", kInstallerPathW, NULL, WINHTTP_NO_REFERER,
-                                       WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH);
-        if (!d.request) {
-            failed = kRequestFailed;
-            error = GetLastError();
-        }
-    }
-    if (!failed) {
-        WinHttpSetStatusCallback(d.request, OnStatus, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0);
-        d.running = true;
-        if (!WinHttpSendRequest(d.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
-            error = GetLastError();
-            d.running = false;
-            failed = kSendFailed;
-        }
-    }
-    LeaveCriticalSection(&d.lock);
-    if (failed) {
-        CloseExchange();
-        ShowFailure(failed, error);
-    }
+    HttpStep step = StartHttpAsync(d.exchange, state.session, InstallerSource(), d, false, &error);
+    if (step != HttpOk)
+        ShowFailure(state, StartFailureText(step), error);
 }
 
-void ShowDownloadProgress(int percent)
+void ShowDownloadProgress(UpgradeWindow &state, int percent)
 {
     // A late report after the end (the posts keep their order, but a
     // cancelled download may still have one queued) changes nothing.
-    if (IsWindowEnabled(Item(IDC_CLOSE)))
+    if (IsWindowEnabled(Item(state, IDC_CLOSE)))
         return;
     char text[32];
     snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
-    SetMessage(text);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
+    SetMessage(state, text);
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
 }
 
-void FinishDownload(int verdict, DWORD detail)
+void FinishDownload(UpgradeWindow &state, int verdict, DWORD detail)
 {
-    CloseExchange();
     ScopedFile file;
     if (verdict == kInstallerOk) {
-        file.reset(CreateFileA(g_app.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+        file.reset(CreateFileA(state.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
         if (!IsWindowsProgram(file.get()))
             verdict = kInstallerNotProgram;
-        else if (!SignedByPublisher(file.get(), g_app.installerFile))
+        else if (!SignedByPublisher(file.get(), state.installerFile))
             verdict = kInstallerNotSigned;
     }
     if (verdict != kInstallerOk) {
         file.reset();
-        DeleteFileA(g_app.installerFile);
-        ExplainFailure(verdict, detail);
-        EnableWindow(Item(IDC_UPGRADE_NOW), TRUE); // the user may try again
+        DeleteFileA(state.installerFile);
+        ExplainFailure(state, verdict, detail);
+        EnableWindow(Item(state, IDC_UPGRADE_NOW), TRUE); // the user may try again
     } else {
         char arguments[MAX_PATH + 8];
-        snprintf(arguments, sizeof arguments, "/S /D=%s", g_app.programFolder);
-        ShellExecuteA(NULL, "open", g_app.installerFile, arguments, NULL, SW_SHOWNORMAL);
+        snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
+        ShellExecuteA(NULL, "open", state.installerFile, arguments, NULL, SW_SHOWNORMAL);
     }
-    EnableWindow(Item(IDC_CLOSE), TRUE); // last: the download is over
+    EnableWindow(Item(state, IDC_CLOSE), TRUE); // last: the download is over
 }
 
-void CancelDownload()
+bool CancelDownload(UpgradeWindow &state)
 {
-    Download &d = D();
-    LockFromWindow();
-    bool partial = d.running;
-    d.cancelled = true;
-    d.running = false;
-    LeaveCriticalSection(&d.lock);
-    CloseExchange();
-    EnterCriticalSection(&d.lock);
-    if (d.file != INVALID_HANDLE_VALUE) {
-        CloseHandle(d.file);
-        d.file = INVALID_HANDLE_VALUE;
-    }
-    LeaveCriticalSection(&d.lock);
-    if (partial)
-        DeleteFileA(g_app.installerFile); // never leave a cut-off installer behind
+    // The receiver closes the file when the exchange is stopped.
+    if (CancelHttpAsync(state.download.exchange, kCancelWaitMs))
+        DeleteFileA(state.installerFile); // never leave a cut-off installer behind
+    return HttpAsyncClosed(state.download.exchange);
 }

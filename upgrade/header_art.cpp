@@ -1,7 +1,7 @@
 // The header band of the upgrade assistant: three GIF pictures from the
 // program's resources, decoded once through OLE, rendered into memory
 // bitmaps on first paint and copied on every paint.
-#include "upgrade_app.h"
+#include "header_art.h"
 #include "upgrade_ids.h"
 #include "picture.h"
 
@@ -37,37 +37,37 @@ void Copy(HDC dc, const HeaderPicture &p, int x, int y, int width)
     BitBlt(dc, x, y, width, p.height, memory.get(), 0, 0, SRCCOPY);
 }
 
-HeaderPicture &Picture(int id)
+HeaderPicture &Picture(HeaderArt &art, int id)
 {
-    for (HeaderPicture &p : g_app.pictures) {
+    for (HeaderPicture &p : art.pictures) {
         if (p.id == id)
             return p;
     }
-    return g_app.pictures[0];
+    return art.pictures[0];
 }
 
 } // namespace
 
-void LoadHeaderPictures()
+void LoadHeaderPictures(HeaderArt &art, HINSTANCE instance)
 {
-    for (HeaderPicture &p : g_app.pictures)
-        p.picture = LoadPictureResource(g_app.instance, p.id);
+    for (HeaderPicture &p : art.pictures)
+        p.picture = LoadPictureResource(instance, p.id);
 }
 
-void PaintHeader(HWND, HDC dc, const RECT &area)
+void PaintHeader(HeaderArt &art, HDC dc, const RECT &area, int titleX)
 {
-    for (HeaderPicture &p : g_app.pictures)
+    for (HeaderPicture &p : art.pictures)
         Render(p, dc);
-    const HeaderPicture &band = Picture(IDP_HEADER_BAND);
+    const HeaderPicture &band = Picture(art, IDP_HEADER_BAND);
     for (int x = area.left - 1; x < area.right; ++x)
         Copy(dc, band, x, 0, band.width);
-    Copy(dc, Picture(IDP_HEADER_LOGO), 6, 10, 180);
-    Copy(dc, Picture(IDP_HEADER_TITLE), ScaleX(215), 47, 188);
+    Copy(dc, Picture(art, IDP_HEADER_LOGO), 6, 10, 180);
+    Copy(dc, Picture(art, IDP_HEADER_TITLE), titleX, 47, 188);
 }
 
-void FreeHeaderPictures()
+void FreeHeaderPictures(HeaderArt &art)
 {
-    for (HeaderPicture &p : g_app.pictures) {
+    for (HeaderPicture &p : art.pictures) {
         p.bitmap.reset();
         if (p.picture)
             ((IPicture *)p.picture)->Release();

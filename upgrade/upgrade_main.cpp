@@ -1,21 +1,22 @@
 // TalUpUp, the upgrade assistant: start-up, the main window and the message
 // loop. It tells the user whether a newer release exists and, on request,
 // downloads the installer and starts it silently over this installation.
-#include "upgrade_app.h"
+#include "upgrade_window.h"
 #include "placement.h"
 #include "program.h"
 #include "upgrade_ids.h"
 
 #include "signals.h"
 #include "tallib.h"
-#include "talvex_settings.h"
 
 #include <commctrl.h>
 
-UpgradeApp g_app;
+#include <memory>
+#include <new>
 
 namespace {
 
+const char kInstallerFileName[] = "setup.exe";
 const char kRegisterFailed[] =
     "Unable to register Window.  The Talvex Upgrade Assistant requires at least Windows NT to run.  Try closing "
     "some applications, and run the program again.";
@@ -34,13 +35,14 @@ bool RegisterWindowClass(HINSTANCE instance)
     return RegisterClassExA(&wc) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance)
+// The window and its controls (WM_CREATE), centred on the screen.
+HWND CreateMainWindow(UpgradeWindow &state)
 {
-    int width = ScaleX(420), height = ScaleY(360);
+    int width = ScaleX(state, 420), height = ScaleY(state, 360);
     HWND window = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_WINDOWEDGE, kUpgradeClass, kUpgradeCaption,
                                   WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN |
                                       WS_CLIPSIBLINGS,
-                                  0, 0, width, height, NULL, NULL, instance, NULL);
+                                  0, 0, width, height, NULL, NULL, state.instance, &state);
     if (!window)
         return NULL;
     CentreWindow(window, NULL);
@@ -48,17 +50,43 @@ HWND CreateMainWindow(HINSTANCE instance)
 }
 
 // The paths the assistant works with; each stays empty when it cannot be formed.
-void ReadPaths()
+void ReadPaths(UpgradeWindow &state)
 {
     char data[MAX_PATH] = "";
     if (GetFolder_Data(data, sizeof data) == 0 && lstrlenA(data) + lstrlenA(kInstallerFileName) < MAX_PATH) {
-        lstrcpyA(g_app.installerFile, data);
-        lstrcatA(g_app.installerFile, kInstallerFileName);
+        lstrcpyA(state.installerFile, data);
+        lstrcatA(state.installerFile, kInstallerFileName);
     }
-    GetFolder_EXEDir(g_app.programFolder, sizeof g_app.programFolder);
-    GetFile_INIFile(g_app.configFile, sizeof g_app.configFile);
+    GetFolder_EXEDir(state.programFolder, sizeof state.programFolder);
+    GetFile_INIFile(state.configFile, sizeof state.configFile);
 }
 
+// Runs the assistant's window until it ends; the window is gone when this
+// returns. False when a notification of a stopped download may still come
+// for the state.
+bool RunAssistant(UpgradeWindow &state, int show, int &code)
+{
+    LoadHeaderPictures(state.art, state.instance);
+    HWND window = CreateMainWindow(state);
+    if (!window)
+        return true;
+    state.session = OpenHttpSession(true);
+    if (!state.session)
+        state.sessionError = GetLastError();
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    ReadPaths(state);
+    RunVersionCheck(state);
+
+    code = RunMessageLoop(window);
+    bool released = CancelDownload(state);
+    if (IsWindow(window))
+        DestroyWindow(window); // nothing of the window may reach the state after this
+    if (state.session)
+        WinHttpCloseHandle(state.session);
+    FreeHeaderPictures(state.art);
+    return released;
+}
 
 } // namespace
 
@@ -66,35 +94,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
     if (TalUp_Find())
         return 0; // one assistant at a time
-    g_app.instance = instance;
     if (!RegisterWindowClass(instance)) {
         MessageBoxA(NULL, kRegisterFailed, kUpgradeCaption, MB_OK | MB_ICONERROR);
         return 0;
     }
     ScopedCom com; // the header pictures are decoded through OLE
-    InitializeCriticalSection(&g_app.download.lock);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    g_app.scale = ReadScreenScale();
-    LoadHeaderPictures();
 
-    g_app.window = CreateMainWindow(instance);
-    if (!g_app.window)
+    // The window's state lives as long as the window and as long as any
+    // request of its download.
+    std::unique_ptr<UpgradeWindow> state(new (std::nothrow) UpgradeWindow());
+    if (!state)
         return 0;
-    CreateControls(g_app.window);
-    g_app.session = WinHttpOpen(L"" TALVEX_USER_AGENT, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-    if (!g_app.session)
-        g_app.sessionError = GetLastError();
-    ShowWindow(g_app.window, show);
-    UpdateWindow(g_app.window);
-    ReadPaths();
-    RunVersionCheck();
-
-    int code = RunMessageLoop(g_app.window);
-    CancelDownload();
-    if (g_app.session)
-        WinHttpCloseHandle(g_app.session);
-    FreeHeaderPictures();
+    state->instance = instance;
+    state->scale = ReadScreenScale();
+    int code = 0;
+    if (!RunAssistant(*state, show, code))
+        state.release(); // WinHTTP still holds it; the process ends right after
     return code;
 }

@@ -1,6 +1,6 @@
 // The upgrade assistant's window: its controls, the version check and what
 // each outcome shows, and the window procedure.
-#include "upgrade_app.h"
+#include "upgrade_window.h"
 #include "upgrade_ids.h"
 
 #include "config_keys.h"
@@ -60,30 +60,36 @@ const ControlSpec kControls[] = {
     {IDC_CLOSE, "BUTTON", "&Close", kButton | WS_VISIBLE, 280, 286, 120, 28, false},
 };
 
-HWND Item(int id) { return GetDlgItem(g_app.window, id); }
+// Posted by the version check's worker: lParam its result (a VersionCheck,
+// below), which the window thread shows and frees. WM_APP + 3 and + 4 are
+// the download's (download.h).
+constexpr UINT kMsgVersionChecked = WM_APP + 5;
 
-void ShowItem(int id, bool shown, bool enabled)
+HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, id); }
+
+void ShowItem(const UpgradeWindow &state, int id, bool shown, bool enabled)
 {
-    EnableWindow(Item(id), enabled);
-    ShowWindow(Item(id), shown ? SW_SHOW : SW_HIDE);
+    EnableWindow(Item(state, id), enabled);
+    ShowWindow(Item(state, id), shown ? SW_SHOW : SW_HIDE);
 }
 
 // The version numbers stand at x 112, right of the labels. Where the default
 // font is wider than the 76 units the labels have (it is under Wine), the
 // labels grow and the numbers move right so that nothing is cut or run together.
-void FitVersionColumn(HWND window)
+void FitVersionColumn(const UpgradeWindow &state)
 {
+    HWND window = state.window;
     ScopedGetDC dc(window);
-    ScopedSelect font(dc.get(), g_app.guiFont);
+    ScopedSelect font(dc.get(), state.guiFont);
     SIZE label = {};
     const char kWidest[] = "Latest Version: ";
     if (!GetTextExtentPoint32A(dc.get(), kWidest, sizeof kWidest - 1, &label))
         return;
-    int labelRight = ScaleX(30) + label.cx;
-    int valueX = ScaleX(112);
-    if (labelRight + ScaleX(4) <= valueX)
+    int labelRight = ScaleX(state, 30) + label.cx;
+    int valueX = ScaleX(state, 112);
+    if (labelRight + ScaleX(state, 4) <= valueX)
         return;
-    valueX = labelRight + ScaleX(4);
+    valueX = labelRight + ScaleX(state, 4);
     HWND child = GetWindow(window, GW_CHILD);
     for (; child; child = GetWindow(child, GW_HWNDNEXT)) {
         char text[32] = "";
@@ -100,173 +106,192 @@ void FitVersionColumn(HWND window)
     }
 }
 
-HFONT MakeBoldFont(HFONT base)
+HFONT MakeBoldFont(const UpgradeWindow &state, HFONT base)
 {
     LOGFONTA font = {};
     GetObjectA(base, sizeof font, &font);
     font.lfWeight = 600;
-    font.lfHeight = ScaleY(16);
+    font.lfHeight = ScaleY(state, 16);
     return CreateFontIndirectA(&font);
 }
 
 // Offer, up to date or unreachable, after a version check.
-void ShowCheckResult(int result, const char *found)
+void ShowCheckResult(UpgradeWindow &state, int result, const char *found)
 {
     bool newer = result == 1;
-    SetDlgItemTextA(g_app.window, IDC_LATEST_VERSION, result == -1 ? "Unknown" : found);
-    SetHeading(newer ? kHeadingNewer : result == 0 ? kHeadingLatest : kHeadingOffline);
-    SetMessage(newer ? kMessageNewer : result == 0 ? kMessageLatest : kMessageOffline);
-    ShowItem(IDC_HEADING, true, true);
-    ShowItem(IDC_MESSAGE, true, true);
-    ShowItem(IDC_UPGRADE_NOW, newer, newer);
-    ShowItem(IDC_IGNORE_VERSION, newer, newer);
-    ShowItem(IDC_CHECK_AGAIN, !newer, !newer);
-    ShowWindow(Item(IDC_PROGRESS), newer ? SW_SHOW : SW_HIDE);
+    SetDlgItemTextA(state.window, IDC_LATEST_VERSION, result == -1 ? "Unknown" : found);
+    SetHeading(state, newer ? kHeadingNewer : result == 0 ? kHeadingLatest : kHeadingOffline);
+    SetMessage(state, newer ? kMessageNewer : result == 0 ? kMessageLatest : kMessageOffline);
+    ShowItem(state, IDC_HEADING, true, true);
+    ShowItem(state, IDC_MESSAGE, true, true);
+    ShowItem(state, IDC_UPGRADE_NOW, newer, newer);
+    ShowItem(state, IDC_IGNORE_VERSION, newer, newer);
+    ShowItem(state, IDC_CHECK_AGAIN, !newer, !newer);
+    ShowWindow(Item(state, IDC_PROGRESS), newer ? SW_SHOW : SW_HIDE);
     // The shown one of the two buttons in the same place takes Enter.
-    SendMessageA(g_app.window, DM_SETDEFID, newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN, 0);
-    SetFocus(Item(newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN));
+    SendMessageA(state.window, DM_SETDEFID, newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN, 0);
+    SetFocus(Item(state, newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN));
 }
 
-void IgnoreThisVersion()
+void IgnoreThisVersion(const UpgradeWindow &state)
 {
     char version[64] = "";
-    GetDlgItemTextA(g_app.window, IDC_LATEST_VERSION, version, sizeof version);
-    Profile_WriteText(g_app.configFile, kSectionApp, kKeyIgnoreVersion, version);
+    GetDlgItemTextA(state.window, IDC_LATEST_VERSION, version, sizeof version);
+    Profile_WriteText(state.configFile, kSectionApp, kKeyIgnoreVersion, version);
     TellConfig((int)kCmdLatestVersion, 0);
     PostQuitMessage(0);
 }
 
-LRESULT OnCommand(WPARAM wParam)
+LRESULT OnCommand(UpgradeWindow &state, WPARAM wParam)
 {
     if (HIWORD(wParam) != 0)
         return 0;
     // A button that is disabled or hidden does nothing, whoever sends its
     // command: a second "Upgrade Now" must not start a second download.
-    HWND button = Item(LOWORD(wParam));
+    HWND button = Item(state, LOWORD(wParam));
     if (button && (!IsWindowEnabled(button) || !IsWindowVisible(button)))
         return 0;
     switch (LOWORD(wParam)) {
     case IDC_UPGRADE_NOW:
-        StartDownload();
+        StartDownload(state);
         break;
     case IDC_IGNORE_VERSION:
-        IgnoreThisVersion();
+        IgnoreThisVersion(state);
         break;
     case IDC_CLOSE:
         PostQuitMessage(0);
         break;
     case IDC_CHECK_AGAIN:
-        RunVersionCheck();
+        RunVersionCheck(state);
         break;
     case IDCANCEL: // Escape, as in a dialog
-        if (IsWindowEnabled(Item(IDC_CLOSE)))
+        if (IsWindowEnabled(Item(state, IDC_CLOSE)))
             PostQuitMessage(0);
         break;
     }
     return 0;
 }
 
-void OnPaint(HWND window)
+void OnPaint(UpgradeWindow &state)
 {
-    ScopedPaint paint(window);
-    PaintHeader(window, paint.get(), paint.info().rcPaint);
+    ScopedPaint paint(state.window);
+    PaintHeader(state.art, paint.get(), paint.info().rcPaint, ScaleX(state, 215));
 }
 
-} // namespace
-
-void SetHeading(const char *text) { SetDlgItemTextA(g_app.window, IDC_HEADING, text); }
-void SetMessage(const char *text) { SetDlgItemTextA(g_app.window, IDC_MESSAGE, text); }
-
-void CreateControls(HWND window)
+// The controls of the table, with their fonts.
+void OnCreate(UpgradeWindow &state, HWND window)
 {
-    g_app.guiFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-    g_app.boldFont.reset(MakeBoldFont(g_app.guiFont));
+    state.window = window;
+    state.guiFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    state.boldFont.reset(MakeBoldFont(state, state.guiFont));
     for (const ControlSpec &c : kControls) {
-        HWND control = CreateWindowExA(0, c.cls, c.text, c.style, ScaleX(c.x), ScaleY(c.y), ScaleX(c.width),
-                                       ScaleY(c.height), window, (HMENU)(INT_PTR)c.id, g_app.instance, NULL);
-        HGDIOBJ font = c.bold && g_app.boldFont ? g_app.boldFont.get() : (HGDIOBJ)g_app.guiFont;
+        HWND control = CreateWindowExA(0, c.cls, c.text, c.style, ScaleX(state, c.x), ScaleY(state, c.y),
+                                       ScaleX(state, c.width), ScaleY(state, c.height), window,
+                                       (HMENU)(INT_PTR)c.id, state.instance, NULL);
+        HGDIOBJ font = c.bold && state.boldFont ? state.boldFont.get() : (HGDIOBJ)state.guiFont;
         SendMessageA(control, WM_SETFONT, (WPARAM)font, FALSE);
     }
-    FitVersionColumn(window);
+    FitVersionColumn(state);
 }
 
-namespace {
-
 // A version check's outcome, made by its worker and freed by the window.
+// The worker knows only this: the window to post to and what it found.
 struct VersionCheck {
+    HWND window;
     int result;
     char found[16];
 };
-
-bool g_checking = false; // the window thread's own: one check at a time
 
 DWORD WINAPI VersionCheckThread(void *parameter)
 {
     VersionCheck *check = (VersionCheck *)parameter;
     check->result = NewVersion(TALVEX_VERSION, check->found, sizeof check->found);
-    if (!PostMessageA(g_app.window, kMsgVersionChecked, 0, (LPARAM)check))
+    if (!PostMessageA(check->window, kMsgVersionChecked, 0, (LPARAM)check))
         delete check; // the window is gone
     return 0;
 }
 
+void OnVersionChecked(UpgradeWindow &state, LPARAM result)
+{
+    std::unique_ptr<VersionCheck> check((VersionCheck *)result);
+    state.checking = false;
+    ShowCheckResult(state, check->result, check->found);
+}
+
+void OnInstallerMessage(UpgradeWindow &state, const char *heading, const char *text)
+{
+    SetHeading(state, heading);
+    SetMessage(state, text);
+}
+
 } // namespace
 
-void RunVersionCheck()
+void SetHeading(UpgradeWindow &state, const char *text) { SetDlgItemTextA(state.window, IDC_HEADING, text); }
+void SetMessage(UpgradeWindow &state, const char *text) { SetDlgItemTextA(state.window, IDC_MESSAGE, text); }
+
+void RunVersionCheck(UpgradeWindow &state)
 {
-    if (g_checking)
+    if (state.checking)
         return;
-    SetDlgItemTextA(g_app.window, IDC_LATEST_VERSION, kTextChecking);
-    SetHeading(kHeadingChecking);
-    ShowItem(IDC_HEADING, true, true);
-    ShowItem(IDC_CHECK_AGAIN, false, false);
-    ShowWindow(Item(IDC_PROGRESS), SW_SHOW);
-    ShowWindow(Item(IDC_MESSAGE), SW_HIDE);
-    SendMessageA(Item(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    SetDlgItemTextA(state.window, IDC_LATEST_VERSION, kTextChecking);
+    SetHeading(state, kHeadingChecking);
+    ShowItem(state, IDC_HEADING, true, true);
+    ShowItem(state, IDC_CHECK_AGAIN, false, false);
+    ShowWindow(Item(state, IDC_PROGRESS), SW_SHOW);
+    ShowWindow(Item(state, IDC_MESSAGE), SW_HIDE);
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, 0, 0);
     // The window keeps painting and answering while the page is asked.
-    g_checking = true;
+    state.checking = true;
     VersionCheck *check = new VersionCheck();
+    check->window = state.window;
     ScopedHandle worker(CreateThread(NULL, 0, VersionCheckThread, check, 0, NULL));
     if (!worker) { // no thread to be had: ask here rather than not at all
         VersionCheckThread(check);
     }
 }
 
-void OnVersionChecked(LPARAM result)
-{
-    std::unique_ptr<VersionCheck> check((VersionCheck *)result);
-    g_checking = false;
-    ShowCheckResult(check->result, check->found);
-}
-
 LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE) {
+        auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
+    }
+    auto *state = reinterpret_cast<UpgradeWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!state)
+        return DefWindowProcA(window, message, wParam, lParam);
+
     switch (message) {
+    case WM_CREATE:
+        OnCreate(*state, window);
+        break;
     case WM_PAINT:
-        OnPaint(window);
+        OnPaint(*state);
         return 0;
     case WM_COMMAND:
-        return OnCommand(wParam);
+        return OnCommand(*state, wParam);
     case kMsgUpgradeInstalling:
-        SetHeading(kHeadingInstalling);
-        SetMessage(kMessageInstalling);
+        OnInstallerMessage(*state, kHeadingInstalling, kMessageInstalling);
         break;
     case kMsgUpgradeRestarting:
-        SetHeading(kHeadingRestarting);
-        SetMessage(kMessageRestarting);
+        OnInstallerMessage(*state, kHeadingRestarting, kMessageRestarting);
         PostQuitMessage(0);
         return 0;
     case kMsgDownloadDone:
-        FinishDownload((int)wParam, (DWORD)lParam);
+        FinishDownload(*state, (int)wParam, (DWORD)lParam);
         return 0;
     case kMsgDownloadProgress:
-        ShowDownloadProgress((int)wParam);
+        ShowDownloadProgress(*state, (int)wParam);
         return 0;
     case kMsgVersionChecked:
-        OnVersionChecked(lParam);
+        OnVersionChecked(*state, lParam);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_NCDESTROY: // the state outlives the window, never the other way round
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        state->window = NULL;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

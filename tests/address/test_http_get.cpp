@@ -1,10 +1,12 @@
 // The one HTTP exchange helper: body bounds, failed steps, verified TLS with
-// Basic credentials.
-#include "http_get.h"
+// Basic credentials; the asynchronous use of the same set-up.
+#include "http_exchange.h"
 #include "service_control.h"
 
 #include <gtest/gtest.h>
 #include <winhttp.h>
+
+#include <string.h>
 
 #include <string>
 
@@ -79,4 +81,101 @@ TEST(HttpGet, SendsBasicCredentialsOverVerifiedTls)
     HttpGetResult misnamed = HostList("localhost", "demo-pass");
     EXPECT_EQ(HttpSendFailed, misnamed.step);
     EXPECT_EQ("", misnamed.body);
+}
+
+namespace {
+
+// Keeps what one asynchronous exchange tells its receiver.
+struct Recorder final : HttpReceiver {
+    std::string body;
+    int ends = 0;
+    HttpStep step = HttpOk;
+    DWORD error = 0;
+    bool whole = false;
+    bool OnBody(const char *bytes, DWORD length) override
+    {
+        body.append(bytes, length);
+        return true;
+    }
+    void OnEnd(HttpStep endStep, DWORD endError, bool endWhole) override
+    {
+        ++ends;
+        step = endStep;
+        error = endError;
+        whole = endWhole;
+    }
+};
+
+// The address-check page (or host over TLS) through an exchange of its own,
+// waiting until WinHTTP has given its request up.
+Recorder Fetch(HINTERNET session, HttpAsync &exchange, const char *host = "checkip.talvex.test")
+{
+    Recorder recorder;
+    HttpTarget target;
+    target.host = host;
+    target.secure = strcmp(host, "localhost") == 0;
+    target.port = target.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    DWORD error = 0;
+    EXPECT_EQ(HttpOk, StartHttpAsync(exchange, session, target, recorder, true, &error)) << error;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(exchange.closed.get(), 30000));
+    return recorder;
+}
+
+} // namespace
+
+TEST(HttpAsync, EndsOnceWithTheSameVerdictsAsTheSynchronousExchange)
+{
+    service::Reset();
+    ScopedInternet session(OpenHttpSession(true));
+    ASSERT_TRUE(session);
+    HttpAsync exchange;
+
+    service::Script("checkip", std::string(100, 'a'));
+    Recorder whole = Fetch(session.get(), exchange);
+    EXPECT_EQ(1, whole.ends);
+    EXPECT_EQ(HttpOk, whole.step);
+    EXPECT_TRUE(whole.whole);
+    EXPECT_EQ(std::string(100, 'a'), whole.body);
+
+    // Half the announced body, then the connection drops: never whole.
+    service::Script("checkip", std::string(100, 'a'), "cut", 2);
+    EXPECT_FALSE(CheckPage(200).whole);
+    Recorder cut = Fetch(session.get(), exchange);
+    EXPECT_FALSE(cut.step == HttpOk && cut.whole) << DescribeFailure(cut.step, cut.error);
+
+    service::Listen(80, false);
+    HttpGetResult refusedNow = CheckPage(100);
+    Recorder refused = Fetch(session.get(), exchange);
+    EXPECT_EQ(DescribeFailure(refusedNow), DescribeFailure(refused.step, refused.error));
+    service::Listen(80, true);
+
+    // A name the certificate does not hold is refused here too.
+    Recorder misnamed = Fetch(session.get(), exchange, "localhost");
+    EXPECT_EQ(1, misnamed.ends);
+    EXPECT_NE(HttpOk, misnamed.step);
+    EXPECT_EQ("", misnamed.body);
+    service::Reset();
+}
+
+TEST(HttpAsync, CancelStopsASilentServerAtOnceAndTheExchangeRunsAgain)
+{
+    service::Reset();
+    ScopedInternet session(OpenHttpSession(true));
+    // Kept for the process: the stopped request may close after this test.
+    static HttpAsync exchange;
+    static Recorder silent;
+    HttpTarget page;
+    page.host = "checkip.talvex.test";
+    service::Script("checkip", "", "hang");
+    ASSERT_EQ(HttpOk, StartHttpAsync(exchange, session.get(), page, silent, true, NULL));
+    ULONGLONG started = GetTickCount64();
+    EXPECT_TRUE(CancelHttpAsync(exchange, 0));
+    EXPECT_LT(GetTickCount64() - started, 1000u);
+    EXPECT_EQ(1, silent.ends);
+    EXPECT_EQ(HttpStopped, silent.step);
+    EXPECT_FALSE(CancelHttpAsync(exchange, 0)) << "nothing runs any more";
+
+    service::Script("checkip", "again");
+    EXPECT_EQ("again", Fetch(session.get(), exchange).body);
+    service::Reset();
 }

@@ -2,6 +2,7 @@
 // Talvex service: what each version-check outcome shows, ignoring a
 // version, one window at a time, its size at 144 dots per inch, and the
 // installer download: started silently into the program folder when whole,
+// stopped and removed when the window closes during it,
 // refused and explained otherwise.
 #include "service_control.h"
 #include "test_env.h"
@@ -300,6 +301,25 @@ TEST_F(Assistant, InstallersNotSignedByThePublisherAreRefusedDeletedAndExplained
         EXPECT_FALSE(FileExists(ranFile)) << "nothing ran";
         Stop();
     }
+}
+
+// Closing the window while the installer trickles in stops the download
+// at once and leaves no part of it behind.
+TEST_F(Assistant, ClosingDuringADownloadStopsItAndDeletesThePartialFile)
+{
+    service::Post("/control/download",
+                  "{\"file\": " + service::Quote(STUB_SETUP_FILE) + ", \"content_length\": true, \"rate\": 4000}");
+    service::SetVersion("4.0.9");
+    Start();
+    Click(kUpgradeNow);
+    ASSERT_TRUE(PumpUntil([&] { return Text(kMessage).find("% Complete...") != std::string::npos; }));
+    EXPECT_TRUE(FileExists(installer)) << "the part received is saved as it arrives";
+    EXPECT_TRUE(Settled()) << "the window answers during the download";
+    ULONGLONG closed = GetTickCount64();
+    Stop();
+    EXPECT_LT(GetTickCount64() - closed, 5000u);
+    EXPECT_FALSE(FileExists(installer));
+    EXPECT_FALSE(FileExists(ranFile));
 }
 
 TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)

@@ -1,6 +1,6 @@
-// The time-outs every WinHTTP exchange of TalLib sets, synchronous or
+// The time-outs every WinHTTP exchange of the suite sets, synchronous or
 // asynchronous, so that a silent server or a dropped connection never holds
-// a caller, a worker thread or a background check for long.
+// a caller, a worker thread, a background check or a download for long.
 #pragma once
 
 #include <windows.h>
@@ -17,5 +17,7 @@ const int kHttpReceiveTimeoutMs = 15000; // for each read
 // default on Windows; under Wine no limit at all unless it is set).
 const DWORD kHttpResponseTimeoutMs = 15000;
 // A server that trickles a byte now and then resets the per-read limit;
-// this bounds the whole body read.
+// this bounds the whole reading of a body kept in memory (a page of a few
+// hundred bytes). A download to a file is bounded read by read instead: it
+// may take long on a slow line, and its progress shows that it advances.
 const ULONGLONG kHttpBodyReadLimitMs = 30000;
