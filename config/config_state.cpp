@@ -8,5 +8,3 @@ ConfigApp &AppOf(HWND window)
     HWND frame = GetAncestor(window, GA_ROOT);
     return *(ConfigApp *)GetWindowLongPtrA(frame ? frame : window, GWLP_USERDATA);
 }
-
-void AttachApp(HWND window, ConfigApp *app) { SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)app); }

@@ -67,8 +67,6 @@ struct ConfigApp {
 // The state of the main window that window belongs to: the main window
 // itself or one of its pages or their controls.
 ConfigApp &AppOf(HWND window);
-// Hands app to the main window (WM_NCCREATE).
-void AttachApp(HWND window, ConfigApp *app);
 
 inline int ScaleX(const ConfigApp &app, int v) { return ScaleBy(v, app.scale.dpiX); }
 inline int ScaleY(const ConfigApp &app, int v) { return ScaleBy(v, app.scale.dpiY); }

@@ -10,6 +10,7 @@
 #include "refresh.h"
 #include "settings.h"
 #include "status_panel.h"
+#include "window_state.h"
 
 #include "scoped.h"
 #include "signals.h"
@@ -290,15 +291,12 @@ void TellServerInBackground(ConfigApp &app, int code)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        ConfigApp *app = (ConfigApp *)((CREATESTRUCTA *)lParam)->lpCreateParams;
-        app->window = window;
-        AttachApp(window, app);
-    }
-    // Before WM_NCCREATE (WM_GETMINMAXINFO) the window has no state yet.
-    if (!GetWindowLongPtrA(window, GWLP_USERDATA))
+    ConfigApp *state = WindowState<ConfigApp>(window, message, lParam);
+    if (!state)
         return DefWindowProcA(window, message, wParam, lParam);
-    ConfigApp &app = AppOf(window);
+    ConfigApp &app = *state;
+    if (message == WM_NCCREATE)
+        app.window = window;
     switch (message) {
     case WM_CREATE:
         OnCreate(app);

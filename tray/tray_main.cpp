@@ -3,6 +3,7 @@
 // balloons each update's outcome and a new version, its menu commands the
 // updater. The tray pipe listener feeds it from the update engine.
 #include "tray.h"
+#include "window_state.h"
 #include "program.h"
 #include "resource.h"
 #include "signals.h"
@@ -89,11 +90,7 @@ void OnIconCallback(TrayState &state, LPARAM event)
 
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
-    }
-    auto *state = reinterpret_cast<TrayState *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    TrayState *state = WindowState<TrayState>(window, message, lParam);
     if (!state)
         return DefWindowProcA(window, message, wParam, lParam);
 

@@ -1,6 +1,7 @@
 // The upgrade assistant's window: its controls, the version check and what
 // each outcome shows, and the window procedure.
 #include "upgrade_window.h"
+#include "window_state.h"
 #include "upgrade_ids.h"
 
 #include "config_keys.h"
@@ -252,11 +253,7 @@ void RunVersionCheck(UpgradeWindow &state)
 
 LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto *create = reinterpret_cast<CREATESTRUCTA *>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
-    }
-    auto *state = reinterpret_cast<UpgradeWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    UpgradeWindow *state = WindowState<UpgradeWindow>(window, message, lParam);
     if (!state)
         return DefWindowProcA(window, message, wParam, lParam);
 

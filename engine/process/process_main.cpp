@@ -6,6 +6,7 @@
 #include "signals.h"
 #include "tallib.h"
 #include "update_cycle.h"
+#include "window_state.h"
 
 namespace {
 
@@ -17,15 +18,6 @@ const UINT_PTR kTimerId = 0;
 struct ProcessUpdater {
     EngineState engine;
 };
-
-ProcessUpdater *StateOf(HWND window) { return (ProcessUpdater *)GetWindowLongPtrA(window, GWLP_USERDATA); }
-
-// Keeps the state pointer passed to CreateWindowExA with the window.
-void OnNcCreate(HWND window, LPARAM lParam)
-{
-    const CREATESTRUCTA *create = (const CREATESTRUCTA *)lParam;
-    SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)create->lpCreateParams);
-}
 
 void OnCreate(ProcessUpdater &updater)
 {
@@ -93,9 +85,7 @@ void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
 
 LRESULT CALLBACK UpdaterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE)
-        OnNcCreate(window, lParam);
-    ProcessUpdater *updater = StateOf(window);
+    ProcessUpdater *updater = WindowState<ProcessUpdater>(window, message, lParam);
     if (!updater)
         return DefWindowProcA(window, message, wParam, lParam);
 

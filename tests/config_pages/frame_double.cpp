@@ -2,6 +2,7 @@
 #include "frame_double.h"
 
 #include "signals.h"
+#include "window_state.h"
 
 #include <string.h>
 
@@ -14,8 +15,7 @@ const char kTestMainClass[] = "TALVEX_TEST_CONFIG_PAGES";
 
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE)
-        AttachApp(window, (ConfigApp *)((CREATESTRUCTA *)lParam)->lpCreateParams);
+    WindowState<ConfigApp>(window, message, lParam);
     switch (message) {
     case kMsgHostListBegin:
         OnHostListBegin(g_app);
