@@ -104,6 +104,8 @@ std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, D
         std::string line = commandLine;
         if (CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
             CloseHandle(pi.hThread);
+        else // said here: the caller sees only -1
+            fprintf(stderr, "could not start %s: error %lu\n", commandLine.c_str(), GetLastError());
         running.emplace_back(pi.hProcess);
     }
     std::vector<int> codes;
@@ -114,10 +116,12 @@ std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, D
             DWORD left = timeoutMs - (GetTickCount() - start);
             DWORD exitCode = 0;
             if ((int)left > 0 && WaitForSingleObject(process.get(), left) == WAIT_OBJECT_0 &&
-                GetExitCodeProcess(process.get(), &exitCode))
+                GetExitCodeProcess(process.get(), &exitCode)) {
                 code = (int)exitCode;
-            else
+            } else {
+                fprintf(stderr, "a program did not end within %lu ms, or its exit code could not be read\n", timeoutMs);
                 TerminateProcess(process.get(), 1);
+            }
         }
         codes.push_back(code);
     }
