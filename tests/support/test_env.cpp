@@ -119,7 +119,8 @@ std::vector<int> RunConcurrently(const std::vector<std::string> &commandLines, D
                 GetExitCodeProcess(process.get(), &exitCode)) {
                 code = (int)exitCode;
             } else {
-                fprintf(stderr, "a program did not end within %lu ms, or its exit code could not be read\n", timeoutMs);
+                fprintf(stderr, "a program did not end within %lu ms, or its exit code could not be read\n",
+                        timeoutMs);
                 TerminateProcess(process.get(), 1);
             }
         }
