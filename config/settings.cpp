@@ -177,10 +177,13 @@ void LoadSettings(ConfigApp &app)
     app.status = ReadInt(app, kKeyStatus, kStatusUnconfigured);
 }
 
+// Everything a save writes reaches the file in one replacement.
 void SaveSettings(ConfigApp &app)
 {
+    Profile_BeginBatch(app.configPath);
     WriteText(app, kKeyUserName, app.userName);
     WritePassword(app);
     SaveSelection(app);
     SaveOptions(app);
+    Profile_EndBatch();
 }

@@ -6,6 +6,8 @@
 
 #include "scoped.h"
 
+#include <string>
+
 // Paths formed once per process, then only read.
 struct TalPaths {
     char dataFolder[MAX_PATH];  // ends in a backslash
@@ -29,6 +31,25 @@ bool CopyWhole(char *buffer, int size, const char *text);
 int ConfigWrite(const char *section, const char *key, const char *value);
 int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);
 int ConfigReadInt(const char *section, const char *key, int fallback);
+
+// One profile write: a key's value, a key's deletion (no value) or a
+// section's deletion (no key), as WritePrivateProfileStringA takes them.
+struct ProfileEdit {
+    std::string section;
+    bool hasKey = false;
+    std::string key;
+    bool hasValue = false;
+    std::string value;
+};
+
+// Applies the edits, in order, to a copy of the file at path and puts the
+// copy in its place in one step; the file is left as it was when any step
+// fails. The caller holds the configuration lock; `exclusive` says it got
+// it, so that copies left behind by a killed writer may be removed.
+bool ReplaceWithEdits(const char *path, const ProfileEdit *edits, size_t count, bool exclusive);
+
+// The whole of a small text file; empty when it is missing or too large.
+std::string ReadSmallFile(const char *path);
 
 // ---- Machine-wide locks, signal windows and the log ------------------------
 

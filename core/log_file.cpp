@@ -50,11 +50,13 @@ HANDLE OpenForReading(const char *path)
 {
     if (!path || !path[0])
         return INVALID_HANDLE_VALUE;
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, NULL);
+    // Sharing deletion lets the configuration be replaced while it is read.
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
-// The whole of a small text file; empty when it is missing or too large.
+} // namespace
+
 std::string ReadSmallFile(const char *path)
 {
     std::string text;
@@ -72,6 +74,8 @@ std::string ReadSmallFile(const char *path)
     CloseHandle(file);
     return text;
 }
+
+namespace {
 
 // Copies the file at path to the end of out; a missing file copies nothing.
 bool AppendFileTo(HANDLE out, const char *path)

@@ -6,9 +6,19 @@
 // a cached copy of the file. Holding the mutex around every access, and
 // dropping the cache before a read when the file changed on disk since this
 // process last looked, makes every write land and every read see the latest
-// write, without re-reading an unchanged file on every call.
+// write, without re-reading an unchanged file on every call. Writes never
+// touch the file in place: each commit replaces it whole (config_commit.cpp).
+//
+// A thread may collect its writes in a batch and commit them at once: an
+// update pass changes some thirty keys, which then cost one replacement
+// instead of thirty rewrites. Only the collecting thread's writes to the
+// batch's file wait; every other write is committed on its own at once.
 #include "tallib.h"
 #include "internal.h"
+#include "no_throw.h"
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -60,7 +70,85 @@ void FlushIfChanged(const char *path)
 
 bool ValidPath(const char *path) { return path && path[0]; }
 
+// Writes the edits in one replacement, under the lock, and makes this
+// process's next read come from the new file.
+int Commit(const char *path, const ProfileEdit *edits, size_t count)
+{
+    MachineLock lock(kConfigMutexName);
+    bool done = ReplaceWithEdits(path, edits, count, lock.owned);
+    WritePrivateProfileStringA(NULL, NULL, NULL, path);
+    RememberFile(path);
+    return done ? 1 : 0;
+}
+
+// The writes one thread collects for one file until it commits them. The
+// owner alone touches the path and the edits; others only compare `owner`
+// with their own id.
+struct Batch {
+    volatile LONG owner = 0; // thread id; 0 when no batch is open
+    char path[MAX_PATH] = "";
+    std::vector<ProfileEdit> edits;
+};
+
+Batch g_batch;
+
+bool IsBatchOwner() { return g_batch.owner == (LONG)GetCurrentThreadId(); }
+
+bool Batching(const char *path) { return IsBatchOwner() && lstrcmpiA(g_batch.path, path) == 0; }
+
+int CommitBatched()
+{
+    std::vector<ProfileEdit> edits;
+    edits.swap(g_batch.edits); // committed or not, these edits are done with
+    return edits.empty() ? 1 : Commit(g_batch.path, edits.data(), edits.size());
+}
+
+// A read by the collecting thread of a key it changed sees its own write:
+// what it collected is committed first. An update pass never reads back
+// what it wrote, so this costs it nothing.
+void SeeOwnWrites(const char *path, const char *section, const char *key)
+{
+    if (!Batching(path))
+        return;
+    for (const ProfileEdit &e : g_batch.edits) {
+        if (lstrcmpiA(e.section.c_str(), section) == 0 && (!e.hasKey || lstrcmpiA(e.key.c_str(), key) == 0)) {
+            NoThrowVoid([] { CommitBatched(); });
+            return;
+        }
+    }
+}
+
 } // namespace
+
+int TALAPI Profile_BeginBatch(const char *path)
+{
+    if (!ValidPath(path) || lstrlenA(path) >= MAX_PATH)
+        return 0;
+    LONG self = (LONG)GetCurrentThreadId();
+    if (g_batch.owner == self)
+        return lstrcmpiA(g_batch.path, path) == 0 ? 1 : 0;
+    if (InterlockedCompareExchange(&g_batch.owner, self, 0) != 0)
+        return 0; // another thread collects: this one writes at once
+    lstrcpyA(g_batch.path, path);
+    return 1;
+}
+
+int TALAPI Profile_CommitBatch(void)
+{
+    if (!IsBatchOwner())
+        return 1;
+    return NoThrow(0, [] { return CommitBatched(); });
+}
+
+int TALAPI Profile_EndBatch(void)
+{
+    if (!IsBatchOwner())
+        return 1;
+    int committed = Profile_CommitBatch();
+    g_batch.path[0] = '\0';
+    InterlockedExchange(&g_batch.owner, 0);
+    return committed;
+}
 
 int TALAPI Profile_WriteText(const char *path, const char *section, const char *key, const char *value)
 {
@@ -68,11 +156,18 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
     // a null key or value deletes, as the profile API defines.
     if (!ValidPath(path) || !section)
         return 0;
-    MachineLock lock(kConfigMutexName);
-    FlushIfChanged(path); // a stale cached copy would be written back whole
-    int written = WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
-    RememberFile(path);
-    return written;
+    return NoThrow(0, [&] {
+        ProfileEdit edit;
+        edit.section = section;
+        edit.hasKey = key != NULL;
+        edit.key = key ? key : "";
+        edit.hasValue = value != NULL;
+        edit.value = value ? value : "";
+        if (!Batching(path))
+            return Commit(path, &edit, 1);
+        g_batch.edits.push_back(std::move(edit));
+        return 1;
+    });
 }
 
 int TALAPI Profile_ReadText(const char *path, const char *section, const char *key, const char *fallback,
@@ -85,6 +180,7 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
         lstrcpynA(buffer, fallback ? fallback : "", size);
         return lstrlenA(buffer);
     }
+    SeeOwnWrites(path, section, key);
     MachineLock lock(kConfigMutexName);
     FlushIfChanged(path);
     return (int)GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer, (DWORD)size, path);
@@ -94,6 +190,7 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
 {
     if (!ValidPath(path) || !section || !key)
         return fallback;
+    SeeOwnWrites(path, section, key);
     MachineLock lock(kConfigMutexName);
     FlushIfChanged(path);
     return (int)GetPrivateProfileIntA(section, key, fallback, path);

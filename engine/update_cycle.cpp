@@ -113,6 +113,9 @@ bool CheckAddress(EngineState &engine)
 
     char message[128];
     snprintf(message, sizeof message, "D%s", address);
+    // The icon reads "LastIP" when it gets this: a pass's collected writes
+    // go to the file first (nothing is written when the address is the same).
+    Profile_CommitBatch();
     Signal(kTrayPipeName, message);
 
     if (!IsValidIP(address))
@@ -121,8 +124,15 @@ bool CheckAddress(EngineState &engine)
     return true;
 }
 
+// A pass collects what it writes and replaces the file once at its end, and
+// before each signal that sends another program to read the file. No lock
+// is held meanwhile: the network exchanges run with the file free, and the
+// commit applies only the keys the pass changed to the file as it then is.
+// A pass that dies before its commit loses only its own records, which the
+// next pass writes again.
 void RunUpdateCycle(EngineState &engine, bool force)
 {
+    Profile_BeginBatch(engine.iniPath);
     bool ok = CheckAddress(engine);
     if (!ok && !force) {
         if (engine.reportAddressFailure) {
@@ -150,11 +160,13 @@ void RunUpdateCycle(EngineState &engine, bool force)
                 if (code == 2 && engine.fresh)
                     code = 1;
                 ApplyResult(engine, code);
+                Profile_CommitBatch();
                 char text[8];
                 snprintf(text, sizeof text, "%d", code);
                 Signal(kTrayPipeName, text);
             }
         }
     }
+    Profile_EndBatch();
     Signal(kConfigPipeName, kConfigMsgPassDone);
 }

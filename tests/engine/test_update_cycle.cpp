@@ -96,6 +96,29 @@ TEST_F(UpdateCycle, ShortCredentialsOrShortHostListSendNothing)
     EXPECT_EQ((std::vector<std::string>{"C", "C"}), configPipe->Messages());
 }
 
+// Ten hosts' records, the time and the status reach the file in one
+// replacement; an address the icon already has is not written again.
+TEST_F(UpdateCycle, ATenHostPassReplacesTheFileOnce)
+{
+    std::vector<std::string> hosts;
+    std::string reply;
+    for (int i = 1; i <= 10; ++i) {
+        hosts.push_back("h" + std::to_string(i) + ".talvex-demo.test");
+        reply += "good 203.0.113.7\n";
+    }
+    WriteAccount(kDemoUser, kDemoPassword, hosts);
+    SetConfig("App", "Proxy", "0");
+    SetConfig("App", "LastIP", "203.0.113.7");
+    service::Script("update", reply);
+    ReplacementCounter replaced(configFile);
+    RunUpdateCycle(engine, false);
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+    EXPECT_EQ(1, replaced.Count());
+    EXPECT_EQ("203.0.113.7", Config("h10.talvex-demo.test", "IP"));
+    EXPECT_EQ("good", Config("h1.talvex-demo.test", "Status"));
+    EXPECT_EQ("0", Config("App", "Status"));
+}
+
 TEST_F(UpdateCycle, FutureUpdateTimeCountsAsStale)
 {
     RunUpdateCycle(engine, false);

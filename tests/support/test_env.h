@@ -59,3 +59,22 @@ std::string Quoted(const std::string &text);
 
 // The folder holding the test executables, TalLib.dll and the programs.
 std::string ExeFolder();
+
+// Counts the times a file is put in place whole (renamed onto its name) in
+// its folder, from construction until Count() is asked.
+class ReplacementCounter {
+public:
+    explicit ReplacementCounter(const std::string &path);
+    ~ReplacementCounter();
+    ReplacementCounter(const ReplacementCounter &) = delete;
+    ReplacementCounter &operator=(const ReplacementCounter &) = delete;
+    int Count();
+
+private:
+    bool Read();
+    HANDLE folder = INVALID_HANDLE_VALUE;
+    OVERLAPPED pending = {};
+    std::wstring name;
+    int replacements = 0;
+    alignas(DWORD) char notices[16384];
+};
