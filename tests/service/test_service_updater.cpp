@@ -179,3 +179,54 @@ TEST_F(ServiceUpdater, RefusedAccountStopsTheServiceFromInside)
     ASSERT_TRUE(trayPipe->WaitFor(2));
     EXPECT_EQ("11", trayPipe->Messages()[1]);
 }
+
+TEST_F(ServiceUpdater, AStoredCriticalStatusHoldsTheTimedPassesUntilTheConfigurationIsSavedAgain)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost});
+    SetConfig("App", "Status", "2"); // the server refused the account before
+    StartService();
+    ASSERT_TRUE(SettleWithAddressCheck(kSettledAddress)) << Log();
+    EXPECT_EQ(0u, PassesDone());
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
+
+    EXPECT_EQ(0, Control("131")); // the utility saved the corrected account
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+    EXPECT_EQ("0", Config("App", "Status"));
+}
+
+TEST_F(ServiceUpdater, AFailedFirstAddressCheckIsRetriedWithinHalfAMinute)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost});
+    service::Listen(80, false); // the network is not up yet
+    service::Listen(8245, false);
+    StartService();
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    DWORD failedAt = GetTickCount();
+    EXPECT_EQ("", Config("App", "Proxy")) << "a probe that no port answered decided the proxy mode";
+
+    service::Listen(80, true);
+    service::Listen(8245, true);
+    ASSERT_TRUE(WaitForPasses(2, 45000)) << Log();
+    EXPECT_GE(GetTickCount() - failedAt, 25000u);
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+    EXPECT_EQ("0", Config("App", "Proxy"));
+}
+
+TEST_F(ServiceUpdater, A911AnswerBacksTheServiceOffInsteadOfRetryingSoon)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost});
+    service::Script("update", "911\r\n");
+    StartService();
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    EXPECT_EQ("1", Config("App", "Status"));
+    EXPECT_EQ("", Config(kHomeHost, "IP"));
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ("4", trayPipe->Messages()[1]);
+
+    // Past the first quick retry, no pass has come: the service waits the
+    // engine's doubled interval (its figures: PassTiming).
+    Sleep(35000);
+    EXPECT_EQ(1u, PassesDone());
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+}
