@@ -165,6 +165,10 @@ HttpGetResult HttpGet(const HttpGetRequest &request)
         result.error = GetLastError();
         return result;
     }
+    DWORD size = sizeof result.status;
+    if (!WinHttpQueryHeaders(handles.request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &result.status, &size, WINHTTP_NO_HEADER_INDEX))
+        result.status = 0;
     try {
         ReadBody(handles.request.get(), request.maxBody, result);
     } catch (const std::bad_alloc &) {

@@ -72,6 +72,7 @@ struct HttpGetRequest : HttpTarget {
 struct HttpGetResult {
     HttpStep step = HttpOk;
     DWORD error = 0;       // GetLastError of the failed step
+    DWORD status = 0;      // the HTTP status code, 0 when no response came
     std::string body;      // text up to the first zero byte of each chunk
     bool cut = false;      // the body reached maxBody, or its reading time ran
                            // out, and the rest was not read

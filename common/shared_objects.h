@@ -30,6 +30,12 @@ constexpr char kLockSecurity[] = "D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)"
                                  "(A;;0x100001;;;AU)"               // SYNCHRONIZE, MUTEX_MODIFY_STATE
                                  "(A;;0x100001;;;" TALVEX_SERVICE_SID ")";
 
+// The user-process updater's lock, held by the one TalUpPs of the machine
+// for its whole life, whichever user's session it runs in: the Startup
+// shortcut starts one at every user's logon, and a window is found only in
+// its own session. Created with kLockSecurity.
+constexpr char kProcessUpdaterLockName[] = "Global\\TalvexUpdaterProcess";
+
 // The data folder (Talvex under the common application-data folder), its
 // Updater folder and the configuration and log files, which inherit it:
 // SYSTEM and Administrators full control, users and the service modify

@@ -11,9 +11,6 @@
 
 namespace {
 
-const DWORD kManagerAccess = 0xF003F; // SC_MANAGER_ALL_ACCESS
-const DWORD kServiceAccess = 0xF01FF; // SERVICE_ALL_ACCESS
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The whole text after the program name is one argument. The name ends at
@@ -61,16 +58,33 @@ long ReadCode(const char *text)
     return (long)value;
 }
 
-// One operation on the service; true when the manager accepted it.
+// The one right a control code needs on the service; the manager refuses
+// a code outside these whatever the rights.
+DWORD ControlRight(DWORD code)
+{
+    switch (code) {
+    case SERVICE_CONTROL_STOP: return SERVICE_STOP;
+    case SERVICE_CONTROL_PAUSE:
+    case SERVICE_CONTROL_CONTINUE: return SERVICE_PAUSE_CONTINUE;
+    case SERVICE_CONTROL_INTERROGATE: return SERVICE_INTERROGATE;
+    default: return SERVICE_USER_DEFINED_CONTROL;
+    }
+}
+
+// One operation on the service; true when the manager accepted it. Only
+// the rights of that operation are asked for: connecting to the manager,
+// and starting the service or sending it the one code.
 bool Operate(const char *argument)
 {
-    ScopedService manager(OpenSCManagerA(NULL, NULL, kManagerAccess));
-    ScopedService service(manager ? OpenServiceA(manager.get(), kServiceName, kServiceAccess) : NULL);
+    const bool start = lstrcmpiA(argument, "start") == 0;
+    DWORD code = lstrcmpiA(argument, "stop") == 0 ? (DWORD)kServiceControlStop : (DWORD)ReadCode(argument);
+    ScopedService manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
+    DWORD rights = start ? SERVICE_START : ControlRight(code);
+    ScopedService service(manager ? OpenServiceA(manager.get(), kServiceName, rights) : NULL);
     if (!service)
         return false;
-    if (lstrcmpiA(argument, "start") == 0)
+    if (start)
         return StartServiceA(service.get(), 0, NULL) != 0;
-    DWORD code = lstrcmpiA(argument, "stop") == 0 ? (DWORD)kServiceControlStop : (DWORD)ReadCode(argument);
     SERVICE_STATUS status; // what the manager answers is not used
     return ControlService(service.get(), code, &status) != 0;
 }

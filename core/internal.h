@@ -90,12 +90,16 @@ const DWORD kCommandAnswerMs = 120000;
 // posted): 1, or 0 when the icon's window is absent.
 LRESULT TrayIcon_TellUpgrade(void);
 
-// The updater service opened with full access, closed again when this goes
-// out of scope. `service` is NULL when the manager or the service cannot be
-// opened so: a caller without those rights sees no service.
+// The updater service opened with only the rights the caller's call needs
+// (SERVICE_QUERY_STATUS to see it, SERVICE_CHANGE_CONFIG to change its start
+// type), on a manager opened just to connect: every user may see the service,
+// only administrators change it. Closed again when this goes out of scope.
+// `service` is NULL when it cannot be opened with those rights; `exists`
+// still tells a service that refused them from one that is not installed.
 struct UpdaterService {
+    explicit UpdaterService(DWORD rights);
     ScopedService manager;
     ScopedService service;
-    UpdaterService();
+    bool exists = false;
 };
 

@@ -14,18 +14,21 @@
 
 namespace {
 
-// Outcome of opening the manager and the service with full access.
+// What a look at the updater service found.
 enum ServiceState { ServiceAbsent, ServiceStopped, ServiceRunning };
 
-// Whether the updater service can be opened with full access and,
-// when asked, whether it runs.
+// Whether the updater service is installed and, when asked, whether it
+// runs. Only the right to query its status is asked for, which every user
+// has: a program without administrator rights (the icon, the user-process
+// updater) sees the service as the elevated ones do.
 ServiceState QueryService(bool wantRunState)
 {
-    UpdaterService updater;
-    if (!updater.service)
+    UpdaterService updater(SERVICE_QUERY_STATUS);
+    if (!updater.exists)
         return ServiceAbsent;
     SERVICE_STATUS status = {};
-    if (wantRunState && QueryServiceStatus(updater.service.get(), &status) && status.dwCurrentState == SERVICE_RUNNING)
+    if (wantRunState && updater.service && QueryServiceStatus(updater.service.get(), &status) &&
+        status.dwCurrentState == SERVICE_RUNNING)
         return ServiceRunning;
     return ServiceStopped;
 }
@@ -143,11 +146,14 @@ LRESULT SendToProgram(const char *windowClass, const char *title, UINT message, 
     return answered ? (LRESULT)answer : 0;
 }
 
-// Rights the service test asks for.
-UpdaterService::UpdaterService()
-    : manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS)),
-      service(manager ? OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : NULL)
+UpdaterService::UpdaterService(DWORD rights) : manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT))
 {
+    if (!manager)
+        return;
+    service.reset(OpenServiceA(manager.get(), kServiceName, rights));
+    // Refused rights prove the service is there; a missing one is
+    // ERROR_SERVICE_DOES_NOT_EXIST.
+    exists = service || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 HWND FindSignalWindow(const char *windowClass, const char *title)
@@ -211,8 +217,9 @@ int TALAPI IsRunningProcess(void) { return FindSignalWindow(kUpdaterClass, NULL)
 int TALAPI GetActive(void)
 {
     // When the service is installed its state decides, whatever windows exist.
-    if (ServiceInstalled())
-        return QueryService(true) == ServiceRunning ? 1 : 0;
+    ServiceState service = QueryService(true);
+    if (service != ServiceAbsent)
+        return service == ServiceRunning ? 1 : 0;
     return IsRunningProcess();
 }
 

@@ -54,13 +54,16 @@ bool RemoveShortcut(const char *name)
 enum ServiceChange { NoService, Changed, NotChanged };
 
 // Sets the updater service's start type, changing nothing else. NoService
-// when the manager cannot be opened with full access or the service is
-// not installed.
+// when the service is not installed. An installed service that this caller
+// may not change (only administrators may) is NotChanged: the user-process
+// updater's shortcut would only start a second updater beside the service.
 ServiceChange SetServiceStartType(DWORD startType)
 {
-    UpdaterService updater;
-    if (!updater.service)
+    UpdaterService updater(SERVICE_CHANGE_CONFIG);
+    if (!updater.exists)
         return NoService;
+    if (!updater.service)
+        return NotChanged;
     return ChangeServiceConfigA(updater.service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, NULL, NULL, NULL,
                                 NULL, NULL, NULL, NULL)
                ? Changed

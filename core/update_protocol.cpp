@@ -13,6 +13,8 @@ namespace {
 // The reply is read from a buffer of this size; a longer reply is cut and
 // the lines within it are still read.
 const size_t kReplyBufferSize = 1024;
+// How much of a reply that is not understood the log shows.
+const size_t kExcerptChars = 80;
 
 std::string BuildTarget(const char *path, const std::string &hosts, const char *address)
 {
@@ -30,6 +32,17 @@ void Record(const HostAction &action, const std::string &host, const char *addre
         Host_SetIP(host.c_str(), address);
     if (action.logLevel >= 0)
         LogToFile(action.logMessage.c_str(), 1, (unsigned)action.logLevel);
+}
+
+// A reply without an answer word (a maintenance page, a proxy's error
+// page) is the server's failure, whatever its HTTP status: the record says
+// what came back, for the user and for support.
+void LogNotUnderstood(const HttpGetResult &reply)
+{
+    std::string message = "Update server answered HTTP " + std::to_string(reply.status) +
+                          " without an answer word: \"" + ReplyExcerpt(reply.body, kExcerptChars) +
+                          "\".  Increasing timeout rate.";
+    LogToFile(message.c_str(), 1, 1);
 }
 
 // IssueUpdate's work; it may throw when an allocation fails.
@@ -69,6 +82,8 @@ int SendUpdate(const char *userName, const char *password, const char *server, c
     LogToFile(details.c_str(), 0, 0);
 
     ReplyMeaning meaning = InterpretReply(reply.body, names);
+    if (!meaning.understood)
+        LogNotUnderstood(reply);
     for (const HostAction &action : meaning.actions)
         Record(action, names[action.host], address, timestamp);
     return meaning.result;

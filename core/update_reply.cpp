@@ -3,6 +3,8 @@
 
 #include <stdio.h>
 
+#include <utility>
+
 namespace {
 
 struct WordRule {
@@ -68,7 +70,17 @@ static std::vector<std::string> SplitNonEmpty(const std::string &text, char sepa
 
 std::vector<std::string> SplitHostList(const std::string &list) { return SplitNonEmpty(list, ','); }
 
-std::vector<std::string> SplitReplyLines(const std::string &reply) { return SplitNonEmpty(reply, '\n'); }
+std::vector<std::string> SplitReplyLines(const std::string &reply)
+{
+    std::vector<std::string> lines;
+    for (std::string &line : SplitNonEmpty(reply, '\n')) {
+        if (line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(std::move(line));
+    }
+    return lines;
+}
 
 int ReplyWordCode(const std::string &word)
 {
@@ -93,6 +105,7 @@ ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::str
         if (space != std::string::npos && IsPrintableWord(word))
             action.statusWord = word;
         if (rule) {
+            meaning.understood = true;
             action.setAddress = rule->setAddress;
             action.setUpdate = rule->setUpdate;
             if (rule->code == 10)
@@ -110,7 +123,31 @@ ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::str
         if (!action.statusWord.empty() || action.logLevel >= 0)
             meaning.actions.push_back(action);
     }
+    if (!meaning.understood) {
+        // Not an answer of the protocol: nothing in it is about the hosts.
+        meaning.actions.clear();
+        meaning.result = kReplyNotUnderstood;
+    }
     return meaning;
+}
+
+std::string ReplyExcerpt(const std::string &reply, size_t maxChars)
+{
+    std::string out;
+    bool space = false;
+    for (unsigned char c : reply) {
+        if (c <= ' ' || c == 0x7f) {
+            space = !out.empty();
+            continue;
+        }
+        if (out.size() + (space ? 1 : 0) >= maxChars)
+            return out + "...";
+        if (space)
+            out += ' ';
+        space = false;
+        out += c < 0x7f ? (char)c : '?';
+    }
+    return out;
 }
 
 std::string EncodeQueryValue(const std::string &text)

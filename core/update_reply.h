@@ -18,12 +18,19 @@ struct HostAction {
 struct ReplyMeaning {
     int result = 1;              // the worst code of the reply, 1 to 11
     std::vector<HostAction> actions;
+    bool understood = false;     // at least one line held an answer word
 };
+
+// The code of a reply in which no answer word is understood (a maintenance
+// page, an error page of a proxy): "911", the server's own word for being
+// unable to serve the request, so it is backed off from in the same way.
+const int kReplyNotUnderstood = 4;
 
 // Host names of a comma-separated list, empty names skipped.
 std::vector<std::string> SplitHostList(const std::string &list);
 
-// Non-empty lines of a reply split at "\n"; a "\r" stays part of its line.
+// Non-empty lines of a reply split at "\n", each without a "\r" that ends
+// it, so that a server ending its lines with CR LF is read alike.
 std::vector<std::string> SplitReplyLines(const std::string &reply);
 
 // Result code of a reply word, compared exactly: 1 "good" .. 11 "badauth",
@@ -31,8 +38,15 @@ std::vector<std::string> SplitReplyLines(const std::string &reply);
 int ReplyWordCode(const std::string &word);
 
 // Line k answers host k; lines beyond the last host answer no host and are
-// not interpreted. "badauth" ends the reading at once.
+// not interpreted. "badauth" ends the reading at once. A reply in which no
+// line holds an answer word records nothing and reads as
+// kReplyNotUnderstood.
 ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts);
+
+// The first words of a reply for a log record: at most maxChars characters,
+// every run of white space or control characters made one space, anything
+// outside printable ASCII a "?", and "..." when more followed.
+std::string ReplyExcerpt(const std::string &reply, size_t maxChars);
 
 // Percent-encodes every byte outside letters, digits, "-._~" and the commas
 // that separate host names, so no name or address can change the request.

@@ -17,9 +17,17 @@ void BuildEnginePaths(EngineState &engine)
 
 void LoadEngineSettings(EngineState &engine)
 {
+    engine.status = Profile_ReadInt(engine.iniPath, kSectionApp, kKeyStatus, kStatusGood);
+    LoadEngineAccount(engine);
+}
+
+bool LoadEngineAccount(EngineState &engine)
+{
     const char *ini = engine.iniPath;
+    char userName[sizeof engine.userName], password[sizeof engine.password];
+    lstrcpynA(userName, engine.userName, sizeof userName);
+    lstrcpynA(password, engine.password, sizeof password);
     engine.loadIcon = Profile_ReadInt(ini, kSectionApp, kKeyLoadIcon, 0);
-    engine.status = Profile_ReadInt(ini, kSectionApp, kKeyStatus, kStatusGood);
     engine.fresh = Profile_ReadInt(ini, kSectionApp, kKeyFresh, 0);
     Profile_ReadText(ini, kSectionApp, kKeyUserName, "", engine.userName, sizeof engine.userName);
 
@@ -28,4 +36,6 @@ void LoadEngineSettings(EngineState &engine)
     char plain[sizeof scrambled / 2 + 10];
     SimpleDecrypt(scrambled, (size_t)n, kPasswordKey, kPasswordKeyLength, plain);
     lstrcpynA(engine.password, plain, sizeof engine.password);
+    bool changed = strcmp(userName, engine.userName) != 0 || strcmp(password, engine.password) != 0;
+    return changed;
 }

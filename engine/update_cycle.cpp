@@ -41,16 +41,26 @@ void DetectAddress(char *address, int size)
     if (mode == -1) {
         char direct[20] = "", alternate[20] = "";
         int behindProxy = IsBehindProxy(direct, sizeof direct, alternate, sizeof alternate);
-        SetProxy(behindProxy ? 1 : 0);
+        // Only a probe in which both ports answered can tell: with one port
+        // down now, the mode stays open and the next check probes again,
+        // rather than a port that fails today being the one used for good.
+        if (direct[0] && alternate[0])
+            SetProxy(behindProxy ? 1 : 0);
         lstrcpynA(address, behindProxy ? alternate : direct, size);
     } else {
         GetIP(address, size, mode == 1 ? 1 : 0);
     }
 }
 
+enum HostNeed {
+    NoUpdate,
+    Refresh, // only its last update is 60 hours old: the server may answer "nochg"
+    Update,  // its address changed, or nothing is stored for it
+};
+
 // A host needs an update when its address changed, when nothing is stored
 // for it, or when its last update is 60 hours old (or in the future).
-bool HostNeedsUpdate(const EngineState &engine, const char *name)
+HostNeed HostNeedsUpdate(const EngineState &engine, const char *name)
 {
     char stored[20] = "", updated[24] = "";
     bool hasAddress = Host_GetIP(name, stored, sizeof stored) > 0;
@@ -63,7 +73,9 @@ bool HostNeedsUpdate(const EngineState &engine, const char *name)
         std::string message = std::string("IP Changed from [") + stored + "] to [" + engine.currentAddress + "]";
         LogAndSignal(message.c_str(), 1, 0);
     }
-    return !hasAddress || changed || !hasTime || stale;
+    if (!hasAddress || changed || !hasTime)
+        return Update;
+    return stale ? Refresh : NoUpdate;
 }
 
 // Folds the result code into status, interval and the stored update time.
@@ -134,6 +146,7 @@ void RunUpdateCycle(EngineState &engine, bool force)
 {
     Profile_BeginBatch(engine.iniPath);
     bool ok = CheckAddress(engine);
+    engine.addressFailures = ok ? 0 : engine.addressFailures + 1;
     if (!ok && !force) {
         if (engine.reportAddressFailure) {
             LogAndSignal("Unable to determine WAN IP.  Can't update.", 1, 1);
@@ -143,10 +156,13 @@ void RunUpdateCycle(EngineState &engine, bool force)
     } else if (strlen(engine.userName) >= 3 && strlen(engine.password) >= 3) {
         engine.reportAddressFailure = 1;
         std::string hosts;
+        bool onlyRefresh = true; // every host sent has an unchanged address
         for (int i = 1; i <= Host_GetCount(); ++i) {
             char name[128] = "";
-            if (Host_GetText(i, name, sizeof name) > 0 && HostNeedsUpdate(engine, name))
+            HostNeed need = Host_GetText(i, name, sizeof name) > 0 ? HostNeedsUpdate(engine, name) : NoUpdate;
+            if (need != NoUpdate)
                 hosts += std::string(name) + ",";
+            onlyRefresh = onlyRefresh && need != Update;
         }
         if (hosts.size() > 4 && IsValidIP(engine.currentAddress)) {
             hosts.pop_back();
@@ -157,7 +173,9 @@ void RunUpdateCycle(EngineState &engine, bool force)
                 // recorded as an update; the next timed pass tries again.
                 LogAndSignal("Unable to reach the update server.  Will try again.", 1, 1);
             } else if (code > 0) {
-                if (code == 2 && engine.fresh)
+                // "nochg" is the expected answer to a new configuration and
+                // to the 60-hour refresh of an unchanged address: success.
+                if (code == 2 && (engine.fresh || onlyRefresh))
                     code = 1;
                 ApplyResult(engine, code);
                 Profile_CommitBatch();

@@ -19,6 +19,7 @@ struct EngineState {
     unsigned intervalMinutes = 10;   // the process host's polling period
     int loadIcon = 0;
     int reportAddressFailure = 1;    // the next address-check failure is logged
+    unsigned addressFailures = 0;    // passes in a row whose address check failed
     char iniPath[MAX_PATH] = "";
     // How a fatal result stops the updater. The process updater asks as
     // every program does (StopUpdater); the service, whose account may
@@ -30,7 +31,16 @@ struct EngineState {
 const unsigned kShortestIntervalMinutes = 10;
 const unsigned kLongestIntervalMinutes = 160;
 
+// How long a host waits after a pass before the next timed one: soon after
+// a failed address check (the network may just be coming up), else the
+// polling interval with its back-off.
+DWORD NextPassDelayMs(const EngineState &engine);
+
 void BuildEnginePaths(EngineState &engine);
+// Reads the [App] keys the updaters act on, the stored status included.
 void LoadEngineSettings(EngineState &engine);
+// The same without the status, which commands 133 to 136 may hold in memory
+// only: the account and the options. True when the account changed.
+bool LoadEngineAccount(EngineState &engine);
 bool CheckAddress(EngineState &engine);
 void RunUpdateCycle(EngineState &engine, bool force);

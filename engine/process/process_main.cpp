@@ -3,15 +3,22 @@
 // cycle and its WM_USER messages carry the other programs' commands.
 #include "config_keys.h"
 #include "program.h"
+#include "scoped.h"
+#include "shared_objects.h"
 #include "signals.h"
 #include "tallib.h"
 #include "update_cycle.h"
 #include "window_state.h"
 
+#include <sddl.h>
+
 namespace {
 
 const char kCaption[] = "Talvex Updater";
 const UINT_PTR kTimerId = 0;
+// A second updater waits this long for the lock: the first may be ending
+// (stopped just before a new start), and lets go as its process ends.
+const DWORD kLockWaitMs = 5000;
 
 // The updater's state, owned by WinMain and reached by the window
 // procedure through the window's user data.
@@ -55,12 +62,19 @@ void OnTimer(HWND window, ProcessUpdater &updater)
         PostQuitMessage(0);
         return;
     }
-    const EngineState &engine = updater.engine;
-    if (engine.status == kStatusGood || (engine.status == kStatusWarning && GetActive() && GetAuthed()))
+    EngineState &engine = updater.engine;
+    // The utility of another user's session cannot reach this window: the
+    // account is read again before every timed pass, and a changed one is
+    // tried at once, as the utility's own command would have it tried.
+    bool accountChanged = LoadEngineAccount(engine);
+    bool pass = accountChanged || engine.status == kStatusGood ||
+                (engine.status == kStatusWarning && GetActive() && GetAuthed());
+    if (pass)
         RunPass(updater, false);
-    // The period is read again on every tick: it follows the back-off.
+    // The period is decided again on every tick: it follows the back-off,
+    // and the quick retries after a failed address check.
     KillTimer(window, kTimerId);
-    SetTimer(window, kTimerId, updater.engine.intervalMinutes * 60000u, NULL);
+    SetTimer(window, kTimerId, pass ? NextPassDelayMs(engine) : engine.intervalMinutes * 60000u, NULL);
 }
 
 void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
@@ -112,6 +126,29 @@ bool RegisterUpdaterClass(HINSTANCE instance)
     return RegisterClassExA(&wc) != 0;
 }
 
+// The machine's one user-process updater holds this lock for its life.
+// Empty when another process holds it (or was created by an account that
+// refuses this one its use, which only a running updater does).
+ScopedHandle TakeMachineLock(bool &heldElsewhere)
+{
+    PSECURITY_DESCRIPTOR sd = NULL;
+    SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, FALSE};
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, &sd, NULL))
+        sa.lpSecurityDescriptor = sd;
+    ScopedHandle lock(CreateMutexExA(&sa, kProcessUpdaterLockName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
+    heldElsewhere = !lock && GetLastError() == ERROR_ACCESS_DENIED;
+    if (sd)
+        LocalFree(sd);
+    if (lock) {
+        // An abandoned lock is ours now: its holder ended without letting go.
+        DWORD r = WaitForSingleObject(lock.get(), kLockWaitMs);
+        heldElsewhere = r == WAIT_TIMEOUT;
+        if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED)
+            lock.reset();
+    }
+    return lock;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
@@ -121,6 +158,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                     MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL);
         return 0;
     }
+    bool heldElsewhere = false;
+    ScopedHandle machineLock = TakeMachineLock(heldElsewhere);
+    if (heldElsewhere) {
+        // Another user's updater, or this user's in its first pass: two
+        // would send every update twice.
+        LogToFile("Updater: Another updater process runs on this computer; this one ends.", 1, 0);
+        return 0;
+    }
+    // Without the lock (no mutex could be made at all) the updater still
+    // runs: the window check below keeps one per session.
     if (IsRunningProcess())
         return 0;
     if (!RegisterUpdaterClass(instance))
@@ -138,5 +185,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     TrimWorkingSet();
 
     RunMessageLoop(NULL);
+    if (machineLock)
+        ReleaseMutex(machineLock.get());
     return 0;
 }

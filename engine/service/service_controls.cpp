@@ -3,6 +3,7 @@
 // for a pass of the service thread.
 #include "service_host.h"
 
+#include "control_decision.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -146,6 +147,15 @@ void WakeServiceThread()
     LeaveCriticalSection(&g_service.quickLock);
 }
 
+// The service thread moves its next pass to shortly after the wake-up.
+void ResumeServiceThread()
+{
+    EnterCriticalSection(&g_service.quickLock);
+    if (g_service.resumeEvent)
+        SetEvent(g_service.resumeEvent);
+    LeaveCriticalSection(&g_service.quickLock);
+}
+
 } // namespace
 
 void RequestStop()
@@ -179,27 +189,27 @@ void ReportCurrentStatus()
 }
 
 // Runs on the dispatcher thread and returns at once for every control: the
-// network work of 129 and 130 runs on the service thread.
-void WINAPI ServiceControlHandler(DWORD code)
+// network work of 129 and 130 runs on the service thread. Every control is
+// answered as handled, as the service always has: the controller reports a
+// code as sent whether or not the service acts on it.
+DWORD WINAPI ServiceControlHandler(DWORD code, DWORD eventType, void *, void *)
 {
-    switch (code) {
-    case SERVICE_CONTROL_STOP:
-    case SERVICE_CONTROL_SHUTDOWN: RequestStop(); return;
-    case kCmdReloadSettings:
-    case kCmdSettingsChanged: ChangeEngine(Reload()); break;
-    case kCmdCheckAddress: ChangeEngine(CheckAddressOnly()); break;
-    case kCmdForcedPass: ChangeEngine(ForcedPass()); break;
-    case kCmdReloadAndPass:
+    ControlDecision decision = DecideControl(code, eventType);
+    switch (decision.action) {
+    case ControlAction::Stop: RequestStop(); return NO_ERROR;
+    case ControlAction::Report: break;
+    case ControlAction::Reload: ChangeEngine(Reload()); break;
+    case ControlAction::CheckAddress: ChangeEngine(CheckAddressOnly()); break;
+    case ControlAction::ForcedPass: ChangeEngine(ForcedPass()); break;
+    case ControlAction::ReloadAndPass:
         ChangeEngine(Reload());
         WakeServiceThread();
         break;
-    case kCmdStatusGood: ChangeEngine(SetEngineStatus(kStatusGood)); break;
-    case kCmdStatusWarning: ChangeEngine(SetEngineStatus(kStatusWarning)); break;
-    case kCmdStatusCritical: ChangeEngine(SetEngineStatus(kStatusCritical)); break;
-    case kCmdStatusUnconfigured: ChangeEngine(SetEngineStatus(kStatusUnconfigured)); break;
-    case kCmdDeactivate: SetActive(0); break;
-    case kCmdActivate: SetActive(1); break;
-    default: break; // pause, continue, interrogate and unknown codes
+    case ControlAction::SetStatus: ChangeEngine(SetEngineStatus(decision.status)); break;
+    case ControlAction::Deactivate: SetActive(0); break;
+    case ControlAction::Activate: SetActive(1); break;
+    case ControlAction::PassAfterResume: ResumeServiceThread(); break;
     }
     ReportCurrentStatus();
+    return NO_ERROR;
 }

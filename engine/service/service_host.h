@@ -42,6 +42,7 @@ struct ServiceHost {
     HANDLE stopEvent = NULL;
     HANDLE wakeEvent = NULL; // replaced before every wait
     HANDLE workEvent = NULL; // set when network work waits in `deferred`
+    HANDLE resumeEvent = NULL; // set when the computer woke from sleep
 };
 
 extern ServiceHost g_service;
@@ -62,7 +63,7 @@ void LeavePass();
 void ReportState(DWORD state, DWORD controlsAccepted);
 void ReportCurrentStatus();
 
-void WINAPI ServiceControlHandler(DWORD code);
+DWORD WINAPI ServiceControlHandler(DWORD code, DWORD eventType, void *eventData, void *context);
 // Stop and shutdown, and a fatal result of a pass: reported at once; a
 // running pass ends first.
 void RequestStop();

@@ -1,6 +1,8 @@
 // TalUpSvc: the updater as the Windows service "Talvex Updater". The
-// service thread runs a pass at start and after every ten-minute wait or
-// wake-up; the other programs' commands arrive as control codes
+// service thread runs a pass at start, after every wait the engine asks
+// for (its polling interval, or a quick retry after a failed address
+// check), after a wake-up and shortly after the computer resumes from
+// sleep; the other programs' commands arrive as control codes
 // (service_controls.cpp).
 #include "service_host.h"
 
@@ -15,14 +17,28 @@ ServiceHost g_service;
 
 namespace {
 
-const DWORD kPassPeriodMs = 600000; // the wait between timed passes
+// After a resume the network needs a moment; a check that still fails is
+// retried soon after (NextPassDelayMs).
+const DWORD kResumePassDelayMs = 10000;
 // Both service-process bits, as the updater has always reported them.
 const DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
-const DWORD kControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+const DWORD kControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_POWEREVENT;
 
-// Timed passes need a signed-in account with a user name of more than 3
+// What ended a wait of the service thread.
+enum class Wake { Stop, Timed, Woken };
+
+// Passes need a signed-in account with a user name of more than 3
 // characters (the cycle itself asks for 3; command 130 passes with that).
-bool MayRunTimedPass(const EngineState &engine) { return GetAuthed() && strlen(engine.userName) > 3; }
+// A critical status (the server refused the account or a host) stops the
+// timed passes, as in the process updater, until the utility saves the
+// configuration again and wakes the service (command 131): sending the
+// refused request again at every start is how an account gets blocked.
+bool MayRunPass(const EngineState &engine, Wake wake)
+{
+    if (wake == Wake::Timed && engine.status == kStatusCritical)
+        return false;
+    return GetAuthed() && strlen(engine.userName) > 3;
+}
 
 // Makes a new wake event and publishes it to the control handler, so that
 // a wake-up requested while the pass ran is dropped with the old event.
@@ -46,30 +62,51 @@ HANDLE ReplaceWakeEvent()
 
 // Waits for the end of the period, a wake-up or the stop, making the
 // controls' network work (129, 130) whenever it is handed over meanwhile
-// without moving the next timed pass. False on the stop or a failed wait.
-bool WaitForNextPass(ULONGLONG periodEnd)
+// without moving the next timed pass. A resume from sleep brings the timed
+// pass forward to shortly after it: the wait's time-out does not count the
+// time asleep. Wake::Stop on the stop or a failed wait.
+Wake WaitForNextPass(ULONGLONG periodEnd)
 {
-    HANDLE events[3] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent};
+    HANDLE events[4] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent, g_service.resumeEvent};
     for (;;) {
         ULONGLONG now = GetTickCount64();
         DWORD left = now < periodEnd ? (DWORD)(periodEnd - now) : 0;
-        DWORD woken = WaitForMultipleObjects(3, events, FALSE, left);
-        if (woken != WAIT_OBJECT_0 + 2)
-            return woken == WAIT_TIMEOUT || woken == WAIT_OBJECT_0 + 1;
-        EnterPass();
-        LeavePass(); // makes the handed-over work
+        switch (WaitForMultipleObjects(4, events, FALSE, left)) {
+        case WAIT_TIMEOUT: return Wake::Timed;
+        case WAIT_OBJECT_0 + 1: return Wake::Woken;
+        case WAIT_OBJECT_0 + 2:
+            EnterPass();
+            LeavePass(); // makes the handed-over work
+            break;
+        case WAIT_OBJECT_0 + 3:
+            now = GetTickCount64();
+            if (periodEnd > now + kResumePassDelayMs)
+                periodEnd = now + kResumePassDelayMs;
+            EnterPass();
+            g_service.engine.addressFailures = 0; // the quick retries start over
+            LeavePass();
+            break;
+        default: return Wake::Stop;
+        }
     }
 }
 
 // The service thread's loop, until the stop event (or a failed wait).
 void RunTimedPasses()
 {
+    Wake wake = Wake::Timed;
     for (;;) {
         EnterPass();
-        if (MayRunTimedPass(g_service.engine))
-            RunUpdateCycle(g_service.engine, false);
+        EngineState &engine = g_service.engine;
+        bool ran = MayRunPass(engine, wake);
+        if (ran)
+            RunUpdateCycle(engine, false);
+        // The engine's wait, back-off and quick retries included; without a
+        // pass, the polling interval.
+        DWORD delay = ran ? NextPassDelayMs(engine) : engine.intervalMinutes * 60000u;
         LeavePass();
-        if (!WaitForNextPass(GetTickCount64() + kPassPeriodMs))
+        wake = WaitForNextPass(GetTickCount64() + delay);
+        if (wake == Wake::Stop)
             break;
     }
 }
@@ -78,7 +115,8 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
 {
     g_service.status.dwServiceType = kServiceType;
     g_service.status.dwCurrentState = SERVICE_STOPPED;
-    g_service.statusHandle = RegisterServiceCtrlHandlerA(kServiceName, ServiceControlHandler);
+    // The extended handler: the only one that hears of power events.
+    g_service.statusHandle = RegisterServiceCtrlHandlerExA(kServiceName, ServiceControlHandler, NULL);
     if (!g_service.statusHandle)
         return;
     ReportState(SERVICE_START_PENDING, 0);
@@ -89,10 +127,12 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         // at the end is taken back below.
         ScopedHandle stopEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle workEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
+        ScopedHandle resumeEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         EnterCriticalSection(&g_service.quickLock);
         g_service.stopEvent = stopEvent.get();
         g_service.wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         g_service.workEvent = workEvent.get();
+        g_service.resumeEvent = resumeEvent.get();
         LeaveCriticalSection(&g_service.quickLock);
         ReportState(SERVICE_RUNNING, kControlsAccepted);
 
@@ -114,6 +154,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         g_service.stopEvent = NULL;
         g_service.wakeEvent = NULL;
         g_service.workEvent = NULL;
+        g_service.resumeEvent = NULL;
         LeaveCriticalSection(&g_service.quickLock);
     }
     ReportState(SERVICE_STOPPED, 0);

@@ -63,11 +63,14 @@ TEST(UpdateReply, WorstAnswerWinsAndLinesFollowHostOrder)
     EXPECT_EQ(1u, meaning.actions[1].host);
     EXPECT_TRUE(meaning.actions[1].setAddress);
 
-    // Empty lines are skipped; a "\r" stays part of the line's word.
-    meaning = InterpretReply("\n\ngood 1.2.3.4\r\nbadauth\r\n", kTwoHosts);
-    EXPECT_EQ(1, meaning.result);
-    ASSERT_EQ(1u, meaning.actions.size());
+    // Empty lines are skipped, CR LF ends a line as LF does: a server's
+    // "badauth" is never read as an unknown word and taken for success.
+    meaning = InterpretReply("\r\n\ngood 1.2.3.4\r\nbadauth\r\n", kTwoHosts);
+    EXPECT_EQ(11, meaning.result);
+    ASSERT_EQ(2u, meaning.actions.size());
     EXPECT_EQ("good", meaning.actions[0].statusWord);
+    EXPECT_EQ("badauth - Authentication failed.", meaning.actions[1].logMessage);
+    EXPECT_EQ((std::vector<std::string>{"dnserr", "x\ry"}), SplitReplyLines("dnserr\r\n\r\nx\ry\r"));
 }
 
 TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
@@ -76,16 +79,32 @@ TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
     EXPECT_EQ(11, meaning.result);
     EXPECT_EQ(1u, meaning.actions.size());
 
-    meaning = InterpretReply("whatever", kTwoHosts);
-    EXPECT_EQ(1, meaning.result);
-    EXPECT_TRUE(meaning.actions.empty());
+    // No answer word at all (a maintenance page): the server's failure,
+    // handled as "911", with nothing recorded for any host.
+    for (const char *reply : {"whatever", "queued 1.2.3.4\ngood-bye 1.2.3.4", "<html><body>Down</body></html>"}) {
+        meaning = InterpretReply(reply, kTwoHosts);
+        EXPECT_EQ(kReplyNotUnderstood, meaning.result) << reply;
+        EXPECT_FALSE(meaning.understood);
+        EXPECT_TRUE(meaning.actions.empty());
+    }
 
-    // An unknown word with text after it is still the host's status, but
-    // only when it cannot break a line of the configuration file.
-    meaning = InterpretReply("queued 1.2.3.4\nx=y\x01 z", kTwoHosts);
-    ASSERT_EQ(1u, meaning.actions.size());
+    // Beside an understood answer, an unknown word with text after it is
+    // still the host's status, but only when it cannot break a line of the
+    // configuration file.
+    meaning = InterpretReply("queued 1.2.3.4\nx=y\x01 z\ngood 1.2.3.4", {"a", "b", "c"});
+    EXPECT_EQ(1, meaning.result);
+    ASSERT_EQ(2u, meaning.actions.size());
     EXPECT_EQ("queued", meaning.actions[0].statusWord);
     EXPECT_EQ(-1, meaning.actions[0].logLevel);
+    EXPECT_EQ(2u, meaning.actions[1].host);
+}
+
+TEST(UpdateReply, ExcerptOfAReplyFitsOneLogRecord)
+{
+    EXPECT_EQ("<html> <title>Down for maintenance</title>",
+              ReplyExcerpt("\r\n<html>\r\n\t<title>Down for maintenance</title>\r\n", 80));
+    EXPECT_EQ("caf? au...", ReplyExcerpt("caf\xe9 au lait", 8));
+    EXPECT_EQ("", ReplyExcerpt(" \x01\n", 80));
 }
 
 TEST(UpdateReply, LinesBeyondTheLastHostAnswerNoHost)

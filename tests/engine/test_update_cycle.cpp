@@ -127,3 +127,41 @@ TEST_F(UpdateCycle, FutureUpdateTimeCountsAsStale)
     RunUpdateCycle(engine, false);
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
 }
+
+TEST_F(UpdateCycle, RepliesEndingInCrLfAreReadAsWordsAndAReplyWithoutOneIsAFailure)
+{
+    engine.stopUpdater = [] {}; // a fatal answer would stop the updater
+    const char kMaintenance[] = "<html><head><title>Down for maintenance</title></head><body>Back soon</body></html>";
+    struct Case {
+        const char *reply;
+        int httpStatus;
+        const char *trayCode;
+        int status;
+        const char *hostAddress, *hostStatus;
+    } cases[] = {
+        {"good 203.0.113.7\r\n", 200, "1", 0, "203.0.113.7", "good"},
+        {"nochg 203.0.113.7\r\n", 200, "2", 1, "203.0.113.7", "nochg"}, // a host sent for its new address
+        {"dnserr\r\n", 200, "3", 1, "", ""},
+        {"abuse\r\n", 200, "10", 2, "", "abuse"},
+        {kMaintenance, 503, "4", 1, "", ""}, // as "911": nothing recorded, backed off
+    };
+    size_t messages = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.reply);
+        for (const char *key : {"IP", "Update", "Status"})
+            SetConfig(kHomeHost, key, NULL);
+        engine.intervalMinutes = 10;
+        service::Script("update", c.reply, "normal", 1, c.httpStatus);
+        RunUpdateCycle(engine, false);
+        ASSERT_TRUE(trayPipe->WaitFor(messages += 2));
+        EXPECT_EQ(c.trayCode, trayPipe->Messages().back());
+        EXPECT_EQ(c.status, engine.status);
+        EXPECT_EQ(c.status == 1 ? 20u : 10u, engine.intervalMinutes);
+        EXPECT_EQ(c.hostAddress, Config(kHomeHost, "IP"));
+        EXPECT_EQ(c.hostStatus, Config(kHomeHost, "Status"));
+    }
+    EXPECT_EQ("", Config(kHomeHost, "Update"));
+    EXPECT_EQ(1, CountInLog("Update server answered HTTP 503 without an answer word: \"<html><head><title>Down for "
+                            "maintenance</title></head><body>Back soon</body></ht...\".  Increasing timeout rate."))
+        << Log();
+}

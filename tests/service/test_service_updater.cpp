@@ -103,14 +103,16 @@ TEST_F(ServiceUpdater, WakeUpDuringAPassAddsNoSecondPassButOneWhileIdleRunsAtOnc
     ASSERT_TRUE(WaitForPasses(1)) << Log();
     ASSERT_TRUE(SettleWithAddressCheck(kSettledAddress)) << Log();
     EXPECT_EQ(1u, PassesDone()) << "the wake-up made during the pass ran a second one";
-    // The probe (standard and alternate port), then the settling check.
-    EXPECT_EQ(3, service::CountRequests("/"));
+    // The probe (standard and alternate port), then the settling check,
+    // which probes again: the held port never answered the first probe,
+    // so that one decided no proxy mode.
+    EXPECT_EQ(4, service::CountRequests("/"));
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
 
     service::SetAddress("203.0.113.7"); // the address the hosts hold
     EXPECT_EQ(0, Control("131"));
     ASSERT_TRUE(WaitForPasses(2)) << Log();
-    EXPECT_EQ(4, service::CountRequests("/"));
+    EXPECT_EQ(5, service::CountRequests("/"));
     EXPECT_EQ(1, service::CountRequests("/nic/update")) << "nothing changed, nothing is sent";
 }
 
@@ -154,13 +156,14 @@ TEST_F(ServiceUpdater, ForcedPassAskedForDuringATimedPassRunsAfterIt)
 
     // In the request log, the forced pass's address check (and the one of
     // command 129) come after the first pass's update request; before it
-    // only the held pass's probe asked for the address.
+    // only the held pass's probe asked for the address. The held port never
+    // answered that probe, so the first check after it probes again.
     std::string requests = service::Requests();
     size_t update = requests.find("\"path\": \"/nic/update\"");
     ASSERT_NE(std::string::npos, update) << requests;
     EXPECT_EQ(2, CountOccurrences(requests.substr(0, update), "\"path\": \"/\""))
         << "an address check ran beside the held pass: " << requests;
-    EXPECT_EQ(2, CountOccurrences(requests.substr(update), "\"path\": \"/\"")) << requests;
+    EXPECT_EQ(3, CountOccurrences(requests.substr(update), "\"path\": \"/\"")) << requests;
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
     EXPECT_EQ("0", Config("App", "Status")) << "status commands act on memory only";
 }
@@ -178,4 +181,59 @@ TEST_F(ServiceUpdater, RefusedAccountStopsTheServiceFromInside)
     EXPECT_EQ("", Config(kHomeHost, "IP"));
     ASSERT_TRUE(trayPipe->WaitFor(2));
     EXPECT_EQ("11", trayPipe->Messages()[1]);
+}
+
+TEST_F(ServiceUpdater, AStoredCriticalStatusHoldsTheTimedPassesUntilTheConfigurationIsSavedAgain)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost});
+    SetConfig("App", "Status", "2"); // the server refused the account before
+    StartService();
+    ASSERT_TRUE(SettleWithAddressCheck(kSettledAddress)) << Log();
+    EXPECT_EQ(0u, PassesDone());
+    EXPECT_EQ(0, service::CountRequests("/nic/update"));
+
+    EXPECT_EQ(0, Control("131")); // the utility saved the corrected account
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+    EXPECT_EQ("0", Config("App", "Status"));
+}
+
+TEST_F(ServiceUpdater, AFailedFirstAddressCheckIsRetriedWithinHalfAMinute)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost});
+    service::Listen(80, false); // the network is not up yet
+    service::Listen(8245, false);
+    StartService();
+    // The tray hears of every check; the utility's pipe may drop the end of
+    // a pass that follows the failure's log records at once.
+    ASSERT_TRUE(trayPipe->WaitFor(1)) << Log();
+    DWORD failedAt = GetTickCount();
+    EXPECT_EQ("D", trayPipe->Messages()[0]);
+    EXPECT_EQ("", Config("App", "Proxy")) << "a probe that no port answered decided the proxy mode";
+
+    service::Listen(80, true);
+    service::Listen(8245, true);
+    ASSERT_TRUE(trayPipe->WaitFor(3, 45000)) << Log();
+    EXPECT_GE(GetTickCount() - failedAt, 25000u);
+    EXPECT_EQ((std::vector<std::string>{"D", "D203.0.113.7", "1"}), trayPipe->Messages());
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+    EXPECT_EQ("0", Config("App", "Proxy"));
+}
+
+TEST_F(ServiceUpdater, A911AnswerBacksTheServiceOffInsteadOfRetryingSoon)
+{
+    SignedIn(kDemoUser, kDemoPassword, {kHomeHost});
+    service::Script("update", "911\r\n");
+    StartService();
+    ASSERT_TRUE(WaitForPasses(1)) << Log();
+    EXPECT_EQ("1", Config("App", "Status"));
+    EXPECT_EQ("", Config(kHomeHost, "IP"));
+    ASSERT_TRUE(trayPipe->WaitFor(2));
+    EXPECT_EQ("4", trayPipe->Messages()[1]);
+
+    // Past the first quick retry, no pass has come: the service waits the
+    // engine's doubled interval (its figures: PassTiming).
+    Sleep(35000);
+    EXPECT_EQ(1u, PassesDone());
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
 }

@@ -83,10 +83,11 @@ void Listen(int port, bool enabled)
     Post("/control/listen", "{\"port\": " + std::to_string(port) + ", \"enabled\": " + (enabled ? "true" : "false") + "}");
 }
 
-void Script(const std::string &endpoint, const std::string &body, const std::string &mode, int times)
+void Script(const std::string &endpoint, const std::string &body, const std::string &mode, int times, int status)
 {
     Post("/control/script", "{\"endpoint\": " + Quote(endpoint) + ", \"body\": " + Quote(body) +
-                                ", \"mode\": " + Quote(mode) + ", \"times\": " + std::to_string(times) + "}");
+                                ", \"mode\": " + Quote(mode) + ", \"times\": " + std::to_string(times) +
+                                ", \"status\": " + std::to_string(status) + "}");
 }
 
 void SetVersion(const std::string &body) { Post("/control/version", "{\"body\": " + Quote(body) + "}"); }

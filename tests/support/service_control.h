@@ -17,9 +17,10 @@ void SetAddress(const std::string &address);
 void SetProxy(bool enabled, const std::string &address = "");
 void Listen(int port, bool enabled);
 // Scripts the next answer of an endpoint ("checkip", "checkip80",
-// "checkip8245", "update", "hostlist", "version", "download").
+// "checkip8245", "update", "hostlist", "version", "download"), answered
+// with that HTTP status.
 void Script(const std::string &endpoint, const std::string &body, const std::string &mode = "normal",
-            int times = 1);
+            int times = 1, int status = 200);
 void SetVersion(const std::string &body);
 
 // The request log as JSON text, optionally only one path.
