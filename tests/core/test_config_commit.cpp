@@ -60,6 +60,13 @@ TEST_F(ConfigCommit, AWriterKilledAtAnyMomentLeavesTheWholeFile)
         ASSERT_EQ(2, Host_GetCount()) << "kill " << i;
         ASSERT_EQ("b.example.test", Read("Hosts", "Host2")) << "kill " << i;
     }
+    // The next write removes the copies that killed writers left behind.
+    ASSERT_EQ(1, SetStatus(0));
+    WIN32_FIND_DATAA found;
+    HANDLE left = FindFirstFileA((configFile + ".*.tmp").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, left) << found.cFileName;
+    if (left != INVALID_HANDLE_VALUE)
+        FindClose(left);
     printf("%d kills, the file whole after each\n", count);
 }
 
