@@ -127,8 +127,9 @@ bool RegisterUpdaterClass(HINSTANCE instance)
 }
 
 // The machine's one user-process updater holds this lock for its life.
-// Empty when another process holds it (or was created by an account that
-// refuses this one its use, which only a running updater does).
+// Empty with heldElsewhere set when another updater holds it (or made it
+// with rights that refuse this account); empty without it when no mutex
+// could be made at all.
 ScopedHandle TakeMachineLock(bool &heldElsewhere)
 {
     PSECURITY_DESCRIPTOR sd = NULL;

@@ -82,8 +82,7 @@ TEST_F(ProcessUpdater, HostSixtyHoursOldIsRefreshedAlone)
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
     EXPECT_EQ(1, CountOccurrences(updates, "\"hostname\": \"office.talvex-demo.test\"")) << updates;
     EXPECT_EQ("nochg", Config(kOfficeHost, "Status"));
-    // The expected answer to a refresh of an unchanged address: a success,
-    // no warning and no slower polling.
+    // The expected answer to a refresh of an unchanged address: a success.
     EXPECT_EQ("0", Config("App", "Status"));
     ASSERT_TRUE(trayPipe->WaitFor(4));
     EXPECT_EQ("1", trayPipe->Messages().back());
@@ -181,8 +180,7 @@ TEST_F(ProcessUpdater, SecondInstanceEndsAtOnce)
     EXPECT_EQ(0, RunProgram(Quoted(ExeFolder() + "TalUpPs.exe"), 20000));
     EXPECT_EQ(1, CountInLog("Updater: Process started."));
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
-    // The machine-wide lock turned it away, as it turns away the updater of
-    // another user's session, whose window this one could never see.
+    // Turned away by the machine-wide lock, as another session's updater is.
     EXPECT_EQ(1, CountInLog("Updater: Another updater process runs on this computer; this one ends."));
 }
 
