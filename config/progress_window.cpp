@@ -14,12 +14,15 @@ namespace {
 const UINT kMsgCloseProgress = WM_APP + 40;
 const char kOwnerProperty[] = "TalProgressOwner"; // the window the refresh disabled
 const int kMarqueeMs = 50;
+// The marquee bar below the text, at 96 dots per inch.
+const int kBarX = 10, kBarY = 36, kBarWidth = 316, kBarHeight = 20;
 
-void AddMarquee(HWND window)
+void AddMarquee(HWND window, const ScreenScale &scale)
 {
-    // Placed in pixels, below the text.
-    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE, 10, 36,
-                               316, 20, window, NULL, (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE,
+                               ScaleX(scale, kBarX), ScaleY(scale, kBarY), ScaleX(scale, kBarWidth),
+                               ScaleY(scale, kBarHeight), window, NULL,
+                               (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
     if (bar)
         SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
 }
@@ -35,14 +38,22 @@ void Finish(HWND window)
     DestroyWindow(window);
 }
 
+// What the window is made with.
+struct ProgressStart {
+    HWND owner;
+    ScreenScale scale;
+};
+
 INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG:
-        SetPropA(window, kOwnerProperty, (HANDLE)lParam);
-        CentreWindow(window, (HWND)lParam);
-        AddMarquee(window);
+    case WM_INITDIALOG: {
+        const ProgressStart &start = *(const ProgressStart *)lParam;
+        SetPropA(window, kOwnerProperty, (HANDLE)start.owner);
+        CentreWindow(window, start.owner);
+        AddMarquee(window, start.scale);
         return TRUE;
+    }
     case WM_COMMAND:
         // Only the Cancel button; Escape and Enter would close it too easily.
         if (LOWORD(wParam) == IDC_PROGRESS_CANCEL && HIWORD(wParam) == BN_CLICKED)
@@ -60,10 +71,11 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
-HWND CreateProgressWindow(HWND parent)
+HWND CreateProgressWindow(HWND parent, const ScreenScale &scale)
 {
     HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(parent, GWLP_HINSTANCE);
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc, (LPARAM)parent);
+    ProgressStart start = {parent, scale};
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc, (LPARAM)&start);
     if (window)
         ShowWindow(window, SW_SHOW);
     return window;
@@ -71,9 +83,9 @@ HWND CreateProgressWindow(HWND parent)
 
 void CloseProgressWindow(HWND progress, HWND parent)
 {
-    // The window belongs to the main thread; a refresh thread asks it to
-    // close itself. After Cancel it is gone and only the front changes.
-    // The property tells it from a window that has reused the handle.
+    // Called on the window thread when the refresh's result arrives. After
+    // Cancel the window is gone and only the front changes; the property
+    // tells it from a window that has reused the handle.
     if (progress && IsWindow(progress) && GetPropA(progress, kOwnerProperty) == (HANDLE)parent)
         SendMessageA(progress, kMsgCloseProgress, 0, 0);
     HWND front = parent ? GetAncestor(parent, GA_ROOT) : NULL;

@@ -51,7 +51,8 @@ struct TrayState {
     TraySettings settings = {};
     NOTIFYICONDATAA record = {};
     bool upgradePending = false; // the new-version balloon is the one on show
-    UINT taskbarCreated = 0;
+    bool pipeListening = false;  // the tray pipe's messages refresh the tooltip
+    UINT taskbarCreated = 0;     // the shell's restart broadcast, registered once
     // A hidden top-level window beside the message-only one: it hears the
     // shell's "TaskbarCreated" broadcast (message-only windows get no
     // broadcasts) and owns the menu (it can take the foreground, which the
