@@ -1,7 +1,7 @@
 // The account dialog: the user name and password, asked for at the first
 // start and by "Change User". Confirming changes them in memory only; OK or
 // Apply on the main window saves them.
-#include "pages.h"
+#include "account_dialog.h"
 
 #include "config_ids.h"
 #include "page_common.h"

@@ -1,11 +1,11 @@
 // The Advanced page: the five options (read when the settings are saved)
 // and the version line with the upgrade link.
-#include "pages.h"
+#include "advanced_page.h"
 
 #include "config_ids.h"
 #include "page_common.h"
 #include "page_dialog.h"
-#include "tal_controls.h"
+#include "tal_link.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 

@@ -5,7 +5,7 @@
 
 #include "config_ids.h"
 #include "config_pipe.h"
-#include "pages.h"
+#include "account_dialog.h"
 #include "placement.h"
 #include "program.h"
 #include "settings.h"

@@ -1,13 +1,13 @@
 // The Help page: the support contact page, the support e-mail address and
 // the community web site, each asked about before it opens, and the About
 // text beside the help picture.
-#include "pages.h"
+#include "help_page.h"
 
 #include "config_ids.h"
 #include "page_common.h"
 #include "page_dialog.h"
 #include "scoped.h"
-#include "tal_controls.h"
+#include "tal_link.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
@@ -22,9 +22,10 @@ const char kAboutText[] = "Talvex Updater v" TALVEX_VERSION "\r\n"
                           "Copyright (C) Talvex.  All rights reserved.\r\n"
                           "Support: " TALVEX_SUPPORT_EMAIL;
 
-// The help picture, left of the About box, at 96 dots per inch. It keeps
-// its own size in pixels; its place is scaled with the page.
-const int kPictureX = 11, kPictureY = 285, kPictureSize = 90;
+// The help picture, left of the About box. It keeps its own size in
+// pixels, and its left edge too at every scale; its top is a figure of 96
+// dots per inch, scaled with the page.
+const int kPictureLeftPixels = 11, kPictureY = 285, kPictureSize = 90;
 
 struct HelpLink {
     int id;
@@ -66,7 +67,7 @@ void PaintHelpPage(HWND page, void *state)
     const HelpState &help = *(const HelpState *)state;
     ScopedPaint paint(page);
     PrepareImage(*help.picture, paint.get());
-    DrawImage(*help.picture, paint.get(), ScaleX(help.scale, kPictureX), ScaleY(help.scale, kPictureY), kPictureSize,
+    DrawImage(*help.picture, paint.get(), kPictureLeftPixels, ScaleY(help.scale, kPictureY), kPictureSize,
               kPictureSize);
 }
 

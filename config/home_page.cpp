@@ -1,7 +1,8 @@
 // The Home page: the account and the updater's state, the links that
 // change them, and the host list the updater keeps current.
-#include "pages.h"
+#include "home_page.h"
 
+#include "account_dialog.h"
 #include "clipboard.h"
 #include "config_ids.h"
 #include "home_state.h"
@@ -9,7 +10,7 @@
 #include "page_common.h"
 #include "page_dialog.h"
 #include "refresh.h"
-#include "tal_controls.h"
+#include "tal_link.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 

@@ -2,7 +2,7 @@
 // memory, so a long log reloads at once), reloaded incrementally when the
 // file only grew, coloured by level; copying lines and exporting the
 // support report.
-#include "pages.h"
+#include "logs_page.h"
 
 #include "clipboard.h"
 #include "config_ids.h"
@@ -11,7 +11,7 @@
 #include "page_common.h"
 #include "page_dialog.h"
 #include "placement.h"
-#include "tal_controls.h"
+#include "tal_link.h"
 #include "tallib.h"
 
 #include <commctrl.h>

@@ -4,11 +4,14 @@
 #include "frame.h"
 
 #include "config_ids.h"
+#include "advanced_page.h"
+#include "help_page.h"
+#include "home_page.h"
+#include "logs_page.h"
 #include "page_common.h"
-#include "pages.h"
 #include "settings.h"
 #include "status_panel.h"
-#include "tal_controls.h"
+#include "tal_menu.h"
 #include "window_state.h"
 
 #include "scoped.h"
@@ -32,7 +35,9 @@ const COLORREF kSeparatorColour = RGB(200, 200, 200);
 // texts fit their boxes and the pages meet the panel as they do at 96 dpi;
 // the pictures keep their own size and stay centred in their scaled places.
 const int kPanelWidth = 200;  // the blue strip; the white page area starts here
-const int kPageX = 204, kPageY = 10;
+const int kPageX = 204;
+// In pixels at every scale: the pages' top stays where it has always stood.
+const int kPageTopPixels = 10;
 const int kBandX = 194, kBandY = 405, kBandWidth = 600, kBandHeight = 60; // grey, beneath OK, Cancel and Apply
 const int kButtonY = 414, kButtonWidth = 96, kButtonHeight = 26;
 const int kOkX = 382, kCancelX = 488, kApplyX = 594;
@@ -66,7 +71,7 @@ void CreatePages(ConfigApp &app)
     for (int i = 0; i < kPageCount; ++i) {
         if (!app.pages[i])
             continue;
-        SetWindowPos(app.pages[i], NULL, ScaleX(app, kPageX), ScaleY(app, kPageY), ScaleX(app, kPageWidth),
+        SetWindowPos(app.pages[i], NULL, ScaleX(app, kPageX), kPageTopPixels, ScaleX(app, kPageWidth),
                      ScaleY(app, kPageHeight), SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(app.pages[i], i == kPageHome ? SW_SHOW : SW_HIDE);
     }

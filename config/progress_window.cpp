@@ -14,15 +14,15 @@ namespace {
 const UINT kMsgCloseProgress = WM_APP + 40;
 const char kOwnerProperty[] = "TalProgressOwner"; // the window the refresh disabled
 const int kMarqueeMs = 50;
-// The marquee bar below the text, at 96 dots per inch.
+// The marquee bar below the text, in pixels at every scale, where it has
+// always stood.
 const int kBarX = 10, kBarY = 36, kBarWidth = 316, kBarHeight = 20;
 
-void AddMarquee(HWND window, const ScreenScale &scale)
+void AddMarquee(HWND window)
 {
-    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE,
-                               ScaleX(scale, kBarX), ScaleY(scale, kBarY), ScaleX(scale, kBarWidth),
-                               ScaleY(scale, kBarHeight), window, NULL,
-                               (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE, kBarX, kBarY,
+                               kBarWidth, kBarHeight, window, NULL, (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE),
+                               NULL);
     if (bar)
         SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
 }
@@ -38,22 +38,14 @@ void Finish(HWND window)
     DestroyWindow(window);
 }
 
-// What the window is made with.
-struct ProgressStart {
-    HWND owner;
-    ScreenScale scale;
-};
-
 INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        const ProgressStart &start = *(const ProgressStart *)lParam;
-        SetPropA(window, kOwnerProperty, (HANDLE)start.owner);
-        CentreWindow(window, start.owner);
-        AddMarquee(window, start.scale);
+    case WM_INITDIALOG:
+        SetPropA(window, kOwnerProperty, (HANDLE)lParam);
+        CentreWindow(window, (HWND)lParam);
+        AddMarquee(window);
         return TRUE;
-    }
     case WM_COMMAND:
         // Only the Cancel button; Escape and Enter would close it too easily.
         if (LOWORD(wParam) == IDC_PROGRESS_CANCEL && HIWORD(wParam) == BN_CLICKED)
@@ -71,11 +63,10 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
-HWND CreateProgressWindow(HWND parent, const ScreenScale &scale)
+HWND CreateProgressWindow(HWND parent)
 {
     HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(parent, GWLP_HINSTANCE);
-    ProgressStart start = {parent, scale};
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc, (LPARAM)&start);
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc, (LPARAM)parent);
     if (window)
         ShowWindow(window, SW_SHOW);
     return window;

@@ -9,7 +9,6 @@
 #include "error_text.h"
 #include "host_list.h"
 #include "page_common.h"
-#include "pages.h"
 #include "progress_window.h"
 #include "program.h"
 #include "signals.h"
@@ -177,7 +176,7 @@ void StartHostListRefresh(HomeState &home)
     refresh->page = home.page;
     lstrcpynA(refresh->userName, settings.userName, sizeof refresh->userName);
     lstrcpynA(refresh->password, settings.password, sizeof refresh->password);
-    refresh->progress = CreateProgressWindow(frame, home.scale);
+    refresh->progress = CreateProgressWindow(frame);
     EnableWindow(frame, FALSE);
     EnableWindow(home.page, FALSE);
     if (!StartWorker(HostRefreshThread, refresh, kHostThreadFailed)) {
@@ -233,7 +232,7 @@ void StartAddressRefresh(HomeState &home)
     HWND page = home.page;
     AddressRefresh *refresh = new AddressRefresh();
     refresh->page = page;
-    refresh->progress = CreateProgressWindow(page, home.scale);
+    refresh->progress = CreateProgressWindow(page);
     SetDlgItemTextA(page, IDC_HOME_ADDRESS, "");
     EnableWindow(page, FALSE);
     if (!StartWorker(AddressRefreshThread, refresh, kAddressThreadFailed)) {

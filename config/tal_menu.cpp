@@ -3,7 +3,9 @@
 // background strip; without one the static paints itself and the button
 // only adds the hand cursor and the click. The behaviour is attached
 // through the system's subclassing and its state freed with the control.
-#include "tal_controls.h"
+#include "tal_menu.h"
+
+#include "tal_link.h"
 
 #include "scoped.h"
 #include "subclass.h"
@@ -15,8 +17,9 @@ namespace {
 const UINT_PTR kMenuBehaviour = 1;
 // The strip is drawn from this column on, where the buttons stand.
 const int kStripOffset = 5;
-// The label's top within the button, at 96 dots per inch.
-const int kLabelTop = 5;
+// The label's top within the button, in pixels at every scale (the
+// button's height and the font grow with the screen, this does not).
+const int kLabelTopPixels = 5;
 const int kMaxLabel = 15;
 
 enum MouseState { kNormal = 0, kOver = 1, kPressed = 2 };
@@ -69,7 +72,7 @@ void Paint(HWND button, const MenuButton &state)
     SetTextAlign(memory.get(), TA_CENTER | TA_TOP);
     char text[kMaxLabel + 1] = "";
     int length = GetWindowTextA(button, text, sizeof text);
-    TextOutA(memory.get(), width / 2, ScaleY(state.scale, kLabelTop), text, length);
+    TextOutA(memory.get(), width / 2, kLabelTopPixels, text, length);
     BitBlt(paint.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 

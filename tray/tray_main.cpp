@@ -2,7 +2,11 @@
 // window owns the icon; its tooltip tells the last update and address, its
 // balloons each update's outcome and a new version, its menu commands the
 // updater. The tray pipe listener feeds it from the update engine.
-#include "tray.h"
+#include "tray_commands.h"
+#include "tray_icon.h"
+#include "tray_menu.h"
+#include "tray_pipe.h"
+#include "tray_state.h"
 #include "window_state.h"
 #include "program.h"
 #include "resource.h"
@@ -13,6 +17,13 @@
 #include <string>
 
 namespace {
+
+// Ends the program: the icon goes, the message loop ends.
+void EndTray(TrayState &state)
+{
+    RemoveIcon(state);
+    PostQuitMessage(0);
+}
 
 // Passes the shell's restart broadcast on to the icon's window.
 LRESULT CALLBACK ShellWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -91,6 +102,15 @@ void OnIconCallback(TrayState &state, LPARAM event)
     TrimWorkingSet();
 }
 
+// False for an id that is not one of the menu's.
+bool OnMenuCommand(TrayState &state, WORD id)
+{
+    TrayCommandResult result = RunTrayCommand(state, id);
+    if (result == kEndTheProgram)
+        EndTray(state);
+    return result != kNotACommand;
+}
+
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     TrayState *state = WindowState<TrayState>(window, message, lParam);
@@ -107,9 +127,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         EndTray(*state);
         break;
     case WM_COMMAND:
-        if (RunTrayCommand(*state, LOWORD(wParam)))
-            return 0;
-        break;
+        return OnMenuCommand(*state, LOWORD(wParam)) ? 0 : DefWindowProcA(window, message, wParam, lParam);
     case WM_USER:
         return OnCommandCode(*state, wParam);
     case kTrayCallback:
@@ -152,12 +170,6 @@ bool RegisterTrayClass(HINSTANCE instance)
 
 } // namespace
 
-
-void EndTray(TrayState &state)
-{
-    RemoveIcon(state);
-    PostQuitMessage(0);
-}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {

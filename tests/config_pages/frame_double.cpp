@@ -2,6 +2,8 @@
 #include "frame_double.h"
 
 #include "page_dialog.h"
+#include "tal_link.h"
+#include "tal_menu.h"
 #include "signals.h"
 #include "window_state.h"
 

@@ -8,7 +8,12 @@
 #include "home_state.h"
 #include "host_list.h"
 #include "host_rows.h"
-#include "pages.h"
+#include "account_dialog.h"
+#include "advanced_page.h"
+#include "help_page.h"
+#include "home_page.h"
+#include "logs_page.h"
+#include "page_common.h"
 #include "progress_window.h"
 #include "refresh.h"
 

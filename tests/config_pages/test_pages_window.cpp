@@ -8,7 +8,6 @@
 
 #include "clipboard.h"
 #include "config_ids.h"
-#include "pages.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -473,7 +472,7 @@ TEST_F(Pages, ProgressCancelGivesBackOnlyTheWindowItsRefreshDisabled)
     CreateTestPages();
     EnableWindow(g_app.window, FALSE); // as a host list refresh leaves it
     HWND page = Page(kPageHome);
-    HWND progress = CreateProgressWindow(page, g_app.scale);
+    HWND progress = CreateProgressWindow(page);
     ASSERT_NE((HWND)NULL, progress);
     EnableWindow(page, FALSE);
     EXPECT_TRUE(ProgressWindowShown());
@@ -674,7 +673,7 @@ TEST_F(Pages, PicturesForReview)
     });
     RunAccountDialog(g_app.window, g_app);
     account.Wait();
-    HWND progress = CreateProgressWindow(g_app.window, g_app.scale);
+    HWND progress = CreateProgressWindow(g_app.window);
     Pump(700);
     SaveWindowPicture(progress, std::string(folder) + "\\progress.bmp");
     DestroyWindow(progress);
