@@ -112,10 +112,7 @@ BOOL OnHomeNotify(HWND page, void *state, NMHDR *header)
 
 bool OnHomeContextMenu(HWND page, void *, HWND control, LPARAM position)
 {
-    if (control != GetDlgItem(page, IDC_HOST_LIST))
-        return false;
-    ShowContextMenu(page, 0, position);
-    return true;
+    return ShowContextMenu(page, control, IDC_HOST_LIST, 0, position);
 }
 
 // The refreshes' results, posted by their workers.

@@ -219,10 +219,7 @@ BOOL OnLogsNotify(HWND page, void *state, NMHDR *header)
 
 bool OnLogsContextMenu(HWND page, void *, HWND control, LPARAM position)
 {
-    if (control != GetDlgItem(page, IDC_LOG_LIST))
-        return false;
-    ShowContextMenu(page, 1, position);
-    return true;
+    return ShowContextMenu(page, control, IDC_LOG_LIST, 1, position);
 }
 
 void FreeLogView(void *state) { delete (LogView *)state; }

@@ -1,6 +1,6 @@
 // The main window: its layout (scaled by the screen's dots per inch), its
-// painting, the OK/Cancel/Apply and navigation commands, and the messages
-// other programs and the utility's own threads send it.
+// painting, the OK/Cancel/Apply and navigation commands, the messages other
+// programs and the pipe listener send it, and what its pages tell it.
 #include "frame.h"
 
 #include "config_ids.h"

@@ -26,16 +26,19 @@ void AskAndOpen(HWND owner, const char *question, const char *target)
     }
 }
 
-void ShowContextMenu(HWND page, int popup, LPARAM position)
+bool ShowContextMenu(HWND page, HWND control, int list, int popup, LPARAM position)
 {
+    if (control != GetDlgItem(page, list))
+        return false;
     ScopedMenu menu(LoadMenuA(InstanceOf(page), MAKEINTRESOURCEA(IDM_CONTEXT)));
     HMENU items = menu ? GetSubMenu(menu.get(), popup) : NULL;
     if (!items)
-        return;
+        return true;
     POINT at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     if (position == (LPARAM)-1)
         GetCursorPos(&at);
     TrackPopupMenu(items, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, page, NULL);
+    return true;
 }
 
 void FitPageToFrame(HWND page, const ScreenScale &scale)

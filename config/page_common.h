@@ -31,9 +31,10 @@ void TellFrame(HWND page, UINT message, WPARAM wParam);
 // Asks question (Yes/No, caption kCaption, owned by owner) and on Yes opens
 // target with the shell's "open" verb, shown normally.
 void AskAndOpen(HWND owner, const char *question, const char *target);
-// Pop-up popup (0 "Hosts", 1 "Log") of menu 4 at the position of a
-// WM_CONTEXTMENU (the cursor when it came from the keyboard); its commands
-// go to page.
-void ShowContextMenu(HWND page, int popup, LPARAM position);
+// For a WM_CONTEXTMENU over control: when it is the page's control list,
+// pop-up popup (0 "Hosts", 1 "Log") of menu 4 at position (the cursor
+// when it came from the keyboard), its commands going to page. False for
+// any other control.
+bool ShowContextMenu(HWND page, HWND control, int list, int popup, LPARAM position);
 // Adds a report-view column.
 void AddColumn(HWND list, int index, const char *title, int width);
