@@ -1,10 +1,11 @@
 // The Advanced page: the five options (read when the settings are saved)
 // and the version line with the upgrade link.
-#include "pages.h"
+#include "advanced_page.h"
 
 #include "config_ids.h"
-#include "frame.h"
 #include "page_common.h"
+#include "page_dialog.h"
+#include "tal_link.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
@@ -13,30 +14,37 @@ namespace {
 const char kVersionLine[] = "Talvex Updater v" TALVEX_VERSION;
 const char kUpgradeTip[] = "Download the latest version of the Talvex Updater.";
 
-void InitAdvancedPage(HWND page)
+// What the frame hands the page: the options it shows when it opens.
+struct AdvancedState {
+    ScreenScale scale;
+    const ConfigSettings *settings;
+};
+
+void InitAdvancedPage(HWND page, void *state)
 {
-    const ConfigApp &app = AppOf(page);
-    FitPageToFrame(page);
+    const AdvancedState &advanced = *(const AdvancedState *)state;
+    const ConfigSettings &settings = *advanced.settings;
+    FitPageToFrame(page, advanced.scale);
     SetDlgItemTextA(page, IDC_VERSION_TEXT, kVersionLine);
     HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
     AttachLink(link);
-    CreateToolTip(IDC_UPGRADE_LINK, page, app.instance, kUpgradeTip);
+    CreateToolTip(IDC_UPGRADE_LINK, page, InstanceOf(page), kUpgradeTip);
     EnableWindow(link, FALSE); // until the version check finds an upgrade
     const struct {
         int id;
         int value;
-    } boxes[] = {{IDC_OPT_LOAD_ICON, app.loadIcon},
-                 {IDC_OPT_START_WITH_OS, app.startWithOS},
-                 {IDC_OPT_SYNC, app.sync},
-                 {IDC_OPT_NOTIFY, app.notify},
-                 {IDC_OPT_UPGRADE, app.upgrade}};
+    } boxes[] = {{IDC_OPT_LOAD_ICON, settings.loadIcon},
+                 {IDC_OPT_START_WITH_OS, settings.startWithOS},
+                 {IDC_OPT_SYNC, settings.sync},
+                 {IDC_OPT_NOTIFY, settings.notify},
+                 {IDC_OPT_UPGRADE, settings.upgrade}};
     for (const auto &box : boxes)
         CheckDlgButton(page, box.id, box.value == 1 ? BST_CHECKED : BST_UNCHECKED);
-    if (app.upgrade == 0)
+    if (settings.upgrade == 0)
         ShowWindow(link, SW_HIDE);
 }
 
-void OnAdvancedCommand(HWND page, int id)
+void OnAdvancedCommand(HWND page, void *, int id)
 {
     switch (id) {
     case IDC_OPT_LOAD_ICON:
@@ -44,7 +52,7 @@ void OnAdvancedCommand(HWND page, int id)
     case IDC_OPT_SYNC:
     case IDC_OPT_NOTIFY:
     case IDC_OPT_UPGRADE:
-        EnableApply(AppOf(page));
+        TellFrame(page, kMsgPageChanged, 0);
         break;
     case IDC_UPGRADE_LINK:
         // Only once the version check has enabled it.
@@ -54,22 +62,14 @@ void OnAdvancedCommand(HWND page, int id)
     }
 }
 
+void FreeAdvanced(void *state) { delete (AdvancedState *)state; }
+
+const PageHandlers kAdvancedHandlers = {HandlePageMessage, InitAdvancedPage, OnAdvancedCommand, NULL, NULL, NULL,
+                                        NULL, FreeAdvanced};
+
 } // namespace
 
-INT_PTR CALLBACK AdvancedPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+HWND CreateAdvancedPage(HWND frame, ScreenScale scale, const ConfigSettings &settings)
 {
-    INT_PTR result = 0;
-    if (HandlePageMessage(page, message, wParam, lParam, &result))
-        return result;
-    switch (message) {
-    case WM_INITDIALOG:
-        InitAdvancedPage(page);
-        return TRUE;
-    case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED)
-            return FALSE;
-        OnAdvancedCommand(page, LOWORD(wParam));
-        return TRUE;
-    }
-    return FALSE;
+    return CreatePage(InstanceOf(frame), IDD_ADVANCED, frame, kAdvancedHandlers, new AdvancedState{scale, &settings});
 }

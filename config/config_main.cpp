@@ -5,14 +5,14 @@
 
 #include "config_ids.h"
 #include "config_pipe.h"
-#include "pages.h"
+#include "account_dialog.h"
 #include "placement.h"
 #include "program.h"
-#include "refresh.h"
 #include "settings.h"
 #include "status_panel.h"
 
 #include "config_keys.h"
+#include "error_text.h"
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
@@ -85,7 +85,7 @@ void ReadPaths(ConfigApp &app)
 
 HWND CreateMainWindow(ConfigApp &app, int show)
 {
-    int width = ScaleX(app, 704), height = ScaleY(app, 480);
+    int width = ScaleX(app, kMainWidth), height = ScaleY(app, kMainHeight);
     HWND window = CreateWindowExA(0, kConfigClass, kConfigTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
                                   width, height, NULL, NULL, app.instance, &app);
     if (!window)
@@ -102,8 +102,23 @@ void AskForAccount(ConfigApp &app)
 {
     ApplyStatus(app, kStatusUnconfigured);
     TellServerInBackground(app, (int)kCmdStatusUnconfigured);
-    if (RunAccountDialog(app))
+    if (RunAccountDialog(app.window, app))
         SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_USER, app.userName);
+}
+
+// The Home page starts a refresh as its link does.
+void RefreshOnHomePage(const ConfigApp &app, int link)
+{
+    SendMessageA(app.pages[kPageHome], WM_COMMAND, MAKEWPARAM(link, 0), 0);
+}
+
+// Without the pipe listener (the log says why) nobody polls the updater:
+// the Home page shows its state as it is now rather than "Detecting..."
+// for good.
+void ListenToThePipe(const ConfigApp &app)
+{
+    if (!StartConfigPipeListener(app.window))
+        SendMessageA(app.window, kMsgUpdaterActivity, GetActive() == 1 ? 1 : 0, 0);
 }
 
 void FillHomeFields(const ConfigApp &app)
@@ -124,7 +139,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     app.scale = ReadScreenScale();
     LoadPictures(app);
     if (!RegisterMainClass(instance)) {
-        MessageBoxA(NULL, kRegisterFailed, kCaption, MB_OK | MB_ICONERROR);
+        // The fixed text, then why.
+        std::string text = std::string(kRegisterFailed) + "\n\n" + DescribeError(GetLastError());
+        MessageBoxA(NULL, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
         return 0;
     }
     HANDLE instanceLock = NULL; // never released; it ends with the process
@@ -137,10 +154,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 
     if (strlen(app.userName) < 3)
         AskForAccount(app);
-    StartConfigPipeListener(app.window);
+    ListenToThePipe(app);
     if (app.sync == 1)
-        StartHostListRefresh(app);
-    StartAddressRefresh(app);
+        RefreshOnHomePage(app, IDC_REFRESH_HOSTS);
+    RefreshOnHomePage(app, IDC_REFRESH_IP);
     FillHomeFields(app);
     if (app.upgrade == 1)
         CheckVersion();
@@ -148,10 +165,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 
     int code = RunMessageLoop(app.window);
     // The code sent by OK reaches the updater before the process ends.
-    if (app.tellThread) {
-        WaitForSingleObject(app.tellThread, 5000);
-        CloseHandle(app.tellThread);
-    }
+    if (app.tellThread)
+        WaitForSingleObject(app.tellThread.get(), 5000);
     UnregisterClassA(kConfigClass, instance);
     for (Image &image : app.pictures)
         FreeImage(image);

@@ -1,13 +1,14 @@
-// The state of TalUpConfig's main window: the account and settings it
-// edits, its pages, its pictures and fonts, and what its refreshes are
-// doing. WinMain owns it and hands it to the window at creation; every
-// handler reaches it through the window (AppOf) and it is only ever used
-// on the window's thread: workers get copies and post results back.
+// The state of TalUpConfig's main window: the settings it edits, which it
+// hands its pages, and its own pages, pictures and fonts. WinMain owns it
+// and hands it to the window at creation; the window's procedure reaches
+// it through the window, and it is only ever used on the window's thread:
+// workers get copies and post results back.
 #pragma once
 
 #include "config_keys.h"
+#include "picture.h"
+#include "scoped.h"
 #include "screen_scale.h"
-#include "tal_controls.h"
 
 #include <windows.h>
 
@@ -21,20 +22,11 @@ enum PictureIndex {
     kPictureCount
 };
 
-// An address refresh is over: lParam its result (refresh.cpp), which the
-// window thread applies and frees.
-constexpr UINT kMsgShowAddress = WM_APP + 10;
-// A host list refresh is over: lParam its result, applied and freed likewise.
-constexpr UINT kMsgHostRefreshDone = WM_APP + 11;
-
-struct ConfigApp {
-    HINSTANCE instance = NULL;
-    HWND window = NULL;
-    HWND pages[kPageCount] = {};
+// The account and settings as the configuration file holds them
+// (LoadSettings / SaveSettings): all a page is given of the utility's state.
+struct ConfigSettings {
     char configPath[MAX_PATH] = "";
     char logPath[MAX_PATH] = "";
-
-    // Account and settings (LoadSettings / SaveSettings).
     char userName[64] = "";
     char password[256] = "";
     char lastUpdate[32] = "Never";
@@ -46,27 +38,22 @@ struct ConfigApp {
     int sync = 1;
     int notify = 1;
     int upgrade = 1;
+};
 
+// The main window's state: the settings (which its pages are given) and
+// what only the frame uses.
+struct ConfigApp : ConfigSettings {
+    HINSTANCE instance = NULL;
+    HWND window = NULL;
+    HWND pages[kPageCount] = {};
     int status = kStatusUnconfigured; // what the panel shows
     int lastRunning = 0;              // the updater's activity last shown
     ScreenScale scale;                // the screen's dots per inch
-    HFONT panelFont = NULL;
-    HFONT hintFont = NULL;
+    ScopedGdi panelFont;
+    ScopedGdi hintFont;
     Image pictures[kPictureCount];
-
-    // One refresh of each kind at a time: after the progress window's
-    // Cancel the window is usable while the first refresh still runs, and
-    // a second download would interleave its rows with the first's.
-    bool hostWorker = false;
-    bool addressWorker = false;
-    bool refreshing = false;    // host rows are arriving
-    bool givingBack = false;    // rows come back from the saved selection: no change to save
-    HANDLE tellThread = NULL;   // the last TellServer sent in the background
+    ScopedHandle tellThread;          // the last TellServer sent in the background
 };
 
-// The state of the main window that window belongs to: the main window
-// itself or one of its pages or their controls.
-ConfigApp &AppOf(HWND window);
-
-inline int ScaleX(const ConfigApp &app, int v) { return ScaleBy(v, app.scale.dpiX); }
-inline int ScaleY(const ConfigApp &app, int v) { return ScaleBy(v, app.scale.dpiY); }
+inline int ScaleX(const ConfigApp &app, int v) { return ScaleX(app.scale, v); }
+inline int ScaleY(const ConfigApp &app, int v) { return ScaleY(app.scale, v); }

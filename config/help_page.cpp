@@ -1,12 +1,13 @@
 // The Help page: the support contact page, the support e-mail address and
 // the community web site, each asked about before it opens, and the About
 // text beside the help picture.
-#include "pages.h"
+#include "help_page.h"
 
 #include "config_ids.h"
-#include "frame.h"
 #include "page_common.h"
+#include "page_dialog.h"
 #include "scoped.h"
+#include "tal_link.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
@@ -21,6 +22,11 @@ const char kAboutText[] = "Talvex Updater v" TALVEX_VERSION "\r\n"
                           "Copyright (C) Talvex.  All rights reserved.\r\n"
                           "Support: " TALVEX_SUPPORT_EMAIL;
 
+// The help picture, left of the About box. It keeps its own size in
+// pixels, and its left edge too at every scale; its top is a figure of 96
+// dots per inch, scaled with the page.
+const int kPictureLeftPixels = 11, kPictureY = 285, kPictureSize = 90;
+
 struct HelpLink {
     int id;
     const char *question;
@@ -32,52 +38,47 @@ const HelpLink kLinks[] = {
     {IDC_COMMUNITY_LINK, kBrowserQuestion, TALVEX_COMMUNITY_URL},
 };
 
-void InitHelpPage(HWND page)
+// What the frame hands the page: the picture it paints (the frame's,
+// prepared on first paint).
+struct HelpState {
+    ScreenScale scale;
+    Image *picture;
+};
+
+void InitHelpPage(HWND page, void *state)
 {
-    FitPageToFrame(page);
+    FitPageToFrame(page, ((const HelpState *)state)->scale);
     for (const HelpLink &link : kLinks) {
         AttachLink(GetDlgItem(page, link.id));
-        CreateToolTip(link.id, page, AppOf(page).instance, link.target);
+        CreateToolTip(link.id, page, InstanceOf(page), link.target);
     }
     SetDlgItemTextA(page, IDC_ABOUT_TEXT, kAboutText);
 }
 
-void OnHelpCommand(HWND page, int id)
+void OnHelpCommand(HWND page, void *, int id)
 {
     for (const HelpLink &link : kLinks)
         if (link.id == id)
             AskAndOpen(page, link.question, link.target);
 }
 
-// The help picture, at its natural size, left of the About text.
-void PaintHelpPage(HWND page)
+void PaintHelpPage(HWND page, void *state)
 {
-    ConfigApp &app = AppOf(page);
+    const HelpState &help = *(const HelpState *)state;
     ScopedPaint paint(page);
-    Image &picture = app.pictures[kPicHelp];
-    PrepareImage(picture, paint.get());
-    DrawImage(picture, paint.get(), 11, ScaleY(app, 285), 90, 90);
+    PrepareImage(*help.picture, paint.get());
+    DrawImage(*help.picture, paint.get(), kPictureLeftPixels, ScaleY(help.scale, kPictureY), kPictureSize,
+              kPictureSize);
 }
+
+void FreeHelp(void *state) { delete (HelpState *)state; }
+
+const PageHandlers kHelpHandlers = {HandlePageMessage, InitHelpPage, OnHelpCommand, NULL, NULL, PaintHelpPage,
+                                    NULL, FreeHelp};
 
 } // namespace
 
-INT_PTR CALLBACK HelpPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+HWND CreateHelpPage(HWND frame, ScreenScale scale, Image &picture)
 {
-    INT_PTR result = 0;
-    if (HandlePageMessage(page, message, wParam, lParam, &result))
-        return result;
-    switch (message) {
-    case WM_INITDIALOG:
-        InitHelpPage(page);
-        return TRUE;
-    case WM_COMMAND:
-        if (HIWORD(wParam) != 0)
-            return FALSE;
-        OnHelpCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_PAINT:
-        PaintHelpPage(page);
-        return TRUE;
-    }
-    return FALSE;
+    return CreatePage(InstanceOf(frame), IDD_HELP, frame, kHelpHandlers, new HelpState{scale, &picture});
 }

@@ -1,12 +1,16 @@
 // The Home page: the account and the updater's state, the links that
 // change them, and the host list the updater keeps current.
-#include "pages.h"
+#include "home_page.h"
 
+#include "account_dialog.h"
+#include "clipboard.h"
 #include "config_ids.h"
-#include "frame.h"
+#include "home_state.h"
 #include "host_list.h"
 #include "page_common.h"
+#include "page_dialog.h"
 #include "refresh.h"
+#include "tal_link.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
@@ -34,48 +38,52 @@ const Tip kTips[] = {
     {IDC_MANAGE_HOSTS, "Visit Talvex to add, modify, and remove your hosts."},
 };
 
-void InitHomePage(HWND page)
+HomeState &HomeOf(void *state) { return *(HomeState *)state; }
+
+void InitHomePage(HWND page, void *state)
 {
-    FitPageToFrame(page);
+    HomeState &home = HomeOf(state);
+    home.page = page;
+    FitPageToFrame(page, home.scale);
     for (int id : kLinks)
         AttachLink(GetDlgItem(page, id));
     for (const Tip &tip : kTips)
-        CreateToolTip(tip.id, page, AppOf(page).instance, tip.text);
-    InitHostList(page);
+        CreateToolTip(tip.id, page, InstanceOf(page), tip.text);
+    InitHostList(home);
     // Until a download replaces them, the saved hosts are the rows, so that
     // a save before any download keeps the selection.
-    GiveBackSavedSelection(AppOf(page), GetDlgItem(page, IDC_HOST_LIST));
+    GiveBackSavedSelection(home);
 }
 
-void ChangeUser(ConfigApp &app, HWND page)
+void ChangeUser(HomeState &home)
 {
-    if (!RunAccountDialog(app))
+    if (!RunAccountDialog(GetParent(home.page), *home.settings))
         return;
-    SetDlgItemTextA(page, IDC_HOME_USER, app.userName);
-    EnableApply(app);
-    if (app.sync == 1)
-        StartHostListRefresh(app);
+    SetDlgItemTextA(home.page, IDC_HOME_USER, home.settings->userName);
+    TellFrame(home.page, kMsgPageChanged, 0);
+    if (home.settings->sync == 1)
+        StartHostListRefresh(home);
 }
 
-void OnHomeCommand(HWND page, int id)
+void OnHomeCommand(HWND page, void *state, int id)
 {
-    ConfigApp &app = AppOf(page);
+    HomeState &home = HomeOf(state);
     switch (id) {
     case IDC_CHANGE_USER:
-        ChangeUser(app, page);
+        ChangeUser(home);
         break;
     case IDC_VIEW_LOGS:
-        ShowPage(app, kPageLogs);
+        TellFrame(page, kMsgShowPage, kPageLogs);
         break;
     case IDC_REFRESH_IP:
-        StartAddressRefresh(app);
+        StartAddressRefresh(home);
         break;
     case IDC_START_UPDATER:
     case IDC_STOP_UPDATER:
         StartOrStopUpdater(GetDlgItem(page, id), id == IDC_START_UPDATER);
         break;
     case IDC_REFRESH_HOSTS:
-        StartHostListRefresh(app);
+        StartHostListRefresh(home);
         break;
     case IDC_MANAGE_HOSTS:
         AskAndOpen(page, kManageQuestion, TALVEX_HOSTS_URL);
@@ -85,46 +93,53 @@ void OnHomeCommand(HWND page, int id)
     case IDC_CHECK_INVERSE:
     case IDM_CHECK_SELECTED:
     case IDM_UNCHECK_SELECTED:
-        RunCheckCommand(app, id);
+        RunCheckCommand(home, id);
         break;
     case IDM_COPY_HOSTS:
-        CopySelectedHosts(app);
+        // The main window holds the clipboard while it copies.
+        CopyTextToClipboard(GetParent(page), SelectedHostsText(home).c_str());
         break;
     }
 }
 
-void OnHomeNotify(HWND page, const NMHDR *header)
+BOOL OnHomeNotify(HWND page, void *state, NMHDR *header)
 {
-    if (header->idFrom == IDC_HOST_LIST && header->code == LVN_ITEMCHANGED)
-        OnHostRowChanged(AppOf(page), (const NMLISTVIEW *)header);
+    if (header->idFrom == IDC_HOST_LIST && header->code == LVN_ITEMCHANGED &&
+        IsHostCheckChange(HomeOf(state), (const NMLISTVIEW *)header))
+        TellFrame(page, kMsgPageChanged, 0);
+    return FALSE;
 }
+
+bool OnHomeContextMenu(HWND page, void *, HWND control, LPARAM position)
+{
+    return ShowContextMenu(page, control, IDC_HOST_LIST, 0, position);
+}
+
+// The refreshes' results, posted by their workers.
+bool OnHomeResult(HWND, void *state, UINT message, WPARAM, LPARAM lParam)
+{
+    switch (message) {
+    case kMsgShowAddress:
+        OnAddressFound(HomeOf(state), lParam);
+        return true;
+    case kMsgHostRefreshDone:
+        OnHostRefreshDone(HomeOf(state), lParam);
+        return true;
+    }
+    return false;
+}
+
+void FreeHome(void *state) { delete (HomeState *)state; }
+
+const PageHandlers kHomeHandlers = {HandlePageMessage, InitHomePage,  OnHomeCommand, OnHomeNotify,
+                                    OnHomeContextMenu, NULL,          OnHomeResult,  FreeHome};
 
 } // namespace
 
-INT_PTR CALLBACK HomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+HWND CreateHomePage(HWND frame, ScreenScale scale, ConfigSettings &settings)
 {
-    INT_PTR result = 0;
-    if (HandlePageMessage(page, message, wParam, lParam, &result))
-        return result;
-    switch (message) {
-    case WM_INITDIALOG:
-        InitHomePage(page);
-        return TRUE;
-    case WM_COMMAND:
-        // Links, menu items and accelerators report code 0 (BN_CLICKED).
-        if (HIWORD(wParam) != 0)
-            return FALSE;
-        OnHomeCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        OnHomeNotify(page, (const NMHDR *)lParam);
-        return FALSE;
-    case WM_CONTEXTMENU:
-        if ((HWND)wParam == GetDlgItem(page, IDC_HOST_LIST)) {
-            ShowContextMenu(page, 0, lParam);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
+    HomeState *home = new HomeState();
+    home->scale = scale;
+    home->settings = &settings;
+    return CreatePage(InstanceOf(frame), IDD_HOME, frame, kHomeHandlers, home);
 }

@@ -1,13 +1,11 @@
-// The Home page's host list: its rows as GetHostList delivers them, the
-// re-check of the saved selection, the check and copy commands, and the
-// "Hosts" pop-up menu.
+// The Home page's host list: its rows as a download delivers them, the
+// re-check of the saved selection, and the check and copy commands.
 #include "host_list.h"
 
 #include "config_ids.h"
-#include "frame.h"
-#include "page_common.h"
+#include "host_rows.h"
 #include "host_selection.h"
-#include "scoped.h"
+#include "page_common.h"
 
 #include <commctrl.h>
 
@@ -15,6 +13,9 @@
 #include <vector>
 
 namespace {
+
+// The Enabled column's width at 96 dots per inch; Hostname takes the rest.
+const int kEnabledColumnWidth = 42;
 
 void AddGroup(HWND list, int id, const wchar_t *header)
 {
@@ -27,20 +28,9 @@ void AddGroup(HWND list, int id, const wchar_t *header)
     SendMessageA(list, LVM_INSERTGROUP, (WPARAM)-1, (LPARAM)&group);
 }
 
-std::string RowName(HWND list, int row, size_t max)
-{
-    std::vector<char> text(max + 1, '\0');
-    LVITEMA item = {};
-    item.iSubItem = 1;
-    item.pszText = text.data();
-    item.cchTextMax = (int)text.size();
-    SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
-    return text.data();
-}
-
 // One row at the end: group 0, an unchecked box, the name in column 1;
 // checked when the saved selection names it.
-void AddHostRow(const ConfigApp &app, HWND list, const std::string &name)
+void AddRow(const HomeState &home, HWND list, const std::string &name)
 {
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_GROUPID | LVIF_STATE;
@@ -56,8 +46,20 @@ void AddHostRow(const ConfigApp &app, HWND list, const std::string &name)
     text.iSubItem = 1;
     text.pszText = (char *)name.c_str();
     SendMessageA(list, LVM_SETITEMTEXTA, (WPARAM)row, (LPARAM)&text);
-    if (SelectionHasHost(app.selectedHosts, name))
+    if (SelectionHasHost(home.settings->selectedHosts, name))
         SetRowCheckState(list, row, kChecked);
+}
+
+void SetColumnWidths(const HomeState &home, HWND list)
+{
+    RECT client = {};
+    GetClientRect(list, &client);
+    int enabled = ScaleX(home.scale, kEnabledColumnWidth);
+    int widths[2] = {enabled, client.right - enabled};
+    // Only a width that differs: each change redraws the whole list.
+    for (int column = 0; column < 2; ++column)
+        if (SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) != widths[column])
+            SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
 }
 
 CheckCommand CommandFor(int id)
@@ -78,11 +80,11 @@ CheckCommand CommandFor(int id)
 
 } // namespace
 
-HWND HostList(const ConfigApp &app) { return GetDlgItem(app.pages[kPageHome], IDC_HOST_LIST); }
+HWND HostList(const HomeState &home) { return GetDlgItem(home.page, IDC_HOST_LIST); }
 
-void InitHostList(HWND page)
+void InitHostList(const HomeState &home)
 {
-    HWND list = GetDlgItem(page, IDC_HOST_LIST);
+    HWND list = HostList(home);
     const DWORD extended = LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
     RECT client = {};
@@ -97,87 +99,72 @@ void InitHostList(HWND page)
     AddGroup(list, 2, L"Static DNS Hosts");
 }
 
-void SetHostColumnWidths(const ConfigApp &app, HWND list)
+void BeginHostRows(HomeState &home)
 {
-    RECT client = {};
-    GetClientRect(list, &client);
-    int widths[2] = {ScaleX(app, 42), client.right - ScaleX(app, 42)};
-    // Only a width that differs: each change redraws the whole list.
-    for (int column = 0; column < 2; ++column)
-        if (SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) != widths[column])
-            SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
-}
-
-void OnHostListBegin(ConfigApp &app)
-{
-    app.refreshing = true;
-    HWND list = HostList(app);
+    home.refreshing = true;
+    HWND list = HostList(home);
     // Drawn once at the end, not once per arriving row.
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    SetHostColumnWidths(app, list);
+    SetColumnWidths(home, list);
 }
 
-void OnHostListHost(ConfigApp &app, const char *name, size_t length)
+void AddHostRow(HomeState &home, const char *name, size_t length)
 {
-    HWND list = HostList(app);
-    AddHostRow(app, list, HostNameOf(name, length));
-    SetHostColumnWidths(app, list);
+    HWND list = HostList(home);
+    AddRow(home, list, HostNameOf(name, length));
+    SetColumnWidths(home, list);
 }
 
-void OnHostListEnd(ConfigApp &app)
+void EndHostRows(HomeState &home)
 {
-    app.refreshing = false;
-    HWND list = HostList(app);
+    home.refreshing = false;
+    HWND list = HostList(home);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, NULL, TRUE);
     // A download that brought no row (a failed receive reads as an empty
     // list) must not cost the saved selection at the next save.
-    GiveBackSavedSelection(app, list);
+    GiveBackSavedSelection(home);
 }
 
-void GiveBackSavedSelection(ConfigApp &app, HWND list)
+void GiveBackSavedSelection(HomeState &home)
 {
+    HWND list = HostList(home);
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != 0)
         return;
-    app.givingBack = true;
-    for (const std::string &name : SelectionNames(app.selectedHosts))
-        AddHostRow(app, list, HostNameOf(name.c_str(), name.size()));
-    app.givingBack = false;
-    SetHostColumnWidths(app, list);
+    home.givingBack = true;
+    for (const std::string &name : SelectionNames(home.settings->selectedHosts))
+        AddRow(home, list, HostNameOf(name.c_str(), name.size()));
+    home.givingBack = false;
+    SetColumnWidths(home, list);
 }
 
-void OnHostRowChanged(ConfigApp &app, const NMLISTVIEW *change)
+bool IsHostCheckChange(const HomeState &home, const NMLISTVIEW *change)
 {
-    if (app.givingBack || !(change->uChanged & LVIF_STATE))
-        return;
+    if (home.givingBack || !(change->uChanged & LVIF_STATE))
+        return false;
     int oldState = (int)((change->uOldState & LVIS_STATEIMAGEMASK) >> 12);
     int newState = (int)((change->uNewState & LVIS_STATEIMAGEMASK) >> 12);
-    if (IsCheckChange(oldState, newState))
-        EnableApply(app);
+    return IsCheckChange(oldState, newState);
 }
 
-void RunCheckCommand(ConfigApp &app, int id)
+void RunCheckCommand(const HomeState &home, int id)
 {
-    HWND list = HostList(app);
+    HWND list = HostList(home);
     CheckCommand command = CommandFor(id);
-    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < count; ++row) {
-        int state = RowCheckState(list, row);
-        bool selected = SendMessageA(list, LVM_GETITEMSTATE, (WPARAM)row, LVIS_SELECTED) & LVIS_SELECTED;
-        int next = StateAfter(command, state, selected);
-        if (next != state)
-            SetRowCheckState(list, row, next);
+    std::vector<HostRow> rows = ReadHostRows(list);
+    for (size_t row = 0; row < rows.size(); ++row) {
+        int next = StateAfter(command, rows[row].check, rows[row].selected);
+        if (next != rows[row].check)
+            SetRowCheckState(list, (int)row, next);
     }
 }
 
-void CopySelectedHosts(ConfigApp &app)
+std::string SelectedHostsText(const HomeState &home)
 {
-    HWND list = HostList(app);
     std::vector<std::string> names;
-    int row = -1;
-    while ((row = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) != -1)
-        names.push_back(RowName(list, row, kSelectionPartMax));
-    std::string text = CopiedHostNames(names);
-    CopyTextToClipboard(app, text.c_str(), text.size() + 10);
+    for (const HostRow &row : ReadHostRows(HostList(home)))
+        if (row.selected)
+            names.push_back(row.name);
+    return CopiedHostNames(names);
 }

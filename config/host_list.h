@@ -1,26 +1,32 @@
-// The Home page's host list: rows as GetHostList delivers them, the saved
-// selection given back, and the check and copy commands.
+// The Home page's host list: rows as a download delivers them, the saved
+// selection given back, and the check and copy commands. These work on the
+// list and say what happened (a check changed, the text to copy); the page
+// acts on it.
 #pragma once
 
-#include "config_state.h"
+#include "home_state.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <stddef.h>
 
-HWND HostList(const ConfigApp &app);
-void InitHostList(HWND page);
-void SetHostColumnWidths(const ConfigApp &app, HWND list);
+#include <string>
+
+HWND HostList(const HomeState &home);
+// Columns and groups, once the page is fitted to its size.
+void InitHostList(const HomeState &home);
+// A download's rows: the list is emptied, filled, then drawn once.
+void BeginHostRows(HomeState &home);
+void AddHostRow(HomeState &home, const char *name, size_t length);
+void EndHostRows(HomeState &home);
+// Rows of the saved selection, checked, when the list has none; that is
+// no change to save.
+void GiveBackSavedSelection(HomeState &home);
+// LVN_ITEMCHANGED of the host list: whether a row was checked or unchecked
+// (a change to save).
+bool IsHostCheckChange(const HomeState &home, const NMLISTVIEW *change);
 // A check command (5676, 5677, 5679, 32777, 32779) on every row.
-void RunCheckCommand(ConfigApp &app, int id);
-void CopySelectedHosts(ConfigApp &app);
-// Rows of the saved selection, checked, when the list has none; Apply
-// stays as it was.
-void GiveBackSavedSelection(ConfigApp &app, HWND list);
-// LVN_ITEMCHANGED of the host list: a row checked or unchecked enables Apply.
-void OnHostRowChanged(ConfigApp &app, const NMLISTVIEW *change);
-// The host list messages GetHostList sends to the main window.
-void OnHostListBegin(ConfigApp &app);
-void OnHostListHost(ConfigApp &app, const char *name, size_t length);
-void OnHostListEnd(ConfigApp &app);
+void RunCheckCommand(const HomeState &home, int id);
+// The selected rows' names, one a line, as the copy command copies them.
+std::string SelectedHostsText(const HomeState &home);

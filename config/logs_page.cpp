@@ -2,15 +2,16 @@
 // memory, so a long log reloads at once), reloaded incrementally when the
 // file only grew, coloured by level; copying lines and exporting the
 // support report.
-#include "pages.h"
+#include "logs_page.h"
 
+#include "clipboard.h"
 #include "config_ids.h"
-#include "frame.h"
-#include "page_common.h"
-#include "placement.h"
 #include "error_text.h"
-#include "log_lines.h"
-#include "scoped.h"
+#include "log_file.h"
+#include "page_common.h"
+#include "page_dialog.h"
+#include "placement.h"
+#include "tal_link.h"
 #include "tallib.h"
 
 #include <commctrl.h>
@@ -27,94 +28,19 @@ const char kSaveTip[] = "Save the log file to a file that you can send to suppor
 const char kExportTitle[] = "Talvex Updater - Export Log File";
 const char kExportFilter[] = "Text Files (*.txt)\0*.TXT\0";
 const char kExportName[] = "TalUpLog.txt";
-// The most of a (never truncated) log that is held in memory; a longer one
-// shows its end.
-const unsigned long long kMaxLogBytes = 64ull * 1024 * 1024;
-// How much of the text already read is compared with the file to tell a
-// file that only grew from one that was replaced.
-const size_t kGrowthSample = 4096;
-
 const COLORREF kWarningText = RGB(0, 0, 0), kWarningBack = RGB(255, 255, 0);
 const COLORREF kErrorText = RGB(255, 255, 255), kErrorBack = RGB(255, 64, 64);
 
-// The Logs page's own state (its DWLP_USER): the list being shown and the
-// text it is drawn from.
+// The Logs page's own state: where the files are, the list being shown and
+// the text it is drawn from.
 struct LogView {
-    HWND list = NULL; // set by the first reload
+    ScreenScale scale;
+    const ConfigSettings *settings = NULL; // the frame's: the log and configuration paths
+    HWND list = NULL;               // set by the first reload
     LogText log;
 };
 
-LogView *ViewOf(HWND page) { return (LogView *)GetWindowLongPtrA(page, DWLP_USER); }
-
-bool ReadAt(HANDLE file, unsigned long long offset, char *buffer, DWORD size)
-{
-    LARGE_INTEGER at;
-    at.QuadPart = (LONGLONG)offset;
-    DWORD got = 0;
-    return SetFilePointerEx(file, at, NULL, FILE_BEGIN) && ReadFile(file, buffer, size, &got, NULL) && got == size;
-}
-
-// Reads [offset, offset + size) of the file into text's end.
-bool ReadInto(HANDLE file, unsigned long long offset, size_t size, std::string &text)
-{
-    size_t old = text.size();
-    text.resize(old + size);
-    size_t done = 0;
-    while (done < size) {
-        DWORD chunk = (DWORD)((size - done) < (1u << 24) ? (size - done) : (1u << 24));
-        if (!ReadAt(file, offset + done, &text[old + done], chunk)) {
-            text.resize(old);
-            return false;
-        }
-        done += chunk;
-    }
-    return true;
-}
-
-// Whether the file still begins with what was read and only grew.
-bool OnlyGrew(HANDLE file, unsigned long long size, const std::string &read)
-{
-    if (read.empty() || size < read.size() || read.size() > kMaxLogBytes)
-        return false;
-    size_t sample = read.size() < kGrowthSample ? read.size() : kGrowthSample;
-    std::vector<char> bytes(sample);
-    if (!ReadAt(file, 0, bytes.data(), (DWORD)sample) || memcmp(bytes.data(), read.data(), sample) != 0)
-        return false;
-    size_t tail = read.size() - sample;
-    return ReadAt(file, tail, bytes.data(), (DWORD)sample) && memcmp(bytes.data(), read.data() + tail, sample) == 0;
-}
-
-// Brings view.log up to the file; false when it had to start over.
-bool ReadLogFile(LogView &view, const char *logPath, bool sameList)
-{
-    ScopedFile file(CreateFileA(logPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-    LARGE_INTEGER size = {};
-    if (!file || !GetFileSizeEx(file.get(), &size)) {
-        ResetLog(view.log);
-        return false;
-    }
-    unsigned long long length = (unsigned long long)size.QuadPart;
-    LogText &log = view.log;
-    if (sameList && OnlyGrew(file.get(), length, log.text)) {
-        std::string added;
-        if (length > log.text.size() && ReadInto(file.get(), log.text.size(), length - log.text.size(), added))
-            AppendLog(log, added.data(), added.size());
-        return true;
-    }
-    ResetLog(log);
-    unsigned long long start = length > kMaxLogBytes ? length - kMaxLogBytes : 0;
-    std::string text;
-    if (!ReadInto(file.get(), start, (size_t)(length - start), text))
-        return false;
-    size_t from = 0;
-    if (start > 0) { // begin at the first whole line
-        size_t newline = text.find('\n');
-        from = newline == std::string::npos ? text.size() : newline + 1;
-    }
-    AppendLog(log, text.data() + from, text.size() - from);
-    return false;
-}
+LogView *ViewOf(HWND page) { return (LogView *)PageState(page); }
 
 void SetLogColumnWidths(HWND list)
 {
@@ -124,13 +50,12 @@ void SetLogColumnWidths(HWND list)
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, (int)(client.right * 0.7));
 }
 
-void InitLogsPage(HWND page)
+void InitLogsPage(HWND page, void *state)
 {
-    SetWindowLongPtrA(page, DWLP_USER, (LONG_PTR)new LogView());
-    FitPageToFrame(page);
+    FitPageToFrame(page, ((const LogView *)state)->scale);
     AttachLink(GetDlgItem(page, IDC_REFRESH_LOG));
     AttachLink(GetDlgItem(page, IDC_SAVE_LOG));
-    HINSTANCE instance = AppOf(page).instance;
+    HINSTANCE instance = InstanceOf(page);
     CreateToolTip(IDC_REFRESH_LOG, page, instance, kRefreshTip);
     CreateToolTip(IDC_SAVE_LOG, page, instance, kSaveTip);
     HWND list = GetDlgItem(page, IDC_LOG_LIST);
@@ -193,15 +118,15 @@ LRESULT OnCustomDraw(const LogView &view, NMLVCUSTOMDRAW *draw)
     return CDRF_DODEFAULT;
 }
 
-void CopySelectedLines(HWND page)
+void CopySelectedLines(HWND page, const LogView &view)
 {
     HWND list = GetDlgItem(page, IDC_LOG_LIST);
     std::vector<size_t> rows;
     int row = -1;
     while ((row = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) != -1)
         rows.push_back((size_t)row);
-    std::string text = CopiedLines(ViewOf(page)->log, rows);
-    CopyTextToClipboard(AppOf(page), text.c_str(), text.size() + 10);
+    // The main window holds the clipboard while it copies.
+    CopyTextToClipboard(GetParent(page), CopiedLines(view.log, rows).c_str());
 }
 
 UINT_PTR CALLBACK CenterExportDialog(HWND hook, UINT message, WPARAM, LPARAM lParam)
@@ -216,7 +141,7 @@ UINT_PTR CALLBACK CenterExportDialog(HWND hook, UINT message, WPARAM, LPARAM lPa
     return 0;
 }
 
-void SaveLogToFile(HWND page)
+void SaveLogToFile(HWND page, const ConfigSettings &settings)
 {
     char desktop[MAX_PATH] = "";
     if (FAILED(SHGetFolderPathA(NULL, CSIDL_DESKTOPDIRECTORY, NULL, SHGFP_TYPE_CURRENT, desktop)))
@@ -239,8 +164,7 @@ void SaveLogToFile(HWND page)
         return; // cancelled
     // A report that could not be written is said so, with the reason.
     SetLastError(ERROR_SUCCESS);
-    const ConfigApp &app = AppOf(page);
-    if (!MergeFiles(app.configPath, app.logPath, path)) {
+    if (!MergeFiles(settings.configPath, settings.logPath, path)) {
         DWORD error = GetLastError();
         std::string text = std::string("The log could not be saved to ") + path + ".";
         if (error != ERROR_SUCCESS)
@@ -257,40 +181,51 @@ void RefreshLog(HWND page)
     EnableWindow(link, TRUE);
 }
 
-void OnLogsCommand(HWND page, int id)
+void OnLogsCommand(HWND page, void *state, int id)
 {
+    const LogView &view = *(const LogView *)state;
     switch (id) {
     case IDC_REFRESH_LOG:
         RefreshLog(page);
         break;
     case IDC_SAVE_LOG:
-        SaveLogToFile(page);
+        SaveLogToFile(page, *view.settings);
         break;
     case IDM_COPY_LINES:
-        CopySelectedLines(page);
+        CopySelectedLines(page, view);
         break;
     }
 }
 
-// Answers a list notification; false for those left to the list.
-bool OnLogsNotify(HWND page, NMHDR *header)
+// Answers a list notification; FALSE for those left to the list.
+BOOL OnLogsNotify(HWND page, void *state, NMHDR *header)
 {
-    const LogView *view = ViewOf(page);
-    if (header->idFrom != IDC_LOG_LIST || !view)
-        return false;
+    const LogView &view = *(const LogView *)state;
+    if (header->idFrom != IDC_LOG_LIST)
+        return FALSE;
     switch (header->code) {
     case LVN_GETDISPINFOA:
-        FillCell(*view, (NMLVDISPINFOA *)header);
-        return true;
+        FillCell(view, (NMLVDISPINFOA *)header);
+        return TRUE;
     case LVN_GETDISPINFOW:
-        FillCellWide(*view, (NMLVDISPINFOW *)header);
-        return true;
+        FillCellWide(view, (NMLVDISPINFOW *)header);
+        return TRUE;
     case NM_CUSTOMDRAW:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnCustomDraw(*view, (NMLVCUSTOMDRAW *)header));
-        return true;
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnCustomDraw(view, (NMLVCUSTOMDRAW *)header));
+        return TRUE;
     }
-    return false;
+    return FALSE;
 }
+
+bool OnLogsContextMenu(HWND page, void *, HWND control, LPARAM position)
+{
+    return ShowContextMenu(page, control, IDC_LOG_LIST, 1, position);
+}
+
+void FreeLogView(void *state) { delete (LogView *)state; }
+
+const PageHandlers kLogsHandlers = {HandlePageMessage, InitLogsPage, OnLogsCommand, OnLogsNotify,
+                                    OnLogsContextMenu, NULL,         NULL,          FreeLogView};
 
 } // namespace
 
@@ -303,7 +238,7 @@ void ReloadLog(HWND list)
     bool sameList = list == view->list;
     view->list = list;
     size_t before = sameList ? view->log.rows.size() : 0;
-    bool appended = ReadLogFile(*view, AppOf(page).logPath, sameList);
+    bool appended = ReadLogFile(view->log, view->settings->logPath, sameList);
     if (!appended)
         SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     size_t count = view->log.rows.size();
@@ -322,32 +257,10 @@ void ReloadLog(HWND list)
     InvalidateRect(list, NULL, FALSE);
 }
 
-INT_PTR CALLBACK LogsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+HWND CreateLogsPage(HWND frame, ScreenScale scale, const ConfigSettings &settings)
 {
-    INT_PTR result = 0;
-    if (HandlePageMessage(page, message, wParam, lParam, &result))
-        return result;
-    switch (message) {
-    case WM_INITDIALOG:
-        InitLogsPage(page);
-        return TRUE;
-    case WM_COMMAND:
-        if (HIWORD(wParam) != 0)
-            return FALSE;
-        OnLogsCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return OnLogsNotify(page, (NMHDR *)lParam) ? TRUE : FALSE;
-    case WM_CONTEXTMENU:
-        if ((HWND)wParam == GetDlgItem(page, IDC_LOG_LIST)) {
-            ShowContextMenu(page, 1, lParam);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_DESTROY:
-        delete ViewOf(page);
-        SetWindowLongPtrA(page, DWLP_USER, 0);
-        return FALSE;
-    }
-    return FALSE;
+    LogView *view = new LogView();
+    view->scale = scale;
+    view->settings = &settings;
+    return CreatePage(InstanceOf(frame), IDD_LOGS, frame, kLogsHandlers, view);
 }

@@ -1,45 +1,54 @@
 // The main window: its layout (scaled by the screen's dots per inch), its
-// painting, the OK/Cancel/Apply and navigation commands, and the messages
-// other programs and the utility's own threads send it.
+// painting, the OK/Cancel/Apply and navigation commands, the messages other
+// programs and the pipe listener send it, and what its pages tell it.
 #include "frame.h"
 
 #include "config_ids.h"
-#include "host_list.h"
+#include "advanced_page.h"
+#include "help_page.h"
+#include "home_page.h"
+#include "logs_page.h"
 #include "page_common.h"
-#include "pages.h"
-#include "refresh.h"
 #include "settings.h"
 #include "status_panel.h"
+#include "tal_menu.h"
 #include "window_state.h"
 
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
-
-#include <string.h>
+#include "worker.h"
 
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
 const char kLatestVersion[] = "You have the latest version.";
 const char kUpgradeAvailable[] = "An upgrade is available!";
 const char kDetecting[] = "Detecting...";
+const char kTellThreadFailed[] = "Error creating thread to tell the Updater of a change.";
 const COLORREF kSeparatorColour = RGB(200, 200, 200);
 
-// The panel's layout at 96 dots per inch, in pixels. Every figure is scaled
-// with the screen (ScaleX), so that at 144 dpi the panel's texts fit their
-// boxes and the pages meet the panel as they do at 96 dpi; the pictures
-// keep their own size and stay centred in their scaled places.
+// The window's layout at 96 dots per inch, in pixels. Every figure is
+// scaled with the screen (ScaleX, ScaleY), so that at 144 dpi the panel's
+// texts fit their boxes and the pages meet the panel as they do at 96 dpi;
+// the pictures keep their own size and stay centred in their scaled places.
 const int kPanelWidth = 200;  // the blue strip; the white page area starts here
 const int kPageX = 204;
-const int kBandX = 194;       // the grey band beneath OK, Cancel and Apply
-const int kNavX = 5, kNavWidth = 177;
-const int kLogoX = 45, kLogoWidth = 100;
+// In pixels at every scale: the pages' top stays where it has always stood.
+const int kPageTopPixels = 10;
+const int kBandX = 194, kBandY = 405, kBandWidth = 600, kBandHeight = 60; // grey, beneath OK, Cancel and Apply
+const int kButtonY = 414, kButtonWidth = 96, kButtonHeight = 26;
+const int kOkX = 382, kCancelX = 488, kApplyX = 594;
+const int kNavX = 5, kNavY = 166, kNavWidth = 177, kNavHeight = 30; // one below the other
+const int kLogoX = 45, kLogoY = 25, kLogoWidth = 100, kLogoHeight = 110;
 const int kStatusX = 49, kStatusY = 310, kStatusSize = 90; // the status picture
 const int kHotspotX = 45, kHotspotWidth = 100;             // its click target
-const int kLabelX = 4, kLabelWidth = 180;
-const int kHintX = 14, kHintWidth = 160;
+const int kLabelX = 4, kLabelY = 396, kLabelWidth = 180, kLabelHeight = 24;
+const int kHintX = 14, kHintY = 416, kHintWidth = 160, kHintHeight = 24;
+const int kRuleLeft = 10, kRuleRight = 180, kRuleTopY = 155, kRuleBottomY = 300; // grey rules around the status
+const int kPanelFontHeight = 19, kHintFontHeight = 14;
 
 // Where a picture of `width` pixels stands so that it keeps its place in
 // a box that grows with the screen.
@@ -52,30 +61,23 @@ HWND CreateChild(const ConfigApp &app, const char *cls, const char *text, DWORD 
                            (HMENU)(INT_PTR)id, app.instance, NULL);
 }
 
+// Each page gets what it shows: the settings, or the help picture.
 void CreatePages(ConfigApp &app)
 {
-    static const struct {
-        int templateId;
-        DLGPROC proc;
-    } pages[kPageCount] = {
-        {IDD_HOME, HomePageProc},
-        {IDD_ADVANCED, AdvancedPageProc},
-        {IDD_LOGS, LogsPageProc},
-        {IDD_HELP, HelpPageProc},
-    };
+    app.pages[kPageHome] = CreateHomePage(app.window, app.scale, app);
+    app.pages[kPageAdvanced] = CreateAdvancedPage(app.window, app.scale, app);
+    app.pages[kPageLogs] = CreateLogsPage(app.window, app.scale, app);
+    app.pages[kPageHelp] = CreateHelpPage(app.window, app.scale, app.pictures[kPicHelp]);
     for (int i = 0; i < kPageCount; ++i) {
-        HWND page = CreateDialogParamA(app.instance, MAKEINTRESOURCEA(pages[i].templateId), app.window,
-                                       pages[i].proc, 0);
-        app.pages[i] = page;
-        if (!page)
+        if (!app.pages[i])
             continue;
-        SetWindowPos(page, NULL, ScaleX(app, kPageX), 10, ScaleX(app, kPageWidth), ScaleY(app, kPageHeight),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(page, i == kPageHome ? SW_SHOW : SW_HIDE);
+        SetWindowPos(app.pages[i], NULL, ScaleX(app, kPageX), kPageTopPixels, ScaleX(app, kPageWidth),
+                     ScaleY(app, kPageHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(app.pages[i], i == kPageHome ? SW_SHOW : SW_HIDE);
     }
 }
 
-HFONT CreatePanelFont(int height)
+HGDIOBJ CreatePanelFont(int height)
 {
     return CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Microsoft Sans Serif");
@@ -86,17 +88,18 @@ void CreateButtons(ConfigApp &app)
     auto x = [&](int v) { return ScaleX(app, v); };
     auto y = [&](int v) { return ScaleY(app, v); };
     // The band stays beneath the buttons that stand on it.
-    HWND band = CreateChild(app, "STATIC", "", WS_CLIPSIBLINGS, x(kBandX), y(405), x(600), y(60), IDC_BOTTOM_BAND);
+    HWND band = CreateChild(app, "STATIC", "", WS_CLIPSIBLINGS, x(kBandX), y(kBandY), x(kBandWidth), y(kBandHeight),
+                            IDC_BOTTOM_BAND);
     SetWindowPos(band, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HFONT gui = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     static const struct {
         int id;
         const char *text;
         int x;
-    } buttons[] = {{IDC_OK, "OK", 382}, {IDC_CANCEL, "Cancel", 488}, {IDC_APPLY, "Apply", 594}};
+    } buttons[] = {{IDC_OK, "OK", kOkX}, {IDC_CANCEL, "Cancel", kCancelX}, {IDC_APPLY, "Apply", kApplyX}};
     for (const auto &b : buttons) {
-        HWND button =
-            CreateChild(app, "BUTTON", b.text, WS_TABSTOP | BS_PUSHBUTTON, x(b.x), y(414), x(96), y(26), b.id);
+        HWND button = CreateChild(app, "BUTTON", b.text, WS_TABSTOP | BS_PUSHBUTTON, x(b.x), y(kButtonY),
+                                  x(kButtonWidth), y(kButtonHeight), b.id);
         SendMessageA(button, WM_SETFONT, (WPARAM)gui, FALSE);
     }
     EnableWindow(GetDlgItem(app.window, IDC_APPLY), FALSE);
@@ -108,30 +111,30 @@ void CreatePanel(ConfigApp &app)
     auto y = [&](int v) { return ScaleY(app, v); };
     static const char *const labels[] = {"Home", "Advanced", "Logs", "Help"};
     for (int i = 0; i < 4; ++i) {
-        HWND nav = CreateChild(app, "STATIC", labels[i], WS_TABSTOP, x(kNavX), y(166) + i * y(30), x(kNavWidth), y(30),
-                               IDC_NAV_HOME + i);
-        TalMenu attach(nav, app.panelFont, &app.pictures[kPicStrip]);
+        HWND nav = CreateChild(app, "STATIC", labels[i], WS_TABSTOP, x(kNavX), y(kNavY) + i * y(kNavHeight),
+                               x(kNavWidth), y(kNavHeight), IDC_NAV_HOME + i);
+        AttachMenuButton(nav, (HFONT)app.panelFont.get(), &app.pictures[kPicStrip], app.scale);
     }
     // Only the hand cursor and the click: the status picture shows through.
     HWND hotspot = CreateChild(app, "STATIC", "", 0, x(kHotspotX), y(kStatusY), x(kHotspotWidth), y(kStatusSize),
                                IDC_STATUS_HOTSPOT);
-    TalMenu attach(hotspot, NULL, NULL);
+    AttachMenuButton(hotspot, NULL, NULL, app.scale);
 
     // One line, ten pixels wider on each side than the 160 of old with the
     // same centre: "Status: Welcome!" wrapped out of sight in wider fonts.
-    HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, x(kLabelX), y(396),
-                             x(kLabelWidth), y(24), IDC_STATUS_LABEL);
-    SendMessageA(label, WM_SETFONT, (WPARAM)app.panelFont, FALSE);
+    HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, x(kLabelX), y(kLabelY),
+                             x(kLabelWidth), y(kLabelHeight), IDC_STATUS_LABEL);
+    SendMessageA(label, WM_SETFONT, (WPARAM)app.panelFont.get(), FALSE);
     SetStatusLabel(app);
-    HWND hint = CreateChild(app, "STATIC", "(Click for details)", SS_CENTER, x(kHintX), y(416), x(kHintWidth), y(24),
-                            IDC_STATUS_HINT);
-    SendMessageA(hint, WM_SETFONT, (WPARAM)app.hintFont, FALSE);
+    HWND hint = CreateChild(app, "STATIC", "(Click for details)", SS_CENTER, x(kHintX), y(kHintY), x(kHintWidth),
+                            y(kHintHeight), IDC_STATUS_HINT);
+    SendMessageA(hint, WM_SETFONT, (WPARAM)app.hintFont.get(), FALSE);
 }
 
 void OnCreate(ConfigApp &app)
 {
-    app.panelFont = CreatePanelFont(ScaleY(app, 19));
-    app.hintFont = CreatePanelFont(ScaleY(app, 14));
+    app.panelFont.reset(CreatePanelFont(ScaleY(app, kPanelFontHeight)));
+    app.hintFont.reset(CreatePanelFont(ScaleY(app, kHintFontHeight)));
     CreatePages(app);
     CreateButtons(app);
     CreatePanel(app);
@@ -140,9 +143,9 @@ void OnCreate(ConfigApp &app)
 
 void OnDestroy(ConfigApp &app)
 {
-    DeleteObject(app.panelFont);
-    DeleteObject(app.hintFont);
-    app.panelFont = app.hintFont = NULL;
+    // The pages and the panel's controls are gone by now: nothing uses the fonts.
+    app.panelFont.reset();
+    app.hintFont.reset();
     PostQuitMessage(0);
 }
 
@@ -164,15 +167,16 @@ void OnPaint(ConfigApp &app, HWND window)
             DrawImageColumns(app.pictures[kPicStrip], dc, 0, y, panel, 1, 0, kPanelWidth);
     }
     // The pictures keep their size, centred where they stand at 96 dpi.
-    DrawImage(app.pictures[kPicLogo], dc, CentredX(app, kLogoX, kLogoWidth), ScaleY(app, 25), kLogoWidth, 110);
+    DrawImage(app.pictures[kPicLogo], dc, CentredX(app, kLogoX, kLogoWidth), ScaleY(app, kLogoY), kLogoWidth,
+              kLogoHeight);
     DrawImage(app.pictures[StatusPicture(app.status)], dc, CentredX(app, kStatusX, kStatusSize), ScaleY(app, kStatusY),
               kStatusSize, kStatusSize);
 
     ScopedGdi pen(CreatePen(PS_SOLID, 1, kSeparatorColour));
     ScopedSelect select(dc, pen.get());
-    for (int y : {ScaleY(app, 155), ScaleY(app, 300)}) {
-        MoveToEx(dc, ScaleX(app, 10), y, NULL);
-        LineTo(dc, ScaleX(app, 180), y);
+    for (int y : {ScaleY(app, kRuleTopY), ScaleY(app, kRuleBottomY)}) {
+        MoveToEx(dc, ScaleX(app, kRuleLeft), y, NULL);
+        LineTo(dc, ScaleX(app, kRuleRight), y);
     }
     if (app.pages[kPageHome])
         UpdateWindow(app.pages[kPageHome]);
@@ -207,6 +211,29 @@ void OnOk(ConfigApp &app)
     TellServerInBackground(app, (int)kCmdReloadAndPass);
     DestroyWindow(app.window);
 }
+
+void ShowPage(ConfigApp &app, int index)
+{
+    if (index < 0 || index >= kPageCount)
+        return;
+    for (int i = 0; i < kPageCount; ++i) {
+        if (i != index && app.pages[i])
+            ShowWindow(app.pages[i], SW_HIDE);
+    }
+    HWND page = app.pages[index];
+    if (!page)
+        return;
+    ShowWindow(page, SW_SHOW);
+    // The window paints the white beneath the page first, then the page and
+    // its controls: what the page's group boxes enclose is not the page's
+    // to erase, and the page shown before must not show through there.
+    RECT area;
+    GetWindowRect(page, &area);
+    MapWindowPoints(NULL, app.window, (POINT *)&area, 2);
+    RedrawWindow(app.window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void EnableApply(ConfigApp &app) { EnableWindow(GetDlgItem(app.window, IDC_APPLY), TRUE); }
 
 // WM_COMMAND: only notification code 0 is a command of the window.
 bool OnCommand(ConfigApp &app, int id, int code)
@@ -278,15 +305,12 @@ DWORD WINAPI TellServerThread(void *code)
 
 void TellServerInBackground(ConfigApp &app, int code)
 {
-    HANDLE thread = CreateThread(NULL, 0, TellServerThread, (void *)(INT_PTR)code, 0, NULL);
-    if (!thread) {
-        TellServer(code); // no thread to be had: better late than never
-        return;
-    }
+    // Without a thread the code is not sent (the log says why): the window
+    // must not wait for the updater, and the updater reloads on its own.
+    ScopedHandle thread = StartWorker(TellServerThread, (void *)(INT_PTR)code, kTellThreadFailed);
     // Only the newest is awaited at exit; older ones have long finished.
-    if (app.tellThread)
-        CloseHandle(app.tellThread);
-    app.tellThread = thread;
+    if (thread)
+        app.tellThread = std::move(thread);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -318,92 +342,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_USER:
         OnCommandCode(app, wParam, lParam);
         return 1;
-    case kMsgShowAddress:
-        OnAddressFound(app, lParam);
+    case kMsgPageChanged:
+        EnableApply(app);
         return 0;
-    case kMsgHostRefreshDone:
-        OnHostRefreshDone(app, lParam);
+    case kMsgShowPage:
+        ShowPage(app, (int)wParam);
         return 0;
-    case kMsgHostListBegin:
-        OnHostListBegin(app);
-        return 0;
-    case kMsgHostListEnd:
-        OnHostListEnd(app);
-        return 0;
-    case kMsgHostListHost:
-        OnHostListHost(app, (const char *)lParam, (size_t)wParam);
+    case kMsgShowStatus:
+        ApplyStatus(app, (int)wParam);
         return 0;
     case kMsgUpdaterActivity:
         OnUpdaterActivity(app, wParam == 1 ? 1 : 0);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void ShowPage(ConfigApp &app, int index)
-{
-    if (index < 0 || index >= kPageCount)
-        return;
-    for (int i = 0; i < kPageCount; ++i) {
-        if (i != index && app.pages[i])
-            ShowWindow(app.pages[i], SW_HIDE);
-    }
-    HWND page = app.pages[index];
-    if (!page)
-        return;
-    ShowWindow(page, SW_SHOW);
-    // The window paints the white beneath the page first, then the page and
-    // its controls: what the page's group boxes enclose is not the page's
-    // to erase, and the page shown before must not show through there.
-    RECT area;
-    GetWindowRect(page, &area);
-    MapWindowPoints(NULL, app.window, (POINT *)&area, 2);
-    RedrawWindow(app.window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-void CopyTextToClipboard(ConfigApp &app, const char *text, size_t size)
-{
-    if (!text || !OpenClipboard(app.window))
-        return;
-    EmptyClipboard();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size + 1);
-    char *target = block ? (char *)GlobalLock(block) : NULL;
-    if (target) {
-        size_t n = strnlen(text, size);
-        memcpy(target, text, n);
-        target[n] = '\0';
-        GlobalUnlock(block);
-        if (!SetClipboardData(CF_TEXT, block))
-            GlobalFree(block); // the clipboard owns it only once it took it
-    } else if (block) {
-        GlobalFree(block);
-    }
-    CloseClipboard();
-}
-
-void EnableApply(ConfigApp &app) { EnableWindow(GetDlgItem(app.window, IDC_APPLY), TRUE); }
-
-bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM, INT_PTR *result)
-{
-    switch (message) {
-    case WM_CTLCOLORDLG:
-        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
-        return true;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        SetBkMode((HDC)wParam, OPAQUE);
-        SetBkColor((HDC)wParam, RGB(255, 255, 255));
-        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
-        return true;
-    case WM_NCHITTEST: {
-        // The mouse over a page takes the keyboard focus back to the main
-        // window, unless the page holds it; never from another window.
-        HWND focus = GetFocus();
-        HWND frame = GetParent(page);
-        if (GetActiveWindow() == frame && focus != frame && focus != page && (!focus || GetParent(focus) != page))
-            SetFocus(frame);
-        return false;
-    }
-    }
-    return false;
 }

@@ -1,8 +1,9 @@
-// Small helpers the pages share: centring, worker threads, opening web
-// pages after a question, and a list row's check box.
+// What the pages share: their size and look, opening web pages after a
+// question, context menus and columns.
 #include "page_common.h"
 
 #include "config_ids.h"
+#include "config_state.h"
 #include "error_text.h"
 #include "scoped.h"
 
@@ -10,11 +11,9 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-bool StartWorker(LPTHREAD_START_ROUTINE work, void *parameter)
-{
-    ScopedHandle thread(CreateThread(NULL, 0, work, parameter, 0, NULL));
-    return (bool)thread;
-}
+HINSTANCE InstanceOf(HWND window) { return (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE); }
+
+void TellFrame(HWND page, UINT message, WPARAM wParam) { SendMessageA(GetParent(page), message, wParam, 0); }
 
 void AskAndOpen(HWND owner, const char *question, const char *target)
 {
@@ -27,41 +26,29 @@ void AskAndOpen(HWND owner, const char *question, const char *target)
     }
 }
 
-int RowCheckState(HWND list, int row)
+bool ShowContextMenu(HWND page, HWND control, int list, int popup, LPARAM position)
 {
-    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, (WPARAM)row, LVIS_STATEIMAGEMASK);
-    return (int)((state & LVIS_STATEIMAGEMASK) >> 12);
-}
-
-void SetRowCheckState(HWND list, int row, int state)
-{
-    LVITEMA item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(state);
-    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
-}
-
-void ShowContextMenu(HWND page, int popup, LPARAM position)
-{
-    ScopedMenu menu(LoadMenuA(AppOf(page).instance, MAKEINTRESOURCEA(IDM_CONTEXT)));
+    if (control != GetDlgItem(page, list))
+        return false;
+    ScopedMenu menu(LoadMenuA(InstanceOf(page), MAKEINTRESOURCEA(IDM_CONTEXT)));
     HMENU items = menu ? GetSubMenu(menu.get(), popup) : NULL;
     if (!items)
-        return;
+        return true;
     POINT at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
     if (position == (LPARAM)-1)
         GetCursorPos(&at);
     TrackPopupMenu(items, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, page, NULL);
+    return true;
 }
 
-void FitPageToFrame(HWND page)
+void FitPageToFrame(HWND page, const ScreenScale &scale)
 {
-    const ConfigApp &app = AppOf(page);
     RECT client = {};
     GetClientRect(page, &client);
     if (client.right <= 0 || client.bottom <= 0)
         return;
-    double fx = ScaleX(app, kPageWidth) / (double)client.right;
-    double fy = ScaleY(app, kPageHeight) / (double)client.bottom;
+    double fx = ScaleX(scale, kPageWidth) / (double)client.right;
+    double fy = ScaleY(scale, kPageHeight) / (double)client.bottom;
     for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT r = {};
         GetWindowRect(child, &r);
@@ -69,7 +56,7 @@ void FitPageToFrame(HWND page)
         int left = (int)(r.left * fx), top = (int)(r.top * fy);
         MoveWindow(child, left, top, (int)(r.right * fx) - left, (int)(r.bottom * fy) - top, FALSE);
     }
-    SetWindowPos(page, NULL, 0, 0, ScaleX(app, kPageWidth), ScaleY(app, kPageHeight),
+    SetWindowPos(page, NULL, 0, 0, ScaleX(scale, kPageWidth), ScaleY(scale, kPageHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -81,4 +68,29 @@ void AddColumn(HWND list, int index, const char *title, int width)
     column.cx = width;
     column.iSubItem = index;
     SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)index, (LPARAM)&column);
+}
+
+bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM, INT_PTR *result)
+{
+    switch (message) {
+    case WM_CTLCOLORDLG:
+        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        SetBkMode((HDC)wParam, OPAQUE);
+        SetBkColor((HDC)wParam, RGB(255, 255, 255));
+        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
+        return true;
+    case WM_NCHITTEST: {
+        // The mouse over a page takes the keyboard focus back to the main
+        // window, unless the page holds it; never from another window.
+        HWND focus = GetFocus();
+        HWND frame = GetParent(page);
+        if (GetActiveWindow() == frame && focus != frame && focus != page && (!focus || GetParent(focus) != page))
+            SetFocus(frame);
+        return false;
+    }
+    }
+    return false;
 }

@@ -1,29 +1,40 @@
-// Small helpers the pages share: their size, workers, opening web pages
-// after a question, check boxes of list rows, context menus and columns.
+// What the pages share: their size and look, what they tell their frame,
+// opening web pages after a question, context menus and columns. Pages
+// know nothing of the frame but its window: they send it these messages
+// and it acts on them.
 #pragma once
 
-#include "config_state.h"
+#include "screen_scale.h"
 
 #include <windows.h>
 
-// A page's size in pixels at 96 dots per inch (the frame scales it).
+// A setting the page shows was changed: the frame offers Apply.
+constexpr UINT kMsgPageChanged = WM_APP + 20;
+// The frame shows page wParam (a PageIndex).
+constexpr UINT kMsgShowPage = WM_APP + 21;
+// The frame's panel shows status wParam, as the status rule decides.
+constexpr UINT kMsgShowStatus = WM_APP + 22;
+
+// A page's size in pixels at 96 dots per inch.
 const int kPageWidth = 512, kPageHeight = 395;
 // Moves and sizes the page's controls so that its template fills the
-// page's size: dialog units are pixels of a font whose measure differs from
-// system to system, the page's size is not.
-void FitPageToFrame(HWND page);
-// Runs work(parameter) on a short worker thread whose handle is closed at
-// once; false when the thread could not be created.
-bool StartWorker(LPTHREAD_START_ROUTINE work, void *parameter);
+// page's size at the screen's scale: dialog units are pixels of a font
+// whose measure differs from system to system, the page's size is not.
+void FitPageToFrame(HWND page, const ScreenScale &scale);
+// What every page does alike (white background, opaque statics, focus on
+// hit-test): the pages' PageHandlers::look.
+bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
+// The module a window was made from.
+HINSTANCE InstanceOf(HWND window);
+// Tells the page's frame (its parent) message, with wParam.
+void TellFrame(HWND page, UINT message, WPARAM wParam);
 // Asks question (Yes/No, caption kCaption, owned by owner) and on Yes opens
 // target with the shell's "open" verb, shown normally.
 void AskAndOpen(HWND owner, const char *question, const char *target);
-// The control's check-box state image (0 none, 1 unchecked, 2 checked).
-int RowCheckState(HWND list, int row);
-void SetRowCheckState(HWND list, int row, int state);
-// Pop-up popup (0 "Hosts", 1 "Log") of menu 4 at the position of a
-// WM_CONTEXTMENU (the cursor when it came from the keyboard); its commands
-// go to page.
-void ShowContextMenu(HWND page, int popup, LPARAM position);
+// For a WM_CONTEXTMENU over control: when it is the page's control list,
+// pop-up popup (0 "Hosts", 1 "Log") of menu 4 at position (the cursor
+// when it came from the keyboard), its commands going to page. False for
+// any other control.
+bool ShowContextMenu(HWND page, HWND control, int list, int popup, LPARAM position);
 // Adds a report-view column.
 void AddColumn(HWND list, int index, const char *title, int width);

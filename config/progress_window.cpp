@@ -14,12 +14,15 @@ namespace {
 const UINT kMsgCloseProgress = WM_APP + 40;
 const char kOwnerProperty[] = "TalProgressOwner"; // the window the refresh disabled
 const int kMarqueeMs = 50;
+// The marquee bar below the text, in pixels at every scale, where it has
+// always stood.
+const int kBarX = 10, kBarY = 36, kBarWidth = 316, kBarHeight = 20;
 
 void AddMarquee(HWND window)
 {
-    // Placed in pixels, below the text.
-    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE, 10, 36,
-                               316, 20, window, NULL, (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
+    HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE, kBarX, kBarY,
+                               kBarWidth, kBarHeight, window, NULL, (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE),
+                               NULL);
     if (bar)
         SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
 }
@@ -71,9 +74,9 @@ HWND CreateProgressWindow(HWND parent)
 
 void CloseProgressWindow(HWND progress, HWND parent)
 {
-    // The window belongs to the main thread; a refresh thread asks it to
-    // close itself. After Cancel it is gone and only the front changes.
-    // The property tells it from a window that has reused the handle.
+    // Called on the window thread when the refresh's result arrives. After
+    // Cancel the window is gone and only the front changes; the property
+    // tells it from a window that has reused the handle.
     if (progress && IsWindow(progress) && GetPropA(progress, kOwnerProperty) == (HANDLE)parent)
         SendMessageA(progress, kMsgCloseProgress, 0, 0);
     HWND front = parent ? GetAncestor(parent, GA_ROOT) : NULL;

@@ -1,7 +1,7 @@
 // The Home page's background work: the public address check, the host list
 // download and starting or stopping the updater, each on a short worker
 // thread so that the window never waits on the network or the service.
-// A worker only computes and posts its result to the main window, whose
+// A worker only computes and posts its result to the Home page, whose
 // thread applies it: the workers touch no window and no shared state.
 #include "refresh.h"
 
@@ -10,11 +10,12 @@
 #include "host_list.h"
 #include "page_common.h"
 #include "progress_window.h"
-#include "status_panel.h"
 #include "program.h"
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
+#include "window_state.h"
+#include "worker.h"
 
 #include <commctrl.h>
 #include <string.h>
@@ -41,14 +42,14 @@ const char kUnknownAddress[] = "Unknown";
 const int kAddressSize = 20;
 
 // What a host list refresh works with and ends with: its own copy of the
-// account, taken on the main thread, which may change it meanwhile, and
-// GetHostList's result. Made on the main thread, handed to the worker, and
-// posted back with the result; the main thread frees it.
+// account, taken on the window thread, which may change it meanwhile, and
+// GetHostList's result. Made on the window thread, handed to the worker,
+// and posted back with the result; the window thread frees it.
 struct HostRefresh {
-    HWND window; // the main window, which receives the result
+    HWND page; // the Home page, which receives the result
     HWND progress;
-    char userName[sizeof ConfigApp::userName];
-    char password[sizeof ConfigApp::password];
+    char userName[sizeof ConfigSettings::userName];
+    char password[sizeof ConfigSettings::password];
     int result;
     char cause[256]; // why the download failed, in words
     // The list as GetHostList handed it over, row by row.
@@ -59,16 +60,16 @@ struct HostRefresh {
 
 // What an address refresh ends with, posted back the same way.
 struct AddressRefresh {
-    HWND window;
+    HWND page;
     HWND progress;
     char address[kAddressSize];
 };
 
-HWND HomePage(const ConfigApp &app) { return app.pages[kPageHome]; }
+HWND FrameOf(const HomeState &home) { return GetParent(home.page); }
 
-void RepaintHostList(const ConfigApp &app)
+void RepaintHostList(const HomeState &home)
 {
-    HWND list = HostList(app);
+    HWND list = HostList(home);
     InvalidateRect(list, NULL, TRUE);
     UpdateWindow(list);
     ShowWindow(list, SW_HIDE);
@@ -80,9 +81,9 @@ void RepaintHostList(const ConfigApp &app)
 // gathers the rows, so that no window of the main thread is ever waited on.
 LRESULT CALLBACK RowCollectorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)((CREATESTRUCTA *)lParam)->lpCreateParams);
-    HostRefresh *refresh = (HostRefresh *)GetWindowLongPtrA(window, GWLP_USERDATA);
+    HostRefresh *refresh = WindowState<HostRefresh>(window, message, lParam);
+    if (!refresh)
+        return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case kMsgHostListBegin:
         refresh->begun = true;
@@ -124,8 +125,7 @@ DWORD WINAPI HostRefreshThread(void *parameter)
         refresh->result = -1;
         lstrcpynA(refresh->cause, DescribeError(GetLastError()).c_str(), sizeof refresh->cause);
     }
-    if (!PostMessageA(refresh->window, kMsgHostRefreshDone, 0, (LPARAM)refresh))
-        delete refresh; // the window is gone
+    PostResult(refresh->page, kMsgHostRefreshDone, refresh);
     return 0;
 }
 
@@ -155,103 +155,104 @@ DWORD WINAPI AddressRefreshThread(void *parameter)
 {
     AddressRefresh *refresh = (AddressRefresh *)parameter;
     DetectAddress(refresh->address, sizeof refresh->address);
-    if (!PostMessageA(refresh->window, kMsgShowAddress, 0, (LPARAM)refresh))
-        delete refresh;
+    PostResult(refresh->page, kMsgShowAddress, refresh);
     return 0;
 }
 
 } // namespace
 
-void StartHostListRefresh(ConfigApp &app)
+void StartHostListRefresh(HomeState &home)
 {
-    if (app.refreshing || app.hostWorker)
+    const ConfigSettings &settings = *home.settings;
+    HWND frame = FrameOf(home);
+    if (home.refreshing || home.hostWorker)
         return;
-    if (strlen(app.userName) < 3) {
-        MessageBoxA(app.window, kNeedAccount, kNeedAccountCaption, MB_OK | MB_ICONERROR);
+    if (strlen(settings.userName) < 3) {
+        MessageBoxA(frame, kNeedAccount, kNeedAccountCaption, MB_OK | MB_ICONERROR);
         return;
     }
-    app.hostWorker = true;
+    home.hostWorker = true;
     HostRefresh *refresh = new HostRefresh();
-    refresh->window = app.window;
-    lstrcpynA(refresh->userName, app.userName, sizeof refresh->userName);
-    lstrcpynA(refresh->password, app.password, sizeof refresh->password);
-    refresh->progress = CreateProgressWindow(app.window);
-    EnableWindow(app.window, FALSE);
-    EnableWindow(HomePage(app), FALSE);
-    if (!StartWorker(HostRefreshThread, refresh)) {
-        LogToFile(kHostThreadFailed, 1, 1);
-        CloseProgressWindow(refresh->progress, app.window);
-        EnableWindow(app.window, TRUE); // also when the progress window never opened
-        EnableWindow(HomePage(app), TRUE);
+    refresh->page = home.page;
+    lstrcpynA(refresh->userName, settings.userName, sizeof refresh->userName);
+    lstrcpynA(refresh->password, settings.password, sizeof refresh->password);
+    refresh->progress = CreateProgressWindow(frame);
+    EnableWindow(frame, FALSE);
+    EnableWindow(home.page, FALSE);
+    if (!StartWorker(HostRefreshThread, refresh, kHostThreadFailed)) {
+        CloseProgressWindow(refresh->progress, frame);
+        EnableWindow(frame, TRUE); // also when the progress window never opened
+        EnableWindow(home.page, TRUE);
         delete refresh;
-        app.hostWorker = false;
+        home.hostWorker = false;
     }
 }
 
-void OnHostRefreshDone(ConfigApp &app, LPARAM result)
+void OnHostRefreshDone(HomeState &home, LPARAM result)
 {
     std::unique_ptr<HostRefresh> refresh((HostRefresh *)result);
-    // The rows, through the same handlers as GetHostList's own messages.
+    HWND frame = FrameOf(home);
+    // The rows, as GetHostList handed them over.
     if (refresh->begun) {
-        OnHostListBegin(app);
+        BeginHostRows(home);
         for (const std::string &row : refresh->rows)
-            OnHostListHost(app, row.data(), row.size());
+            AddHostRow(home, row.data(), row.size());
     }
     if (refresh->ended)
-        OnHostListEnd(app);
+        EndHostRows(home);
     // GetHostList ends a list only when it succeeds; the end also gives
     // the saved selection back when no row arrived.
     if (refresh->result != 0) {
-        OnHostListEnd(app);
+        EndHostRows(home);
         // A refused login stored the critical status: the panel shows it now.
         if (refresh->result == 1)
-            ApplyStatus(app, kStatusCritical);
+            TellFrame(home.page, kMsgShowStatus, (WPARAM)kStatusCritical);
         // After Cancel the progress window is gone: the main window owns the box.
-        HWND owner = IsWindow(refresh->progress) ? refresh->progress : app.window;
+        HWND owner = IsWindow(refresh->progress) ? refresh->progress : frame;
         // A download that failed gives its cause on a line of its own.
         std::string text = refresh->result == 1 ? kCredentialsRefused : kRefreshFailed;
         if (refresh->result != 1 && refresh->cause[0])
             text = text + "\n\n" + refresh->cause + ".";
         MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     }
-    app.refreshing = false;
+    home.refreshing = false;
     // Done before the main window is usable again, so that a refresh asked
     // for right then is not refused.
-    app.hostWorker = false;
-    CloseProgressWindow(refresh->progress, app.window);
-    EnableWindow(HomePage(app), TRUE);
-    RepaintHostList(app);
+    home.hostWorker = false;
+    CloseProgressWindow(refresh->progress, frame);
+    EnableWindow(home.page, TRUE);
+    RepaintHostList(home);
 }
 
-void StartAddressRefresh(ConfigApp &app)
+void StartAddressRefresh(HomeState &home)
 {
-    if (app.addressWorker)
+    if (home.addressWorker)
         return;
-    app.addressWorker = true;
-    HWND page = HomePage(app);
+    home.addressWorker = true;
+    HWND page = home.page;
     AddressRefresh *refresh = new AddressRefresh();
-    refresh->window = app.window;
+    refresh->page = page;
     refresh->progress = CreateProgressWindow(page);
     SetDlgItemTextA(page, IDC_HOME_ADDRESS, "");
     EnableWindow(page, FALSE);
-    if (!StartWorker(AddressRefreshThread, refresh)) {
-        LogToFile(kAddressThreadFailed, 1, 1);
+    if (!StartWorker(AddressRefreshThread, refresh, kAddressThreadFailed)) {
         CloseProgressWindow(refresh->progress, page);
         EnableWindow(page, TRUE);
         delete refresh;
-        app.addressWorker = false;
+        home.addressWorker = false;
     }
 }
 
-void OnAddressFound(ConfigApp &app, LPARAM result)
+void OnAddressFound(HomeState &home, LPARAM result)
 {
     std::unique_ptr<AddressRefresh> refresh((AddressRefresh *)result);
-    HWND page = HomePage(app);
+    ConfigSettings &settings = *home.settings;
+    HWND page = home.page;
     bool valid = IsValidIP(refresh->address);
-    lstrcpynA(app.detectedAddress, valid ? refresh->address : "", sizeof app.detectedAddress);
-    lstrcpynA(app.currentAddress, refresh->address, sizeof app.currentAddress);
+    lstrcpynA(settings.detectedAddress, valid ? refresh->address : "", sizeof settings.detectedAddress);
+    lstrcpynA(settings.currentAddress, refresh->address, sizeof settings.currentAddress);
     SetDlgItemTextA(page, IDC_HOME_ADDRESS, valid ? refresh->address : kUnknownAddress);
-    app.addressWorker = false;
+    home.addressWorker = false;
     CloseProgressWindow(refresh->progress, page);
     EnableWindow(page, TRUE);
 }

@@ -5,6 +5,8 @@
 
 #include "config_ids.h"
 #include "config_keys.h"
+#include "host_rows.h"
+#include "host_selection.h"
 
 #include "tallib.h"
 
@@ -104,17 +106,11 @@ void SaveSelection(ConfigApp &app)
     Host_Clean();
     std::string joined;
     int n = 0;
-    int rows = ListView_GetItemCount(list);
-    for (int row = 0; row < rows; ++row) {
-        UINT checkState = ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) >> 12;
-        if (checkState == 1)
+    for (const HostRow &row : ReadHostRows(list)) {
+        if (row.check == kUnchecked || row.name.empty())
             continue;
-        char name[kMaxHostName + 1] = "";
-        ListView_GetItemText(list, row, 1, name, sizeof name);
-        if (!name[0])
-            continue;
-        Host_SetText(++n, name);
-        joined += name;
+        Host_SetText(++n, row.name.c_str());
+        joined += row.name;
         joined += ',';
     }
     if (!joined.empty())

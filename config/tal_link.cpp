@@ -1,7 +1,7 @@
-// TalLink: a static control made a hyperlink. The control gets the link's
+// A static control made a hyperlink. The control gets the link's
 // behaviour and its parent the link colours, both through the system's
 // subclassing; the link's state is freed with the control.
-#include "tal_controls.h"
+#include "tal_link.h"
 
 #include "scoped.h"
 #include "subclass.h"

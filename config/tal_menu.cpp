@@ -1,9 +1,11 @@
-// TalMenu: a static control made a navigation button of the status panel.
+// A static control made a navigation button of the status panel.
 // With a font it paints its label itself, off-screen, over the panel's
 // background strip; without one the static paints itself and the button
 // only adds the hand cursor and the click. The behaviour is attached
 // through the system's subclassing and its state freed with the control.
-#include "tal_controls.h"
+#include "tal_menu.h"
+
+#include "tal_link.h"
 
 #include "scoped.h"
 #include "subclass.h"
@@ -15,6 +17,9 @@ namespace {
 const UINT_PTR kMenuBehaviour = 1;
 // The strip is drawn from this column on, where the buttons stand.
 const int kStripOffset = 5;
+// The label's top within the button, in pixels at every scale (the
+// button's height and the font grow with the screen, this does not).
+const int kLabelTopPixels = 5;
 const int kMaxLabel = 15;
 
 enum MouseState { kNormal = 0, kOver = 1, kPressed = 2 };
@@ -22,6 +27,7 @@ enum MouseState { kNormal = 0, kOver = 1, kPressed = 2 };
 struct MenuButton {
     HFONT font;         // the panel's, not the button's to delete
     Image *background;  // the frame's strip picture, or NULL
+    ScreenScale scale;
     int state = kNormal;
 };
 
@@ -55,7 +61,7 @@ void Paint(HWND button, const MenuButton &state)
         if (background->dc) {
             // The button is as much wider than at 96 dpi as the screen's
             // dots per inch say, and so is the strip behind it.
-            int columns = MulDiv(width, 96, GetDeviceCaps(paint.get(), LOGPIXELSX));
+            int columns = UnscaleX(state.scale, width);
             for (int y = 0; y < height; ++y)
                 DrawImageColumns(*background, memory.get(), 0, y, width, 1, kStripOffset, columns);
         }
@@ -66,7 +72,7 @@ void Paint(HWND button, const MenuButton &state)
     SetTextAlign(memory.get(), TA_CENTER | TA_TOP);
     char text[kMaxLabel + 1] = "";
     int length = GetWindowTextA(button, text, sizeof text);
-    TextOutA(memory.get(), width / 2, 5, text, length);
+    TextOutA(memory.get(), width / 2, kLabelTopPixels, text, length);
     BitBlt(paint.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
@@ -156,11 +162,11 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
 
 } // namespace
 
-void AttachMenuButton(HWND control, HFONT font, Image *background)
+void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale)
 {
     if (!control)
         return;
-    MenuButton *state = new MenuButton{font, background};
+    MenuButton *state = new MenuButton{font, background, scale};
     if (!AttachBehaviour(control, kMenuBehaviour, MenuButtonProc, state, FreeMenuButton))
         return;
     SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);

@@ -1,5 +1,9 @@
-// Decoding a GIF resource through OLE's picture loader.
+// Pictures from the program's GIF resources: decoded once by OLE's picture
+// loader, rendered once into a memory bitmap at their pixel size, then only
+// copied.
 #include "picture.h"
+
+#include "scoped.h"
 
 #include <olectl.h>
 
@@ -31,4 +35,95 @@ IPicture *LoadPictureResource(HINSTANCE module, int resource)
     }
     GlobalFree(block);
     return picture;
+}
+
+namespace {
+
+// HIMETRIC to device pixels for the device context's mapping mode.
+SIZE PixelSize(HDC dc, OLE_XSIZE_HIMETRIC hmWidth, OLE_YSIZE_HIMETRIC hmHeight)
+{
+    SIZE size = {0, 0};
+    int mode = GetMapMode(dc);
+    if (mode == MM_TEXT || mode == MM_ISOTROPIC || mode == MM_ANISOTROPIC) {
+        size.cx = MulDiv(hmWidth, GetDeviceCaps(dc, LOGPIXELSX), 2540);
+        size.cy = MulDiv(hmHeight, GetDeviceCaps(dc, LOGPIXELSY), 2540);
+        return size;
+    }
+    int saved = SaveDC(dc);
+    SetMapMode(dc, MM_HIMETRIC);
+    POINT extent = {hmWidth, hmHeight};
+    LPtoDP(dc, &extent, 1);
+    RestoreDC(dc, saved);
+    size.cx = extent.x < 0 ? -extent.x : extent.x;
+    size.cy = extent.y < 0 ? -extent.y : extent.y;
+    return size;
+}
+
+} // namespace
+
+int LoadImageResource(Image &image, HINSTANCE module, int resource)
+{
+    if (image.picture)
+        image.picture->Release();
+    image.picture = LoadPictureResource(module, resource);
+    return image.picture ? 1 : 0;
+}
+
+void PrepareImage(Image &image, HDC dc)
+{
+    if (image.dc || !image.picture)
+        return;
+    ScopedGetDC screen(NULL);
+    if (!dc)
+        dc = screen.get();
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    image.picture->get_Width(&hmWidth);
+    image.picture->get_Height(&hmHeight);
+    SIZE size = PixelSize(dc, hmWidth, hmHeight);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : NULL;
+    if (!bitmap) {
+        if (memory)
+            DeleteDC(memory);
+        return;
+    }
+    image.dc = memory;
+    image.bitmap = bitmap;
+    image.oldBitmap = SelectObject(memory, bitmap);
+    image.width = size.cx;
+    image.height = size.cy;
+    // Upright: the source starts at the picture's bottom edge, going up.
+    image.picture->Render(memory, 0, 0, size.cx, size.cy, 0, hmHeight, hmWidth, -hmHeight, NULL);
+}
+
+void DrawImage(const Image &image, HDC dc, int x, int y, int width, int height)
+{
+    if (image.dc)
+        BitBlt(dc, x, y, width, height, image.dc, 0, 0, SRCCOPY);
+}
+
+void DrawImageColumns(const Image &image, HDC dc, int x, int y, int width, int height, int sourceX,
+                      int sourceWidth)
+{
+    if (!image.dc)
+        return;
+    if (sourceWidth == width) {
+        BitBlt(dc, x, y, width, height, image.dc, sourceX, 0, SRCCOPY);
+    } else {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, x, y, width, height, image.dc, sourceX, 0, sourceWidth, height, SRCCOPY);
+    }
+}
+
+void FreeImage(Image &image)
+{
+    if (image.dc) {
+        SelectObject(image.dc, image.oldBitmap);
+        DeleteObject(image.bitmap);
+        DeleteDC(image.dc);
+    }
+    if (image.picture)
+        image.picture->Release();
+    image = Image();
 }

@@ -3,14 +3,17 @@
 // posted to the program's window.
 #include "pipe_listener.h"
 
+#include "error_text.h"
 #include "scoped.h"
 #include "shared_objects.h"
 #include "signals.h"
 #include "tallib.h"
+#include "worker.h"
 
 #include <sddl.h>
 
 #include <new>
+#include <string>
 
 namespace {
 
@@ -212,6 +215,18 @@ DWORD WINAPI ListenerThread(void *parameter)
     }
 }
 
+// What the record of a listener that could not start says, before why.
+std::string NoListener(const PipeListenerSettings &settings)
+{
+    return std::string(settings.owner) + ": the pipe " + settings.pipeName +
+           " cannot be listened to; messages from the updater cannot reach this program.";
+}
+
+void LogNoListener(const PipeListenerSettings &settings, DWORD error)
+{
+    LogToFile((NoListener(settings) + " Windows " + DescribeError(error) + ".").c_str(), 1, 1);
+}
+
 } // namespace
 
 bool StartPipeListener(const PipeListenerSettings &settings)
@@ -220,8 +235,10 @@ bool StartPipeListener(const PipeListenerSettings &settings)
     // would bring its exception support into every program for this one
     // object, which lives as long as the process.
     void *memory = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Listener));
-    if (!memory)
+    if (!memory) {
+        LogNoListener(settings, ERROR_NOT_ENOUGH_MEMORY);
         return false;
+    }
     Listener *listener = new (memory) Listener;
     listener->settings = settings;
     // Kept for the life of the thread, which is the life of the program.
@@ -229,13 +246,14 @@ bool StartPipeListener(const PipeListenerSettings &settings)
     // writers of other accounts, the service among them.
     PSECURITY_DESCRIPTOR descriptor = NULL;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPipeSecurity, SDDL_REVISION_1, &descriptor, NULL)) {
+        LogNoListener(settings, GetLastError());
         listener->~Listener();
         HeapFree(GetProcessHeap(), 0, memory);
         return false;
     }
     listener->security.lpSecurityDescriptor = descriptor;
     // Never stopped: the thread ends with the process.
-    ScopedHandle thread(CreateThread(NULL, 0, ListenerThread, listener, 0, NULL));
+    ScopedHandle thread = StartWorker(ListenerThread, listener, NoListener(settings).c_str());
     if (!thread) {
         LocalFree(descriptor);
         listener->~Listener();

@@ -27,6 +27,6 @@ struct PipeListenerSettings {
 // second at most; remote clients are refused; the pipe carries the suite's
 // explicit security descriptor. When another program holds the name, that
 // is logged once and the listener tries again now and then, quietly; the
-// program goes on without the pipe meanwhile. False when no thread could
-// be started.
+// program goes on without the pipe meanwhile. False when the listener
+// could not be started; the log then says why, naming the owner.
 bool StartPipeListener(const PipeListenerSettings &settings);

@@ -4,6 +4,7 @@
 
 #include "scoped.h"
 #include "tallib.h"
+#include "worker.h"
 
 int RunMessageLoop(HWND dialogKeys)
 {
@@ -37,8 +38,8 @@ DWORD WINAPI SwitchUpdaterThread(void *start)
 
 void SwitchUpdaterInBackground(bool start)
 {
-    void *parameter = start ? (void *)1 : NULL;
-    ScopedHandle worker(CreateThread(NULL, 0, SwitchUpdaterThread, parameter, 0, NULL));
-    if (!worker) // no thread to be had: better late than never
-        SwitchUpdaterThread(parameter);
+    // Without a thread nothing is switched (the log says why): the window
+    // thread never waits on the service controller.
+    StartWorker(SwitchUpdaterThread, start ? (void *)1 : NULL,
+                start ? "Error creating thread to start the Updater." : "Error creating thread to stop the Updater.");
 }

@@ -17,4 +17,5 @@ void TrimWorkingSet();
 // Starts or stops the updater (StartUpdater, StopUpdater) on a worker: with
 // the service installed TalLib waits for the service controller's answer,
 // which a window thread must not do.
+// When no worker can be started, the log says so and nothing is switched.
 void SwitchUpdaterInBackground(bool start);

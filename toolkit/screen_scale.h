@@ -14,3 +14,7 @@ ScreenScale ReadScreenScale();
 
 // A figure of 96 dpi at `dpi` dots per inch.
 inline int ScaleBy(int value, int dpi) { return value * dpi / 96; }
+inline int ScaleX(const ScreenScale &scale, int value) { return ScaleBy(value, scale.dpiX); }
+inline int ScaleY(const ScreenScale &scale, int value) { return ScaleBy(value, scale.dpiY); }
+// Pixels across on the screen as a figure of 96 dpi, rounded.
+inline int UnscaleX(const ScreenScale &scale, int pixels) { return MulDiv(pixels, 96, scale.dpiX); }

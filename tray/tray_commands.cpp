@@ -1,5 +1,7 @@
 // What the icon's menu commands do.
-#include "tray.h"
+#include "tray_commands.h"
+
+#include "tray_icon.h"
 #include "program.h"
 #include "resource.h"
 #include "config_keys.h"
@@ -20,45 +22,44 @@ void HideIcon(TrayState &state)
     RemoveIcon(state);
     if (AskYes(UiOwner(state), kHideQuestion))
         Profile_WriteText(state.configPath, kSectionApp, kKeyLoadIcon, "0");
-    EndTray(state);
 }
 
-void ExitUpdater(TrayState &state)
+// False when the user keeps the updater.
+bool ExitUpdater(TrayState &state)
 {
     if (!AskYes(UiOwner(state), kExitQuestion))
-        return;
+        return false;
     RemoveIcon(state);
     // The service takes the standard stop control; the user process quits
     // on its own command.
     TellServer(IsRunningService() ? (int)kServiceControlStop : (int)kCmdQuitProcess);
-    EndTray(state);
+    return true;
 }
 
 } // namespace
 
-bool RunTrayCommand(TrayState &state, WORD id)
+TrayCommandResult RunTrayCommand(TrayState &state, WORD id)
 {
     switch (id) {
     case IDM_CONFIGURATION:
         Execute_Config(UiOwner(state));
         TrimWorkingSet();
-        return true;
+        return kCommandDone;
     case IDM_START_UPDATER:
         SwitchUpdaterInBackground(true);
-        return true;
+        return kCommandDone;
     case IDM_STOP_UPDATER:
         SwitchUpdaterInBackground(false);
-        return true;
+        return kCommandDone;
     case IDM_HIDE_ICON:
         HideIcon(state);
-        return true;
+        return kEndTheProgram;
     case IDM_UPGRADE:
         Execute_Upgrade(UiOwner(state));
         TrimWorkingSet();
-        return true;
+        return kCommandDone;
     case IDM_EXIT:
-        ExitUpdater(state);
-        return true;
+        return ExitUpdater(state) ? kEndTheProgram : kCommandDone;
     }
-    return false;
+    return kNotACommand;
 }

@@ -1,6 +1,7 @@
 // The icon record: settings snapshot, tooltip text and the requests to the
 // shell. Called on the window thread only.
-#include "tray.h"
+#include "tray_icon.h"
+
 #include "resource.h"
 #include "config_keys.h"
 #include "tallib.h"

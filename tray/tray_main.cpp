@@ -2,50 +2,60 @@
 // window owns the icon; its tooltip tells the last update and address, its
 // balloons each update's outcome and a new version, its menu commands the
 // updater. The tray pipe listener feeds it from the update engine.
-#include "tray.h"
+#include "tray_commands.h"
+#include "tray_icon.h"
+#include "tray_menu.h"
+#include "tray_pipe.h"
+#include "tray_state.h"
 #include "window_state.h"
 #include "program.h"
 #include "resource.h"
 #include "signals.h"
 #include "tallib.h"
+#include "error_text.h"
 
+#include <string>
 
 namespace {
+
+// Ends the program: the icon goes, the message loop ends.
+void EndTray(TrayState &state)
+{
+    RemoveIcon(state);
+    PostQuitMessage(0);
+}
 
 // Passes the shell's restart broadcast on to the icon's window.
 LRESULT CALLBACK ShellWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    HWND tray = (HWND)GetWindowLongPtrA(window, GWLP_USERDATA);
-    if (taskbarCreated && message == taskbarCreated && tray) {
-        PostMessageA(tray, message, wParam, lParam);
+    const TrayState *state = WindowState<TrayState>(window, message, lParam);
+    if (state && state->taskbarCreated && message == state->taskbarCreated) {
+        PostMessageA(state->window, message, wParam, lParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND CreateShellWatch(HINSTANCE instance, HWND tray)
+HWND CreateShellWatch(TrayState &state)
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = ShellWatchProc;
-    wc.hInstance = instance;
+    wc.hInstance = state.instance;
     wc.lpszClassName = kShellWatchClass;
     RegisterClassA(&wc);
     // Never shown; a tool window stays off the taskbar and the task switcher.
-    HWND watch = CreateWindowExA(WS_EX_TOOLWINDOW, kShellWatchClass, "", WS_POPUP, 0, 0, 0, 0, NULL, NULL,
-                                 instance, NULL);
-    if (watch)
-        SetWindowLongPtrA(watch, GWLP_USERDATA, (LONG_PTR)tray);
-    return watch;
+    return CreateWindowExA(WS_EX_TOOLWINDOW, kShellWatchClass, "", WS_POPUP, 0, 0, 0, 0, NULL, NULL, state.instance,
+                           &state);
 }
 
 void OnCreate(TrayState &state, HWND window)
 {
     state.window = window;
     GetFile_INIFile(state.configPath, sizeof state.configPath);
-    state.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    state.shellWatch = CreateShellWatch(state.instance, window);
-    StartTrayPipeListener(window);
+    state.shellWatch = CreateShellWatch(state);
+    // Without the listener (the log says why) the tooltip is brought up to
+    // date whenever the pointer comes to the icon instead.
+    state.pipeListening = StartTrayPipeListener(window);
     AddIcon(state);
 }
 
@@ -69,6 +79,10 @@ LRESULT OnCommandCode(TrayState &state, WPARAM code)
 void OnIconCallback(TrayState &state, LPARAM event)
 {
     switch (event) {
+    case WM_MOUSEMOVE:
+        if (!state.pipeListening)
+            RefreshIcon(state);
+        break;
     case WM_LBUTTONDBLCLK:
         Execute_Config(NULL);
         break;
@@ -88,6 +102,15 @@ void OnIconCallback(TrayState &state, LPARAM event)
     TrimWorkingSet();
 }
 
+// False for an id that is not one of the menu's.
+bool OnMenuCommand(TrayState &state, WORD id)
+{
+    TrayCommandResult result = RunTrayCommand(state, id);
+    if (result == kEndTheProgram)
+        EndTray(state);
+    return result != kNotACommand;
+}
+
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     TrayState *state = WindowState<TrayState>(window, message, lParam);
@@ -104,9 +127,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         EndTray(*state);
         break;
     case WM_COMMAND:
-        if (RunTrayCommand(*state, LOWORD(wParam)))
-            return 0;
-        break;
+        return OnMenuCommand(*state, LOWORD(wParam)) ? 0 : DefWindowProcA(window, message, wParam, lParam);
     case WM_USER:
         return OnCommandCode(*state, wParam);
     case kTrayCallback:
@@ -125,6 +146,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// Logs why the window class could not be registered.
 bool RegisterTrayClass(HINSTANCE instance)
 {
     WNDCLASSEXA wc = {};
@@ -139,17 +161,15 @@ bool RegisterTrayClass(HINSTANCE instance)
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
     wc.lpszClassName = kTrayClass;
-    return RegisterClassExA(&wc) != 0;
+    if (RegisterClassExA(&wc))
+        return true;
+    std::string text = "Tray Icon: the window class could not be registered. Windows " + DescribeError(GetLastError()) + ".";
+    LogToFile(text.c_str(), 1, 1);
+    return false;
 }
 
 } // namespace
 
-
-void EndTray(TrayState &state)
-{
-    RemoveIcon(state);
-    PostQuitMessage(0);
-}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -163,8 +183,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (!RegisterTrayClass(instance))
         return 0;
 
-    static TrayState state; // lives as long as the window
+    TrayState state; // outlives both windows: they are destroyed before it
     state.instance = instance;
+    // Registered once: the shell broadcasts it when it restarts.
+    state.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     state.icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON,
                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
     GetFile_INIFile(state.configPath, sizeof state.configPath);
@@ -183,5 +205,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     TrimWorkingSet();
     RunMessageLoop(NULL);
+    // The windows go while their state still exists.
+    if (state.shellWatch)
+        DestroyWindow(state.shellWatch);
+    DestroyWindow(window);
     return 0;
 }

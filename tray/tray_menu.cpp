@@ -1,5 +1,6 @@
 // The icon's pop-up menu (resource 104), set for the updater's state.
-#include "tray.h"
+#include "tray_menu.h"
+
 #include "resource.h"
 #include "scoped.h"
 #include "tallib.h"

@@ -1,7 +1,9 @@
 // The tray pipe: what each message means to the icon. The shared listener
 // reads it on its own thread; this only posts, so the icon record and the
 // settings are touched by the window thread alone.
-#include "tray.h"
+#include "tray_pipe.h"
+
+#include "tray_state.h"
 #include "pipe_listener.h"
 #include "signals.h"
 

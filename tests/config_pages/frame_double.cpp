@@ -1,6 +1,9 @@
 // The frame's side of the page interface, for the page tests.
 #include "frame_double.h"
 
+#include "page_dialog.h"
+#include "tal_link.h"
+#include "tal_menu.h"
 #include "signals.h"
 #include "window_state.h"
 
@@ -17,20 +20,24 @@ LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 {
     WindowState<ConfigApp>(window, message, lParam);
     switch (message) {
+    // A download's rows, as GetHostList sends them.
     case kMsgHostListBegin:
-        OnHostListBegin(g_app);
+        BeginHostRows(Home());
         return 0;
     case kMsgHostListHost:
-        OnHostListHost(g_app, (const char *)lParam, (size_t)wParam);
+        AddHostRow(Home(), (const char *)lParam, (size_t)wParam);
         return 0;
     case kMsgHostListEnd:
-        OnHostListEnd(g_app);
+        EndHostRows(Home());
         return 0;
-    case kMsgShowAddress:
-        OnAddressFound(g_app, lParam);
+    // What the pages tell their frame.
+    case kMsgPageChanged:
+        ++g_frame.applyEnabled;
         return 0;
-    case kMsgHostRefreshDone:
-        OnHostRefreshDone(g_app, lParam);
+    case kMsgShowPage:
+        g_frame.shownPage = (int)wParam;
+        return 0;
+    case kMsgShowStatus:
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -38,46 +45,10 @@ LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
-void ShowPage(ConfigApp &, int index) { g_frame.shownPage = index; }
-void ApplyStatus(ConfigApp &, int) {}
-void EnableApply(ConfigApp &) { ++g_frame.applyEnabled; }
-// White pages, as the frame draws them.
-bool HandlePageMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR *result)
-{
-    switch (message) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        SetBkColor((HDC)wParam, RGB(255, 255, 255));
-        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
-        return true;
-    }
-    return false;
-}
-int LoadImageResource(Image &, HINSTANCE, int) { return 0; }
-void PrepareImage(Image &, HDC) {}
-void DrawImage(const Image &, HDC, int, int, int, int) {}
-void FreeImage(Image &) {}
 void AttachLink(HWND) {}
-void AttachMenuButton(HWND, HFONT, Image *) {}
+void AttachMenuButton(HWND, HFONT, Image *, const ScreenScale &) {}
 
-// As the frame does it: the main window owns the clipboard.
-void CopyTextToClipboard(ConfigApp &app, const char *text, size_t size)
-{
-    if (!OpenClipboard(app.window))
-        return;
-    EmptyClipboard();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size + 1);
-    if (block) {
-        char *copy = (char *)GlobalLock(block);
-        strncpy(copy, text, size);
-        copy[size] = '\0';
-        GlobalUnlock(block);
-        if (!SetClipboardData(CF_TEXT, block))
-            GlobalFree(block);
-    }
-    CloseClipboard();
-}
+HomeState &Home() { return *(HomeState *)PageState(g_app.pages[kPageHome]); }
 
 HWND CreateTestMainWindow()
 {
@@ -98,16 +69,12 @@ HWND CreateTestMainWindow()
 
 void CreateTestPages()
 {
-    const struct {
-        int resource;
-        DLGPROC procedure;
-    } pages[kPageCount] = {{106, HomePageProc}, {107, AdvancedPageProc}, {108, LogsPageProc}, {109, HelpPageProc}};
-    for (int i = 0; i < kPageCount; ++i) {
-        HWND page = CreateDialogParamA(g_app.instance, MAKEINTRESOURCEA(pages[i].resource), g_app.window,
-                                       pages[i].procedure, 0);
+    g_app.pages[kPageHome] = CreateHomePage(g_app.window, g_app.scale, g_app);
+    g_app.pages[kPageAdvanced] = CreateAdvancedPage(g_app.window, g_app.scale, g_app);
+    g_app.pages[kPageLogs] = CreateLogsPage(g_app.window, g_app.scale, g_app);
+    g_app.pages[kPageHelp] = CreateHelpPage(g_app.window, g_app.scale, g_app.pictures[kPicHelp]);
+    for (HWND page : g_app.pages)
         MoveWindow(page, 204, 10, ScaleX(g_app, 512), ScaleY(g_app, 395), FALSE);
-        g_app.pages[i] = page;
-    }
     ShowWindow(g_app.pages[kPageHome], SW_SHOW);
 }
 

@@ -1,21 +1,27 @@
 // Stands in for TalUpConfig's frame while its pages are tested: the main
-// window (which hands the host list messages to the pages, as the frame's
-// does), the four pages made from their templates, and a record of what
-// the pages asked of the frame.
+// window (which records what the pages tell it, and hands a download's
+// rows to the Home page as GetHostList would send them), the four pages
+// made as the frame makes them, and a record of what the pages asked.
 #pragma once
 
 #include "config_state.h"
-#include "frame.h"
+#include "home_state.h"
 #include "host_list.h"
-#include "pages.h"
+#include "host_rows.h"
+#include "account_dialog.h"
+#include "advanced_page.h"
+#include "help_page.h"
+#include "home_page.h"
+#include "logs_page.h"
+#include "page_common.h"
 #include "progress_window.h"
 #include "refresh.h"
 
 #include <windows.h>
 
 struct FrameRecord {
-    int applyEnabled = 0; // EnableApply calls
-    int shownPage = -1;   // last ShowPage
+    int applyEnabled = 0; // kMsgPageChanged
+    int shownPage = -1;   // last kMsgShowPage
 };
 extern FrameRecord g_frame;
 // The state of the test's main window.
@@ -25,3 +31,5 @@ extern ConfigApp g_app;
 HWND CreateTestMainWindow();
 void CreateTestPages();
 void DestroyTestWindows();
+// The Home page's own state.
+HomeState &Home();

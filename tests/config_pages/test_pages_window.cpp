@@ -6,9 +6,8 @@
 #include "service_control.h"
 #include "test_env.h"
 
+#include "clipboard.h"
 #include "config_ids.h"
-#include "page_common.h"
-#include "pages.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -57,7 +56,7 @@ std::string ClipboardText()
     return text;
 }
 
-void PutOnClipboard(const char *text) { CopyTextToClipboard(g_app, text, strlen(text)); }
+void PutOnClipboard(const char *text) { CopyTextToClipboard(g_app.window, text); }
 
 struct DialogSearch {
     std::string title;
@@ -337,14 +336,14 @@ TEST_F(Pages, HostRowsArriveReCheckTheSavedSelectionAndAnswerTheCheckCommands)
     EXPECT_EQ(0, g_frame.applyEnabled);
 
     SendMessageA(g_app.window, kMsgHostListBegin, 0, 0);
-    EXPECT_EQ(1, (LONG)g_app.refreshing);
+    EXPECT_EQ(1, (LONG)Home().refreshing);
     EXPECT_EQ(0, Rows(Hosts()));
     const std::string longName(300, 'z');
     for (const char *name : {"alpha", "beta", "gamma"})
         SendHost(name);
     SendHost(longName);
     SendMessageA(g_app.window, kMsgHostListEnd, 0, 0);
-    EXPECT_EQ(0, (LONG)g_app.refreshing);
+    EXPECT_EQ(0, (LONG)Home().refreshing);
     EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "gamma", std::string(255, 'z')}), HostNames());
     EXPECT_EQ((std::vector<int>{2, 2, 1, 1}), Checks());
     EXPECT_EQ(2, g_frame.applyEnabled) << "each re-checked row is a change";
@@ -402,7 +401,7 @@ TEST_F(Pages, RefreshHostListDownloadsTheAccountsHostsAndExplainsARefusal)
               HostNames());
     EXPECT_EQ((std::vector<int>{1, 2, 1}), Checks());
     EXPECT_FALSE(ProgressWindowShown());
-    EXPECT_EQ(0, (LONG)g_app.refreshing);
+    EXPECT_EQ(0, (LONG)Home().refreshing);
     EXPECT_EQ(1, service::CountRequests("/text/gethostlist"));
 
     // Refused credentials: the message, and the saved selection stays.
@@ -672,7 +671,7 @@ TEST_F(Pages, PicturesForReview)
         SaveWindowPicture(dialog, std::string(folder) + "\\account.bmp");
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ACCOUNT_CANCEL, BN_CLICKED), 0);
     });
-    RunAccountDialog(g_app);
+    RunAccountDialog(g_app.window, g_app);
     account.Wait();
     HWND progress = CreateProgressWindow(g_app.window);
     Pump(700);

@@ -6,7 +6,8 @@
 #include "signals.h"
 #include "tallib.h"
 #include "test_windows.h"
-#include "tray.h"
+#include "tray_icon.h"
+#include "tray_menu.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>

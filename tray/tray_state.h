@@ -1,6 +1,5 @@
-// TalTray's state and the functions its files share: the icon record and
-// settings snapshot (owned by the window thread), the menu and the tray
-// pipe listener.
+// TalTray's state: the icon as the shell knows it, the texts it shows, and
+// the icon record and settings snapshot, owned by the window thread.
 #pragma once
 
 #include <windows.h>
@@ -51,7 +50,8 @@ struct TrayState {
     TraySettings settings = {};
     NOTIFYICONDATAA record = {};
     bool upgradePending = false; // the new-version balloon is the one on show
-    UINT taskbarCreated = 0;
+    bool pipeListening = false;  // the tray pipe's messages refresh the tooltip
+    UINT taskbarCreated = 0;     // the shell's restart broadcast, registered once
     // A hidden top-level window beside the message-only one: it hears the
     // shell's "TaskbarCreated" broadcast (message-only windows get no
     // broadcasts) and owns the menu (it can take the foreground, which the
@@ -64,30 +64,3 @@ constexpr char kShellWatchClass[] = "TALVEX_TRAY_SHELL_WATCH";
 // The hidden window that owns what the program shows (menu, questions) and
 // what it starts: the top-level watch window where there is one.
 inline HWND UiOwner(const TrayState &state) { return state.shellWatch ? state.shellWatch : state.window; }
-
-// tray_icon.cpp: the settings, the tooltip and every request to the shell.
-void ReadSettings(TrayState &state);
-// "Talvex Updater\n Last Update: ... \n Latest IP Address: ..." cut to fit
-// `size` bytes (terminator included) instead of failing.
-void FormatTooltip(const char *lastUpdate, const char *lastIp, char *tip, size_t size);
-void AddIcon(TrayState &state);     // first display and after the shell restarts
-void RefreshIcon(TrayState &state); // re-read the settings and update the tip
-void RemoveIcon(TrayState &state);
-void ShowBalloon(TrayState &state, const char *text, DWORD kind);
-void ShowResultBalloon(TrayState &state, int code);
-
-// tray_menu.cpp and tray_commands.cpp: the pop-up menu and its commands.
-// Loads menu 104's pop-up with the updater items set for `active`.
-HMENU LoadTrayMenu(HINSTANCE instance, bool active);
-void ShowTrayMenu(TrayState &state);
-// Runs a menu command; false for an id that is not one of the menu's.
-bool RunTrayCommand(TrayState &state, WORD id);
-
-// tray_pipe.cpp: starts the shared pipe listener on the tray pipe.
-bool StartTrayPipeListener(HWND window);
-// The code a result message carries: decimal text as atoi reads it,
-// kept within int; text that is no number is 0.
-int ResultCode(const char *text);
-
-// Ends the program: the icon goes, the message loop ends.
-void EndTray(TrayState &state);

@@ -1,0 +1,13 @@
+// A static control made a navigation button of the status panel, through
+// the system's subclassing; its state is freed with the control.
+#pragma once
+
+#include "picture.h"
+#include "screen_scale.h"
+
+#include <windows.h>
+
+// font NULL: the static paints itself but still shows the hand and reports
+// clicks; background NULL: no strip behind the text, which is otherwise
+// drawn as the panel draws it at the screen's scale.
+void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale);
