@@ -68,6 +68,8 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
     // a null key or value deletes, as the profile API defines.
     if (!ValidPath(path) || !section)
         return 0;
+    if (!MayWriteInDataFolder(path))
+        return 0;
     MachineLock lock(kConfigMutexName);
     FlushIfChanged(path); // a stale cached copy would be written back whole
     int written = WritePrivateProfileStringA(section, key, value, path) ? 1 : 0;
