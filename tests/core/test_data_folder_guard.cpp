@@ -24,7 +24,8 @@ namespace {
 std::string UnixPath(const std::string &path)
 {
     typedef char *(CDECL * ToUnix)(const WCHAR *);
-    ToUnix toUnix = (ToUnix)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    ToUnix toUnix =
+        (ToUnix)(void (*)(void))GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
     wchar_t wide[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
     char *unixPath = toUnix ? toUnix(wide) : NULL;
@@ -33,11 +34,9 @@ std::string UnixPath(const std::string &path)
     return result;
 }
 
-// Runs a Unix command (Wine starts Unix programs too).
-void Unix(const std::string &command)
-{
-    EXPECT_EQ(0, RunProgram(command)) << command;
-}
+// Runs a Unix command (Wine starts Unix programs too, but gives no exit
+// code for them: the callers check what the command did).
+void Unix(const std::string &command) { RunProgram(command, 5000); }
 
 std::string WithoutBackslash(std::string folder)
 {
@@ -61,8 +60,9 @@ protected:
         ASSERT_FALSE(link.empty());
         ASSERT_TRUE(MoveFileA(replaced.c_str(), aside.c_str()));
         ASSERT_TRUE(CreateDirectoryA(target.c_str(), NULL));
-        if (GetParam())
+        if (GetParam()) {
             ASSERT_TRUE(CreateDirectoryA((target + "\\Updater").c_str(), NULL));
+        }
         Unix("/bin/ln -s " + UnixPath(target) + " " + link);
         ASSERT_NE(0u, GetFileAttributesA(replaced.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
     }
@@ -70,6 +70,7 @@ protected:
     {
         Unix("/bin/rm -f " + link);
         Unix("/bin/rm -rf " + UnixPath(target));
+        EXPECT_FALSE(FileExists(replaced)) << "the link is gone";
         EXPECT_TRUE(MoveFileA(aside.c_str(), replaced.c_str()));
         DataFolderTest::TearDown();
     }
@@ -122,8 +123,9 @@ TEST(DataFolderRights, UsersMayNeitherDeleteNorRepermissionAndNoCreatorOwnerEntr
         if (IsWellKnownSid(sid, WinBuiltinUsersSid) || IsWellKnownSid(sid, WinAuthenticatedUserSid) ||
             (name && strcmp(name, TALVEX_SERVICE_SID) == 0)) {
             EXPECT_EQ(0u, ace->Mask & kNeverForUsers);
-            if (onFolders)
+            if (onFolders) {
                 EXPECT_EQ(0u, ace->Mask & FILE_ADD_SUBDIRECTORY) << "no folders of their own";
+            }
         }
         if (name && strcmp(name, "S-1-3-4") == 0) { // OWNER RIGHTS
             ownerRights = true;
