@@ -147,8 +147,8 @@ bool Download::OnBody(const char *bytes, DWORD length)
 
 // The exchange is over, one way or the other. The window thread takes it
 // from here (it alone starts programs and shows results); a download
-// stopped because the program ends tells it nothing.
-// The file stays open: the window thread takes it over with the end.
+// stopped because the program ends tells it nothing. The file stays open
+// (FinishDownload takes it over), except when the program ends.
 void Download::OnEnd(HttpStep step, DWORD error, bool)
 {
     if (file != INVALID_HANDLE_VALUE && !FlushFileBuffers(file))
