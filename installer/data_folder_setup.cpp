@@ -141,8 +141,10 @@ bool CopyPlain(const std::string &from, const std::string &to)
 }
 
 // The configuration and the log: made when missing (owned by
-// Administrators, so that no user can delete or re-permission them); one
-// that is a link or has a second name is set aside and its content copied.
+// Administrators, so that no user can delete or re-permission them), an
+// existing one given that owner and the folder's rights. One that is a
+// link or has a second name is set aside and made anew, empty: what it
+// holds may be another file's, which users must not be given to read.
 bool MakeFile(const std::string &path)
 {
     if (Exists(path)) {
@@ -157,8 +159,6 @@ bool MakeFile(const std::string &path)
             std::string moved = path + ".moved-" + std::to_string(GetTickCount64());
             if (!MoveFileExA(path.c_str(), moved.c_str(), 0))
                 return Fail("Could not move " + path + " aside", GetLastError());
-            if (!CopyPlain(moved, path))
-                return false;
         }
     }
     if (!Exists(path)) {

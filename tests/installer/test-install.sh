@@ -127,6 +127,18 @@ check "what the link leads to is all there" test "$(planted_files)" = "$before"
 rm -f "$DATA"
 mv "$DATA.real" "$DATA"
 
+echo "== a configuration that is a second name of another file is set aside, its content not taken"
+secret="$INST_BUILD/not-the-configuration.txt"
+printf 'secret' > "$secret"
+rm -f "$DATA/config.talvex"
+ln "$secret" "$DATA/config.talvex"
+inst_setup "$setup"
+check "it was set aside" sh -c 'for moved in "$1".moved-*; do test -f "$moved" && exit 0; done; exit 1' - "$DATA/config.talvex"
+check "a new configuration holds nothing of the other file" sh -c '! grep -q secret "$1"' - "$DATA/config.talvex"
+check "the other file is as it was" test "$(cat "$secret")" = secret
+rm -f "$DATA"/config.talvex.moved-* "$secret"
+inst_uninstall
+
 echo "== uninstallation asked to remove the configuration"
 inst_setup "$setup"
 inst_uninstall /REMOVECONFIG
