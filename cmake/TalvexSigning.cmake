@@ -1,9 +1,10 @@
 # Authenticode signing of every shipped binary, the installer and its
 # uninstaller, with Debian's osslsigncode.
 #
-# A release build takes the publisher's certificate and private key (PEM
-# files) from the environment or the cache:
-#   TALVEX_SIGN_CERT=/secure/publisher.crt TALVEX_SIGN_KEY=/secure/publisher.key cmake ...
+# A release build (-DTALVEX_RELEASE=ON) takes the publisher's certificate
+# and private key (PEM files) from the environment or the cache, and fails
+# to configure without them:
+#   TALVEX_SIGN_CERT=/secure/publisher.crt TALVEX_SIGN_KEY=/secure/publisher.key cmake -DTALVEX_RELEASE=ON ...
 # A build without them makes a development certificate and key once in its
 # own folder (signing/, never committed) and signs with those, so a build
 # and the next release built in the same folder agree.
@@ -23,6 +24,14 @@ foreach(variable TALVEX_SIGN_CERT TALVEX_SIGN_KEY)
   set(${variable} "${${variable}}" CACHE FILEPATH "Publisher's signing certificate or key (PEM)")
 endforeach()
 set(TALVEX_PUBLISHER_KEYS_EXTRA "" CACHE STRING "Further pinned publisher keys (SHA-256, hexadecimal)")
+option(TALVEX_RELEASE "A release: signed with the publisher's certificate and key, never a development key" OFF)
+
+# A release signed with, and pinning, a key made on the build machine would
+# let that machine's key sign every later upgrade: a release needs both files.
+if(TALVEX_RELEASE AND (NOT TALVEX_SIGN_CERT OR NOT TALVEX_SIGN_KEY))
+  message(FATAL_ERROR "A release build (TALVEX_RELEASE) needs the publisher's certificate and key: "
+                      "set TALVEX_SIGN_CERT and TALVEX_SIGN_KEY")
+endif()
 
 if(NOT TALVEX_SIGN_CERT OR NOT TALVEX_SIGN_KEY)
   set(dev ${CMAKE_BINARY_DIR}/signing)
@@ -51,6 +60,9 @@ if(NOT pinned EQUAL 0 OR NOT pin_length EQUAL 64)
   message(FATAL_ERROR "Could not read the public key of ${TALVEX_SIGN_CERT}")
 endif()
 string(STRIP "${TALVEX_PUBLISHER_KEY} ${TALVEX_PUBLISHER_KEYS_EXTRA}" TALVEX_PUBLISHER_KEYS)
+if(NOT TALVEX_RELEASE)
+  message(STATUS "Development build: the upgrade assistant pins the key ${TALVEX_PUBLISHER_KEY} of ${TALVEX_SIGN_CERT}")
+endif()
 
 # The one command that signs a file in place.
 set(TALVEX_SIGN_COMMAND ${PROJECT_SOURCE_DIR}/tools/sign-file.sh ${TALVEX_SIGN_CERT} ${TALVEX_SIGN_KEY})

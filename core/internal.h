@@ -27,6 +27,11 @@ const TalPaths &Paths();
 // an empty buffer (when size allows) and returns false.
 bool CopyWhole(char *buffer, int size, const char *text);
 
+// False, with nothing written, when `path` lies in the data folder and that
+// folder (or the one above it) is not the real one an installation made: a
+// link to elsewhere, or owned by another user (core/data_folder_guard.cpp).
+bool MayWriteInDataFolder(const char *path);
+
 // Configuration file access under the machine-wide lock.
 int ConfigWrite(const char *section, const char *key, const char *value);
 int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);

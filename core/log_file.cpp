@@ -95,6 +95,8 @@ bool AppendFileTo(HANDLE out, const char *path)
 // Appends one record or continuation to the log under the log's lock.
 void AppendToLog(const char *path, const char *message, bool newRecord, unsigned level, const char *timestamp)
 {
+    if (!MayWriteInDataFolder(path))
+        return; // the record is lost rather than written through a planted link
     MachineLock lock(kLogMutexName);
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the
     // end of the file, whatever other writers did since it was opened.
@@ -151,6 +153,19 @@ void NoteWrite(PipeStall *stall, bool timedOut)
     LogToFile(message, 1, 1);
 }
 
+// A pipe of this machine named plainly: "\\.\pipe\" and a name with no
+// separator and no "..". The system normalises a path before it opens it,
+// so "\\.\pipe\..\C:\x" would leave the pipe namespace and reach a file.
+bool IsPlainPipeName(const char *name)
+{
+    const char kPrefix[] = "\\\\.\\pipe\\";
+    const size_t prefix = sizeof kPrefix - 1;
+    if (!name || _strnicmp(name, kPrefix, prefix) != 0 || !name[prefix])
+        return false;
+    const char *rest = name + prefix;
+    return !strpbrk(rest, "\\/") && !strstr(rest, "..");
+}
+
 } // namespace
 
 int TALAPI GetTimestamp(char *buffer, unsigned size)
@@ -189,7 +204,7 @@ int TALAPI Signal(const char *pipeName, const char *text)
     PipeStall *stall = NULL;
     bool timedOut = false;
     // Only pipes: the name is opened for writing and must never reach a file.
-    if (!pipeName || _strnicmp(pipeName, "\\\\.\\pipe\\", 9) != 0 || !text)
+    if (!IsPlainPipeName(pipeName) || !text)
         goto done;
     // No reader, or every instance busy: the message is dropped at once.
     // Whoever serves the pipe may identify the writer but never act as it

@@ -74,6 +74,8 @@ bool ValidPath(const char *path) { return path && path[0]; }
 // process's next read come from the new file.
 int Commit(const char *path, const ProfileEdit *edits, size_t count)
 {
+    if (!MayWriteInDataFolder(path))
+        return 0;
     MachineLock lock(kConfigMutexName);
     bool done = ReplaceWithEdits(path, edits, count, lock.owned);
     WritePrivateProfileStringA(NULL, NULL, NULL, path);

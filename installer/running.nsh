@@ -66,20 +66,6 @@
   Sleep 300
 !macroend
 
-; Users and the updater service (by its own identity) may modify what the
-; folder holds (the configuration and the log are written by their
-; programs); SYSTEM and administrators keep full control. Set on the folder,
-; inherited by what is in it. The rights are kDataFolderSecurity of
-; common/shared_objects.h, handed in by the build.
-!macro GrantUsersModify folder
-  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${TALVEX_DATA_FOLDER_SDDL}", i 1, *p .R7, p 0) i.R6'
-  ${If} $R6 != 0
-    System::Call 'advapi32::GetSecurityDescriptorDacl(p R7, *i .R4, *p .R5, *i .R6) i.R6'
-    System::Call 'advapi32::SetNamedSecurityInfoW(w "${folder}", i 1, i 0x80000004, p 0, p 0, p R5, p 0) i.R6'
-    System::Call 'kernel32::LocalFree(p R7)'
-  ${EndIf}
-!macroend
-
 ; A program ends some time after its window has gone, and Windows refuses to
 ; overwrite a program file (or a DLL) that a running process still holds.
 ; Waits up to five seconds for the old file to be let go; one still held is

@@ -1,5 +1,5 @@
 ; The updater service "Talvex Updater" through the service control manager
-; (System plugin calls into advapi32). The macros use $R4 to $R9.
+; (System plugin calls into advapi32). The macros use $R1 to $R9.
 !define SERVICE_NAME "Talvex Updater"
 !define SC_MANAGER_ALL_ACCESS 0xF003F
 !define SERVICE_ALL_ACCESS 0xF01FF
@@ -105,34 +105,70 @@
 !define SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO 6
 !define SERVICE_SID_TYPE_UNRESTRICTED 1
 
+;  ERROR_INVALID_LEVEL: a Windows that does not know the setting at all.
+!define ERROR_INVALID_LEVEL 124
+
+; After a call made with "?e": $R6 its result, the error popped into $R2.
+; A setting the system does not know (ERROR_INVALID_LEVEL) is no failure:
+; it leaves the service as the system runs every service. Otherwise, on a
+; failure, $R1 names the call and its Windows error.
+!macro _CheckServiceCall name
+  Pop $R2
+  ${If} $R6 == 0
+  ${AndIf} $R2 != ${ERROR_INVALID_LEVEL}
+    StrCpy $R1 "${name} failed with Windows error $R2"
+  ${EndIf}
+!macroend
+
 ; On the opened service $R9: its own identity and its one privilege (a
-; double-terminated list: 23 characters and two zeros).
+; double-terminated list: 23 characters and two zeros). $R1 stays empty
+; when both were set.
 !macro _LimitOpenedService
   System::Call '*(i ${SERVICE_SID_TYPE_UNRESTRICTED}) p.R7'
-  System::Call 'advapi32::ChangeServiceConfig2W(p R9, i ${SERVICE_CONFIG_SERVICE_SID_INFO}, p R7) i.R6'
+  System::Call 'advapi32::ChangeServiceConfig2W(p R9, i ${SERVICE_CONFIG_SERVICE_SID_INFO}, p R7) i.R6 ?e'
   System::Free $R7
-  System::Call '*(&w25 "${SERVICE_PRIVILEGE}") p.R3'
-  System::Call '*(p R3) p.R7'
-  System::Call 'advapi32::ChangeServiceConfig2W(p R9, i ${SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO}, p R7) i.R6'
-  System::Free $R7
-  System::Free $R3
+  !insertmacro _CheckServiceCall "ChangeServiceConfig2W (service identity)"
+  ${If} $R1 == ""
+    System::Call '*(&w25 "${SERVICE_PRIVILEGE}") p.R3'
+    System::Call '*(p R3) p.R7'
+    System::Call 'advapi32::ChangeServiceConfig2W(p R9, i ${SERVICE_CONFIG_REQUIRED_PRIVILEGES_INFO}, p R7) i.R6 ?e'
+    System::Free $R7
+    System::Free $R3
+    !insertmacro _CheckServiceCall "ChangeServiceConfig2W (required privileges)"
+  ${EndIf}
 !macroend
 
 ; Creates the service for the program, started automatically with the
 ; system; an existing one gets the program's path and, when an older
 ; installation left it as LocalSystem, the account above (its start type
-; is the user's choice, set by the configuration utility).
+; is the user's choice, set by the configuration utility). $R1 is empty
+; when all was done, else it names the call that failed and its Windows
+; error, and nothing is left half-converted: an existing service gets its
+; new account last, in one call, only once its identity and privilege are
+; set (either of which only narrows what it may do), and a new service
+; that could not be limited is deleted again.
 !macro RegisterService binary
   StrCpy $R5 '"${binary}"'
+  StrCpy $R1 ""
   !insertmacro _OpenService
-  ${If} $R8 != 0
-    ${If} $R9 != 0
-      System::Call 'advapi32::ChangeServiceConfigW(p R9, i -1, i -1, i -1, w R5, p 0, p 0, p 0, w "${SERVICE_ACCOUNT}", w "", p 0) i.R6'
-    ${Else}
-      System::Call 'advapi32::CreateServiceW(p R8, w "${SERVICE_NAME}", w "${SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i 0x10, i 2, i 1, w R5, p 0, p 0, p 0, w "${SERVICE_ACCOUNT}", w "") p.R9'
+  ${If} $R8 == 0
+    StrCpy $R1 "OpenSCManagerW failed"
+  ${ElseIf} $R9 != 0
+    !insertmacro _LimitOpenedService
+    ${If} $R1 == ""
+      System::Call 'advapi32::ChangeServiceConfigW(p R9, i -1, i -1, i -1, w R5, p 0, p 0, p 0, w "${SERVICE_ACCOUNT}", w "", p 0) i.R6 ?e'
+      !insertmacro _CheckServiceCall "ChangeServiceConfigW"
     ${EndIf}
-    ${If} $R9 != 0
+  ${Else}
+    System::Call 'advapi32::CreateServiceW(p R8, w "${SERVICE_NAME}", w "${SERVICE_NAME}", i ${SERVICE_ALL_ACCESS}, i 0x10, i 2, i 1, w R5, p 0, p 0, p 0, w "${SERVICE_ACCOUNT}", w "") p.R9 ?e'
+    Pop $R2
+    ${If} $R9 == 0
+      StrCpy $R1 "CreateServiceW failed with Windows error $R2"
+    ${Else}
       !insertmacro _LimitOpenedService
+      ${If} $R1 != ""
+        System::Call 'advapi32::DeleteService(p R9) i.R6'
+      ${EndIf}
     ${EndIf}
   ${EndIf}
   !insertmacro _CloseService

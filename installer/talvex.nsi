@@ -17,6 +17,7 @@ Unicode true
 !include "x64.nsh"
 !include "service.nsh"
 !include "running.nsh"
+!include "setup_helper.nsh"
 
 Target ${TALVEX_NSIS_TARGET}
 Name "Talvex Updater"
@@ -79,6 +80,10 @@ FunctionEnd
 
 Section "Talvex Updater"
   SetShellVarContext all
+  ; First, before anything is stopped or replaced: the data folder every
+  ; program of the signed-in user writes the configuration and the log in.
+  ; An existing configuration is kept.
+  !insertmacro MakeDataFolder
   StrCpy $Upgrading 0
   ${If} ${FileExists} "$INSTDIR\TalLib.dll"
     StrCpy $Upgrading 1
@@ -98,18 +103,21 @@ Section "Talvex Updater"
   SetOverwrite on
   !insertmacro TALVEX_INSTALL_FILES
 
-  ; The data folder: every program of the signed-in user writes the
-  ; configuration and the log there, so users may modify what it holds.
-  ; An existing configuration file is never touched.
-  CreateDirectory "${DATA_FOLDER}"
-  !insertmacro GrantUsersModify "$APPDATA\Talvex"
-
   ; A fresh installation uses the service; an upgrade keeps the choice the
   ; installation made before (service or process updater).
   !insertmacro ServiceExists $0
   ${If} $Upgrading == 0
   ${OrIf} $0 == 1
     !insertmacro RegisterService "$INSTDIR\TalUpSvc.exe"
+    ${If} $R1 != ""
+      ; The service keeps the account it had; what ran before runs again.
+      ${If} $WasService == 1
+        !insertmacro StartService
+      ${EndIf}
+      MessageBox MB_OK|MB_ICONSTOP "The updater service could not be set up: $R1" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
   ${EndIf}
 
   CreateDirectory "${MENU_FOLDER}"
@@ -140,12 +148,14 @@ Section "Talvex Updater"
   ${OrIf} $Upgrading == 0
     !insertmacro StartService
   ${EndIf}
+  ; The process updater and the icon run as the signed-in user, unelevated:
+  ; the desktop shell starts them, never this elevated installer.
   ${If} $WasProcess == 1
-    Exec '"$INSTDIR\TalUpPs.exe"'
+    !insertmacro StartAsUser "$INSTDIR\TalUpPs.exe"
   ${EndIf}
   ${If} $WasTray == 1
   ${AndIf} ${FileExists} "$INSTDIR\TalTray.exe"
-    Exec '"$INSTDIR\TalTray.exe"'
+    !insertmacro StartAsUser "$INSTDIR\TalTray.exe"
   ${EndIf}
 SectionEnd
 
@@ -170,8 +180,12 @@ Section "Uninstall"
   Delete "$SMSTARTUP\Talvex Updater.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
+  ; Nothing is deleted through a link planted in place of the data folder.
+  !insertmacro DataFolderIsReal $3
   ; A downloaded installer is no user data.
-  Delete "${DATA_FOLDER}\setup.exe"
+  ${If} $3 == 1
+    Delete "${DATA_FOLDER}\setup.exe"
+  ${EndIf}
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVECONFIG" $1
@@ -181,6 +195,7 @@ Section "Uninstall"
     StrCpy $2 0
   ${EndIf}
   ${If} $2 == 1
+  ${AndIf} $3 == 1
     Delete "${DATA_FOLDER}\config.talvex"
     Delete "${DATA_FOLDER}\talvex.log"
     RMDir "${DATA_FOLDER}"

@@ -1,10 +1,14 @@
 // The installer download: an asynchronous exchange (http_exchange.h) whose
 // receiver saves the body as setup.exe in the data folder while the
 // progress bar advances. The file is started only when it is whole and is a Windows
-// program; anything else is deleted and the window says why.
+// program; anything else is deleted and the window says why. From its
+// creation until the installer says it is installing (or has ended) the
+// file is held open so that others may only read it: the file checked is
+// the file that runs with administrator rights.
 #include "download.h"
 #include "upgrade_ids.h"
 #include "upgrade_window.h"
+#include "data_folder_check.h"
 #include "error_text.h"
 #include "installer_check.h"
 #include "publisher_check.h"
@@ -14,8 +18,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -74,9 +80,25 @@ HttpTarget InstallerSource()
 
 bool Download::OnSent()
 {
+    // The file will run with administrator rights: it is saved only in
+    // the real data folder, never through a link planted in its place.
+    char folder[MAX_PATH];
+    lstrcpynA(folder, installerFile, MAX_PATH);
+    if (char *name = strrchr(folder, '\\'))
+        *name = '\0';
+    if (DataFolderChainFault(folder)) {
+        saved = false;
+        verdict = kInstallerNotSaved;
+        detail = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    // A new file of our own: a file someone else left under the name (and
+    // may still hold, or own) is never written into.
     DeleteFileA(installerFile);
-    // Others may read the file while it arrives, but nobody else writes it.
-    file = CreateFileA(installerFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Others may read the file while it arrives, but nobody else writes,
+    // renames or deletes it.
+    file = CreateFileA(installerFile, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, NULL, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
     if (file != INVALID_HANDLE_VALUE)
         return true;
     saved = false;
@@ -125,17 +147,18 @@ bool Download::OnBody(const char *bytes, DWORD length)
 
 // The exchange is over, one way or the other. The window thread takes it
 // from here (it alone starts programs and shows results); a download
-// stopped because the program ends tells it nothing.
+// stopped because the program ends tells it nothing. The file stays open
+// (FinishDownload takes it over), except when the program ends.
 void Download::OnEnd(HttpStep step, DWORD error, bool)
 {
-    if (file != INVALID_HANDLE_VALUE) {
-        if (!FlushFileBuffers(file))
-            saved = false;
-        CloseHandle(file);
+    if (file != INVALID_HANDLE_VALUE && !FlushFileBuffers(file))
+        saved = false;
+    if (step == HttpStopped && error == ERROR_WINHTTP_OPERATION_CANCELLED) {
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
         file = INVALID_HANDLE_VALUE;
-    }
-    if (step == HttpStopped && error == ERROR_WINHTTP_OPERATION_CANCELLED)
         return;
+    }
     if (step == HttpOk) {
         verdict = JudgeExchange(saved, status, received, total);
     } else if (step != HttpStopped || verdict == kInstallerOk) { // a TLS failure included
@@ -149,8 +172,35 @@ void Download::OnEnd(HttpStep step, DWORD error, bool)
 
 namespace {
 
-// A saved file is started only if it has a program's form. The file is
-// held open (others may only read it) from this check until it is started.
+bool SameFile(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION one, other;
+    return GetFileInformationByHandle(a, &one) && GetFileInformationByHandle(b, &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+           one.nFileIndexLow == other.nFileIndexLow;
+}
+
+// The saved file, open for reading only and shared for reading only, from
+// the handle that wrote it: a program cannot be started from a file that
+// is open for writing. A bridge handle, open while the writing one is,
+// keeps the file from being renamed or deleted, so the name can only lead
+// to the same file (which each new handle confirms); the checks that follow
+// read through the returned handle, so a change made while the bridge
+// alone held the file is seen by them.
+ScopedFile HoldForReading(ScopedFile written, const char *path)
+{
+    ScopedFile bridge(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL));
+    if (!bridge || !SameFile(written.get(), bridge.get()))
+        return ScopedFile();
+    written.reset();
+    ScopedFile held(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    if (!held || !SameFile(bridge.get(), held.get()))
+        return ScopedFile();
+    return held;
+}
+
+// A saved file is started only if it has a program's form.
 bool IsWindowsProgram(HANDLE file)
 {
     LARGE_INTEGER size = {};
@@ -242,12 +292,48 @@ void ShowDownloadProgress(UpgradeWindow &state, int percent)
     SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
 }
 
+namespace {
+
+VOID CALLBACK OnInstallerEnded(void *window, BOOLEAN)
+{
+    PostMessageA((HWND)window, kMsgInstallerEnded, 0, 0);
+}
+
+// Starts the checked installer, still held, and learns when it ends.
+void StartInstaller(UpgradeWindow &state, ScopedFile checked)
+{
+    char arguments[MAX_PATH + 8];
+    snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
+    SHELLEXECUTEINFOA run = {};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS;
+    run.lpVerb = "open";
+    run.lpFile = state.installerFile;
+    run.lpParameters = arguments;
+    run.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&run))
+        return; // not started (the user may have declined): nothing to hold
+    state.heldInstaller = std::move(checked);
+    state.installerProcess.reset(run.hProcess);
+    if (state.installerProcess &&
+        !RegisterWaitForSingleObject(&state.installerWait, state.installerProcess.get(), OnInstallerEnded,
+                                     state.window, INFINITE, WT_EXECUTEONLYONCE))
+        state.installerWait = NULL;
+}
+
+} // namespace
+
 void FinishDownload(UpgradeWindow &state, int verdict, DWORD detail)
 {
-    ScopedFile file;
+    Download &d = state.download;
+    ScopedFile file(d.file);
+    d.file = INVALID_HANDLE_VALUE;
     if (verdict == kInstallerOk) {
-        file.reset(CreateFileA(state.installerFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
-        if (!IsWindowsProgram(file.get()))
+        file = HoldForReading(std::move(file), state.installerFile);
+        if (!file) {
+            verdict = kInstallerNotSaved;
+            detail = GetLastError();
+        } else if (!IsWindowsProgram(file.get()))
             verdict = kInstallerNotProgram;
         else if (!SignedByPublisher(file.get(), state.installerFile))
             verdict = kInstallerNotSigned;
@@ -258,11 +344,18 @@ void FinishDownload(UpgradeWindow &state, int verdict, DWORD detail)
         ExplainFailure(state, verdict, detail);
         EnableWindow(Item(state, IDC_UPGRADE_NOW), TRUE); // the user may try again
     } else {
-        char arguments[MAX_PATH + 8];
-        snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
-        ShellExecuteA(NULL, "open", state.installerFile, arguments, NULL, SW_SHOWNORMAL);
+        StartInstaller(state, std::move(file));
     }
     EnableWindow(Item(state, IDC_CLOSE), TRUE); // last: the download is over
+}
+
+void ReleaseInstaller(UpgradeWindow &state)
+{
+    if (state.installerWait)
+        UnregisterWaitEx(state.installerWait, INVALID_HANDLE_VALUE); // no callback runs after this
+    state.installerWait = NULL;
+    state.installerProcess.reset();
+    state.heldInstaller.reset();
 }
 
 bool CancelDownload(UpgradeWindow &state)

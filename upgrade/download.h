@@ -17,6 +17,9 @@ constexpr UINT kMsgDownloadDone = WM_APP + 3;
 // Posted by the download's receiver: wParam the percentage received (the
 // bar's range is 0 to 100 once a length is announced).
 constexpr UINT kMsgDownloadProgress = WM_APP + 4;
+// Posted from a wait on the started installer's process when it has ended.
+// WM_APP + 5 is the version check's (upgrade_window.cpp).
+constexpr UINT kMsgInstallerEnded = WM_APP + 6;
 
 // The download's exchange and what its receiver keeps. The receiver's
 // functions (download.cpp) run on WinHTTP's threads, one at a time under
@@ -28,7 +31,7 @@ struct Download final : HttpReceiver {
     HttpAsync exchange;
     HWND window = NULL;       // posted to, never touched
     const char *installerFile = "";
-    HANDLE file = INVALID_HANDLE_VALUE;
+    HANDLE file = INVALID_HANDLE_VALUE; // the saved file; the window thread's after the end
     bool saved = true;        // every write so far reached the file
     unsigned status = 0;      // HTTP status of the answer
     uint64_t total = 0;       // announced length, 0 when not announced
@@ -47,7 +50,12 @@ void StartDownload(UpgradeWindow &state);
 // The receiver's progress, shown by the window thread.
 void ShowDownloadProgress(UpgradeWindow &state, int percent);
 // The exchange is over: check the file, start it or delete it and say why.
+// A started installer's file stays held (others may only read it) until
+// ReleaseInstaller.
 void FinishDownload(UpgradeWindow &state, int verdict, DWORD detail);
+// Lets the installer's file go: the installer says it is installing (it
+// then holds its own file), it has ended, or the assistant ends.
+void ReleaseInstaller(UpgradeWindow &state);
 // The program ends: stop a download in progress and remove its partial
 // file. True when the download's state may go (WinHTTP gave its last
 // request up); otherwise a late notification may still come for it.

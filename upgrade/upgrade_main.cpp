@@ -80,6 +80,7 @@ bool RunAssistant(UpgradeWindow &state, int show, int &code)
 
     code = RunMessageLoop(window);
     bool released = CancelDownload(state);
+    ReleaseInstaller(state);
     if (IsWindow(window))
         DestroyWindow(window); // nothing of the window may reach the state after this
     if (state.session)

@@ -267,8 +267,12 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
         return OnCommand(*state, wParam);
     case kMsgUpgradeInstalling:
+        ReleaseInstaller(*state); // the installer now holds its own file
         OnInstallerMessage(*state, kHeadingInstalling, kMessageInstalling);
         break;
+    case kMsgInstallerEnded:
+        ReleaseInstaller(*state);
+        return 0;
     case kMsgUpgradeRestarting:
         OnInstallerMessage(*state, kHeadingRestarting, kMessageRestarting);
         PostQuitMessage(0);

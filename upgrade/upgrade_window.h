@@ -29,6 +29,9 @@ struct UpgradeWindow {
     char configFile[MAX_PATH] = "";
     HeaderArt art;
     Download download;
+    ScopedFile heldInstaller;        // the checked installer, held while it starts (download.h)
+    ScopedHandle installerProcess;   // the started installer
+    HANDLE installerWait = NULL;     // the wait for its end
     bool checking = false;    // a version check runs; one at a time
 };
 

@@ -76,7 +76,8 @@ inst_clean() {
     fi
     "$WINE" reg delete 'HKLM\System\CurrentControlSet\Services\Talvex Updater' /f >/dev/null 2>&1
     "$WINE" reg delete "$UNINSTALL_KEY" $REG_VIEW /f >/dev/null 2>&1
-    rm -rf "$PROGRAMS" "$MENU" "$WINEPREFIX/drive_c/ProgramData/Talvex"
+    # The data folder, and any the installer moved aside.
+    rm -rf "$PROGRAMS" "$MENU" "$WINEPREFIX/drive_c/ProgramData/Talvex" "$WINEPREFIX/drive_c/ProgramData/Talvex".moved-*
 }
 
 # The programs this build puts in its installer.

@@ -12,8 +12,32 @@ inst_begin "$1"
 setup="$INST_BUILD/installer/setup.exe"
 inst_clean
 
-echo "== silent installation into a fresh prefix"
+# Before the installation a user made the data folder a link to a folder of
+# his own. Under Wine a Unix symbolic link stands for a junction: Wine
+# reports it as a reparse point, but opens, renames and removes what it
+# leads to, never the link itself, so the installer can only refuse it
+# there (Windows moves a junction itself aside, like the file below).
+planted="$INST_BUILD/planted-data"
+rm -rf "$planted"
+mkdir -p "$planted/Updater"
+printf '[App]\r\nUsername=planted\r\n' > "$planted/Updater/config.talvex"
+vendor="$WINEPREFIX/drive_c/ProgramData/Talvex"
+ln -s "$planted" "$vendor"
+planted_files() { (cd "$planted" && find . | sort | tr '\n' ' '); }
+
+echo "== installation over a data folder planted as a link"
+"$WINE" cmd /c "$(winpath "$setup") /S /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+check "the installation stops with exit code 2" test $? -eq 2
+check "nothing was installed" test ! -e "$PROGRAMS/TalLib.dll"
+check "nothing was written through the link" test "$(planted_files)" = ". ./Updater ./Updater/config.talvex "
+rm -f "$vendor"
+
+echo "== silent installation into a fresh prefix, where a file stands in place of the data folder"
+printf 'planted' > "$vendor"
 inst_setup "$setup" "$PROGRAMS_WIN\\"
+check "the file was moved aside" sh -c 'for moved in "$1".moved-*; do test -f "$moved" && exit 0; done; exit 1' - "$vendor"
+check "a real data folder was made in its place" sh -c 'test -d "$1" -a ! -L "$1" -a -d "$2" -a ! -L "$2"' - "$vendor" "$DATA"
+check "the configuration and the log were made" test -f "$DATA/config.talvex" -a -f "$DATA/talvex.log"
 for name in $(inst_programs); do
     check "$name installed" test -f "$PROGRAMS/$name"
     check "$name carries the product version" test "$(inst_probe version "$PROGRAMS_WIN\\$name")" = "$(
@@ -92,10 +116,34 @@ check "menu entries removed" test ! -e "$MENU"
 check "uninstall entry removed" sh -c "! \"$WINE\" reg query '$UNINSTALL_KEY' $REG_VIEW >/dev/null 2>&1"
 check "configuration kept" sh -c "tr -d '\r' < \"$DATA/config.talvex\" | grep -qx 'Username=someone'"
 
+echo "== the uninstaller deletes nothing through a link in place of the data folder"
+inst_setup "$setup"
+mv "$DATA" "$DATA.real"
+ln -s "$planted/Updater" "$DATA"
+: > "$planted/Updater/setup.exe"
+before=$(planted_files)
+inst_uninstall /REMOVECONFIG
+check "what the link leads to is all there" test "$(planted_files)" = "$before"
+rm -f "$DATA"
+mv "$DATA.real" "$DATA"
+
+echo "== a configuration that is a second name of another file is set aside, its content not taken"
+secret="$INST_BUILD/not-the-configuration.txt"
+printf 'secret' > "$secret"
+rm -f "$DATA/config.talvex"
+ln "$secret" "$DATA/config.talvex"
+inst_setup "$setup"
+check "it was set aside" sh -c 'for moved in "$1".moved-*; do test -f "$moved" && exit 0; done; exit 1' - "$DATA/config.talvex"
+check "a new configuration holds nothing of the other file" sh -c '! grep -q secret "$1"' - "$DATA/config.talvex"
+check "the other file is as it was" test "$(cat "$secret")" = secret
+rm -f "$DATA"/config.talvex.moved-* "$secret"
+inst_uninstall
+
 echo "== uninstallation asked to remove the configuration"
 inst_setup "$setup"
 inst_uninstall /REMOVECONFIG
 check "data folder removed" test ! -e "$DATA"
+rm -rf "$planted"
 
 inst_clean
 exit $((INST_FAILURES > 0))

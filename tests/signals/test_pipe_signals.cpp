@@ -142,4 +142,11 @@ TEST_F(PipeSignals, OnlyPipeNamesAreOpenedAndNullsAreRefused)
     EXPECT_EQ("[App]\r\nStatus=0\r\n", ReadWholeFile(configFile));
     EXPECT_EQ(0, Signal(NULL, "A"));
     EXPECT_EQ(0, Signal(kTestPipe, NULL));
+    // Names that leave the pipe namespace once the system normalises them.
+    std::string dotted = std::string("\\\\.\\pipe\\..\\") + configFile;
+    for (const std::string &name : {dotted, std::string("\\\\.\\pipe\\a/../../x"),
+                                    std::string("\\\\.\\pipe\\sub\\name"), std::string("\\\\.\\pipe\\")}) {
+        EXPECT_EQ(0, Signal(name.c_str(), "overwritten")) << name;
+    }
+    EXPECT_EQ("[App]\r\nStatus=0\r\n", ReadWholeFile(configFile));
 }

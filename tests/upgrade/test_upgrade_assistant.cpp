@@ -8,6 +8,7 @@
 #include "test_env.h"
 
 #include "config_keys.h"
+#include "scoped.h"
 #include "signals.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -231,6 +235,50 @@ TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
     Download();
     ASSERT_TRUE(PumpUntil([&] { return FileExists(ranFile); })) << "setup.exe was not started";
     EXPECT_EQ("Initiating", Text(kMessage));
+}
+
+// Another program tries, every few milliseconds from before the download
+// until the installer has ended, to swap the installer the assistant
+// checks: rename it, open it for writing, open it for deletion. The
+// assistant holds the file from its creation until the installer has
+// ended (the stand-in never says it is installing), so every try fails.
+TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
+{
+    ServeInstaller(true);
+    const std::string moved = installer + ".swapped";
+    const DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    std::atomic<bool> stop{false};
+    std::atomic<int> triesOnTheFile{0};
+    std::vector<std::string> swaps;
+    std::thread swapper([&] {
+        while (!stop) {
+            // Once the installer ran and ended, the file is free again.
+            if (FileExists(ranFile) && WaitForProgramsToEnd(dataFolder, {"setup.exe"}, 0))
+                break;
+            bool present = FileExists(installer);
+            ScopedFile write(CreateFileA(installer.c_str(), GENERIC_WRITE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
+            ScopedFile remove(CreateFileA(installer.c_str(), DELETE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
+            bool renamed = MoveFileA(installer.c_str(), moved.c_str()) != 0;
+            if (write)
+                swaps.push_back("opened for writing");
+            if (remove)
+                swaps.push_back("opened for deletion");
+            if (renamed) {
+                swaps.push_back("renamed");
+                MoveFileA(moved.c_str(), installer.c_str());
+            }
+            triesOnTheFile += present;
+            Sleep(3);
+        }
+    });
+    Download();
+    bool ran = PumpUntil([&] { return FileExists(ranFile); });
+    EXPECT_TRUE(WaitForProgramsToEnd(dataFolder, {"setup.exe"}));
+    stop = true;
+    swapper.join();
+    EXPECT_TRUE(ran) << "setup.exe was not started";
+    EXPECT_GT(triesOnTheFile.load(), 0);
+    EXPECT_TRUE(swaps.empty()) << swaps.front() << " (" << swaps.size() << " swaps)";
 }
 
 // Whatever arrives that is not the whole installer is deleted, nothing is

@@ -1,0 +1,51 @@
+; What the installer and the uninstaller leave to TalSetupHelper (built with
+; the product, carried inside both, run from their own temporary folder):
+; the data folder, and starting the signed-in user's programs unelevated.
+; Users may create folders under the common application-data folder, so
+; nothing found there is trusted: the helper moves aside a folder that is a
+; link or belongs to someone else, makes the folders owned by Administrators
+; with the rights of common/shared_objects.h, and creates the configuration
+; and the log. The macros use $R3 and $R4.
+
+!macro _RunSetupHelper arguments
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\TalSetupHelper.exe" "${TALVEX_SETUP_HELPER}"
+  nsExec::ExecToStack '"$PLUGINSDIR\TalSetupHelper.exe" ${arguments}'
+  Pop $R3 ; the exit code ("error" when it could not run)
+  Pop $R4 ; what it said
+!macroend
+
+; Makes the data folder before anything else is touched; an installation
+; that cannot make it stops with the reason (exit code 2 when silent).
+!macro MakeDataFolder
+  !insertmacro _RunSetupHelper 'make-data-folder "$APPDATA"'
+  ${If} $R3 != 0
+    MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater data folder could not be prepared: $R4" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+  DetailPrint $R4
+!macroend
+
+; out = 1 when the data folder is the real one and may be written or
+; emptied; otherwise 0, and the reason is shown in the details.
+!macro DataFolderIsReal out
+  !insertmacro _RunSetupHelper 'check-data-folder "${DATA_FOLDER}"'
+  StrCpy ${out} 0
+  ${If} $R3 == 0
+    StrCpy ${out} 1
+  ${Else}
+    DetailPrint "Nothing is deleted in the data folder: $R4"
+  ${EndIf}
+!macroend
+
+; Starts a program of the signed-in user through the desktop shell, with
+; that user's own unelevated rights, never with the installer's. When the
+; shell cannot be reached the program starts at the next logon from its
+; Startup shortcut; the details say why.
+!macro StartAsUser program
+  !insertmacro _RunSetupHelper 'start-as-user "${program}"'
+  ${If} $R3 != 0
+    DetailPrint "${program} starts at the next logon: $R4"
+  ${EndIf}
+!macroend

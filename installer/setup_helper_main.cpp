@@ -1,0 +1,28 @@
+// TalSetupHelper's entry (setup_helper.h):
+//   TalSetupHelper make-data-folder <common application-data folder>
+//   TalSetupHelper check-data-folder <data folder>
+//   TalSetupHelper start-as-user <program>
+// Ends with 0 when done, 1 otherwise, after a line that says why (the
+// installer shows it).
+#include "setup_helper.h"
+
+#include "data_folder_check.h"
+
+#include <stdio.h>
+#include <string.h>
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && strcmp(argv[1], "make-data-folder") == 0)
+        return MakeDataFolder(argv[2]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "check-data-folder") == 0) {
+        const char *fault = DataFolderChainFault(argv[2]);
+        if (fault)
+            printf("%s: %s\n", argv[2], fault);
+        return fault ? 1 : 0;
+    }
+    if (argc == 3 && strcmp(argv[1], "start-as-user") == 0)
+        return StartThroughDesktopShell(argv[2]) ? 0 : 1;
+    printf("usage: TalSetupHelper make-data-folder <folder> | check-data-folder <folder> | start-as-user <program>\n");
+    return 2;
+}
