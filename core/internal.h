@@ -47,11 +47,18 @@ struct ProfileEdit {
     std::string value;
 };
 
-// Applies the edits, in order, to a copy of the file at path and puts the
-// copy in its place in one step; the file is left as it was when any step
-// fails. The caller holds the configuration lock; `exclusive` says it got
-// it, so that copies left behind by a killed writer may be removed.
-bool ReplaceWithEdits(const char *path, const ProfileEdit *edits, size_t count, bool exclusive);
+// Applies the edits, in order, to the file at path behind a rollback
+// journal beside it (config_commit.cpp): a crash at any moment leaves the
+// old or the new content once the next access has finished what it found.
+// The file is left as it was when any step fails. The caller holds the
+// configuration lock.
+bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
+// Puts back the old content when a commit was interrupted; called under the
+// lock before every read. False when the journal cannot be used.
+bool FinishInterruptedCommit(const char *path);
+
+// A configuration file past this size is damage, never read whole.
+const LONGLONG kConfigReadMax = 4 << 20;
 
 // The whole of a small text file; empty when it is missing or too large.
 std::string ReadSmallFile(const char *path);

@@ -25,9 +25,6 @@ const char kLogMutexName[] = "Global\\TalvexUpdaterLogFile";
 // callers treat it as stale (as they do a time later than now).
 const unsigned long long kUnknownAge = ~0ULL;
 
-// The configuration file is small; a larger one is reported empty rather
-// than read without bound.
-const LONGLONG kConfigReadMax = 4 << 20;
 
 unsigned long long FileTimeValue(const FILETIME &t)
 {

@@ -6,12 +6,14 @@
 // a cached copy of the file. Holding the mutex around every access, and
 // dropping the cache before a read when the file changed on disk since this
 // process last looked, makes every write land and every read see the latest
-// write, without re-reading an unchanged file on every call. Writes never
-// touch the file in place: each commit replaces it whole (config_commit.cpp).
+// write, without re-reading an unchanged file on every call. Every write is
+// a commit behind a rollback journal (config_commit.cpp), so a crash never
+// leaves the file empty or cut; a read first finishes a commit it finds
+// interrupted.
 //
 // A thread may collect its writes in a batch and commit them at once: an
-// update pass changes some thirty keys, which then cost one replacement
-// instead of thirty rewrites. Only the collecting thread's writes to the
+// update pass changes some thirty keys, which then cost one commit (one
+// lock, one journal, one flush) instead of thirty. Only the collecting thread's writes to the
 // batch's file wait; every other write is committed on its own at once.
 #include "tallib.h"
 #include "internal.h"
@@ -70,14 +72,14 @@ void FlushIfChanged(const char *path)
 
 bool ValidPath(const char *path) { return path && path[0]; }
 
-// Writes the edits in one replacement, under the lock, and makes this
+// Writes the edits in one commit, under the lock, and makes this
 // process's next read come from the new file.
 int Commit(const char *path, const ProfileEdit *edits, size_t count)
 {
     if (!MayWriteInDataFolder(path))
         return 0;
     MachineLock lock(kConfigMutexName);
-    bool done = ReplaceWithEdits(path, edits, count, lock.owned);
+    bool done = CommitEdits(path, edits, count);
     WritePrivateProfileStringA(NULL, NULL, NULL, path);
     RememberFile(path);
     return done ? 1 : 0;
@@ -184,6 +186,7 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
     }
     SeeOwnWrites(path, section, key);
     MachineLock lock(kConfigMutexName);
+    FinishInterruptedCommit(path);
     FlushIfChanged(path);
     return (int)GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer, (DWORD)size, path);
 }
@@ -194,6 +197,7 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
         return fallback;
     SeeOwnWrites(path, section, key);
     MachineLock lock(kConfigMutexName);
+    FinishInterruptedCommit(path);
     FlushIfChanged(path);
     return (int)GetPrivateProfileIntA(section, key, fallback, path);
 }

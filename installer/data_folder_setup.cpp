@@ -22,6 +22,11 @@
 namespace {
 
 const char *const kKeptFiles[] = {"config.talvex", "talvex.log"};
+// The configuration's rollback journal: made here so that it too belongs to
+// Administrators and no user can delete it or plant a link in its name. A
+// journal found in a folder moved aside is not taken: only the
+// configuration it may have belonged to is.
+const char kJournalFile[] = "config.talvex.journal";
 
 bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -190,6 +195,8 @@ bool MakeDataFolder(const std::string &appData)
         if (!MakeFile(path))
             return false;
     }
+    if (!MakeFile(data + "\\" + kJournalFile))
+        return false;
     if (!movedVendor.empty() || !movedData.empty())
         printf("moved aside %s\n", (movedVendor.empty() ? movedData : movedVendor).c_str());
     return true;

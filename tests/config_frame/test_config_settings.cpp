@@ -139,9 +139,9 @@ TEST_F(Settings, SavingWritesTheCheckedRowsInOrderWithoutATrailingComma)
 {
     MakeOptionBoxes({false, true, true, true, true});
     MakeHostList({{"alpha.example.test", true}, {"beta.example.test", false}, {"gamma.example.test", true}});
-    ReplacementCounter replaced(configFile);
+    CommitCounter commits(configFile);
     SaveSettings(g_app);
-    EXPECT_EQ(1, replaced.Count()) << "a save replaces the file once";
+    EXPECT_EQ(1, commits.Count()) << "a save writes the file once";
     EXPECT_EQ("2", Value("Hosts", "Count"));
     EXPECT_EQ("alpha.example.test", Value("Hosts", "Host1"));
     EXPECT_EQ("gamma.example.test", Value("Hosts", "Host2"));

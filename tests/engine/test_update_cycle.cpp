@@ -97,7 +97,7 @@ TEST_F(UpdateCycle, ShortCredentialsOrShortHostListSendNothing)
 }
 
 // Ten hosts' records, the time and the status reach the file in one
-// replacement; an address the icon already has is not written again.
+// commit; an address the icon already has is not written again.
 TEST_F(UpdateCycle, ATenHostPassReplacesTheFileOnce)
 {
     std::vector<std::string> hosts;
@@ -110,10 +110,10 @@ TEST_F(UpdateCycle, ATenHostPassReplacesTheFileOnce)
     SetConfig("App", "Proxy", "0");
     SetConfig("App", "LastIP", "203.0.113.7");
     service::Script("update", reply);
-    ReplacementCounter replaced(configFile);
+    CommitCounter commits(configFile);
     RunUpdateCycle(engine, false);
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
-    EXPECT_EQ(1, replaced.Count());
+    EXPECT_EQ(1, commits.Count());
     EXPECT_EQ("203.0.113.7", Config("h10.talvex-demo.test", "IP"));
     EXPECT_EQ("good", Config("h1.talvex-demo.test", "Status"));
     EXPECT_EQ("0", Config("App", "Status"));

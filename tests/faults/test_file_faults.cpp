@@ -90,6 +90,7 @@ TEST_F(FileFaults, TheDataFolderRemovedWhileTheUpdaterRunsComesBackWithTheNextSa
     // Everything removed, folder and all: the pass finds no account.
     std::string folder = dataFolder.substr(0, dataFolder.size() - 1);
     DeleteFileA(configFile.c_str());
+    DeleteFileA((configFile + ".journal").c_str());
     DeleteFileA(logFile.c_str());
     ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
     service::SetAddress("203.0.113.8");

@@ -31,6 +31,7 @@ void ResetDataFolder()
     CreateDirectoryA((talvex + "\\Updater").c_str(), NULL);
     std::string folder = DataFolderPath();
     DeleteFileA((folder + "config.talvex").c_str());
+    DeleteFileA((folder + "config.talvex.journal").c_str()); // a killed writer's would be put back
     DeleteFileA((folder + "talvex.log").c_str());
 }
 
@@ -204,54 +205,11 @@ int CountOccurrences(const std::string &text, const std::string &needle)
     return count;
 }
 
-ReplacementCounter::ReplacementCounter(const std::string &path)
+unsigned long long CommitCounter::Commits() const
 {
-    size_t slash = path.find_last_of('\\');
-    std::string file = path.substr(slash + 1);
-    name.assign(file.begin(), file.end());
-    folder = CreateFileA(path.substr(0, slash).c_str(), FILE_LIST_DIRECTORY,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, NULL);
-    pending.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    EXPECT_TRUE(Read()) << "cannot watch the folder of " << path;
-}
-
-ReplacementCounter::~ReplacementCounter()
-{
-    if (folder != INVALID_HANDLE_VALUE) {
-        CancelIoEx(folder, &pending);
-        DWORD ignored;
-        GetOverlappedResult(folder, &pending, &ignored, TRUE);
-        CloseHandle(folder);
-    }
-    CloseHandle(pending.hEvent);
-}
-
-bool ReplacementCounter::Read()
-{
-    return folder != INVALID_HANDLE_VALUE &&
-           ReadDirectoryChangesW(folder, notices, sizeof notices, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME, NULL,
-                                 &pending, NULL);
-}
-
-// Takes every notice that arrives until none has come for half a second.
-int ReplacementCounter::Count()
-{
-    DWORD size = 0;
-    while (WaitForSingleObject(pending.hEvent, 500) == WAIT_OBJECT_0 &&
-           GetOverlappedResult(folder, &pending, &size, FALSE)) {
-        for (DWORD at = 0; size > 0;) {
-            auto *notice = (FILE_NOTIFY_INFORMATION *)(notices + at);
-            if (notice->Action == FILE_ACTION_RENAMED_NEW_NAME &&
-                name == std::wstring(notice->FileName, notice->FileNameLength / sizeof(WCHAR)))
-                ++replacements;
-            if (!notice->NextEntryOffset)
-                break;
-            at += notice->NextEntryOffset;
-        }
-        ResetEvent(pending.hEvent);
-        if (!Read())
-            break;
-    }
-    return replacements;
+    std::string text = ReadWholeFile(journal);
+    unsigned long long commits = 0;
+    if (text.size() >= 16 && text.compare(0, 4, "TVXJ") == 0)
+        memcpy(&commits, text.data() + 8, sizeof commits);
+    return commits;
 }

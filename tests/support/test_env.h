@@ -60,21 +60,16 @@ std::string Quoted(const std::string &text);
 // The folder holding the test executables, TalLib.dll and the programs.
 std::string ExeFolder();
 
-// Counts the times a file is put in place whole (renamed onto its name) in
-// its folder, from construction until Count() is asked.
-class ReplacementCounter {
+// Counts the commits made to a configuration file from construction until
+// Count() is asked: the journal beside the file keeps their number (eight
+// bytes after its four-byte mark and four-byte state).
+class CommitCounter {
 public:
-    explicit ReplacementCounter(const std::string &path);
-    ~ReplacementCounter();
-    ReplacementCounter(const ReplacementCounter &) = delete;
-    ReplacementCounter &operator=(const ReplacementCounter &) = delete;
-    int Count();
+    explicit CommitCounter(const std::string &path) : journal(path + ".journal"), start(Commits()) {}
+    int Count() const { return (int)(Commits() - start); }
 
 private:
-    bool Read();
-    HANDLE folder = INVALID_HANDLE_VALUE;
-    OVERLAPPED pending = {};
-    std::wstring name;
-    int replacements = 0;
-    alignas(DWORD) char notices[16384];
+    unsigned long long Commits() const;
+    std::string journal;
+    unsigned long long start;
 };
