@@ -84,7 +84,8 @@ void PipeListener::Run()
                 events[count++] = instance.event.get();
         }
         DWORD result = WaitForMultipleObjects(count, events, FALSE, count > 1 ? INFINITE : kRetryMs);
-        if (result == WAIT_OBJECT_0)
+        // Without its stop event the recorder cannot wait at all: it ends.
+        if (result == WAIT_OBJECT_0 || result == WAIT_FAILED)
             break;
         std::vector<Instance *> connected;
         for (Instance &instance : instances) {
