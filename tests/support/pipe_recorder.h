@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include "scoped.h"
+
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,12 +23,25 @@ public:
     bool WaitFor(size_t count, DWORD timeoutMs = 10000);
 
 private:
+    static constexpr int kInstances = 4;
+    static constexpr DWORD kRetryMs = 250; // when no instance could be made
+
+    // One pipe instance, listening or connected to one writer.
+    struct Instance {
+        ScopedFile pipe;
+        ScopedHandle event;
+        OVERLAPPED overlapped = {};
+        unsigned long created = 0; // order of creation among the instances
+    };
+
     void Run();
-    HANDLE CreateInstance();
+    void Listen(Instance &instance);
+    void Take(Instance &instance);
 
     std::string name_;
     std::mutex lock_;
     std::vector<std::string> messages_;
-    std::atomic<bool> stop_{false};
+    ScopedHandle stop_;
+    unsigned long created_ = 0; // the reading thread's alone
     std::thread thread_;
 };
