@@ -197,6 +197,7 @@ Section "Uninstall"
   ${If} $2 == 1
   ${AndIf} $3 == 1
     Delete "${DATA_FOLDER}\config.talvex"
+    Delete "${DATA_FOLDER}\config.talvex.journal"
     Delete "${DATA_FOLDER}\talvex.log"
     RMDir "${DATA_FOLDER}"
     RMDir "$APPDATA\Talvex"
