@@ -173,7 +173,7 @@ void LoadSettings(ConfigApp &app)
     app.status = ReadInt(app, kKeyStatus, kStatusUnconfigured);
 }
 
-// Everything a save writes reaches the file in one replacement.
+// Everything a save writes reaches the file in one commit.
 void SaveSettings(ConfigApp &app)
 {
     Profile_BeginBatch(app.configPath);

@@ -47,7 +47,7 @@ HANDLE OpenForReading(const char *path)
 {
     if (!path || !path[0])
         return INVALID_HANDLE_VALUE;
-    // Sharing deletion lets the configuration be replaced while it is read.
+    // Sharing deletion never holds off whoever may delete or rename the file.
     return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 }

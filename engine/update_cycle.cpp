@@ -136,7 +136,7 @@ bool CheckAddress(EngineState &engine)
     return true;
 }
 
-// A pass collects what it writes and replaces the file once at its end, and
+// A pass collects what it writes and commits it once at its end, and
 // before each signal that sends another program to read the file. No lock
 // is held meanwhile: the network exchanges run with the file free, and the
 // commit applies only the keys the pass changed to the file as it then is.

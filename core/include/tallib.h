@@ -26,14 +26,14 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
 int TALAPI Profile_ReadText(const char *path, const char *section, const char *key, const char *fallback,
                             char *buffer, int size);
 int TALAPI Profile_ReadInt(const char *path, const char *section, const char *key, int fallback);
-// Every write replaces the file whole, so that a crash leaves the old or
-// the new configuration, never a cut one. To write many keys at the cost of
-// one replacement, a thread begins a batch for a file: its writes to that
+// Every write is a commit behind a journal, so that a crash leaves the old
+// or the new configuration, never a cut one. To write many keys at the cost
+// of one commit, a thread begins a batch for a file: its writes to that
 // file (through any export) are then collected, each answering 1, until it
 // commits them. Profile_CommitBatch writes what was collected and keeps
 // collecting; Profile_EndBatch writes it and stops. Both return 1 when the
 // writes are in the file (or nothing was collected), 0 when the file could
-// not be replaced: the collected writes are then lost, as a failed single
+// not be written: the collected writes are then lost, as a failed single
 // write is. A read by that thread of a key it changed commits first and so
 // sees its write. Other threads' writes are not collected. Profile_BeginBatch
 // returns 0 when another thread of the process has a batch open.
