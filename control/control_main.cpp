@@ -1,6 +1,8 @@
 // TalUpControl: starts, stops or passes a control code to the updater
-// service "Talvex Updater", then exits with 0 (done) or 1 (failed). It runs
-// elevated, shows no window, writes no log and links nothing of TalLib.
+// service "Talvex Updater", then exits with 0 (done) or, when it failed,
+// with the Windows error of the step that failed (never 0), which its
+// caller turns into words and logs. It runs elevated, shows no window,
+// writes no log and links nothing of TalLib.
 #include "scoped.h"
 #include "signals.h"
 
@@ -71,24 +73,24 @@ DWORD ControlRight(DWORD code)
     }
 }
 
-// One operation on the service; true when the manager accepted it. Only
+// One operation on the service; 0 when the manager accepted it, else the
+// Windows error of the step that failed. Only
 // the rights of that operation are asked for: connecting to the manager,
 // and starting the service or sending it the one code.
-bool Operate(const char *argument)
+DWORD Operate(const char *argument)
 {
     const bool start = lstrcmpiA(argument, "start") == 0;
     DWORD code = lstrcmpiA(argument, "stop") == 0 ? (DWORD)kServiceControlStop : (DWORD)ReadCode(argument);
     ScopedService manager(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
     DWORD rights = start ? SERVICE_START : ControlRight(code);
     ScopedService service(manager ? OpenServiceA(manager.get(), kServiceName, rights) : NULL);
-    if (!service)
-        return false;
-    if (start)
-        return StartServiceA(service.get(), 0, NULL) != 0;
     SERVICE_STATUS status; // what the manager answers is not used
-    return ControlService(service.get(), code, &status) != 0;
+    bool done = service && (start ? StartServiceA(service.get(), 0, NULL) != 0
+                                  : ControlService(service.get(), code, &status) != 0);
+    DWORD error = done ? 0 : GetLastError();
+    return done || error ? error : ERROR_GEN_FAILURE;
 }
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return Operate(ArgumentText()) ? 0 : 1; }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return (int)Operate(ArgumentText()); }

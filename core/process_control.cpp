@@ -117,7 +117,7 @@ INT_PTR RunController(const char *argument)
         if (WaitForSingleObject(controller.get(), kControllerWaitMs) != WAIT_OBJECT_0)
             failure = "the service controller did not answer within 45 s";
         else if (GetExitCodeProcess(controller.get(), &code) && code != 0)
-            failure = "the service controller ended with " + std::to_string(code);
+            failure = "the service controller ended with " + DescribeError(code);
     }
     if (!failure.empty()) {
         std::string message = std::string("The updater service could not be ") + (start ? "started" : "stopped") +

@@ -12,24 +12,24 @@ class ServiceControl : public ServiceScenario {};
 TEST_F(ServiceControl, ControllerFailsWithoutTheService)
 {
     for (const char *argument : {"start", "stop", "18", "131", ""})
-        EXPECT_EQ(1, Control(argument)) << "argument \"" << argument << "\"";
+        EXPECT_EQ(ERROR_SERVICE_DOES_NOT_EXIST, Control(argument)) << "argument \"" << argument << "\"";
 }
 
 TEST_F(ServiceControl, ControllerTakesStartAndStopInAnyCaseAndOtherwiseACode)
 {
     ASSERT_TRUE(InstallService());
-    EXPECT_EQ(1, Control("stop")) << "stopping a stopped service";
+    EXPECT_NE(0, Control("stop")) << "stopping a stopped service";
     EXPECT_EQ(0, Control("START"));
     ASSERT_TRUE(WaitForState(SERVICE_RUNNING));
-    EXPECT_EQ(1, Control("start")) << "starting a running service";
+    EXPECT_NE(0, Control("start")) << "starting a running service";
 
     EXPECT_EQ(0, Control("131"));
     EXPECT_EQ(0, Control("  +131 and the rest")) << "read as a number up to the first non-digit";
-    EXPECT_EQ(1, Control("")) << "no digits: code 0";
-    EXPECT_EQ(1, Control("start now")) << "the whole text is one argument: code 0";
-    EXPECT_EQ(1, Control("18")) << "not a control of the service";
-    EXPECT_EQ(1, Control("4294967427")) << "an overlong number wrapped round to 131";
-    EXPECT_EQ(1, Control("-4294967165")) << "an overlong number wrapped round to 131";
+    EXPECT_NE(0, Control("")) << "no digits: code 0";
+    EXPECT_NE(0, Control("start now")) << "the whole text is one argument: code 0";
+    EXPECT_NE(0, Control("18")) << "not a control of the service";
+    EXPECT_NE(0, Control("4294967427")) << "an overlong number wrapped round to 131";
+    EXPECT_NE(0, Control("-4294967165")) << "an overlong number wrapped round to 131";
     EXPECT_EQ(ServiceState(), (DWORD)SERVICE_RUNNING);
 
     // Unquoted program name too: the argument starts after the first blank.
@@ -63,8 +63,10 @@ TEST_F(ServiceControl, AStartThatFailsIsLoggedWithTheControllersAnswer)
     // The service's program is missing: the controller cannot start it.
     ASSERT_TRUE(InstallService("NoSuchProgram.exe"));
     EXPECT_NE(0, StartUpdater()) << "the controller itself ran";
-    EXPECT_EQ(1, CountInLog("The updater service could not be started: the service controller ended with 1."))
+    // The controller's exit code is the Windows error, which the record names.
+    EXPECT_EQ(1, CountInLog("The updater service could not be started: the service controller ended with error "))
         << Log();
+    EXPECT_EQ(0, CountInLog("ended with error 1 (")) << "the cause, not a bare failure: " << Log();
 }
 
 TEST_F(ServiceControl, ProcessUpdaterRefusesToStartBesideTheService)
