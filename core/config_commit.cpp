@@ -207,6 +207,10 @@ bool FinishInterruptedCommit(const char *path)
     if (!GetFileAttributesExA(journalPath.c_str(), GetFileExInfoStandard, &data) ||
         (data.nFileSizeHigh == 0 && data.nFileSizeLow <= sizeof(JournalHeader)))
         return true;
+    // Putting the old content back writes: a reader, the elevated utility
+    // among them, does it only in the real data folder, as any writer.
+    if (!MayWriteInDataFolder(path))
+        return false;
     Journal journal(journalPath);
     return journal.file && (!journal.inUse || RollBack(journal, path));
 }
