@@ -6,6 +6,7 @@
 #include "http_timeouts.h"
 #include "talvex_settings.h"
 
+#include <limits.h>
 #include <string.h>
 
 #include <new>
@@ -67,21 +68,29 @@ void ReadBody(HINTERNET request, size_t maxBody, HttpGetResult &result)
 
 } // namespace
 
+const char *HttpStepCall(HttpStep step)
+{
+    switch (step) {
+    case HttpOpenFailed: return "WinHttpOpen";
+    case HttpConnectFailed: return "WinHttpConnect";
+    case HttpRequestFailed: return "WinHttpOpenRequest";
+    case HttpCredentialsFailed: return "WinHttpSetCredentials";
+    case HttpSendFailed: return "WinHttpSendRequest";
+    case HttpReceiveFailed: return "WinHttpReceiveResponse";
+    case HttpReadFailed: return "WinHttpReadData";
+    case HttpOk:
+    case HttpStopped: break;
+    }
+    return NULL;
+}
+
 std::string DescribeFailure(HttpStep step, DWORD error)
 {
-    const char *call = "";
-    switch (step) {
-    case HttpOk: return std::string();
-    case HttpOpenFailed: call = "WinHttpOpen"; break;
-    case HttpConnectFailed: call = "WinHttpConnect"; break;
-    case HttpRequestFailed: call = "WinHttpOpenRequest"; break;
-    case HttpCredentialsFailed: call = "WinHttpSetCredentials"; break;
-    case HttpSendFailed: call = "WinHttpSendRequest"; break;
-    case HttpReceiveFailed: call = "WinHttpReceiveResponse"; break;
-    case HttpReadFailed: call = "WinHttpReadData"; break;
-    case HttpStopped: return "The exchange was stopped";
-    }
-    return std::string(call) + " failed with Windows " + DescribeError(error);
+    if (step == HttpOk)
+        return std::string();
+    if (step == HttpStopped)
+        return "The exchange was stopped";
+    return std::string(HttpStepCall(step)) + " failed with Windows " + DescribeError(error);
 }
 
 HINTERNET OpenHttpSession(bool async)
@@ -137,12 +146,53 @@ HttpStep OpenHttpRequest(HINTERNET session, const HttpTarget &target, HttpReques
     return step;
 }
 
+bool ParseAnnouncedLength(const char *rawHeaders, unsigned long long *length)
+{
+    static const char kName[] = "Content-Length: ";
+    const size_t nameLength = sizeof kName - 1;
+    const char *value = NULL;
+    for (const char *line = rawHeaders; line && *line && !value;) {
+        if (_strnicmp(line, kName, nameLength) == 0)
+            value = line + nameLength;
+        line = strchr(line, '\n');
+        if (line)
+            ++line;
+    }
+    if (!value || !strpbrk(value, "\r\n") || *value < '0' || *value > '9')
+        return false;
+    unsigned long long total = 0;
+    for (const char *p = value; *p >= '0' && *p <= '9'; ++p) {
+        if (total > (ULLONG_MAX - 9) / 10)
+            return false; // no real body is that large
+        total = total * 10 + (unsigned long long)(*p - '0');
+    }
+    *length = total;
+    return true;
+}
+
+bool AnnouncedLength(HINTERNET request, unsigned long long *length)
+{
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, NULL, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (size == 0)
+        return false;
+    std::vector<wchar_t> wide(size / sizeof(wchar_t) + 1, L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, wide.data(),
+                             &size, WINHTTP_NO_HEADER_INDEX))
+        return false;
+    int count = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, NULL, 0, NULL, NULL);
+    if (count <= 0)
+        return false;
+    std::vector<char> text((size_t)count, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), count, NULL, NULL);
+    return ParseAnnouncedLength(text.data(), length);
+}
+
 bool HasAnnouncedLength(HINTERNET request, unsigned long long received)
 {
-    DWORD announced = 0;
-    DWORD size = sizeof announced;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX))
+    unsigned long long announced = 0;
+    if (!AnnouncedLength(request, &announced))
         return true; // no length announced: the end of data ends the body
     return announced == received;
 }

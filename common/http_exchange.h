@@ -37,6 +37,10 @@ struct HttpTarget {
     const char *password = NULL;
 };
 
+// The WinHTTP call a step stands for ("WinHttpSendRequest"); NULL for
+// HttpOk and HttpStopped, which no call failed.
+const char *HttpStepCall(HttpStep step);
+
 // The failed step and its Windows error in words, for a log record or a
 // message: "WinHttpSendRequest failed with Windows error 12029 (A connection
 // with the server could not be established)". Empty for HttpOk.
@@ -58,6 +62,15 @@ struct HttpRequestHandles {
 // the response time-out, Basic credentials when target.user is set. HttpOk,
 // or the failed step with GetLastError set.
 HttpStep OpenHttpRequest(HINTERNET session, const HttpTarget &target, HttpRequestHandles &handles);
+
+// The length a "Content-Length: " line of raw response headers announces
+// (the name matched without case at a line's start, the value ended by a
+// line break). False when none is announced: the line is missing, cut off,
+// not a number or too large.
+bool ParseAnnouncedLength(const char *rawHeaders, unsigned long long *length);
+
+// The same read from a response's raw headers, lengths past 4 GB included.
+bool AnnouncedLength(HINTERNET request, unsigned long long *length);
 
 // True unless the response announced a Content-Length other than received:
 // a connection dropped in the middle of a body can look like its end.

@@ -70,6 +70,12 @@ struct KeyTraits {
     static HKEY Invalid() { return NULL; }
     static void Close(HKEY h) { RegCloseKey(h); }
 };
+struct WaitTraits {
+    using Type = HANDLE;
+    static HANDLE Invalid() { return NULL; }
+    // Waits for a callback in progress: none runs once this returns.
+    static void Close(HANDLE h) { UnregisterWaitEx(h, INVALID_HANDLE_VALUE); }
+};
 } // namespace scoped_detail
 
 // Kernel objects whose "nothing" is NULL: threads, processes, events, mutexes.
@@ -79,6 +85,8 @@ using ScopedFile = Scoped<scoped_detail::FileTraits>;
 using ScopedInternet = Scoped<scoped_detail::NullIsNothing<HINTERNET, WinHttpCloseHandle>>;
 using ScopedService = Scoped<scoped_detail::NullIsNothing<SC_HANDLE, CloseServiceHandle>>;
 using ScopedKey = Scoped<scoped_detail::KeyTraits>;
+// A wait registered with RegisterWaitForSingleObject.
+using ScopedWait = Scoped<scoped_detail::WaitTraits>;
 // Bitmaps, brushes, fonts and pens.
 using ScopedGdi = Scoped<scoped_detail::NullIsNothing<HGDIOBJ, DeleteObject>>;
 // A memory device context from CreateCompatibleDC.

@@ -12,7 +12,6 @@
 #include "status_panel.h"
 
 #include "config_keys.h"
-#include "error_text.h"
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
@@ -139,9 +138,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     app.scale = ReadScreenScale();
     LoadPictures(app);
     if (!RegisterMainClass(instance)) {
-        // The fixed text, then why.
-        std::string text = std::string(kRegisterFailed) + "\n\n" + DescribeError(GetLastError());
-        MessageBoxA(NULL, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+        ShowStartFailure(kRegisterFailed, kCaption);
         return 0;
     }
     HANDLE instanceLock = NULL; // never released; it ends with the process

@@ -2,9 +2,12 @@
 // program.
 #include "program.h"
 
+#include "error_text.h"
 #include "scoped.h"
 #include "tallib.h"
 #include "worker.h"
+
+#include <string>
 
 int RunMessageLoop(HWND dialogKeys)
 {
@@ -42,4 +45,10 @@ void SwitchUpdaterInBackground(bool start)
     // thread never waits on the service controller.
     StartWorker(SwitchUpdaterThread, start ? (void *)1 : NULL,
                 start ? "Error creating thread to start the Updater." : "Error creating thread to stop the Updater.");
+}
+
+void ShowStartFailure(const char *text, const char *caption)
+{
+    std::string message = std::string(text) + "\n\n" + DescribeError(GetLastError());
+    MessageBoxA(NULL, message.c_str(), caption, MB_OK | MB_ICONERROR);
 }

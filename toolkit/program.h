@@ -19,3 +19,7 @@ void TrimWorkingSet();
 // which a window thread must not do.
 // When no worker can be started, the log says so and nothing is switched.
 void SwitchUpdaterInBackground(bool start);
+
+// A program that cannot start shows why in a message box with no owner:
+// its fixed text, then the Windows error of the call that just failed.
+void ShowStartFailure(const char *text, const char *caption);

@@ -58,8 +58,10 @@ service_post /control/version '{"body": "4.0.9"}'
 service_post /control/script '{"endpoint": "download", "body": "not found", "status": 404}'
 start_assistant; click 200; shot download-failed; stop_assistant
 
-echo "== offer at 144 dots per inch"
-"$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
-start_assistant; shot offer-144dpi 2.5; stop_assistant
+for dpi in 120 144; do
+    echo "== offer at $dpi dots per inch"
+    "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+    start_assistant; shot offer-${dpi}dpi 2.5; stop_assistant
+done
 "$WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 rm -f "$data/setup.exe"

@@ -1,65 +1,29 @@
 // The installer download: an asynchronous exchange (http_exchange.h) whose
-// receiver saves the body as setup.exe in the data folder while the
-// progress bar advances. The file is started only when it is whole and is a Windows
-// program; anything else is deleted and the window says why. From its
-// creation until the installer says it is installing (or has ended) the
-// file is held open so that others may only read it: the file checked is
-// the file that runs with administrator rights.
+// receiver saves the body as setup.exe in the data folder and posts its
+// progress, then the checks that decide whether the saved file may run with
+// administrator rights. From its creation until the window lets it go the
+// file is held open so that others may only read it.
 #include "download.h"
-#include "upgrade_ids.h"
-#include "upgrade_window.h"
+
 #include "data_folder_check.h"
 #include "error_text.h"
-#include "installer_check.h"
 #include "publisher_check.h"
 
 #include "talvex_settings.h"
 
-#include <commctrl.h>
-#include <shellapi.h>
-#include <stdio.h>
 #include <string.h>
 
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 
-const char kOpenFailed[] = "WinHttpOpen failed.  Check your Internet connection, and try again.";
-const char kConnectFailed[] = "WinHttpConnect failed.  Check your Internet connection, and try again.";
-const char kRequestFailed[] = "WinHttpOpenRequest failed.  Check your Internet connection, and try again.";
-const char kSendFailed[] = "WinHttpSendRequest failed.  Check your Internet connection, and try again.";
-const char kHeadingDownloading[] = "Downloading Upgrades";
-const char kHeadingFailed[] = "Download failed";
-const char kNothingInstalled[] = "  Nothing was installed; try again later.";
+const char kStartAdvice[] = " failed.  Check your Internet connection, and try again.";
 const char kInstallerPath[] = "/windows/TalUpSetup.exe";
 // The first bytes of the file hold a program's headers and section table.
 const DWORD kHeadBytes = 4096;
 // When the program ends during a download, WinHTTP is given this long to
 // give the request up (Windows does at once, Wine when a time-out ends).
 const DWORD kCancelWaitMs = 500;
-
-HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, id); }
-
-// A step that failed to start the download, and why on a line of its own.
-void ShowFailure(const UpgradeWindow &state, const char *text, DWORD error)
-{
-    std::string message = std::string(text) + "\n\n" + DescribeError(error);
-    MessageBoxA(state.window, message.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
-}
-
-// The fixed text that names a step failing to start the download.
-const char *StartFailureText(HttpStep step)
-{
-    switch (step) {
-    case HttpConnectFailed: return kConnectFailed;
-    case HttpRequestFailed:
-    case HttpCredentialsFailed: return kRequestFailed;
-    case HttpSendFailed: return kSendFailed;
-    default: return kOpenFailed;
-    }
-}
 
 // The installer comes over HTTPS from the download server itself: the file
 // is run with administrator rights. The exchange verifies its certificate,
@@ -97,9 +61,9 @@ bool Download::OnSent()
     DeleteFileA(installerFile);
     // Others may read the file while it arrives, but nobody else writes,
     // renames or deletes it.
-    file = CreateFileA(installerFile, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, NULL, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE)
+    file.reset(CreateFileA(installerFile, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, NULL, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, NULL));
+    if (file)
         return true;
     saved = false;
     verdict = kInstallerNotSaved;
@@ -117,19 +81,8 @@ bool Download::OnHeaders(HINTERNET request)
         verdict = kInstallerBadStatus; // an error page is never saved as the installer
         return false;
     }
-    size = 0;
-    WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, NULL, &size,
-                        WINHTTP_NO_HEADER_INDEX);
-    if (size > 0) {
-        std::vector<wchar_t> wide(size / sizeof(wchar_t) + 1, L'\0');
-        if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, wide.data(),
-                                &size, WINHTTP_NO_HEADER_INDEX)) {
-            int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, NULL, 0, NULL, NULL);
-            std::vector<char> text(n > 0 ? n : 1, '\0');
-            WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size(), NULL, NULL);
-            total = AnnouncedLength(text.data());
-        }
-    }
+    unsigned long long announced = 0;
+    total = AnnouncedLength(request, &announced) ? announced : 0;
     return true;
 }
 
@@ -137,7 +90,7 @@ bool Download::OnBody(const char *bytes, DWORD length)
 {
     received += length;
     DWORD written = 0;
-    if (!WriteFile(file, bytes, length, &written, NULL) || written != length)
+    if (!WriteFile(file.get(), bytes, length, &written, NULL) || written != length)
         saved = false;
     int percent = DownloadPercent(received, total);
     if (percent >= 0)
@@ -148,15 +101,13 @@ bool Download::OnBody(const char *bytes, DWORD length)
 // The exchange is over, one way or the other. The window thread takes it
 // from here (it alone starts programs and shows results); a download
 // stopped because the program ends tells it nothing. The file stays open
-// (FinishDownload takes it over), except when the program ends.
+// (CheckDownload takes it over), except when the program ends.
 void Download::OnEnd(HttpStep step, DWORD error, bool)
 {
-    if (file != INVALID_HANDLE_VALUE && !FlushFileBuffers(file))
+    if (file && !FlushFileBuffers(file.get()))
         saved = false;
     if (step == HttpStopped && error == ERROR_WINHTTP_OPERATION_CANCELLED) {
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-        file = INVALID_HANDLE_VALUE;
+        file.reset();
         return;
     }
     if (step == HttpOk) {
@@ -213,155 +164,65 @@ bool IsWindowsProgram(HANDLE file)
     return LooksLikeWindowsProgram(head, read, (uint64_t)size.QuadPart);
 }
 
-void ExplainFailure(UpgradeWindow &state, int verdict, DWORD detail)
-{
-    const Download &d = state.download;
-    char text[512];
-    switch (verdict) {
-    case kInstallerNotSaved:
-        snprintf(text, sizeof text, "The installer could not be saved in the data folder (%s).%s",
-                 DescribeError(detail).c_str(), kNothingInstalled);
-        break;
-    case kInstallerBadStatus:
-        snprintf(text, sizeof text, "The download server answered with status %lu instead of the installer.%s",
-                 (unsigned long)detail, kNothingInstalled);
-        break;
-    case kInstallerIncomplete:
-        snprintf(text, sizeof text, "The download was incomplete (%llu of %llu bytes).%s",
-                 (unsigned long long)d.received, (unsigned long long)d.total, kNothingInstalled);
-        break;
-    case kInstallerNotProgram:
-        snprintf(text, sizeof text, "The file received is not the Talvex Updater installer.%s", kNothingInstalled);
-        break;
-    case kInstallerNotSigned:
-        snprintf(text, sizeof text, "The file received is not signed by the Talvex publisher.%s", kNothingInstalled);
-        break;
-    default:
-        snprintf(text, sizeof text, "The connection to the download server failed or could not be verified (%s).%s",
-                 DescribeError(detail).c_str(), kNothingInstalled);
-        break;
-    }
-    SetHeading(state, kHeadingFailed);
-    SetMessage(state, text);
-}
-
 } // namespace
 
-void StartDownload(UpgradeWindow &state)
+HttpStep StartDownload(Download &d, HINTERNET session, HWND window, const char *installerFile, DWORD *error)
 {
-    Download &d = state.download;
-    EnableWindow(Item(state, IDC_UPGRADE_NOW), FALSE);
-    EnableWindow(Item(state, IDC_IGNORE_VERSION), FALSE);
-    EnableWindow(Item(state, IDC_CLOSE), FALSE);
-    SetHeading(state, kHeadingDownloading);
-    SetMessage(state, "Initiating");
-    ShowWindow(Item(state, IDC_MESSAGE), SW_SHOW);
-    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, 0, 0);
-
-    if (!state.session) {
-        ShowFailure(state, kOpenFailed, state.sessionError);
-        return;
-    }
-    // No exchange runs now (the button that starts one is disabled until
-    // the last has ended), so its receiver's fields are the window thread's.
-    d.window = state.window;
-    d.installerFile = state.installerFile;
-    d.file = INVALID_HANDLE_VALUE;
+    // No exchange runs now, so the receiver's fields are this thread's.
+    d.window = window;
+    d.installerFile = installerFile;
+    d.file.reset();
     d.saved = true;
     d.status = 0;
     d.total = 0;
     d.received = 0;
     d.verdict = kInstallerOk;
     d.detail = 0;
-    DWORD error = 0;
-    HttpStep step = StartHttpAsync(d.exchange, state.session, InstallerSource(), d, false, &error);
-    if (step != HttpOk)
-        ShowFailure(state, StartFailureText(step), error);
+    if (!session) {
+        *error = ERROR_INVALID_HANDLE;
+        return HttpOpenFailed;
+    }
+    return StartHttpAsync(d.exchange, session, InstallerSource(), d, false, error);
 }
 
-void ShowDownloadProgress(UpgradeWindow &state, int percent)
+std::string DownloadStartFailure(HttpStep step)
 {
-    // A late report after the end (the posts keep their order, but a
-    // cancelled download may still have one queued) changes nothing.
-    if (IsWindowEnabled(Item(state, IDC_CLOSE)))
-        return;
-    char text[32];
-    snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
-    SetMessage(state, text);
-    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
+    const char *call = HttpStepCall(step);
+    return std::string(call ? call : HttpStepCall(HttpOpenFailed)) + kStartAdvice;
 }
 
-namespace {
-
-VOID CALLBACK OnInstallerEnded(void *window, BOOLEAN)
+InstallerVerdict CheckDownload(Download &d, InstallerVerdict verdict, DWORD *detail, ScopedFile &held)
 {
-    PostMessageA((HWND)window, kMsgInstallerEnded, 0, 0);
-}
-
-// Starts the checked installer, still held, and learns when it ends.
-void StartInstaller(UpgradeWindow &state, ScopedFile checked)
-{
-    char arguments[MAX_PATH + 8];
-    snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
-    SHELLEXECUTEINFOA run = {};
-    run.cbSize = sizeof run;
-    run.fMask = SEE_MASK_NOCLOSEPROCESS;
-    run.lpVerb = "open";
-    run.lpFile = state.installerFile;
-    run.lpParameters = arguments;
-    run.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&run))
-        return; // not started (the user may have declined): nothing to hold
-    state.heldInstaller = std::move(checked);
-    state.installerProcess.reset(run.hProcess);
-    if (state.installerProcess &&
-        !RegisterWaitForSingleObject(&state.installerWait, state.installerProcess.get(), OnInstallerEnded,
-                                     state.window, INFINITE, WT_EXECUTEONLYONCE))
-        state.installerWait = NULL;
-}
-
-} // namespace
-
-void FinishDownload(UpgradeWindow &state, int verdict, DWORD detail)
-{
-    Download &d = state.download;
-    ScopedFile file(d.file);
-    d.file = INVALID_HANDLE_VALUE;
+    ScopedFile file(std::move(d.file));
     if (verdict == kInstallerOk) {
-        file = HoldForReading(std::move(file), state.installerFile);
+        file = HoldForReading(std::move(file), d.installerFile);
         if (!file) {
             verdict = kInstallerNotSaved;
-            detail = GetLastError();
-        } else if (!IsWindowsProgram(file.get()))
+            *detail = GetLastError();
+        } else if (!IsWindowsProgram(file.get())) {
             verdict = kInstallerNotProgram;
-        else if (!SignedByPublisher(file.get(), state.installerFile))
+        } else if (!SignedByPublisher(file.get(), d.installerFile)) {
             verdict = kInstallerNotSigned;
+        }
     }
-    if (verdict != kInstallerOk) {
-        file.reset();
-        DeleteFileA(state.installerFile);
-        ExplainFailure(state, verdict, detail);
-        EnableWindow(Item(state, IDC_UPGRADE_NOW), TRUE); // the user may try again
+    if (verdict == kInstallerOk) {
+        held = std::move(file);
     } else {
-        StartInstaller(state, std::move(file));
+        file.reset();
+        DeleteFileA(d.installerFile);
     }
-    EnableWindow(Item(state, IDC_CLOSE), TRUE); // last: the download is over
+    return verdict;
 }
 
-void ReleaseInstaller(UpgradeWindow &state)
+std::string DownloadFailureText(const Download &d, InstallerVerdict verdict, DWORD detail)
 {
-    if (state.installerWait)
-        UnregisterWaitEx(state.installerWait, INVALID_HANDLE_VALUE); // no callback runs after this
-    state.installerWait = NULL;
-    state.installerProcess.reset();
-    state.heldInstaller.reset();
+    return VerdictText(verdict, detail, DescribeError(detail).c_str(), d.received, d.total);
 }
 
-bool CancelDownload(UpgradeWindow &state)
+bool CancelDownload(Download &d)
 {
     // The receiver closes the file when the exchange is stopped.
-    if (CancelHttpAsync(state.download.exchange, kCancelWaitMs))
-        DeleteFileA(state.installerFile); // never leave a cut-off installer behind
-    return HttpAsyncClosed(state.download.exchange);
+    if (CancelHttpAsync(d.exchange, kCancelWaitMs))
+        DeleteFileA(d.installerFile); // never leave a cut-off installer behind
+    return HttpAsyncClosed(d.exchange);
 }

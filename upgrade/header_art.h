@@ -1,22 +1,16 @@
 // The upgrade assistant's header band: three GIF pictures from the
-// program's resources, decoded once, rendered once and copied on every paint.
+// program's resources (toolkit/picture.h), decoded once, rendered once and
+// copied on every paint.
 #pragma once
 
-#include "scoped.h"
+#include "picture.h"
 
 #include <windows.h>
 
-// A header picture rendered once into a memory bitmap.
-struct HeaderPicture {
-    int id;
-    int width;
-    int height;
-    void *picture; // IPicture, loaded at start
-    ScopedGdi bitmap;
-};
-
 struct HeaderArt {
-    HeaderPicture pictures[3] = {{110, 180, 54, NULL, {}}, {109, 1, 77, NULL, {}}, {108, 190, 14, NULL, {}}};
+    Image band;  // one column, repeated across the window
+    Image logo;
+    Image title;
 };
 
 // Decodes the pictures (COM must be initialised on this thread).

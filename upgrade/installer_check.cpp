@@ -1,44 +1,17 @@
 // The upgrade assistant's decisions about a download (see installer_check.h).
 #include "installer_check.h"
 
-#include <ctype.h>
+#include <stdio.h>
 #include <string.h>
 
 namespace {
 
-const char kLengthHeader[] = "Content-Length: ";
+const char kNothingInstalled[] = "  Nothing was installed; try again later.";
 
 uint32_t Read16(const unsigned char *p) { return p[0] | (p[1] << 8); }
 uint32_t Read32(const unsigned char *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
 
-// Where the header name starts in the text, matched without case; NULL when absent.
-const char *FindHeader(const char *text)
-{
-    size_t n = sizeof kLengthHeader - 1;
-    for (const char *p = text; *p; ++p) {
-        if (strncasecmp(p, kLengthHeader, n) == 0)
-            return p + n;
-    }
-    return NULL;
-}
-
 } // namespace
-
-uint64_t AnnouncedLength(const char *rawHeaders)
-{
-    if (!rawHeaders)
-        return 0;
-    const char *value = FindHeader(rawHeaders);
-    if (!value || !strpbrk(value, "\r\n"))
-        return 0;
-    uint64_t total = 0;
-    for (const char *p = value; isdigit((unsigned char)*p); ++p) {
-        if (total > (UINT64_MAX - 9) / 10)
-            return 0; // no real installer is that large
-        total = total * 10 + (uint64_t)(*p - '0');
-    }
-    return total;
-}
 
 int DownloadPercent(uint64_t received, uint64_t total)
 {
@@ -56,6 +29,38 @@ InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, u
     if (received == 0 || (total > 0 && received != total))
         return kInstallerIncomplete;
     return kInstallerOk;
+}
+
+std::string VerdictText(InstallerVerdict verdict, unsigned long detail, const char *errorText, uint64_t received,
+                        uint64_t total)
+{
+    char text[512];
+    switch (verdict) {
+    case kInstallerOk:
+        return std::string();
+    case kInstallerNotSaved:
+        snprintf(text, sizeof text, "The installer could not be saved in the data folder (%s).", errorText);
+        break;
+    case kInstallerBadStatus:
+        snprintf(text, sizeof text, "The download server answered with status %lu instead of the installer.", detail);
+        break;
+    case kInstallerIncomplete:
+        snprintf(text, sizeof text, "The download was incomplete (%llu of %llu bytes).", (unsigned long long)received,
+                 (unsigned long long)total);
+        break;
+    case kInstallerNotProgram:
+        snprintf(text, sizeof text, "The file received is not the Talvex Updater installer.");
+        break;
+    case kInstallerNotSigned:
+        snprintf(text, sizeof text, "The file received is not signed by the Talvex publisher.");
+        break;
+    case kInstallerNetwork: // and anything unforeseen: the exchange is to blame
+    default:
+        snprintf(text, sizeof text, "The connection to the download server failed or could not be verified (%s).",
+                 errorText);
+        break;
+    }
+    return std::string(text) + kNothingInstalled;
 }
 
 bool LooksLikeWindowsProgram(const unsigned char *head, size_t headSize, uint64_t fileSize)

@@ -1,15 +1,12 @@
 // What the upgrade assistant decides about a download, with no Windows call
-// inside: the announced length, the progress percentage, whether a body is
-// whole and whether a file has the form of a Windows program.
+// inside: the progress percentage, whether a body is whole, whether a file
+// has the form of a Windows program, and what the window says of a refusal.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-// The value of the "Content-Length: " header in raw response headers, or 0
-// when it is missing, not a number or not ended by a line break (the total
-// is then not announced). The header name matches without regard to case.
-uint64_t AnnouncedLength(const char *rawHeaders);
+#include <string>
 
 // The percentage shown for received bytes of total, truncated; -1 when none
 // is shown (no total announced, or more received than announced).
@@ -28,6 +25,13 @@ enum InstallerVerdict {
 
 // The verdict on a complete exchange, before the file's form is examined.
 InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, uint64_t total);
+
+// What the window says of a download that may not be started, ending with
+// the advice that nothing was installed. detail is the HTTP status for
+// kInstallerBadStatus; errorText describes the Windows error of
+// kInstallerNotSaved and kInstallerNetwork.
+std::string VerdictText(InstallerVerdict verdict, unsigned long detail, const char *errorText, uint64_t received,
+                        uint64_t total);
 
 // True when the first bytes of a file of fileSize bytes have the form of a
 // Windows program: the DOS header, the PE signature it points to, an x86 or

@@ -70,7 +70,7 @@ bool RunAssistant(UpgradeWindow &state, int show, int &code)
     HWND window = CreateMainWindow(state);
     if (!window)
         return true;
-    state.session = OpenHttpSession(true);
+    state.session.reset(OpenHttpSession(true));
     if (!state.session)
         state.sessionError = GetLastError();
     ShowWindow(window, show);
@@ -79,12 +79,11 @@ bool RunAssistant(UpgradeWindow &state, int show, int &code)
     RunVersionCheck(state);
 
     code = RunMessageLoop(window);
-    bool released = CancelDownload(state);
+    bool released = CancelDownload(state.download);
     ReleaseInstaller(state);
     if (IsWindow(window))
         DestroyWindow(window); // nothing of the window may reach the state after this
-    if (state.session)
-        WinHttpCloseHandle(state.session);
+    state.session.reset();
     FreeHeaderPictures(state.art);
     return released;
 }
@@ -96,7 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     if (TalUp_Find())
         return 0; // one assistant at a time
     if (!RegisterWindowClass(instance)) {
-        MessageBoxA(NULL, kRegisterFailed, kUpgradeCaption, MB_OK | MB_ICONERROR);
+        ShowStartFailure(kRegisterFailed, kUpgradeCaption);
         return 0;
     }
     ScopedCom com; // the header pictures are decoded through OLE

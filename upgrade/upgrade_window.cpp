@@ -1,23 +1,28 @@
-// The upgrade assistant's window: its controls, the version check and what
-// each outcome shows, and the window procedure.
+// The upgrade assistant's window: the version check and what each outcome
+// shows, the download's progress and end as the window shows them, the
+// installer's start, and the window procedure.
 #include "upgrade_window.h"
-#include "window_state.h"
+#include "upgrade_controls.h"
 #include "upgrade_ids.h"
+#include "window_state.h"
+#include "worker.h"
 
 #include "config_keys.h"
+#include "error_text.h"
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
 
 #include <commctrl.h>
-#include <string.h>
+#include <shellapi.h>
+#include <stdio.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace {
 
-const char kTextChecking[] = "Checking...";
-const char kHeadingChecking[] = "Checking for latest version...";
 const char kHeadingNewer[] = "A new version is available!";
 const char kMessageNewer[] = "Click 'Upgrade Now' to download and install the new version.  If you choose 'Ignore "
                              "Version', you will not be alerted until the next release.";
@@ -30,169 +35,39 @@ const char kHeadingInstalling[] = "Installing Upgrades";
 const char kMessageInstalling[] = "Upgrades are currently being installed.  Please do not turn of your computer.";
 const char kHeadingRestarting[] = "Restarting Talvex Upgrader";
 const char kMessageRestarting[] = "Please wait until the Talvex Upgrader restarts before turning off your computer.";
-
-struct ControlSpec {
-    int id; // 0 for the unnumbered labels
-    const char *cls;
-    const char *text;
-    DWORD style;
-    int x, y, width, height;
-    bool bold;
-};
-
-const DWORD kButton = WS_CHILD | WS_TABSTOP;
-const ControlSpec kControls[] = {
-    {0, "STATIC", "Talvex \xAE Updater", WS_CHILD | WS_VISIBLE, 15, 90, 300, 18, true},
-    // The labels never wrap: with a wider default font a wrapped label showed
-    // only its first word (see FitVersionColumn).
-    {0, "STATIC", "Local Version: ", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 30, 116, 76, 18, false},
-    {0, "STATIC", "Latest Version: ", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 30, 136, 76, 18, false},
-    {IDC_LOCAL_VERSION, "STATIC", TALVEX_VERSION, WS_CHILD | WS_VISIBLE, 112, 116, 76, 18, false},
-    {IDC_LATEST_VERSION, "STATIC", kTextChecking, WS_CHILD | WS_VISIBLE, 112, 136, 76, 18, false},
-    {0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 15, 164, 385, 1, false},
-    {IDC_HEADING, "STATIC", kHeadingChecking, WS_CHILD | WS_VISIBLE, 15, 174, 372, 18, true},
-    {IDC_MESSAGE, "STATIC", "", WS_CHILD | WS_VISIBLE, 15, 192, 385, 38, false},
-    {IDC_PROGRESS, PROGRESS_CLASSA, "", WS_CHILD | PBS_SMOOTH, 15, 254, 384, 20, false},
-    {IDC_CHECK_AGAIN, "BUTTON", "&Check Again", kButton | BS_DEFPUSHBUTTON | WS_DISABLED, 14, 286, 120, 28, false},
-    {IDC_UPGRADE_NOW, "BUTTON", "&Upgrade Now", kButton | BS_DEFPUSHBUTTON | WS_VISIBLE | WS_DISABLED, 14, 286,
-     120, 28, false},
-    {IDC_IGNORE_VERSION, "BUTTON", "Ignore This &Version", kButton | WS_VISIBLE | WS_DISABLED, 147, 286, 120, 28,
-     false},
-    {IDC_CLOSE, "BUTTON", "&Close", kButton | WS_VISIBLE, 280, 286, 120, 28, false},
-};
+const char kHeadingDownloading[] = "Downloading Upgrades";
+const char kMessageInitiating[] = "Initiating";
+const char kHeadingFailed[] = "Download failed";
+const char kCheckThreadFailed[] = "Error creating thread to check for a new version.";
 
 // Posted by the version check's worker: lParam its result (a VersionCheck,
 // below), which the window thread shows and frees. WM_APP + 3 and + 4 are
 // the download's (download.h).
 constexpr UINT kMsgVersionChecked = WM_APP + 5;
+// Posted from a wait on the started installer's process when it has ended.
+constexpr UINT kMsgInstallerEnded = WM_APP + 6;
 
 HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, id); }
 
-void ShowItem(const UpgradeWindow &state, int id, bool shown, bool enabled)
-{
-    EnableWindow(Item(state, id), enabled);
-    ShowWindow(Item(state, id), shown ? SW_SHOW : SW_HIDE);
-}
-
-// The version numbers stand at x 112, right of the labels. Where the default
-// font is wider than the 76 units the labels have (it is under Wine), the
-// labels grow and the numbers move right so that nothing is cut or run together.
-void FitVersionColumn(const UpgradeWindow &state)
-{
-    HWND window = state.window;
-    ScopedGetDC dc(window);
-    ScopedSelect font(dc.get(), state.guiFont);
-    SIZE label = {};
-    const char kWidest[] = "Latest Version: ";
-    if (!GetTextExtentPoint32A(dc.get(), kWidest, sizeof kWidest - 1, &label))
-        return;
-    int labelRight = ScaleX(state, 30) + label.cx;
-    int valueX = ScaleX(state, 112);
-    if (labelRight + ScaleX(state, 4) <= valueX)
-        return;
-    valueX = labelRight + ScaleX(state, 4);
-    HWND child = GetWindow(window, GW_CHILD);
-    for (; child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char text[32] = "";
-        GetWindowTextA(child, text, sizeof text);
-        bool isLabel = strcmp(text, "Local Version: ") == 0 || strcmp(text, kWidest) == 0;
-        int id = GetDlgCtrlID(child);
-        RECT r;
-        GetWindowRect(child, &r);
-        MapWindowPoints(NULL, window, (POINT *)&r, 2);
-        if (isLabel)
-            SetWindowPos(child, NULL, 0, 0, labelRight - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
-        else if (id == IDC_LOCAL_VERSION || id == IDC_LATEST_VERSION)
-            SetWindowPos(child, NULL, valueX, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
-}
-
-HFONT MakeBoldFont(const UpgradeWindow &state, HFONT base)
-{
-    LOGFONTA font = {};
-    GetObjectA(base, sizeof font, &font);
-    font.lfWeight = 600;
-    font.lfHeight = ScaleY(state, 16);
-    return CreateFontIndirectA(&font);
-}
+// ---- The version check ---------------------------------------------------------
 
 // Offer, up to date or unreachable, after a version check.
 void ShowCheckResult(UpgradeWindow &state, int result, const char *found)
 {
+    HWND window = state.window;
     bool newer = result == 1;
-    SetDlgItemTextA(state.window, IDC_LATEST_VERSION, result == -1 ? "Unknown" : found);
-    SetHeading(state, newer ? kHeadingNewer : result == 0 ? kHeadingLatest : kHeadingOffline);
-    SetMessage(state, newer ? kMessageNewer : result == 0 ? kMessageLatest : kMessageOffline);
-    ShowItem(state, IDC_HEADING, true, true);
-    ShowItem(state, IDC_MESSAGE, true, true);
-    ShowItem(state, IDC_UPGRADE_NOW, newer, newer);
-    ShowItem(state, IDC_IGNORE_VERSION, newer, newer);
-    ShowItem(state, IDC_CHECK_AGAIN, !newer, !newer);
+    SetDlgItemTextA(window, IDC_LATEST_VERSION, result == -1 ? "Unknown" : found);
+    SetHeading(window, newer ? kHeadingNewer : result == 0 ? kHeadingLatest : kHeadingOffline);
+    SetMessage(window, newer ? kMessageNewer : result == 0 ? kMessageLatest : kMessageOffline);
+    ShowItem(window, IDC_HEADING, true, true);
+    ShowItem(window, IDC_MESSAGE, true, true);
+    ShowItem(window, IDC_UPGRADE_NOW, newer, newer);
+    ShowItem(window, IDC_IGNORE_VERSION, newer, newer);
+    ShowItem(window, IDC_CHECK_AGAIN, !newer, !newer);
     ShowWindow(Item(state, IDC_PROGRESS), newer ? SW_SHOW : SW_HIDE);
     // The shown one of the two buttons in the same place takes Enter.
-    SendMessageA(state.window, DM_SETDEFID, newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN, 0);
+    SendMessageA(window, DM_SETDEFID, newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN, 0);
     SetFocus(Item(state, newer ? IDC_UPGRADE_NOW : IDC_CHECK_AGAIN));
-}
-
-void IgnoreThisVersion(const UpgradeWindow &state)
-{
-    char version[64] = "";
-    GetDlgItemTextA(state.window, IDC_LATEST_VERSION, version, sizeof version);
-    Profile_WriteText(state.configFile, kSectionApp, kKeyIgnoreVersion, version);
-    TellConfig((int)kCmdLatestVersion, 0);
-    PostQuitMessage(0);
-}
-
-LRESULT OnCommand(UpgradeWindow &state, WPARAM wParam)
-{
-    if (HIWORD(wParam) != 0)
-        return 0;
-    // A button that is disabled or hidden does nothing, whoever sends its
-    // command: a second "Upgrade Now" must not start a second download.
-    HWND button = Item(state, LOWORD(wParam));
-    if (button && (!IsWindowEnabled(button) || !IsWindowVisible(button)))
-        return 0;
-    switch (LOWORD(wParam)) {
-    case IDC_UPGRADE_NOW:
-        StartDownload(state);
-        break;
-    case IDC_IGNORE_VERSION:
-        IgnoreThisVersion(state);
-        break;
-    case IDC_CLOSE:
-        PostQuitMessage(0);
-        break;
-    case IDC_CHECK_AGAIN:
-        RunVersionCheck(state);
-        break;
-    case IDCANCEL: // Escape, as in a dialog
-        if (IsWindowEnabled(Item(state, IDC_CLOSE)))
-            PostQuitMessage(0);
-        break;
-    }
-    return 0;
-}
-
-void OnPaint(UpgradeWindow &state)
-{
-    ScopedPaint paint(state.window);
-    PaintHeader(state.art, paint.get(), paint.info().rcPaint, ScaleX(state, 215));
-}
-
-// The controls of the table, with their fonts.
-void OnCreate(UpgradeWindow &state, HWND window)
-{
-    state.window = window;
-    state.guiFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-    state.boldFont.reset(MakeBoldFont(state, state.guiFont));
-    for (const ControlSpec &c : kControls) {
-        HWND control = CreateWindowExA(0, c.cls, c.text, c.style, ScaleX(state, c.x), ScaleY(state, c.y),
-                                       ScaleX(state, c.width), ScaleY(state, c.height), window,
-                                       (HMENU)(INT_PTR)c.id, state.instance, NULL);
-        HGDIOBJ font = c.bold && state.boldFont ? state.boldFont.get() : (HGDIOBJ)state.guiFont;
-        SendMessageA(control, WM_SETFONT, (WPARAM)font, FALSE);
-    }
-    FitVersionColumn(state);
 }
 
 // A version check's outcome, made by its worker and freed by the window.
@@ -207,8 +82,7 @@ DWORD WINAPI VersionCheckThread(void *parameter)
 {
     VersionCheck *check = (VersionCheck *)parameter;
     check->result = NewVersion(TALVEX_VERSION, check->found, sizeof check->found);
-    if (!PostMessageA(check->window, kMsgVersionChecked, 0, (LPARAM)check))
-        delete check; // the window is gone
+    PostResult(check->window, kMsgVersionChecked, check);
     return 0;
 }
 
@@ -219,36 +93,176 @@ void OnVersionChecked(UpgradeWindow &state, LPARAM result)
     ShowCheckResult(state, check->result, check->found);
 }
 
+void IgnoreThisVersion(const UpgradeWindow &state)
+{
+    char version[64] = "";
+    GetDlgItemTextA(state.window, IDC_LATEST_VERSION, version, sizeof version);
+    Profile_WriteText(state.configFile, kSectionApp, kKeyIgnoreVersion, version);
+    TellConfig((int)kCmdLatestVersion, 0);
+    PostQuitMessage(0);
+}
+
+// ---- The download and the installer -------------------------------------------
+
+// "Upgrade Now": the buttons wait while the download runs. A step that
+// fails to start it is named in a message box; the buttons then stay
+// disabled and the window's close box ends the program.
+void OnUpgradeNow(UpgradeWindow &state)
+{
+    HWND window = state.window;
+    EnableWindow(Item(state, IDC_UPGRADE_NOW), FALSE);
+    EnableWindow(Item(state, IDC_IGNORE_VERSION), FALSE);
+    EnableWindow(Item(state, IDC_CLOSE), FALSE);
+    SetHeading(window, kHeadingDownloading);
+    SetMessage(window, kMessageInitiating);
+    ShowWindow(Item(state, IDC_MESSAGE), SW_SHOW);
+    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SetProgress(window, 0);
+
+    DWORD error = state.sessionError;
+    HttpStep step = HttpOpenFailed;
+    if (state.session)
+        step = StartDownload(state.download, state.session.get(), window, state.installerFile, &error);
+    if (step == HttpOk) {
+        state.downloading = true;
+        return;
+    }
+    std::string text = DownloadStartFailure(step) + "\n\n" + DescribeError(error);
+    MessageBoxA(window, text.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
+}
+
+void OnDownloadProgress(UpgradeWindow &state, int percent)
+{
+    // A late report after the end (a cancelled download may still have
+    // one queued) changes nothing.
+    if (!state.downloading)
+        return;
+    char text[32];
+    snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
+    SetMessage(state.window, text);
+    SetProgress(state.window, percent);
+}
+
+VOID CALLBACK OnInstallerEnded(void *window, BOOLEAN)
+{
+    PostMessageA((HWND)window, kMsgInstallerEnded, 0, 0);
+}
+
+// Starts the checked installer, still held, and learns when it ends.
+void StartInstaller(UpgradeWindow &state, ScopedFile checked)
+{
+    char arguments[MAX_PATH + 8];
+    snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
+    SHELLEXECUTEINFOA run = {};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS;
+    run.lpVerb = "open";
+    run.lpFile = state.installerFile;
+    run.lpParameters = arguments;
+    run.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&run))
+        return; // not started (the user may have declined): nothing to hold
+    state.heldInstaller = std::move(checked);
+    state.installerProcess.reset(run.hProcess);
+    if (state.installerProcess)
+        RegisterWaitForSingleObject(state.installerWait.out(), state.installerProcess.get(), OnInstallerEnded,
+                                    state.window, INFINITE, WT_EXECUTEONLYONCE);
+}
+
+// The exchange is over: the saved file is checked and started, or deleted
+// and the window says why.
+void OnDownloadDone(UpgradeWindow &state, InstallerVerdict verdict, DWORD detail)
+{
+    state.downloading = false;
+    ScopedFile checked;
+    verdict = CheckDownload(state.download, verdict, &detail, checked);
+    if (verdict == kInstallerOk) {
+        StartInstaller(state, std::move(checked));
+    } else {
+        SetHeading(state.window, kHeadingFailed);
+        SetMessage(state.window, DownloadFailureText(state.download, verdict, detail).c_str());
+        EnableWindow(Item(state, IDC_UPGRADE_NOW), TRUE); // the user may try again
+    }
+    EnableWindow(Item(state, IDC_CLOSE), TRUE);
+}
+
 void OnInstallerMessage(UpgradeWindow &state, const char *heading, const char *text)
 {
-    SetHeading(state, heading);
-    SetMessage(state, text);
+    SetHeading(state.window, heading);
+    SetMessage(state.window, text);
+}
+
+// ---- The window ---------------------------------------------------------------
+
+LRESULT OnCommand(UpgradeWindow &state, WPARAM wParam)
+{
+    if (HIWORD(wParam) != 0)
+        return 0;
+    // A button that is disabled or hidden does nothing, whoever sends its
+    // command: a second "Upgrade Now" must not start a second download.
+    HWND button = Item(state, LOWORD(wParam));
+    if (button && (!IsWindowEnabled(button) || !IsWindowVisible(button)))
+        return 0;
+    switch (LOWORD(wParam)) {
+    case IDC_UPGRADE_NOW:
+        OnUpgradeNow(state);
+        break;
+    case IDC_IGNORE_VERSION:
+        IgnoreThisVersion(state);
+        break;
+    case IDC_CLOSE:
+        PostQuitMessage(0);
+        break;
+    case IDC_CHECK_AGAIN:
+        RunVersionCheck(state);
+        break;
+    case IDCANCEL: // Escape, as in a dialog: only while "Close" may be used
+        if (IsWindowEnabled(Item(state, IDC_CLOSE)))
+            PostQuitMessage(0);
+        break;
+    }
+    return 0;
+}
+
+// The header band's title picture stands here, at 96 dots per inch.
+const int kHeaderTitleX = 215;
+
+void OnPaint(UpgradeWindow &state)
+{
+    ScopedPaint paint(state.window);
+    PaintHeader(state.art, paint.get(), paint.info().rcPaint, ScaleX(state, kHeaderTitleX));
 }
 
 } // namespace
-
-void SetHeading(UpgradeWindow &state, const char *text) { SetDlgItemTextA(state.window, IDC_HEADING, text); }
-void SetMessage(UpgradeWindow &state, const char *text) { SetDlgItemTextA(state.window, IDC_MESSAGE, text); }
 
 void RunVersionCheck(UpgradeWindow &state)
 {
     if (state.checking)
         return;
-    SetDlgItemTextA(state.window, IDC_LATEST_VERSION, kTextChecking);
-    SetHeading(state, kHeadingChecking);
-    ShowItem(state, IDC_HEADING, true, true);
-    ShowItem(state, IDC_CHECK_AGAIN, false, false);
+    HWND window = state.window;
+    SetDlgItemTextA(window, IDC_LATEST_VERSION, kTextChecking);
+    SetHeading(window, kHeadingChecking);
+    ShowItem(window, IDC_HEADING, true, true);
+    ShowItem(window, IDC_CHECK_AGAIN, false, false);
     ShowWindow(Item(state, IDC_PROGRESS), SW_SHOW);
     ShowWindow(Item(state, IDC_MESSAGE), SW_HIDE);
-    SendMessageA(Item(state, IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    SetProgress(window, 0);
     // The window keeps painting and answering while the page is asked.
-    state.checking = true;
     VersionCheck *check = new VersionCheck();
-    check->window = state.window;
-    ScopedHandle worker(CreateThread(NULL, 0, VersionCheckThread, check, 0, NULL));
-    if (!worker) { // no thread to be had: ask here rather than not at all
-        VersionCheckThread(check);
+    check->window = window;
+    if (StartWorker(VersionCheckThread, check, kCheckThreadFailed)) {
+        state.checking = true;
+        return;
     }
+    delete check;
+    ShowCheckResult(state, -1, ""); // "Unable to connect": the user may check again
+}
+
+void ReleaseInstaller(UpgradeWindow &state)
+{
+    state.installerWait.reset(); // no callback runs after this
+    state.installerProcess.reset();
+    state.heldInstaller.reset();
 }
 
 LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -259,7 +273,8 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
     switch (message) {
     case WM_CREATE:
-        OnCreate(*state, window);
+        state->window = window;
+        CreateControls(*state);
         break;
     case WM_PAINT:
         OnPaint(*state);
@@ -278,10 +293,10 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         PostQuitMessage(0);
         return 0;
     case kMsgDownloadDone:
-        FinishDownload(*state, (int)wParam, (DWORD)lParam);
+        OnDownloadDone(*state, (InstallerVerdict)wParam, (DWORD)lParam);
         return 0;
     case kMsgDownloadProgress:
-        ShowDownloadProgress(*state, (int)wParam);
+        OnDownloadProgress(*state, (int)wParam);
         return 0;
     case kMsgVersionChecked:
         OnVersionChecked(*state, lParam);

@@ -34,6 +34,35 @@ HttpGetResult HostList(const char *host, const char *password)
 
 } // namespace
 
+TEST(HttpGet, AnnouncedLengthIsReadOnlyFromAWholeHeaderLine)
+{
+    struct Case {
+        const char *headers;
+        bool announced;
+        unsigned long long length;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 65536\r\nServer: x\r\n\r\n", true, 65536},
+        {"HTTP/1.1 200 OK\r\ncontent-length: 12\r\n\r\n", true, 12},      // names match without case
+        {"HTTP/1.1 200 OK\nContent-Length: 7\n", true, 7},                // line feeds only
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n", true, 0},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n", true, 5000000000ull}, // past 32 bits
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99", false, 0},               // cut before the line end
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", false, 0},        // not announced
+        {"HTTP/1.1 200 OK\r\nX-Content-Length: 5\r\n", false, 0},           // another header's name
+        {"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n", false, 0},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n", false, 0}, // overflow refused
+    };
+    for (const Case &c : cases) {
+        unsigned long long length = 12345;
+        EXPECT_EQ(c.announced, ParseAnnouncedLength(c.headers, &length)) << c.headers;
+        if (c.announced) {
+            EXPECT_EQ(c.length, length) << c.headers;
+        }
+    }
+    unsigned long long length = 0;
+    EXPECT_FALSE(ParseAnnouncedLength(nullptr, &length));
+}
+
 TEST(HttpGet, BodyStopsAtItsBoundAndAtAZeroByte)
 {
     service::Reset();

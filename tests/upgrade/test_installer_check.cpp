@@ -1,6 +1,6 @@
 // What the upgrade assistant accepts as a finished installer download: the
-// announced length, the percentage shown, the exchange's verdict and the
-// form of a Windows program.
+// percentage shown, the exchange's verdict and what the window says of it,
+// the form of a Windows program and the publisher's signature.
 #include "installer_check.h"
 
 #include <gtest/gtest.h>
@@ -10,26 +10,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-TEST(InstallerCheck, AnnouncedLengthIsReadOnlyFromAWholeHeader)
-{
-    struct Case {
-        const char *headers;
-        uint64_t total;
-    } cases[] = {
-        {"HTTP/1.1 200 OK\r\nContent-Length: 65536\r\nServer: x\r\n\r\n", 65536},
-        {"HTTP/1.1 200 OK\r\ncontent-length: 12\r\n\r\n", 12},       // names match without case
-        {"HTTP/1.1 200 OK\nContent-Length: 7\n", 7},                 // line feeds only
-        {"HTTP/1.1 200 OK\r\nContent-Length: 99", 0},                // cut before the line end
-        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", 0},         // not announced
-        {"HTTP/1.1 200 OK\r\nContent-Length: abc\r\n", 0},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n", 0}, // overflow refused
-        {"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n", 5000000000ull},  // past 32 bits
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(c.total, AnnouncedLength(c.headers)) << c.headers;
-    EXPECT_EQ(0u, AnnouncedLength(nullptr));
-}
 
 TEST(InstallerCheck, PercentIsTruncatedAndShownOnlyWithinTheTotal)
 {
@@ -52,6 +32,26 @@ TEST(InstallerCheck, OnlyAWholeSavedAnswer200IsAccepted)
     EXPECT_EQ(kInstallerIncomplete, JudgeExchange(true, 200, 999, 1000));
     EXPECT_EQ(kInstallerIncomplete, JudgeExchange(true, 200, 1001, 1000));
     EXPECT_EQ(kInstallerIncomplete, JudgeExchange(true, 200, 0, 0));
+}
+
+TEST(InstallerCheck, EveryRefusalSaysWhyAndThatNothingWasInstalled)
+{
+    const std::string nothing = "  Nothing was installed; try again later.";
+    struct {
+        InstallerVerdict verdict;
+        const char *text;
+    } cases[] = {
+        {kInstallerNotSaved, "The installer could not be saved in the data folder (error 5 (Access is denied))."},
+        {kInstallerBadStatus, "The download server answered with status 404 instead of the installer."},
+        {kInstallerIncomplete, "The download was incomplete (999 of 5000000000 bytes)."},
+        {kInstallerNotProgram, "The file received is not the Talvex Updater installer."},
+        {kInstallerNotSigned, "The file received is not signed by the Talvex publisher."},
+        {kInstallerNetwork, "The connection to the download server failed or could not be verified "
+                            "(error 5 (Access is denied))."},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.text + nothing, VerdictText(c.verdict, 404, "error 5 (Access is denied)", 999, 5000000000ull));
+    EXPECT_EQ("", VerdictText(kInstallerOk, 0, "", 0, 0));
 }
 
 // The form check on a real program of this build and on damaged copies.
