@@ -173,6 +173,15 @@ public:
     ~ComPtr() { reset(); }
     ComPtr(const ComPtr &) = delete;
     ComPtr &operator=(const ComPtr &) = delete;
+    ComPtr(ComPtr &&other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+    ComPtr &operator=(ComPtr &&other) noexcept
+    {
+        if (this != &other) {
+            reset(other.p_);
+            other.p_ = nullptr;
+        }
+        return *this;
+    }
 
     I *get() const { return p_; }
     I *operator->() const { return p_; }
@@ -183,11 +192,12 @@ public:
         reset();
         return reinterpret_cast<void **>(&p_);
     }
-    void reset()
+    // Releases the interface held and takes p, whose reference it now owns.
+    void reset(I *p = nullptr)
     {
         if (p_)
             p_->Release();
-        p_ = nullptr;
+        p_ = p;
     }
 
 private:

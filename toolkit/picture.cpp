@@ -3,9 +3,9 @@
 // copied.
 #include "picture.h"
 
-#include "scoped.h"
-
 #include <olectl.h>
+
+#include <utility>
 
 IPicture *LoadPictureResource(HINSTANCE module, int resource)
 {
@@ -63,9 +63,7 @@ SIZE PixelSize(HDC dc, OLE_XSIZE_HIMETRIC hmWidth, OLE_YSIZE_HIMETRIC hmHeight)
 
 int LoadImageResource(Image &image, HINSTANCE module, int resource)
 {
-    if (image.picture)
-        image.picture->Release();
-    image.picture = LoadPictureResource(module, resource);
+    image.picture.reset(LoadPictureResource(module, resource));
     return image.picture ? 1 : 0;
 }
 
@@ -81,26 +79,23 @@ void PrepareImage(Image &image, HDC dc)
     image.picture->get_Width(&hmWidth);
     image.picture->get_Height(&hmHeight);
     SIZE size = PixelSize(dc, hmWidth, hmHeight);
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : NULL;
-    if (!bitmap) {
-        if (memory)
-            DeleteDC(memory);
+    ScopedMemDc memory(CreateCompatibleDC(dc));
+    ScopedGdi bitmap(memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : NULL);
+    if (!bitmap)
         return;
-    }
-    image.dc = memory;
-    image.bitmap = bitmap;
-    image.oldBitmap = SelectObject(memory, bitmap);
+    SelectObject(memory.get(), bitmap.get());
+    image.bitmap = std::move(bitmap);
+    image.dc = std::move(memory);
     image.width = size.cx;
     image.height = size.cy;
     // Upright: the source starts at the picture's bottom edge, going up.
-    image.picture->Render(memory, 0, 0, size.cx, size.cy, 0, hmHeight, hmWidth, -hmHeight, NULL);
+    image.picture->Render(image.dc.get(), 0, 0, size.cx, size.cy, 0, hmHeight, hmWidth, -hmHeight, NULL);
 }
 
 void DrawImage(const Image &image, HDC dc, int x, int y, int width, int height)
 {
     if (image.dc)
-        BitBlt(dc, x, y, width, height, image.dc, 0, 0, SRCCOPY);
+        BitBlt(dc, x, y, width, height, image.dc.get(), 0, 0, SRCCOPY);
 }
 
 void DrawImageColumns(const Image &image, HDC dc, int x, int y, int width, int height, int sourceX,
@@ -109,21 +104,17 @@ void DrawImageColumns(const Image &image, HDC dc, int x, int y, int width, int h
     if (!image.dc)
         return;
     if (sourceWidth == width) {
-        BitBlt(dc, x, y, width, height, image.dc, sourceX, 0, SRCCOPY);
+        BitBlt(dc, x, y, width, height, image.dc.get(), sourceX, 0, SRCCOPY);
     } else {
         SetStretchBltMode(dc, COLORONCOLOR);
-        StretchBlt(dc, x, y, width, height, image.dc, sourceX, 0, sourceWidth, height, SRCCOPY);
+        StretchBlt(dc, x, y, width, height, image.dc.get(), sourceX, 0, sourceWidth, height, SRCCOPY);
     }
 }
 
 void FreeImage(Image &image)
 {
-    if (image.dc) {
-        SelectObject(image.dc, image.oldBitmap);
-        DeleteObject(image.bitmap);
-        DeleteDC(image.dc);
-    }
-    if (image.picture)
-        image.picture->Release();
-    image = Image();
+    image.dc.reset(); // first: the bitmap is selected into it
+    image.bitmap.reset();
+    image.picture.reset();
+    image.width = image.height = 0;
 }

@@ -3,6 +3,8 @@
 // bitmap at their pixel size, then only copied.
 #pragma once
 
+#include "scoped.h"
+
 #include <windows.h>
 #include <ocidl.h>
 
@@ -11,12 +13,12 @@
 IPicture *LoadPictureResource(HINSTANCE module, int resource);
 
 // A GIF resource decoded once and rendered once into a memory bitmap;
-// drawing is then a plain block copy.
+// drawing is then a plain block copy. The bitmap stays selected into the
+// memory device context, which is deleted first and so lets it go.
 struct Image {
-    IPicture *picture = NULL;
-    HDC dc = NULL;          // memory device context, made by PrepareImage
-    HBITMAP bitmap = NULL;  // selected into dc
-    HGDIOBJ oldBitmap = NULL;
+    ComPtr<IPicture> picture;
+    ScopedGdi bitmap;       // selected into dc
+    ScopedMemDc dc;         // memory device context, made by PrepareImage
     int width = 0;          // pixels, known once prepared
     int height = 0;
 };
