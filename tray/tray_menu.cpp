@@ -7,16 +7,12 @@
 
 HMENU LoadTrayMenu(HINSTANCE instance, bool active)
 {
-    HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_TRAY_MENU));
-    HMENU popup = menu ? GetSubMenu(menu, 0) : NULL;
-    if (!popup) {
-        if (menu)
-            DestroyMenu(menu);
+    ScopedMenu menu(LoadMenuA(instance, MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    HMENU popup = menu ? GetSubMenu(menu.get(), 0) : NULL;
+    if (!popup)
         return NULL;
-    }
     // Detach the pop-up so that the caller owns exactly what it shows.
-    RemoveMenu(menu, 0, MF_BYPOSITION);
-    DestroyMenu(menu);
+    RemoveMenu(menu.get(), 0, MF_BYPOSITION);
     const UINT off = MF_BYCOMMAND | MF_DISABLED | MF_GRAYED, on = MF_BYCOMMAND | MF_ENABLED;
     EnableMenuItem(popup, IDM_START_UPDATER, active ? off : on);
     EnableMenuItem(popup, IDM_STOP_UPDATER, active ? on : off);
