@@ -93,7 +93,9 @@ struct Journal {
             header = JournalHeader{}; // empty (as the installer makes it) or never finished: idle
             return;
         }
-        inUse = header.state == kInUse && info.nFileSizeHigh == 0 &&
+        // Users may write the journal: one claiming more than a configuration
+        // can hold is damage, never read (nor allocated for).
+        inUse = header.state == kInUse && header.length <= kConfigReadMax && info.nFileSizeHigh == 0 &&
                 info.nFileSizeLow == sizeof header + header.length && ReadAll(file.get(), saved, header.length) &&
                 Checksum(saved) == header.checksum;
     }

@@ -66,14 +66,21 @@ TEST_F(ConfigCommit, AWriterKilledAtAnyMomentLeavesTheWholeFile)
 
 // A journal cut short by a crash before the file was touched, or one that
 // is not a journal at all, is never put in the file's place.
-TEST_F(ConfigCommit, AJournalCutShortIsNeverApplied)
+TEST_F(ConfigCommit, AJournalCutShortOrOversizedIsNeverApplied)
 {
     WriteWholeFile(configFile, kAccount);
     const std::string journal = configFile + ".journal";
     // In use, saying 64 bytes of old content follow, but only 11 came.
     const char cut[] = "TVXJ\x01\0\0\0\x05\0\0\0\0\0\0\0\x40\0\0\0\0\0\0\0[App]\r\nUser";
     const char foreign[] = "[App]\r\nUsername=intruder\r\n[Hosts]\r\nCount=0\r\n";
-    for (const std::string &left : {std::string(cut, sizeof cut - 1), std::string(foreign)}) {
+    // Whole and in use, with a true checksum, but larger than any configuration.
+    std::string huge = std::string(foreign) + std::string(5 << 20, ' ');
+    unsigned hash = 2166136261u;
+    for (unsigned char c : huge)
+        hash = (hash ^ c) * 16777619u;
+    unsigned header[] = {1, 0, 0, (unsigned)huge.size(), hash};
+    std::string oversized = "TVXJ" + std::string((const char *)header, sizeof header) + huge;
+    for (const std::string &left : {std::string(cut, sizeof cut - 1), std::string(foreign), oversized}) {
         WriteWholeFile(journal, left);
         EXPECT_EQ("someone", Read("App", "Username"));
         ASSERT_EQ(1, SetStatus(1));
