@@ -2,6 +2,8 @@
 // (data_folder_check.h).
 #include "data_folder_check.h"
 
+#include "scoped.h"
+
 #include <aclapi.h>
 #include <string.h>
 
@@ -14,17 +16,16 @@ const char kNoOwner[] = "its owner cannot be read";
 
 bool IsOwnAccount(PSID owner)
 {
-    HANDLE token = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    ScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
         return false;
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } info;
     DWORD size = 0;
-    bool same = GetTokenInformation(token, TokenUser, &info, sizeof info, &size) && EqualSid(owner, info.user.User.Sid);
-    CloseHandle(token);
-    return same;
+    return GetTokenInformation(token.get(), TokenUser, &info, sizeof info, &size) &&
+           EqualSid(owner, info.user.User.Sid);
 }
 
 } // namespace

@@ -122,17 +122,29 @@ bool MakeFolder(const std::string &path, std::string &moved)
     return Fail("Could not make " + path, GetLastError());
 }
 
-// Copies the content of a plain file (no link, one name) into a new file.
+// The file at path opened with `access` when it is plain: one name, no
+// link, no folder, so that its content is its own. Checked on the handle
+// returned, so the name cannot be swapped between the check and the use.
+ScopedFile OpenPlain(const std::string &path, DWORD access)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return ScopedFile();
+    ScopedFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!file || !GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ScopedFile();
+    return file;
+}
+
+// Copies the content of a plain file into a new file.
 bool CopyPlain(const std::string &from, const std::string &to)
 {
-    DWORD attributes = GetFileAttributesA(from.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+    ScopedFile in = OpenPlain(from, GENERIC_READ);
+    if (!in)
         return true; // nothing plain to keep
-    ScopedFile in(CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!in || !GetFileInformationByHandle(in.get(), &info) || info.nNumberOfLinks != 1)
-        return true;
     ScopedFile out(CreateFileA(to.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL));
     if (!out)
         return Fail("Could not make " + to, GetLastError());
@@ -153,14 +165,7 @@ bool CopyPlain(const std::string &from, const std::string &to)
 bool MakeFile(const std::string &path)
 {
     if (Exists(path)) {
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        ScopedFile file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-        BY_HANDLE_FILE_INFORMATION info = {};
-        bool plain = file && GetFileInformationByHandle(file.get(), &info) && info.nNumberOfLinks == 1 &&
-                     !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        file.reset();
-        if (!plain) {
+        if (!OpenPlain(path, FILE_READ_ATTRIBUTES)) {
             std::string moved = path + ".moved-" + std::to_string(GetTickCount64());
             if (!MoveFileExA(path.c_str(), moved.c_str(), 0))
                 return Fail("Could not move " + path + " aside", GetLastError());
