@@ -94,6 +94,31 @@ using ScopedMemDc = Scoped<scoped_detail::NullIsNothing<HDC, DeleteDC>>;
 using ScopedIcon = Scoped<scoped_detail::NullIsNothing<HICON, DestroyIcon>>;
 using ScopedMenu = Scoped<scoped_detail::NullIsNothing<HMENU, DestroyMenu>>;
 
+// A critical section that lives as long as its owner, and the holding of
+// one for a scope.
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&cs_); }
+    ~CriticalSection() { DeleteCriticalSection(&cs_); }
+    CriticalSection(const CriticalSection &) = delete;
+    CriticalSection &operator=(const CriticalSection &) = delete;
+    CRITICAL_SECTION *get() { return &cs_; }
+
+private:
+    CRITICAL_SECTION cs_;
+};
+
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CriticalSection &section) : cs_(section.get()) { EnterCriticalSection(cs_); }
+    ~CriticalSectionLock() { LeaveCriticalSection(cs_); }
+    CriticalSectionLock(const CriticalSectionLock &) = delete;
+    CriticalSectionLock &operator=(const CriticalSectionLock &) = delete;
+
+private:
+    CRITICAL_SECTION *cs_;
+};
+
 // A window's device context from GetDC, given back with ReleaseDC.
 class ScopedGetDC {
 public:

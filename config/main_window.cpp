@@ -14,6 +14,7 @@
 #include "tal_menu.h"
 #include "window_state.h"
 
+#include "error_text.h"
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
@@ -28,6 +29,7 @@ const char kLatestVersion[] = "You have the latest version.";
 const char kUpgradeAvailable[] = "An upgrade is available!";
 const char kDetecting[] = "Detecting...";
 const char kTellThreadFailed[] = "Error creating thread to tell the Updater of a change.";
+const char kSettingsNotSaved[] = "The settings could not be saved. They are kept and saved with your next OK or Apply.";
 const COLORREF kSeparatorColour = RGB(200, 200, 200);
 
 // The window's layout at 96 dots per inch, in pixels. Every figure is
@@ -193,6 +195,18 @@ LRESULT OnCtlColorStatic(HWND window, HDC dc, HWND control, LPARAM lParam)
     return (LRESULT)GetStockObject(NULL_BRUSH);
 }
 
+// A save that did not reach the file keeps the window open and says why,
+// so the user neither loses the settings nor believes them saved.
+bool SaveOrSay(ConfigApp &app)
+{
+    DWORD error = SaveSettings(app);
+    if (error == ERROR_SUCCESS)
+        return true;
+    std::string text = std::string(kSettingsNotSaved) + "\n\n" + DescribeError(error);
+    MessageBoxA(app.window, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+    return false;
+}
+
 void OnApply(ConfigApp &app)
 {
     HWND apply = GetDlgItem(app.window, IDC_APPLY);
@@ -200,13 +214,17 @@ void OnApply(ConfigApp &app)
     if (GetFocus() == apply)
         SetFocus(GetDlgItem(app.window, IDC_OK));
     EnableWindow(apply, FALSE);
-    SaveSettings(app);
+    if (!SaveOrSay(app)) {
+        EnableWindow(apply, TRUE);
+        return;
+    }
     TellServerInBackground(app, (int)kCmdReloadAndPass);
 }
 
 void OnOk(ConfigApp &app)
 {
-    SaveSettings(app);
+    if (!SaveOrSay(app))
+        return;
     // Saved settings reach the updater now, not at its next reload.
     TellServerInBackground(app, (int)kCmdReloadAndPass);
     DestroyWindow(app.window);

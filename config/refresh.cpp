@@ -129,32 +129,11 @@ DWORD WINAPI HostRefreshThread(void *parameter)
     return 0;
 }
 
-// The address as the address-check page reports it, on the port the proxy
-// mode calls for; the first check finds out the mode.
-void DetectAddress(char *answer, int size)
-{
-    char direct[kAddressSize] = "";
-    char alternate[kAddressSize] = "";
-    int proxy = GetProxy();
-    const char *found = direct;
-    if (proxy == -1) {
-        int behind = IsBehindProxy(direct, kAddressSize, alternate, kAddressSize);
-        SetProxy(behind == 1 ? 1 : 0);
-        found = behind == 1 ? alternate : direct;
-    } else if (proxy == 1) {
-        GetIP(alternate, kAddressSize, 1);
-        found = alternate;
-    } else {
-        GetIP(direct, kAddressSize, 0);
-    }
-    lstrcpynA(answer, found, size);
-}
-
 // Worker: asks the address-check page and posts what it found.
 DWORD WINAPI AddressRefreshThread(void *parameter)
 {
     AddressRefresh *refresh = (AddressRefresh *)parameter;
-    DetectAddress(refresh->address, sizeof refresh->address);
+    GetPublicAddress(refresh->address, sizeof refresh->address);
     PostResult(refresh->page, kMsgShowAddress, refresh);
     return 0;
 }
@@ -167,7 +146,7 @@ void StartHostListRefresh(HomeState &home)
     HWND frame = FrameOf(home);
     if (home.refreshing || home.hostWorker)
         return;
-    if (strlen(settings.userName) < 3) {
+    if (!Account_IsUsable(settings.userName, settings.password)) {
         MessageBoxA(frame, kNeedAccount, kNeedAccountCaption, MB_OK | MB_ICONERROR);
         return;
     }

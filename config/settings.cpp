@@ -22,8 +22,6 @@ const int kMaxHostName = 127;
 // A host table larger than this is not one the utility wrote.
 const size_t kMaxSelection = 1u << 20;
 
-size_t KeyLength() { return strnlen(kPasswordKey, 16); }
-
 void ReadText(const ConfigApp &app, const char *key, const char *fallback, char *buffer, int size)
 {
     Profile_ReadText(app.configPath, kSectionApp, key, fallback, buffer, size);
@@ -37,31 +35,6 @@ int ReadInt(const ConfigApp &app, const char *key, int fallback)
 void WriteText(const ConfigApp &app, const char *key, const char *value)
 {
     Profile_WriteText(app.configPath, kSectionApp, key, value);
-}
-
-void ReadPassword(ConfigApp &app)
-{
-    char scrambled[256] = "";
-    ReadText(app, kKeyPassword, "", scrambled, sizeof scrambled);
-    size_t n = strlen(scrambled);
-    char *plain = (char *)calloc(n / 2 + 10, 1);
-    if (!plain)
-        return;
-    SimpleDecrypt(scrambled, n, kPasswordKey, KeyLength(), plain);
-    lstrcpynA(app.password, plain, sizeof app.password);
-    free(plain);
-}
-
-void WritePassword(ConfigApp &app)
-{
-    size_t length = strlen(app.password);
-    char *scrambled = (char *)calloc(2 * length + 10, 1);
-    if (!scrambled)
-        return;
-    if (length > 0)
-        SimpleEncrypt(app.password, length, kPasswordKey, KeyLength(), scrambled);
-    WriteText(app, kKeyPassword, scrambled);
-    free(scrambled);
 }
 
 // The host table as "a,b,c", in a buffer as large as it needs; the old
@@ -163,7 +136,7 @@ void LoadSettings(ConfigApp &app)
 {
     ReadText(app, kKeyLastUpdate, "Never", app.lastUpdate, sizeof app.lastUpdate);
     ReadText(app, kKeyUserName, "", app.userName, sizeof app.userName);
-    ReadPassword(app);
+    Account_GetPassword(app.password, sizeof app.password);
     ReadSelection(app);
     app.loadIcon = ReadInt(app, kKeyLoadIcon, 0);
     app.startWithOS = ReadInt(app, kKeyStartWithOS, 1);
@@ -174,12 +147,15 @@ void LoadSettings(ConfigApp &app)
 }
 
 // Everything a save writes reaches the file in one commit.
-void SaveSettings(ConfigApp &app)
+DWORD SaveSettings(ConfigApp &app)
 {
     Profile_BeginBatch(app.configPath);
     WriteText(app, kKeyUserName, app.userName);
-    WritePassword(app);
+    Account_SetPassword(app.password);
     SaveSelection(app);
     SaveOptions(app);
-    Profile_EndBatch();
+    if (Profile_EndBatch())
+        return ERROR_SUCCESS;
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
 }

@@ -6,5 +6,6 @@
 
 void LoadSettings(ConfigApp &app);
 // Saves the account, the Home page's checked hosts and the Advanced page's
-// options.
-void SaveSettings(ConfigApp &app);
+// options: ERROR_SUCCESS, or the Windows error that kept them from the file
+// (TalLib then keeps them and writes them with the next save).
+DWORD SaveSettings(ConfigApp &app);

@@ -1,4 +1,5 @@
-// Public address detection: GetIP, IsBehindProxy and IsValidIP.
+// Public address detection: GetIP, IsBehindProxy, IsValidIP and the check
+// every program makes, GetPublicAddress.
 #include "tallib.h"
 #include "internal.h"
 #include "config_keys.h"
@@ -88,3 +89,30 @@ int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlter
 }
 
 int TALAPI IsValidIP(const char *address) { return IsSendableAddress(address) ? 1 : 0; }
+
+// The one address check of the suite, for the updaters and the utility
+// alike. Only a probe in which both ports answered can tell whether a proxy
+// stands in the way: with one port down now, the mode stays open and the
+// next check probes again, rather than a port that fails today being the
+// one used for good.
+int TALAPI GetPublicAddress(char *address, int size)
+{
+    if (!address || size <= 0)
+        return 0;
+    char found[20] = "";
+    int mode = GetProxy();
+    if (mode == -1) {
+        char direct[20] = "", alternate[20] = "";
+        int behindProxy = IsBehindProxy(direct, sizeof direct, alternate, sizeof alternate);
+        if (direct[0] && alternate[0])
+            SetProxy(behindProxy ? 1 : 0);
+        lstrcpynA(found, behindProxy ? alternate : direct, sizeof found);
+    } else {
+        GetIP(found, sizeof found, mode == 1 ? 1 : 0);
+    }
+    return NoThrow(0, [&] {
+        std::string core = AddressCore(found);
+        lstrcpynA(address, core.c_str(), size);
+        return core.size() < (size_t)size && IsValidIP(address) ? 1 : 0;
+    });
+}

@@ -84,3 +84,14 @@ bool IsSendableAddress(const char *text)
         return false;
     return true;
 }
+
+std::string AddressCore(const std::string &text)
+{
+    auto core = [](char c) { return (c >= '0' && c <= '9') || c == '.'; };
+    size_t start = 0, end = text.size();
+    while (start < end && !core(text[start]))
+        ++start;
+    while (end > start && !core(text[end - 1]))
+        --end;
+    return text.substr(start, end - start);
+}

@@ -25,3 +25,7 @@ bool ParseDottedQuad(const char *text, int parts[4]);
 // True for a dotted quad outside the private, link-local and loopback
 // ranges that the update server must never be sent.
 bool IsSendableAddress(const char *text);
+
+// The dotted-quad core of an address text: characters other than digits
+// and dots around it are dropped.
+std::string AddressCore(const std::string &text);

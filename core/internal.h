@@ -66,8 +66,9 @@ std::string ReadSmallFile(const char *path);
 // ---- Machine-wide locks, signal windows and the log ------------------------
 
 // Holds a "Global\" named mutex, shared by the service and every user's
-// programs, for one scope. The wait is bounded: after it the caller goes
-// ahead unserialized rather than hang behind a stuck process.
+// programs, for one scope. The wait is bounded, so nothing hangs behind a
+// stuck process: after it `owned` is false, and a reader goes ahead
+// unserialized while a configuration writer fails and says so.
 struct MachineLock {
     explicit MachineLock(const char *name);
     ~MachineLock();

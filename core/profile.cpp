@@ -11,6 +11,12 @@
 // leaves the file empty or cut; a read first finishes a commit it finds
 // interrupted.
 //
+// A write that cannot be made (another program holds the file, the disk is
+// full, the lock cannot be had in time) is never dropped in silence: the
+// cause is logged once, in words, the edits are kept in this process and
+// written first by its next commit of the file, and the caller gets 0 with
+// the Windows error as the thread's last error.
+//
 // A thread may collect its writes in a batch and commit them at once: an
 // update pass changes some thirty keys, which then cost one commit (one
 // lock, one journal, one flush) instead of thirty. Only the collecting thread's writes to the
@@ -18,6 +24,7 @@
 #include "tallib.h"
 #include "internal.h"
 #include "no_throw.h"
+#include "error_text.h"
 
 #include <utility>
 #include <vector>
@@ -72,16 +79,107 @@ void FlushIfChanged(const char *path)
 
 bool ValidPath(const char *path) { return path && path[0]; }
 
-// Writes the edits in one commit, under the lock, and makes this
-// process's next read come from the new file.
-int Commit(const char *path, const ProfileEdit *edits, size_t count)
+// Edits this process could not commit, written first by its next commit
+// of the same file: a pass's records are not lost because a virus scanner
+// or a backup held the file for a moment.
+struct HeldEdits {
+    std::string path;
+    std::vector<ProfileEdit> edits;
+    bool failing = false; // a failure was logged; no commit worked since
+};
+
+CriticalSection g_heldLock;
+HeldEdits g_held;
+
+bool SameKey(const ProfileEdit &a, const ProfileEdit &b)
 {
-    if (!MayWriteInDataFolder(path))
-        return 0;
-    MachineLock lock(kConfigMutexName);
-    bool done = CommitEdits(path, edits, count);
-    WritePrivateProfileStringA(NULL, NULL, NULL, path);
-    RememberFile(path);
+    return lstrcmpiA(a.section.c_str(), b.section.c_str()) == 0 &&
+           (!b.hasKey || (a.hasKey && lstrcmpiA(a.key.c_str(), b.key.c_str()) == 0));
+}
+
+// Appends edits, dropping each earlier edit a later one decides alone (the
+// same key, or any key of a section deleted later), so what is held stays
+// as small as the keys it touches however long the file stays unwritable.
+void AppendEdits(std::vector<ProfileEdit> &to, std::vector<ProfileEdit> &&edits)
+{
+    for (ProfileEdit &edit : edits) {
+        std::erase_if(to, [&](const ProfileEdit &earlier) { return SameKey(earlier, edit); });
+        to.push_back(std::move(edit));
+    }
+}
+
+// The held edits for path followed by the new ones.
+std::vector<ProfileEdit> WithHeldEdits(const char *path, std::vector<ProfileEdit> &&edits)
+{
+    CriticalSectionLock lock(g_heldLock);
+    std::vector<ProfileEdit> all;
+    if (!g_held.edits.empty() && lstrcmpiA(g_held.path.c_str(), path) == 0)
+        all.swap(g_held.edits);
+    AppendEdits(all, std::move(edits));
+    return all;
+}
+
+void HoldEdits(const char *path, std::vector<ProfileEdit> &&edits)
+{
+    CriticalSectionLock lock(g_heldLock);
+    if (lstrcmpiA(g_held.path.c_str(), path) != 0)
+        g_held.edits.clear(); // only one configuration is ever written
+    g_held.path = path;
+    AppendEdits(g_held.edits, std::move(edits));
+}
+
+// Logs the first failure of a run of failures, and the first commit that
+// works after one, once each.
+void ReportCommit(bool done, DWORD error)
+{
+    bool log;
+    {
+        CriticalSectionLock lock(g_heldLock);
+        log = g_held.failing != !done;
+        g_held.failing = !done;
+    }
+    if (!log)
+        return;
+    if (done) {
+        LogAndSignal("The configuration is saved again, with the changes that were kept.", 1, 0);
+        return;
+    }
+    std::string message = "Unable to save the configuration: Windows " + DescribeError(error) +
+                          ".  The changes are kept and saved with the next change.";
+    LogAndSignal(message.c_str(), 1, 2);
+}
+
+// Writes the edits (after any this process holds for the file) in one
+// commit, under the lock, and makes this process's next read come from the
+// new file. Never without the lock: a writer that cannot have it in time
+// fails rather than write unserialized.
+int Commit(const char *path, std::vector<ProfileEdit> &&newEdits)
+{
+    if (!MayWriteInDataFolder(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0; // a planted folder is never written: nothing is kept for it
+    }
+    std::vector<ProfileEdit> edits = WithHeldEdits(path, std::move(newEdits));
+    if (edits.empty())
+        return 1;
+    bool done = false;
+    DWORD error = ERROR_TIMEOUT;
+    {
+        MachineLock lock(kConfigMutexName);
+        if (lock.owned) {
+            done = CommitEdits(path, edits.data(), edits.size());
+            error = done ? 0 : GetLastError();
+            WritePrivateProfileStringA(NULL, NULL, NULL, path);
+            RememberFile(path);
+        }
+    }
+    if (!done) {
+        if (error == 0)
+            error = ERROR_WRITE_FAULT;
+        HoldEdits(path, std::move(edits));
+    }
+    ReportCommit(done, error);
+    SetLastError(error);
     return done ? 1 : 0;
 }
 
@@ -100,11 +198,13 @@ bool IsBatchOwner() { return g_batch.owner == (LONG)GetCurrentThreadId(); }
 
 bool Batching(const char *path) { return IsBatchOwner() && lstrcmpiA(g_batch.path, path) == 0; }
 
+// Committed or not, the batch's edits are done with: a commit that fails
+// keeps them for the next one.
 int CommitBatched()
 {
     std::vector<ProfileEdit> edits;
-    edits.swap(g_batch.edits); // committed or not, these edits are done with
-    return edits.empty() ? 1 : Commit(g_batch.path, edits.data(), edits.size());
+    edits.swap(g_batch.edits);
+    return Commit(g_batch.path, std::move(edits));
 }
 
 // A read by the collecting thread of a key it changed sees its own write:
@@ -167,8 +267,11 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
         edit.key = key ? key : "";
         edit.hasValue = value != NULL;
         edit.value = value ? value : "";
-        if (!Batching(path))
-            return Commit(path, &edit, 1);
+        if (!Batching(path)) {
+            std::vector<ProfileEdit> edits;
+            edits.push_back(std::move(edit));
+            return Commit(path, std::move(edits));
+        }
         g_batch.edits.push_back(std::move(edit));
         return 1;
     });

@@ -5,6 +5,7 @@
 #include "internal.h"
 #include "no_throw.h"
 #include "update_reply.h"
+#include "address_text.h"
 
 #include <string>
 
@@ -34,15 +35,43 @@ void Record(const HostAction &action, const std::string &host, const char *addre
         LogToFile(action.logMessage.c_str(), 1, (unsigned)action.logLevel);
 }
 
-// A reply without an answer word (a maintenance page, a proxy's error
-// page) is the server's failure, whatever its HTTP status: the record says
-// what came back, for the user and for support.
-void LogNotUnderstood(const HttpGetResult &reply)
+// What came back when the reply holds no answer word (a maintenance page,
+// a proxy's error page, an empty or cut-off body, no reply at all): the
+// server's failure, whatever its HTTP status. The record says what came
+// back, for the user and for support.
+std::string NoAnswerWordText(const HttpGetResult &reply, bool cutOff)
 {
-    std::string message = "Update server answered HTTP " + std::to_string(reply.status) +
-                          " without an answer word: \"" + ReplyExcerpt(reply.body, kExcerptChars) +
-                          "\".  Increasing timeout rate.";
-    LogToFile(message.c_str(), 1, 1);
+    if (reply.step == HttpReceiveFailed)
+        return "Update server sent no answer: " + DescribeFailure(reply) + ".  Increasing timeout rate.";
+    std::string status = "Update server answered HTTP " + std::to_string(reply.status);
+    std::string excerpt = "\"" + ReplyExcerpt(reply.body, kExcerptChars) + "\"";
+    if (cutOff)
+        return status + " and broke off the answer after " + excerpt + ".  Increasing timeout rate.";
+    return status + " without an answer word: " + excerpt + ".  Increasing timeout rate.";
+}
+
+// True when the reply stopped before its end: the connection dropped or the
+// reading time ran out. A reply cut only at the reply buffer's size is read
+// as far as it goes.
+bool CutOff(const HttpGetResult &reply, size_t maxBody)
+{
+    if (reply.step != HttpOk)
+        return true;
+    return !reply.whole && !(reply.cut && reply.body.size() >= maxBody);
+}
+
+// For each host, whether the configuration already holds the address being
+// sent: such a host was sent only for its 60-hour refresh.
+std::vector<bool> SentUnchanged(const std::vector<std::string> &names, const char *address)
+{
+    std::vector<bool> unchanged;
+    for (const std::string &name : names) {
+        char stored[20] = "";
+        bool same = Host_GetIP(name.c_str(), stored, sizeof stored) > 0 &&
+                    lstrcmpiA(AddressCore(stored).c_str(), address) == 0;
+        unchanged.push_back(same);
+    }
+    return unchanged;
 }
 
 // IssueUpdate's work; it may throw when an allocation fails.
@@ -52,6 +81,8 @@ int SendUpdate(const char *userName, const char *password, const char *server, c
     if (!userName || !password || !server || !path || !hosts || !address)
         return 0;
     const std::string hostList = hosts;
+    std::vector<std::string> names = SplitHostList(hostList);
+    std::vector<bool> unchanged = SentUnchanged(names, address);
 
     HttpGetRequest request;
     request.host = server;
@@ -71,19 +102,22 @@ int SendUpdate(const char *userName, const char *password, const char *server, c
         return 0;
     }
 
+    // The request went out: from here on the server may have acted on it,
+    // so every outcome is logged and judged, an empty one included.
     char timestamp[32] = "";
     GetTimestamp(timestamp, sizeof timestamp);
-    std::vector<std::string> names = SplitHostList(hostList);
-    if (reply.body.size() < 4)
-        return -1;
-
     LogToFile("DNS update issued: ", 1, 0);
     std::string details = "User: " + std::string(userName) + ", Hosts: " + hostList + ", IP: " + address;
     LogToFile(details.c_str(), 0, 0);
 
-    ReplyMeaning meaning = InterpretReply(reply.body, names);
-    if (!meaning.understood)
-        LogNotUnderstood(reply);
+    bool cutOff = CutOff(reply, request.maxBody);
+    ReplyMeaning meaning;
+    if (!cutOff)
+        meaning = InterpretReply(reply.body, names, unchanged);
+    if (cutOff || !meaning.understood) {
+        LogToFile(NoAnswerWordText(reply, cutOff).c_str(), 1, 1);
+        return kReplyNotUnderstood;
+    }
     for (const HostAction &action : meaning.actions)
         Record(action, names[action.host], address, timestamp);
     return meaning.result;

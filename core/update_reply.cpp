@@ -88,37 +88,58 @@ int ReplyWordCode(const std::string &word)
     return rule ? rule->code : 0;
 }
 
-ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts)
+namespace {
+
+const int kCodeNochg = 2;
+const int kCodeBadauth = 11;
+
+// A host the reply has no line for: the request named it, the server said
+// nothing about it, so nothing is recorded and the pass is not a success.
+HostAction Unanswered(size_t k, const std::string &host)
+{
+    HostAction action;
+    action.host = k;
+    action.logLevel = 1;
+    action.logMessage = host + ": no answer - The update server did not answer for this host.";
+    return action;
+}
+
+} // namespace
+
+ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts,
+                            const std::vector<bool> &unchanged)
 {
     ReplyMeaning meaning;
     std::vector<std::string> lines = SplitReplyLines(reply);
-    for (size_t k = 0; k < lines.size() && k < hosts.size(); ++k) {
+    bool wholeRequestAnswered = false; // a word about the request, not a host
+    size_t k = 0;
+    for (; k < lines.size() && k < hosts.size(); ++k) {
         const std::string &line = lines[k];
-        size_t space = line.find(' ');
-        std::string word = line.substr(0, space);
+        std::string word = line.substr(0, line.find(' '));
         const WordRule *rule = FindRule(word);
 
         HostAction action;
         action.host = k;
         // The word goes into the configuration file: a word with control
         // characters or separators could break the file's lines.
-        if (space != std::string::npos && IsPrintableWord(word))
+        if (IsPrintableWord(word))
             action.statusWord = word;
         if (rule) {
             meaning.understood = true;
+            wholeRequestAnswered = wholeRequestAnswered || !rule->perHost;
             action.setAddress = rule->setAddress;
             action.setUpdate = rule->setUpdate;
-            if (rule->code == 10)
-                action.statusWord = "abuse";
             action.logLevel = rule->level;
             action.logMessage = rule->perHost ? hosts[k] + ": " + rule->text : rule->text;
-            if (rule->code == 11) { // the account was refused: stop reading
+            if (rule->code == kCodeBadauth) { // the account was refused: stop reading
                 meaning.actions.push_back(action);
-                meaning.result = 11;
-                break;
+                meaning.result = kCodeBadauth;
+                return meaning;
             }
-            if (meaning.result < rule->code)
-                meaning.result = rule->code;
+            bool expected = rule->code == kCodeNochg && k < unchanged.size() && unchanged[k];
+            int code = expected ? 1 : rule->code;
+            if (meaning.result < code)
+                meaning.result = code;
         }
         if (!action.statusWord.empty() || action.logLevel >= 0)
             meaning.actions.push_back(action);
@@ -127,6 +148,13 @@ ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::str
         // Not an answer of the protocol: nothing in it is about the hosts.
         meaning.actions.clear();
         meaning.result = kReplyNotUnderstood;
+        return meaning;
+    }
+    if (k < hosts.size() && !wholeRequestAnswered) {
+        for (; k < hosts.size(); ++k)
+            meaning.actions.push_back(Unanswered(k, hosts[k]));
+        if (meaning.result < kReplyNotUnderstood)
+            meaning.result = kReplyNotUnderstood;
     }
     return meaning;
 }

@@ -21,9 +21,11 @@ struct ReplyMeaning {
     bool understood = false;     // at least one line held an answer word
 };
 
-// The code of a reply in which no answer word is understood (a maintenance
-// page, an error page of a proxy): "911", the server's own word for being
-// unable to serve the request, so it is backed off from in the same way.
+// The code of a request that got no answer word: a reply in which no word is
+// understood (a maintenance page, an error page of a proxy, an empty or
+// cut-off body, no reply at all), or hosts left without an answer line:
+// "911", the server's own word for being unable to serve the request, so it
+// is backed off from in the same way.
 const int kReplyNotUnderstood = 4;
 
 // Host names of a comma-separated list, empty names skipped.
@@ -40,8 +42,13 @@ int ReplyWordCode(const std::string &word);
 // Line k answers host k; lines beyond the last host answer no host and are
 // not interpreted. "badauth" ends the reading at once. A reply in which no
 // line holds an answer word records nothing and reads as
-// kReplyNotUnderstood.
-ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts);
+// kReplyNotUnderstood. Hosts left without a line are logged and make the
+// reply at least kReplyNotUnderstood, unless a word about the whole request
+// ("dnserr", "911", "badagent", "badauth") answered them all.
+// unchanged[k] marks host k as sent with the address the server already has
+// (its 60-hour refresh): its "nochg" is the expected answer, a success.
+ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts,
+                            const std::vector<bool> &unchanged = {});
 
 // The first words of a reply for a log record: at most maxChars characters,
 // every run of white space or control characters made one space, anything

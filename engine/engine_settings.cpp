@@ -31,11 +31,7 @@ bool LoadEngineAccount(EngineState &engine)
     engine.fresh = Profile_ReadInt(ini, kSectionApp, kKeyFresh, 0);
     Profile_ReadText(ini, kSectionApp, kKeyUserName, "", engine.userName, sizeof engine.userName);
 
-    char scrambled[256] = "";
-    int n = Profile_ReadText(ini, kSectionApp, kKeyPassword, "", scrambled, sizeof scrambled);
-    char plain[sizeof scrambled / 2 + 10];
-    SimpleDecrypt(scrambled, (size_t)n, kPasswordKey, kPasswordKeyLength, plain);
-    lstrcpynA(engine.password, plain, sizeof engine.password);
+    Account_GetPassword(engine.password, sizeof engine.password);
     bool changed = strcmp(userName, engine.userName) != 0 || strcmp(password, engine.password) != 0;
     return changed;
 }

@@ -17,10 +17,7 @@ namespace {
 // when its address did not change.
 const unsigned long long kRefreshAfterSeconds = 60ull * 60 * 60;
 
-// A stored timestamp has this many characters.
-
-// Keeps only the dotted-quad core of an address text: characters other
-// than digits and dots around it are dropped.
+// The dotted-quad core of a stored address text.
 void TrimAddress(char *address)
 {
     size_t len = strlen(address), start = 0;
@@ -33,34 +30,9 @@ void TrimAddress(char *address)
     address[len - start] = '\0';
 }
 
-// Reads the proxy mode (probing it once when never determined) and asks
-// the address-check endpoint on the right port.
-void DetectAddress(char *address, int size)
-{
-    int mode = GetProxy();
-    if (mode == -1) {
-        char direct[20] = "", alternate[20] = "";
-        int behindProxy = IsBehindProxy(direct, sizeof direct, alternate, sizeof alternate);
-        // Only a probe in which both ports answered can tell: with one port
-        // down now, the mode stays open and the next check probes again,
-        // rather than a port that fails today being the one used for good.
-        if (direct[0] && alternate[0])
-            SetProxy(behindProxy ? 1 : 0);
-        lstrcpynA(address, behindProxy ? alternate : direct, size);
-    } else {
-        GetIP(address, size, mode == 1 ? 1 : 0);
-    }
-}
-
-enum HostNeed {
-    NoUpdate,
-    Refresh, // only its last update is 60 hours old: the server may answer "nochg"
-    Update,  // its address changed, or nothing is stored for it
-};
-
 // A host needs an update when its address changed, when nothing is stored
 // for it, or when its last update is 60 hours old (or in the future).
-HostNeed HostNeedsUpdate(const EngineState &engine, const char *name)
+bool HostNeedsUpdate(const EngineState &engine, const char *name)
 {
     char stored[20] = "", updated[24] = "";
     bool hasAddress = Host_GetIP(name, stored, sizeof stored) > 0;
@@ -73,9 +45,7 @@ HostNeed HostNeedsUpdate(const EngineState &engine, const char *name)
         std::string message = std::string("IP Changed from [") + stored + "] to [" + engine.currentAddress + "]";
         LogAndSignal(message.c_str(), 1, 0);
     }
-    if (!hasAddress || changed || !hasTime)
-        return Update;
-    return stale ? Refresh : NoUpdate;
+    return !hasAddress || changed || !hasTime || stale;
 }
 
 // Folds the result code into status, interval and the stored update time.
@@ -87,9 +57,10 @@ void ApplyResult(EngineState &engine, int code)
     GetTimestamp(timestamp, sizeof timestamp);
     Profile_WriteText(engine.iniPath, kSectionApp, kKeyLastUpdate, timestamp);
 
-    if (engine.fresh) {
-        if (level == kStatusWarning)
-            level = kStatusGood;
+    // A new configuration's "nochg" was already taken as success. Any other
+    // temporary failure is one: the user is not told "Good" for records that
+    // were not updated, and the flag stays for the pass that tries again.
+    if (engine.fresh && level != kStatusWarning) {
         SetFresh(0);
         engine.fresh = 0;
     }
@@ -120,8 +91,7 @@ void StopUpdaterAsOthersDo() { StopUpdater(); }
 bool CheckAddress(EngineState &engine)
 {
     char address[20] = "";
-    DetectAddress(address, sizeof address);
-    TrimAddress(address);
+    bool valid = GetPublicAddress(address, sizeof address) == 1;
 
     char message[128];
     snprintf(message, sizeof message, "D%s", address);
@@ -130,7 +100,7 @@ bool CheckAddress(EngineState &engine)
     Profile_CommitBatch();
     Signal(kTrayPipeName, message);
 
-    if (!IsValidIP(address))
+    if (!valid)
         return false;
     lstrcpynA(engine.currentAddress, address, sizeof engine.currentAddress);
     return true;
@@ -153,16 +123,13 @@ void RunUpdateCycle(EngineState &engine, bool force)
             ReportAddressFailureCause();
             engine.reportAddressFailure = 0;
         }
-    } else if (strlen(engine.userName) >= 3 && strlen(engine.password) >= 3) {
+    } else if (Account_IsUsable(engine.userName, engine.password)) {
         engine.reportAddressFailure = 1;
         std::string hosts;
-        bool onlyRefresh = true; // every host sent has an unchanged address
         for (int i = 1; i <= Host_GetCount(); ++i) {
             char name[128] = "";
-            HostNeed need = Host_GetText(i, name, sizeof name) > 0 ? HostNeedsUpdate(engine, name) : NoUpdate;
-            if (need != NoUpdate)
+            if (Host_GetText(i, name, sizeof name) > 0 && HostNeedsUpdate(engine, name))
                 hosts += std::string(name) + ",";
-            onlyRefresh = onlyRefresh && need != Update;
         }
         if (hosts.size() > 4 && IsValidIP(engine.currentAddress)) {
             hosts.pop_back();
@@ -173,9 +140,10 @@ void RunUpdateCycle(EngineState &engine, bool force)
                 // recorded as an update; the next timed pass tries again.
                 LogAndSignal("Unable to reach the update server.  Will try again.", 1, 1);
             } else if (code > 0) {
-                // "nochg" is the expected answer to a new configuration and
-                // to the 60-hour refresh of an unchanged address: success.
-                if (code == 2 && (engine.fresh || onlyRefresh))
+                // "nochg" is the expected answer to a new configuration
+                // (the 60-hour refresh of an unchanged address is judged
+                // host by host by IssueUpdate).
+                if (code == 2 && engine.fresh)
                     code = 1;
                 ApplyResult(engine, code);
                 Profile_CommitBatch();

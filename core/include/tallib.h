@@ -33,10 +33,12 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
 // commits them. Profile_CommitBatch writes what was collected and keeps
 // collecting; Profile_EndBatch writes it and stops. Both return 1 when the
 // writes are in the file (or nothing was collected), 0 when the file could
-// not be written: the collected writes are then lost, as a failed single
-// write is. A read by that thread of a key it changed commits first and so
-// sees its write. Other threads' writes are not collected. Profile_BeginBatch
-// returns 0 when another thread of the process has a batch open.
+// not be written, with the Windows error as the thread's last error. A
+// write that fails (batched or single) is logged once and kept by the
+// process: its next write of the file writes it first. A read by that
+// thread of a key it changed commits first and so sees its write. Other
+// threads' writes are not collected. Profile_BeginBatch returns 0 when
+// another thread of the process has a batch open.
 int TALAPI Profile_BeginBatch(const char *path);
 int TALAPI Profile_CommitBatch(void);
 int TALAPI Profile_EndBatch(void);
@@ -79,11 +81,22 @@ int TALAPI Account_IsUsable(const char *userName, const char *password);
 size_t TALAPI SimpleEncrypt(const char *plain, size_t maxLen, const char *key, size_t keyLen, char *hexOut);
 size_t TALAPI SimpleDecrypt(const char *hex, size_t maxLen, const char *key, size_t keyLen, char *plainOut);
 int TALAPI RemoveChars(char *text, size_t maxLen, const char *chars);
+// The account's password as every program reads and stores it: unscrambled
+// into buffer (its length returned), scrambled into [App] "Password" (1 when
+// written). Passwords are at most 127 characters.
+int TALAPI Account_GetPassword(char *buffer, int size);
+int TALAPI Account_SetPassword(const char *password);
 
 // ---- Public address detection ---------------------------------------------
 int TALAPI GetIP(char *address, int size, int alternatePort);
 int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate);
 int TALAPI IsValidIP(const char *address);
+// The address check every program makes: on the port the stored proxy mode
+// calls for, probing both ports and storing the mode once both answered.
+// Leaves the answer's dotted-quad text in address (possibly not an
+// address, for the icon to show) and returns 1 when it is a valid public
+// address, 0 otherwise.
+int TALAPI GetPublicAddress(char *address, int size);
 // Why this process's last address check or host-list download failed, in
 // words ("WinHttpSendRequest failed with Windows error 12029 (...)"); empty
 // when it worked. Returns the length copied.

@@ -166,3 +166,36 @@ TEST_F(AddressCheck, ProxyIsDetectedOnlyFromAValidAlternateAnswer)
     EXPECT_EQ(0, IsBehindProxy(direct, sizeof direct, stale, sizeof stale));
     EXPECT_STREQ("198.51.100.5", stale);
 }
+
+// The one address check of every program: the proxy mode is stored only
+// from a probe in which both ports answered, then the port it names is asked.
+TEST_F(AddressCheck, PublicAddressFixesTheProxyModeOnlyWhenBothPortsAnswered)
+{
+    const struct {
+        const char *story;
+        const char *storedMode; // NULL: never determined
+        bool proxy, port80, port8245;
+        const char *address, *modeAfter;
+    } cases[] = {
+        {"both ports, no proxy", NULL, false, true, true, "203.0.113.7", "0"},
+        {"both ports, a proxy on 80", NULL, true, true, true, "203.0.113.7", "1"},
+        {"8245 down", NULL, false, true, false, "203.0.113.7", "<absent>"},
+        {"80 down", NULL, false, false, true, "203.0.113.7", "<absent>"},
+        {"mode known: the proxy's port is asked", "1", true, true, true, "203.0.113.7", "1"},
+        {"mode known: only port 80 is asked", "0", false, true, false, "203.0.113.7", "0"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.story);
+        service::Reset();
+        service::SetProxy(c.proxy, "198.51.100.77");
+        service::Listen(80, c.port80);
+        service::Listen(8245, c.port8245);
+        Profile_WriteText(configFile.c_str(), "App", "Proxy", c.storedMode);
+        char address[20] = "";
+        EXPECT_EQ(1, GetPublicAddress(address, sizeof address));
+        EXPECT_STREQ(c.address, address);
+        char mode[16];
+        Profile_ReadText(configFile.c_str(), "App", "Proxy", "<absent>", mode, sizeof mode);
+        EXPECT_STREQ(c.modeAfter, mode);
+    }
+}

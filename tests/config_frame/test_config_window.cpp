@@ -284,6 +284,35 @@ TEST_F(ConfigWindow, CancelWritesNothingApplySavesAndTellsTheUpdaterOkSavesAndCl
     EXPECT_EQ("alice", ConfigValue("Username"));
 }
 
+TEST_F(ConfigWindow, OkThatCannotSaveStaysOpenSaysWhyAndTheNextOkSaves)
+{
+    TestWindow updater(kUpdaterClass, kUpdaterTitle);
+    ASSERT_TRUE(Start("Username=alice\r\nStatus=0\r\nProxy=0\r\n"));
+    PumpUntil([&] { return ReadWholeFile(configFile).find("LastIP=") != std::string::npos; }, 5000);
+    WritePrivateProfileStringA("App", "Username", "carol", configFile.c_str());
+    {
+        // Another program (a virus scanner, a backup) holds the journal.
+        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        TestWindow::Clear();
+        Command(IDC_OK);
+        HWND box = Question(20000);
+        std::string text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : "(no message box)";
+        CloseHandle(held);
+        EXPECT_EQ(0u, text.find("The settings could not be saved.")) << text;
+        EXPECT_NE(std::string::npos, text.find("error 32")) << text;
+        if (box)
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
+    }
+    EXPECT_FALSE(Exited(1000)) << "OK closed the window although nothing was saved";
+    EXPECT_EQ(0, TestWindow::received.count) << "the updater was told of settings that are not in the file";
+    EXPECT_EQ("carol", ConfigValue("Username"));
+
+    Command(IDC_OK);
+    EXPECT_TRUE(Exited());
+    EXPECT_EQ("alice", ConfigValue("Username"));
+}
+
 TEST_F(ConfigWindow, PipeMessagesRefreshTheStatusAndUnknownOnesChangeNothing)
 {
     TestWindow updater(kUpdaterClass, kUpdaterTitle);

@@ -10,6 +10,7 @@
 
 namespace {
 
+const std::vector<std::string> kOneHost = {"a.example.test"};
 const std::vector<std::string> kTwoHosts = {"a.example.test", "b.example.test"};
 
 struct WordCase {
@@ -28,21 +29,23 @@ TEST(UpdateReply, EveryWordMapsToItsCodeRecordAndHostState)
     const WordCase cases[] = {
         {"good 203.0.113.7", 1, 0, "a.example.test: good - Host updated.", true, true, "good"},
         {"nochg 203.0.113.7", 2, 1, "a.example.test: nochg - Host was already up to date.", true, true, "nochg"},
-        {"dnserr", 3, 1, "dnserr - Remote error.  Increasing timeout rate.", false, false, ""},
-        {"911", 4, 1, "911 - Remote technical difficulties.  Increasing timeout rate.", false, false, ""},
+        {"dnserr", 3, 1, "dnserr - Remote error.  Increasing timeout rate.", false, false, "dnserr"},
+        {"911", 4, 1, "911 - Remote technical difficulties.  Increasing timeout rate.", false, false, "911"},
         {"badagent", 5, 2, "badagent - An illegal agent was used.  Unable to connect to update server.", false,
-         false, ""},
-        {"!donator", 6, 2, "a.example.test: !donator - Not donator.", false, false, ""},
-        {"notfqdn", 7, 2, "a.example.test: notfqdn - Host is not formatted correctly.", false, false, ""},
-        {"numhost", 8, 2, "a.example.test: numhost - Too many hosts in this update request.", false, false, ""},
-        {"nohost", 9, 2, "a.example.test: nohost - The host does not exist.", false, false, ""},
+         false, "badagent"},
+        {"!donator", 6, 2, "a.example.test: !donator - Not donator.", false, false, "!donator"},
+        {"notfqdn", 7, 2, "a.example.test: notfqdn - Host is not formatted correctly.", false, false, "notfqdn"},
+        {"numhost", 8, 2, "a.example.test: numhost - Too many hosts in this update request.", false, false,
+         "numhost"},
+        {"nohost", 9, 2, "a.example.test: nohost - The host does not exist.", false, false, "nohost"},
         {"abuse", 10, 2, "a.example.test: abuse - Your account has been blocked for attempting too many updates.",
          false, true, "abuse"},
-        {"badauth", 11, 2, "badauth - Authentication failed.", false, false, ""},
+        {"badauth", 11, 2, "badauth - Authentication failed.", false, false, "badauth"},
     };
+    // A bare word is as much the host's answer as one with text after it.
     for (const WordCase &c : cases) {
         SCOPED_TRACE(c.line);
-        ReplyMeaning meaning = InterpretReply(c.line, kTwoHosts);
+        ReplyMeaning meaning = InterpretReply(c.line, kOneHost);
         EXPECT_EQ(c.result, meaning.result);
         ASSERT_EQ(1u, meaning.actions.size());
         const HostAction &action = meaning.actions[0];
@@ -94,6 +97,38 @@ TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
     ASSERT_EQ(2u, meaning.actions.size());
     EXPECT_EQ("queued", meaning.actions[0].statusWord);
     EXPECT_EQ(-1, meaning.actions[0].logLevel);
+}
+
+TEST(UpdateReply, HostsWithoutAnAnswerLineMakeAWarningUnlessTheWholeRequestWasAnswered)
+{
+    ReplyMeaning meaning = InterpretReply("good 203.0.113.7\n", kTwoHosts);
+    EXPECT_EQ(kReplyNotUnderstood, meaning.result);
+    ASSERT_EQ(2u, meaning.actions.size());
+    EXPECT_TRUE(meaning.actions[0].setAddress);
+    const HostAction &unanswered = meaning.actions[1];
+    EXPECT_EQ(1u, unanswered.host);
+    EXPECT_EQ(1, unanswered.logLevel);
+    EXPECT_EQ("b.example.test: no answer - The update server did not answer for this host.", unanswered.logMessage);
+    EXPECT_FALSE(unanswered.setAddress || unanswered.setUpdate || !unanswered.statusWord.empty());
+
+    // A fatal answer stays fatal; a word about the whole request answers all.
+    EXPECT_EQ(9, InterpretReply("nohost", kTwoHosts).result);
+    EXPECT_EQ(3, InterpretReply("dnserr", kTwoHosts).result);
+    EXPECT_EQ(1u, InterpretReply("dnserr", kTwoHosts).actions.size());
+}
+
+TEST(UpdateReply, NochgOfAHostSentWithTheAddressItHasIsASuccessHostByHost)
+{
+    const struct {
+        std::vector<bool> unchanged;
+        int result;
+    } cases[] = {
+        {{false, true}, 1}, // a changed host updated, a 60-hour refresh confirmed
+        {{true, false}, 2}, // the changed host was not updated
+        {{}, 2},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.result, InterpretReply("good 1.2.3.4\nnochg 1.2.3.4", kTwoHosts, c.unchanged).result);
 }
 
 TEST(UpdateReply, ExcerptOfAReplyFitsOneLogRecord)

@@ -128,28 +128,34 @@ TEST_F(UpdateCycle, FutureUpdateTimeCountsAsStale)
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
 }
 
-TEST_F(UpdateCycle, RepliesEndingInCrLfAreReadAsWordsAndAReplyWithoutOneIsAFailure)
+TEST_F(UpdateCycle, EveryReplyAfterTheRequestWentOutIsJudgedAndNoneWithoutAWordIsASuccess)
 {
     engine.stopUpdater = [] {}; // a fatal answer would stop the updater
     const char kMaintenance[] = "<html><title>Down for maintenance</title><body>Back soon</body></html>";
     struct {
-        const char *reply, *trayCode;
+        const char *reply, *mode, *trayCode;
         int httpStatus, status;
         const char *hostAddress, *hostStatus;
     } const cases[] = {
-        {"good 203.0.113.7\r\n", "1", 200, 0, "203.0.113.7", "good"},
-        {"nochg 203.0.113.7\r\n", "2", 200, 1, "203.0.113.7", "nochg"}, // a host sent for its new address
-        {"dnserr\r\n", "3", 200, 1, "", ""},
-        {"abuse\r\n", "10", 200, 2, "", "abuse"},
-        {kMaintenance, "4", 503, 1, "", ""}, // as "911": nothing recorded, backed off
+        {"good 203.0.113.7\r\n", "normal", "1", 200, 0, "203.0.113.7", "good"},
+        {"nochg 203.0.113.7\r\n", "normal", "2", 200, 1, "203.0.113.7", "nochg"}, // sent for its new address
+        {"dnserr\r\n", "normal", "3", 200, 1, "", "dnserr"},
+        {"abuse\r\n", "normal", "10", 200, 2, "", "abuse"},
+        {"nohost", "normal", "9", 200, 2, "", "nohost"}, // a bare word is the host's answer
+        {"911", "normal", "4", 200, 1, "", "911"},       // a known word, however short
+        // No answer word: backed off as from "911", nothing recorded.
+        {kMaintenance, "normal", "4", 503, 1, "", ""},
+        {"", "normal", "4", 503, 1, "", ""},
+        {"", "close", "4", 200, 1, "", ""},                 // closed after the request
+        {"good 203.0.113.7\n", "cut", "4", 200, 1, "", ""}, // broken off mid-answer
     };
     size_t messages = 0;
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.reply);
+        SCOPED_TRACE(std::string(c.mode) + " " + c.reply);
         for (const char *key : {"IP", "Update", "Status"})
             SetConfig(kHomeHost, key, NULL);
         engine.intervalMinutes = 10;
-        service::Script("update", c.reply, "normal", 1, c.httpStatus);
+        service::Script("update", c.reply, c.mode, 1, c.httpStatus);
         RunUpdateCycle(engine, false);
         ASSERT_TRUE(trayPipe->WaitFor(messages += 2));
         EXPECT_EQ(c.trayCode, trayPipe->Messages().back());
@@ -160,4 +166,32 @@ TEST_F(UpdateCycle, RepliesEndingInCrLfAreReadAsWordsAndAReplyWithoutOneIsAFailu
     }
     EXPECT_EQ("", Config(kHomeHost, "Update"));
     EXPECT_EQ(1, CountInLog(std::string("HTTP 503 without an answer word: \"") + kMaintenance + "\".  Increasing"));
+    EXPECT_EQ(1, CountInLog("HTTP 503 without an answer word: \"\".  Increasing")) << Log();
+    EXPECT_EQ(1, CountInLog("Update server sent no answer: WinHttpReceiveResponse failed")) << Log();
+    EXPECT_EQ(1, CountInLog("and broke off the answer after \"good 203\"")) << Log();
+    EXPECT_EQ(10, CountInLog("DNS update issued: "));
+}
+
+TEST_F(UpdateCycle, AChangedHostAnsweredGoodBesideARefreshAnsweredNochgIsASuccess)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    RunUpdateCycle(engine, false);
+    ASSERT_EQ("203.0.113.7", Config(kOfficeHost, "IP"));
+    SetConfig(kHomeHost, "IP", "203.0.113.1");
+    SetConfig(kOfficeHost, "Update", TimestampSecondsAgo(61 * 3600).c_str());
+    service::Script("update", "good 203.0.113.7\nnochg 203.0.113.7\n");
+    RunUpdateCycle(engine, false);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ(0, engine.status);
+    EXPECT_EQ(10u, engine.intervalMinutes);
+
+    // One of two hosts answered: it is recorded, the other is said, a warning.
+    SetConfig(kHomeHost, "IP", "203.0.113.1");
+    SetConfig(kOfficeHost, "IP", "203.0.113.1");
+    service::Script("update", "good 203.0.113.7\n");
+    RunUpdateCycle(engine, false);
+    EXPECT_EQ(1, engine.status);
+    EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
+    EXPECT_EQ("203.0.113.1", Config(kOfficeHost, "IP"));
+    EXPECT_EQ(1, CountInLog("office.talvex-demo.test: no answer - The update server did not answer for this host."));
 }

@@ -13,8 +13,8 @@ Host_GetIP Host_GetUpdate Host_GetStatus
 Host_GetIPByIndex Host_GetUpdateByIndex Host_GetStatusByIndex
 Host_SetIP Host_SetUpdate Host_SetStatus Host_Add Host_Find Host_Clean Host_Remove
 SetStatus GetStatus SetActive SetAuthed GetAuthed IsFresh SetFresh GetProxy SetProxy Account_IsUsable
-SimpleEncrypt SimpleDecrypt RemoveChars
-GetIP IsBehindProxy IsValidIP GetLastFailure
+SimpleEncrypt SimpleDecrypt RemoveChars Account_GetPassword Account_SetPassword
+GetIP IsBehindProxy IsValidIP GetPublicAddress GetLastFailure
 IssueUpdate GetRCLOE b64encode b64decode b64buffer
 GetHostList
 GetTimestamp LogToFile LogAndSignal Signal MergeFiles GetBalloonMessage Alert TimeElapsed

@@ -201,3 +201,27 @@ TEST_F(ProcessUpdater, TimerTickRunsAPassOnlyWhenTheStatusAllows)
     SendMessageA(window, WM_TIMER, 0, 0);
     EXPECT_EQ(checks + 1, service::CountRequests("/"));
 }
+
+TEST_F(ProcessUpdater, RecordsThatCannotBeWrittenAreSaidKeptAndWrittenByTheNextPass)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    StartProcessUpdater();
+    service::SetAddress("203.0.113.8");
+    {
+        // Another program (a virus scanner, a backup) holds the journal
+        // through the whole pass.
+        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        Command(kCmdReloadAndPass);
+        CloseHandle(held);
+    }
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
+    EXPECT_EQ(1, CountInLog("Unable to save the configuration: Windows error 32")) << Log();
+
+    Command(kCmdReloadAndPass); // nothing to send: the kept records are written
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    for (const char *host : {kHomeHost, kOfficeHost})
+        EXPECT_EQ("203.0.113.8", Config(host, "IP"));
+    EXPECT_EQ(1, CountInLog("The configuration is saved again")) << Log();
+}
