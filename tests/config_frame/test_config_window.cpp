@@ -292,7 +292,7 @@ TEST_F(ConfigWindow, OkThatCannotSaveStaysOpenSaysWhyAndTheNextOkSaves)
     WritePrivateProfileStringA("App", "Username", "carol", configFile.c_str());
     {
         // Another program (a virus scanner, a backup) holds the journal.
-        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
         ASSERT_NE(INVALID_HANDLE_VALUE, held);
         TestWindow::Clear();
         Command(IDC_OK);

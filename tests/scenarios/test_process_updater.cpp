@@ -210,7 +210,7 @@ TEST_F(ProcessUpdater, RecordsThatCannotBeWrittenAreSaidKeptAndWrittenByTheNextP
     {
         // Another program (a virus scanner, a backup) holds the journal
         // through the whole pass.
-        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
         ASSERT_NE(INVALID_HANDLE_VALUE, held);
         Command(kCmdReloadAndPass);
         CloseHandle(held);
