@@ -54,24 +54,26 @@ Line ReadLine(const std::string &text, size_t begin)
     if (line.first == line.last || text[line.first] == ';')
         return line; // blank or comment
     if (text[line.first] == '[') {
-        size_t close = text.rfind(']', line.last - 1);
-        if (close != kNone && close > line.first) {
+        size_t close = line.last - 1; // the last "]" of the line closes the name
+        while (close > line.first && text[close] != ']')
+            --close;
+        if (close > line.first) {
             line.header = true;
             line.nameEnd = close;
             return line;
         }
     }
     line.key = true;
-    size_t equals = text.find('=', line.first);
-    if (equals == kNone || equals >= line.last) {
+    const char *equals = (const char *)memchr(text.data() + line.first, '=', line.last - line.first);
+    if (!equals) {
         line.nameEnd = line.last;
         return line;
     }
-    line.nameEnd = equals;
+    line.nameEnd = (size_t)(equals - text.data());
+    line.hasValue = true;
+    line.valueFirst = line.nameEnd + 1;
     while (line.nameEnd > line.first && IsBlank(text[line.nameEnd - 1]))
         --line.nameEnd;
-    line.hasValue = true;
-    line.valueFirst = equals + 1;
     while (line.valueFirst < line.last && IsBlank(text[line.valueFirst]))
         ++line.valueFirst;
     return line;

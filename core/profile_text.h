@@ -25,7 +25,8 @@ struct ProfileEdit {
 bool IsWritableEdit(const ProfileEdit &edit);
 
 // Applies the edits, in order, to the text of a profile file. Sections and
-// keys are matched without regard to case and the first occurrence wins,
+// keys are matched without regard to the case of ASCII letters (the
+// configuration's names are ASCII) and the first occurrence wins,
 // as the reader sees them; a value set to what the key already reads leaves
 // the line as it was; a deletion removes the key's line, or the section's
 // header and every line up to the next section; a new key goes after the
