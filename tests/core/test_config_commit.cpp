@@ -194,10 +194,16 @@ TEST_F(ConfigCommit, AFirstSaveIntoAnEmptyFileKilledPartWayReadsEmpty)
     }
 }
 
-DWORD WINAPI CloseAfter(void *held)
+struct Hold {
+    HANDLE file;
+    DWORD ms;
+};
+
+DWORD WINAPI CloseAfter(void *param)
 {
-    Sleep(((DWORD *)held)[1]);
-    CloseHandle((HANDLE)(ULONG_PTR)((DWORD *)held)[0]);
+    Hold *hold = (Hold *)param;
+    Sleep(hold->ms);
+    CloseHandle(hold->file);
     return 0;
 }
 
@@ -210,8 +216,8 @@ TEST_F(ConfigCommit, AJournalHeldByAnotherProgramIsWaitedForAMoment)
     for (DWORD holdMs : {300, 4000}) {
         HANDLE file = CreateFileA(journal.c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        DWORD held[2] = {(DWORD)(ULONG_PTR)file, holdMs};
-        HANDLE releaser = CreateThread(NULL, 0, CloseAfter, held, 0, NULL);
+        Hold hold = {file, holdMs};
+        HANDLE releaser = CreateThread(NULL, 0, CloseAfter, &hold, 0, NULL);
         int written = SetStatus(holdMs < 2000 ? 1 : 2);
         WaitForSingleObject(releaser, INFINITE);
         CloseHandle(releaser);
