@@ -1,22 +1,49 @@
-// Writes a set of edits to the configuration file so that a crash at any
-// moment leaves the old or the new configuration, never an empty or cut one.
+// Commits a set of edits to the configuration file: written once, through
+// one checked handle, so that a crash at any moment leaves the old or the
+// new configuration, never an empty or cut one.
 //
-// A private-profile write truncates the file and then writes it again, so a
-// process killed in between left an empty file. The file cannot simply be
-// replaced by a renamed copy: a rename needs the right to delete the file,
-// which no user has on the configuration (it belongs to Administrators so
-// that nobody can delete or re-permission it), and a copy would take the
-// renaming user as its owner. So the file is written in place, as itself,
-// behind a rollback journal beside it ("config.talvex.journal"):
-//   1. the whole current content goes into the journal, marked in use, and
-//      the journal is flushed to disk;
-//   2. the edits are applied to the file with the system's own profile
-//      calls (so case, first match, deletion and where new keys go stay
-//      exactly as every reader expects), and the file is flushed;
-//   3. the journal is marked idle.
-// Whoever next takes the configuration lock, to read or to write, finds a
-// journal still in use and puts its content back first. A journal cut short
-// (a crash in step 1) is never applied: the file was not yet touched.
+// The file cannot simply be replaced by a renamed copy: a rename needs the
+// right to delete the file, which no user has on the configuration (it
+// belongs to Administrators so that nobody can delete or re-permission it),
+// and a copy would take the renaming user as its owner. So the file is
+// written in place, as itself, behind a rollback journal beside it
+// ("config.talvex.journal"):
+//   1. the file is opened once, following no link, and checked to be a
+//      plain file with one name (an elevated writer must not change a file
+//      a user reached through a second name); its text is read and every
+//      edit applied to it in memory (profile_text.cpp); a commit that
+//      changes nothing ends here;
+//   2. the whole old text goes into the journal, marked in use, and the
+//      journal is flushed to disk;
+//   3. the new text is written over the file through the same handle, the
+//      file cut to its length and flushed;
+//   4. the journal is marked idle.
+// Whoever next takes the configuration lock, to read or to write, reads the
+// journal's header and, when it says in use, puts the saved text back first.
+//
+//   the journal holds                      what happened          the next access
+//   -------------------------------------  ---------------------  ---------------------------
+//   nothing, or no header (as installed)   no commit yet          nothing to do
+//   a header that says idle                commits all finished   nothing to do
+//   "in use" and the whole old text        died in step 3 or 4    puts the text back (an
+//     (length, checksum and size agree;      (the file may be cut)  empty text too: the first
+//     the text may be empty)                                        save into an empty file),
+//                                                                   marks the journal idle
+//   "in use" with a text cut or not its    died in step 2: the    puts nothing back, marks
+//     own, or larger than a configuration    file is untouched      the journal idle
+//   a link or a second name                planted                refused: nothing written
+//
+// Nothing is assumed atomic but that a flushed write stays written: the
+// journal is whole on disk before the file is touched and the file before
+// the journal is marked idle, and a torn header or text fails the checks
+// above, so it is never put back. The state is read from the header, never
+// guessed from the journal's size: a journal in use for an empty file is
+// exactly one header long, as an idle one is.
+//
+// A virus scanner or a backup may hold either file for a moment: an open
+// refused for sharing or a lock is tried again for up to two seconds.
+// Every failure ends with the thread's last error set to the Windows error
+// of the step that failed, for the caller to report.
 #include "internal.h"
 
 #include <string.h>
@@ -28,8 +55,9 @@ namespace {
 const char kJournalSuffix[] = ".journal";
 const char kMagic[4] = {'T', 'V', 'X', 'J'};
 const DWORD kIdle = 0, kInUse = 1;
+const DWORD kHeldFileWaitMs = 2000, kHeldFileRetryMs = 50;
 
-// The journal starts with this header; in use, the old content follows.
+// The journal starts with this header; in use, the old text follows.
 // `commits` counts the commits made through this journal, for support
 // and the tests.
 #pragma pack(push, 1)
@@ -50,194 +78,253 @@ DWORD Checksum(const std::string &text)
     return hash;
 }
 
-bool ReadAll(HANDLE file, std::string &text, DWORD size)
+// The error of the call that just failed, or `fallback` when it set none
+// (a short read or write).
+DWORD Failure(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+
+DWORD ReadAll(HANDLE file, std::string &text, DWORD size)
 {
     text.resize(size);
     DWORD read = 0;
-    if (size && (!ReadFile(file, text.data(), size, &read, NULL) || read != size))
-        return false;
-    return true;
+    if (size == 0)
+        return ERROR_SUCCESS;
+    SetLastError(ERROR_SUCCESS);
+    if (!ReadFile(file, text.data(), size, &read, NULL) || read != size)
+        return Failure(ERROR_HANDLE_EOF);
+    return ERROR_SUCCESS;
 }
 
 bool WriteAll(HANDLE file, const void *data, DWORD size)
 {
     DWORD written = 0;
+    SetLastError(ERROR_SUCCESS);
     return size == 0 || (WriteFile(file, data, size, &written, NULL) && written == size);
 }
 
-bool Rewind(HANDLE file) { return SetFilePointer(file, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER; }
+// Writes text at the start of the file, cuts the file there and flushes it:
+// the file stays itself, with its owner and rights.
+DWORD Overwrite(HANDLE file, const void *head, DWORD headSize, const std::string &text)
+{
+    SetLastError(ERROR_SUCCESS);
+    if (SetFilePointer(file, 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !WriteAll(file, head, headSize) || !WriteAll(file, text.data(), (DWORD)text.size()) ||
+        !SetEndOfFile(file) || !FlushFileBuffers(file))
+        return Failure(ERROR_WRITE_FAULT);
+    return ERROR_SUCCESS;
+}
 
-// The configuration's journal, opened by the lock's owner only. A journal
-// that is a link or a second name of another file is refused: an elevated
-// writer would otherwise copy the configuration into, and cut, whatever it
-// leads to.
+// Opens a file of the configuration without following a link. A file that
+// a virus scanner or a backup holds is tried again for a moment.
+HANDLE OpenHeldFile(const char *path, DWORD access, DWORD share, DWORD disposition)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HANDLE file = CreateFileA(path, access, share, NULL, disposition,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+        DWORD error = GetLastError();
+        if (file != INVALID_HANDLE_VALUE || (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            GetTickCount() - start >= kHeldFileWaitMs) {
+            SetLastError(error);
+            return file;
+        }
+        Sleep(kHeldFileRetryMs);
+    }
+}
+
+// Opens a file for a commit, which others may only read meanwhile, and
+// checks that it is a plain file with one name: a link, or a second name
+// made elsewhere, would carry an elevated writer's changes into a file a
+// user chose.
+DWORD OpenForCommit(const char *path, DWORD disposition, ScopedFile &file)
+{
+    file.reset(OpenHeldFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, disposition));
+    if (!file)
+        return Failure(ERROR_OPEN_FAILED);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(file.get(), &info))
+        return Failure(ERROR_INVALID_HANDLE);
+    if (info.nNumberOfLinks > 1 || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+        file.reset();
+        return ERROR_ACCESS_DENIED;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The whole text of an open file; a configuration past the largest one is
+// damage, never read.
+DWORD ReadText(HANDLE file, std::string &text)
+{
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size))
+        return Failure(ERROR_READ_FAULT);
+    if (size.QuadPart > kConfigReadMax)
+        return ERROR_FILE_TOO_LARGE;
+    return ReadAll(file, text, (DWORD)size.QuadPart);
+}
+
+// The configuration's journal, opened by the lock's owner only.
 struct Journal {
     ScopedFile file;
     JournalHeader header = {};
     bool inUse = false;
-    std::string saved; // the content it holds while in use
+    std::string saved; // the text it holds while in use
 
-    explicit Journal(const std::string &path)
+    DWORD Open(const std::string &path)
     {
-        file.reset(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-        BY_HANDLE_FILE_INFORMATION info = {};
-        if (!file || !GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks > 1 ||
-            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            file.reset();
-            return;
-        }
+        if (DWORD error = OpenForCommit(path.c_str(), OPEN_ALWAYS, file))
+            return error;
         DWORD read = 0;
+        LARGE_INTEGER size = {};
+        if (!GetFileSizeEx(file.get(), &size))
+            return Failure(ERROR_READ_FAULT);
         if (!ReadFile(file.get(), &header, sizeof header, &read, NULL) || read != sizeof header ||
             memcmp(header.magic, kMagic, sizeof kMagic) != 0) {
             header = JournalHeader{}; // empty (as the installer makes it) or never finished: idle
-            return;
+            return ERROR_SUCCESS;
         }
         // Users may write the journal: one claiming more than a configuration
         // can hold is damage, never read (nor allocated for).
-        inUse = header.state == kInUse && header.length <= kConfigReadMax && info.nFileSizeHigh == 0 &&
-                info.nFileSizeLow == sizeof header + header.length && ReadAll(file.get(), saved, header.length) &&
-                Checksum(saved) == header.checksum;
+        inUse = header.state == kInUse && header.length <= kConfigReadMax &&
+                size.QuadPart == (LONGLONG)(sizeof header + header.length) &&
+                ReadAll(file.get(), saved, header.length) == ERROR_SUCCESS && Checksum(saved) == header.checksum;
+        return ERROR_SUCCESS;
     }
 
-    bool Write(DWORD state, const std::string &content)
+    DWORD Write(DWORD state, const std::string &content)
     {
         memcpy(header.magic, kMagic, sizeof kMagic);
         header.state = state;
         header.length = (DWORD)content.size();
         header.checksum = Checksum(content);
-        return Rewind(file.get()) && WriteAll(file.get(), &header, sizeof header) &&
-               WriteAll(file.get(), content.data(), (DWORD)content.size()) && SetEndOfFile(file.get()) &&
-               FlushFileBuffers(file.get());
+        inUse = state == kInUse;
+        saved = content;
+        return Overwrite(file.get(), &header, sizeof header, content);
     }
-
-    bool MarkInUse(const std::string &content) { return Write(kInUse, content); }
-    bool MarkIdle() { return Write(kIdle, std::string()); }
 };
 
 std::string JournalPath(const char *path) { return std::string(path) + kJournalSuffix; }
 
+// The state a journal's header says, read without writing: idle when the
+// journal is missing, empty (as the installer makes it) or no journal.
+DWORD ReadJournalState(const std::string &path, DWORD &state)
+{
+    state = kIdle;
+    ScopedFile file(OpenHeldFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    if (!file)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : Failure(ERROR_OPEN_FAILED);
+    JournalHeader header = {};
+    DWORD read = 0;
+    if (!ReadFile(file.get(), &header, sizeof header, &read, NULL))
+        return Failure(ERROR_READ_FAULT);
+    if (read == sizeof header && memcmp(header.magic, kMagic, sizeof kMagic) == 0)
+        state = header.state;
+    return ERROR_SUCCESS;
+}
+
 // Drops whatever copy of the file the profile functions keep in memory.
 void ForgetCachedProfile(const char *path) { WritePrivateProfileStringA(NULL, NULL, NULL, path); }
 
-// The file's whole content; `exists` false when there is none.
-bool ReadConfig(const char *path, std::string &content, bool &exists)
+// Puts back what an interrupted commit had saved, then marks the journal
+// idle (also one cut short, whose commit never touched the file).
+DWORD RollBack(Journal &journal, const char *path)
 {
-    ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, NULL));
-    exists = (bool)file;
-    if (!file)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
-    LARGE_INTEGER size = {};
-    return GetFileSizeEx(file.get(), &size) && size.QuadPart <= kConfigReadMax &&
-           ReadAll(file.get(), content, (DWORD)size.QuadPart);
-}
-
-// Writes content over the file in place: the file keeps its owner and rights.
-bool WriteConfig(const char *path, const std::string &content)
-{
-    ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, NULL));
-    bool done = file && WriteAll(file.get(), content.data(), (DWORD)content.size()) && SetEndOfFile(file.get()) &&
-                FlushFileBuffers(file.get());
-    ForgetCachedProfile(path);
-    return done;
-}
-
-bool FlushConfig(const char *path)
-{
-    ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, NULL));
-    if (!file)
-        return GetLastError() == ERROR_FILE_NOT_FOUND; // deletions in a missing file write nothing
-    return FlushFileBuffers(file.get());
-}
-
-// Puts back what an interrupted commit had saved.
-bool RollBack(Journal &journal, const char *path)
-{
-    if (journal.inUse && !WriteConfig(path, journal.saved))
-        return false;
-    journal.inUse = false;
-    return journal.MarkIdle();
-}
-
-bool ApplyEdits(const char *path, const ProfileEdit *edits, size_t count)
-{
-    ForgetCachedProfile(path);
-    bool applied = true;
-    for (size_t i = 0; i < count && applied; ++i) {
-        const ProfileEdit &e = edits[i];
-        applied = WritePrivateProfileStringA(e.section.c_str(), e.hasKey ? e.key.c_str() : NULL,
-                                             e.hasValue ? e.value.c_str() : NULL, path) != FALSE;
+    if (journal.inUse) {
+        ScopedFile config;
+        DWORD error = OpenForCommit(path, OPEN_ALWAYS, config);
+        if (!error)
+            error = Overwrite(config.get(), NULL, 0, journal.saved);
+        ForgetCachedProfile(path);
+        if (error)
+            return error;
     }
-    ForgetCachedProfile(path);
-    return applied;
+    return journal.Write(kIdle, std::string());
 }
 
-// True when every edit leaves the file as it reads already: a key set to
-// the value it holds, a key or a section deleted that is not there. Such a
-// commit writes nothing (a pass that finds the same address writes no
-// LastIP, for one).
-bool ChangesNothing(const char *path, const ProfileEdit *edits, size_t count)
+DWORD Commit(const char *path, const ProfileEdit *edits, size_t count)
 {
-    const char kAbsent[] = "\x01";
-    char value[1024];
-    ForgetCachedProfile(path);
-    for (size_t i = 0; i < count; ++i) {
-        const ProfileEdit &e = edits[i];
-        if (!e.hasKey) {
-            if (GetPrivateProfileSectionA(e.section.c_str(), value, sizeof value, path) != 0)
-                return false;
-            continue;
-        }
-        DWORD n = GetPrivateProfileStringA(e.section.c_str(), e.key.c_str(), kAbsent, value, sizeof value, path);
-        bool absent = lstrcmpA(value, kAbsent) == 0;
-        if (n >= sizeof value - 1 || (e.hasValue ? absent || e.value != value : !absent))
-            return false;
+    if (!MayWriteInDataFolder(path))
+        return Failure(ERROR_ACCESS_DENIED);
+    Journal journal;
+    DWORD error = journal.Open(JournalPath(path));
+    if (!error && journal.inUse)
+        error = RollBack(journal, path);
+    if (error)
+        return error;
+
+    ScopedFile config;
+    std::string old;
+    error = OpenForCommit(path, OPEN_EXISTING, config);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        // Only a commit that writes something makes a missing file.
+        std::string text;
+        if (!ApplyProfileEdits(text, edits, count))
+            return ERROR_INVALID_PARAMETER;
+        if (text.empty())
+            return ERROR_SUCCESS;
+        error = OpenForCommit(path, OPEN_ALWAYS, config);
     }
-    return true;
+    if (!error)
+        error = ReadText(config.get(), old);
+    if (error)
+        return error;
+    std::string text = old;
+    if (!ApplyProfileEdits(text, edits, count))
+        return ERROR_INVALID_PARAMETER;
+    if (text == old)
+        return ERROR_SUCCESS; // a pass that finds the same address writes no LastIP, for one
+
+    if ((error = journal.Write(kInUse, old)) != ERROR_SUCCESS)
+        return error;
+    if ((error = Overwrite(config.get(), NULL, 0, text)) != ERROR_SUCCESS) {
+        config.reset();
+        RollBack(journal, path); // left in use when even that fails: the next access puts it back
+        return error;
+    }
+    ++journal.header.commits;
+    journal.Write(kIdle, std::string()); // left in use, the next access puts back the old text: still whole
+    return ERROR_SUCCESS;
+}
+
+DWORD Finish(const char *path, bool *restored)
+{
+    std::string journalPath = JournalPath(path);
+    DWORD state = kIdle;
+    if (DWORD error = ReadJournalState(journalPath, state))
+        return error;
+    if (state != kInUse)
+        return ERROR_SUCCESS;
+    // Putting the old text back writes: a reader, the elevated utility
+    // among them, does it only in the real data folder, as any writer.
+    if (!MayWriteInDataFolder(path))
+        return Failure(ERROR_ACCESS_DENIED);
+    Journal journal;
+    DWORD error = journal.Open(journalPath);
+    bool putBack = journal.inUse;
+    if (!error)
+        error = RollBack(journal, path);
+    if (!error && restored)
+        *restored = putBack;
+    return error;
 }
 
 } // namespace
 
-bool FinishInterruptedCommit(const char *path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    std::string journalPath = JournalPath(path);
-    // An idle journal is exactly one header long: only a longer one is read.
-    if (!GetFileAttributesExA(journalPath.c_str(), GetFileExInfoStandard, &data) ||
-        (data.nFileSizeHigh == 0 && data.nFileSizeLow <= sizeof(JournalHeader)))
-        return true;
-    // Putting the old content back writes: a reader, the elevated utility
-    // among them, does it only in the real data folder, as any writer.
-    if (!MayWriteInDataFolder(path))
-        return false;
-    Journal journal(journalPath);
-    return journal.file && (!journal.inUse || RollBack(journal, path));
-}
-
 bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count)
 {
-    Journal journal(JournalPath(path));
-    if (!journal.file)
-        return false;
-    if (journal.inUse && !RollBack(journal, path))
-        return false;
-    if (ChangesNothing(path, edits, count))
-        return true;
+    DWORD error = Commit(path, edits, count);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
 
-    std::string old;
-    bool existed = false;
-    if (!ReadConfig(path, old, existed) || !journal.MarkInUse(old))
-        return false;
-    journal.inUse = true;
-    journal.saved = old;
-    if (!ApplyEdits(path, edits, count) || !FlushConfig(path)) {
-        RollBack(journal, path); // left in use when even that fails: the next access puts it back
-        return false;
-    }
-    ++journal.header.commits;
-    journal.MarkIdle(); // left in use, the next access puts back the old content: still whole
-    return true;
+bool FinishInterruptedCommit(const char *path, bool *restored)
+{
+    if (restored)
+        *restored = false;
+    DWORD error = Finish(path, restored);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
 }

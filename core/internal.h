@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winsvc.h>
 
+#include "profile_text.h"
 #include "scoped.h"
 
 #include <string>
@@ -37,25 +38,18 @@ int ConfigWrite(const char *section, const char *key, const char *value);
 int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);
 int ConfigReadInt(const char *section, const char *key, int fallback);
 
-// One profile write: a key's value, a key's deletion (no value) or a
-// section's deletion (no key), as WritePrivateProfileStringA takes them.
-struct ProfileEdit {
-    std::string section;
-    bool hasKey = false;
-    std::string key;
-    bool hasValue = false;
-    std::string value;
-};
-
 // Applies the edits, in order, to the file at path behind a rollback
 // journal beside it (config_commit.cpp): a crash at any moment leaves the
 // old or the new content once the next access has finished what it found.
-// The file is left as it was when any step fails. The caller holds the
-// configuration lock.
+// The caller holds the configuration lock. False when any step failed, with
+// the file as it was and the thread's last error the Windows error of the
+// step that failed (ERROR_ACCESS_DENIED for a file that is a link or has a
+// second name, ERROR_INVALID_PARAMETER for an edit that cannot be written).
 bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
 // Puts back the old content when a commit was interrupted; called under the
-// lock before every read. False when the journal cannot be used.
-bool FinishInterruptedCommit(const char *path);
+// lock before every read. `restored`, when given, tells whether it did.
+// False when the journal cannot be used, with the last error set as above.
+bool FinishInterruptedCommit(const char *path, bool *restored = nullptr);
 
 // A configuration file past this size is damage, never read whole.
 const LONGLONG kConfigReadMax = 4 << 20;

@@ -89,19 +89,57 @@ TEST_F(ConfigCommit, AJournalCutShortOrOversizedIsNeverApplied)
     }
 }
 
-TEST_F(ConfigCommit, WritesWhatTheProfileFunctionsWrite)
+// What the system's profile reader reads from a file: every section's name
+// and, for the first section of each name, its keys and values.
+std::string ReadsOf(const std::string &path)
 {
-    const char *starts[] = {NULL, "", "[App]\r\nUsername=x", "[app]\r\nSTATUS=0\r\n\r\n[Hosts]\r\nCount=1\r\nHost1=a\r\n"};
+    WritePrivateProfileStringA(NULL, NULL, NULL, path.c_str());
+    std::vector<char> names(8192), keys(8192);
+    GetPrivateProfileSectionNamesA(names.data(), (DWORD)names.size(), path.c_str());
+    std::string reads;
+    for (const char *name = names.data(); *name; name += lstrlenA(name) + 1) {
+        reads += std::string("[") + name + "]\n";
+        GetPrivateProfileSectionA(name, keys.data(), (DWORD)keys.size(), path.c_str());
+        for (const char *key = keys.data(); *key; key += lstrlenA(key) + 1)
+            reads += std::string(key) + "\n";
+    }
+    return reads;
+}
+
+// The commit edits the text itself, written once; what it writes reads
+// exactly as what the system's own writer makes of the same edits, and
+// keeps the file's lines and line ends as found.
+TEST_F(ConfigCommit, WritesWhatTheSystemsWriterMeans)
+{
+    struct Start { const char *text, *written; } starts[] = {
+        {NULL, "[App]\r\nStatus=2\r\nvalue=a b = c\r\n[New]\r\nKey=v\r\n[Later]\r\nKey=w\r\n[App2]\r\nLast=z\r\n"},
+        {"", NULL},
+        {"[App]\r\nUsername=x", "[App]\r\nStatus=2\r\nvalue=a b = c\r\n[New]\r\nKey=v\r\n[Later]\r\nKey=w\r\n"
+                                "[App2]\r\nLast=z\r\n"},
+        {"[app]\r\nSTATUS=0\r\n\r\n[HOSTS]\r\nCount=1\r\nhost1=a\r\n",
+         "[app]\r\nSTATUS=2\r\nvalue=a b = c\r\n\r\n[New]\r\nKey=v\r\n[Later]\r\nKey=w\r\n[App2]\r\nLast=z\r\n"},
+        {"[App]\r\nStatus=0\r\nstatus=1\r\n[Hosts]\r\nCount=1\r\n[App]\r\nLast=old\r\n[hosts]\r\nCount=7\r\n", NULL},
+        {"; written by hand\r\n[App]\r\n; the account\r\nUsername=x\r\n;Status=5\r\n[Hosts]\r\n; none\r\n", NULL},
+        {"\r\n\r\n[App]\r\nUsername=x\r\n\r\n\r\n[Hosts]\r\nCount=1\r\n\r\n", NULL},
+        {"[App]\r\nUsername=x\r\n[Hosts]", "[App]\r\nStatus=2\r\nvalue=a b = c\r\n[New]\r\nKey=v\r\n[Later]\r\nKey=w\r\n"
+                                           "[App2]\r\nLast=z\r\n"},
+        {"[App]\r\n  Username = some one = x \r\nValue = old = v\r\nStatus= 2 \r\n",
+         "[App]\r\nValue=a b = c\r\nStatus= 2 \r\n[New]\r\nKey=v\r\n[Later]\r\nKey=w\r\n[App2]\r\nLast=z\r\n"},
+        {"[App]\nUsername=x\n[Hosts]\nCount=1\n", "[App]\nStatus=2\nvalue=a b = c\n[New]\nKey=v\n[Later]\nKey=w\n"
+                                                 "[App2]\nLast=z\n"},
+    };
     struct Edit { const char *section, *key, *value; };
-    const Edit edits[] = {{"App", "Status", "2"}, {"hosts", "count", "3"}, {"New", "Key", "v"},
-                          {"App", "Username", NULL}, {"Hosts", NULL, NULL}, {"Later", "Key", "w"}};
+    const Edit edits[] = {{"App", "Status", "2"},   {"hosts", "count", "3"}, {"New", "Key", "v"},
+                          {"App", "Username", NULL}, {"Hosts", NULL, NULL},  {"Later", "Key", "w"},
+                          {"APP", "value", "a b = c"}};
     std::string reference = dataFolder + "reference.ini";
-    for (const char *start : starts) {
+    for (const Start &start : starts) {
+        const char *name = start.text ? start.text : "(missing)";
         DeleteFileA(configFile.c_str());
         DeleteFileA(reference.c_str());
-        if (start) {
-            WriteWholeFile(configFile, start);
-            WriteWholeFile(reference, start);
+        if (start.text) {
+            WriteWholeFile(configFile, start.text);
+            WriteWholeFile(reference, start.text);
         }
         WritePrivateProfileStringA(NULL, NULL, NULL, reference.c_str());
         ASSERT_EQ(1, Profile_BeginBatch(configFile.c_str()));
@@ -113,9 +151,77 @@ TEST_F(ConfigCommit, WritesWhatTheProfileFunctionsWrite)
             }
         }
         EXPECT_EQ(1, Profile_EndBatch());
-        EXPECT_EQ(1, Profile_WriteText(configFile.c_str(), "App", "Last", "z"));
-        WritePrivateProfileStringA("App", "Last", "z", reference.c_str());
-        EXPECT_EQ(ReadWholeFile(reference), ReadWholeFile(configFile)) << (start ? start : "(missing)");
+        EXPECT_EQ(1, Profile_WriteText(configFile.c_str(), "App2", "Last", "z"));
+        WritePrivateProfileStringA("App2", "Last", "z", reference.c_str());
+        EXPECT_EQ(ReadsOf(reference), ReadsOf(configFile)) << name << "\nwritten:\n" << ReadWholeFile(configFile);
+        if (start.written) {
+            EXPECT_EQ(start.written, ReadWholeFile(configFile)) << name;
+        }
     }
     DeleteFileA(reference.c_str());
+}
+
+// An elevated writer (the utility, the installer's helper) never writes the
+// configuration through a second name someone made for it elsewhere.
+TEST_F(ConfigCommit, AConfigurationWithASecondNameIsNotWritten)
+{
+    WriteWholeFile(configFile, kAccount);
+    std::string second = dataFolder + "second-name.ini";
+    ASSERT_TRUE(CreateHardLinkA(second.c_str(), configFile.c_str(), NULL)) << GetLastError();
+    EXPECT_EQ(0, SetStatus(2));
+    EXPECT_EQ(kAccount, ReadWholeFile(configFile));
+    ASSERT_TRUE(DeleteFileA(second.c_str()));
+    EXPECT_EQ(1, SetStatus(2));
+    EXPECT_EQ("2", Read("App", "Status"));
+}
+
+// The first save into the empty file the installer made, killed after the
+// file was partly written: the journal in use holds the empty text, exactly
+// one header long, and readers put it back instead of reading the part.
+TEST_F(ConfigCommit, AFirstSaveIntoAnEmptyFileKilledPartWayReadsEmpty)
+{
+    const std::string journal = configFile + ".journal";
+    unsigned header[] = {1, 0, 0, 0, 2166136261u}; // in use, no commit yet, no text, its checksum
+    for (int round = 0; round < 2; ++round) {
+        WriteWholeFile(journal, "TVXJ" + std::string((const char *)header, sizeof header));
+        WriteWholeFile(configFile, "[App]\r\nUsername=someone\r\nPass");
+        if (round == 0) {
+            EXPECT_EQ("<absent>", Read("App", "Username")) << "a reader";
+        } else {
+            EXPECT_EQ(1, SetStatus(1)) << "a writer";
+        }
+        EXPECT_EQ(round == 0 ? "" : "[App]\r\nStatus=1\r\n", ReadWholeFile(configFile));
+    }
+}
+
+struct Hold {
+    HANDLE file;
+    DWORD ms;
+};
+
+DWORD WINAPI CloseAfter(void *param)
+{
+    Hold *hold = (Hold *)param;
+    Sleep(hold->ms);
+    CloseHandle(hold->file);
+    return 0;
+}
+
+// A virus scanner or a backup holding the journal for a moment delays a
+// write; one holding it past the wait makes the write fail, changing nothing.
+TEST_F(ConfigCommit, AJournalHeldByAnotherProgramIsWaitedForAMoment)
+{
+    WriteWholeFile(configFile, kAccount);
+    const std::string journal = configFile + ".journal";
+    for (DWORD holdMs : {300, 4000}) {
+        HANDLE file = CreateFileA(journal.c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        Hold hold = {file, holdMs};
+        HANDLE releaser = CreateThread(NULL, 0, CloseAfter, &hold, 0, NULL);
+        int written = SetStatus(holdMs < 2000 ? 1 : 2);
+        WaitForSingleObject(releaser, INFINITE);
+        CloseHandle(releaser);
+        EXPECT_EQ(holdMs < 2000 ? 1 : 0, written) << "held " << holdMs << " ms";
+        EXPECT_EQ("1", Read("App", "Status")) << "held " << holdMs << " ms";
+    }
 }
