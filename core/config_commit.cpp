@@ -213,7 +213,11 @@ std::string JournalPath(const char *path) { return std::string(path) + kJournalS
 DWORD ReadJournalState(const std::string &path, DWORD &state)
 {
     state = kIdle;
-    ScopedFile file(OpenHeldFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    // Asked once, without waiting: every read looks here, and a scanner
+    // holding the journal must not cost each read two seconds. No commit
+    // can be under way meanwhile (the caller holds the lock).
+    ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
     if (!file)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : Failure(ERROR_OPEN_FAILED);
     JournalHeader header = {};

@@ -277,6 +277,20 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
     });
 }
 
+namespace {
+
+// Under the lock, before a read: finishes a commit found interrupted (a
+// crash, End Task or a power cut in the middle of a write), and says so.
+void FinishBeforeRead(const char *path)
+{
+    bool restored = false;
+    FinishInterruptedCommit(path, &restored);
+    if (restored)
+        LogAndSignal("The configuration was put back as it was before a change that was interrupted.", 1, 1);
+}
+
+} // namespace
+
 int TALAPI Profile_ReadText(const char *path, const char *section, const char *key, const char *fallback,
                             char *buffer, int size)
 {
@@ -289,7 +303,7 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
     }
     SeeOwnWrites(path, section, key);
     MachineLock lock(kConfigMutexName);
-    FinishInterruptedCommit(path);
+    FinishBeforeRead(path);
     FlushIfChanged(path);
     return (int)GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer, (DWORD)size, path);
 }
@@ -300,7 +314,7 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
         return fallback;
     SeeOwnWrites(path, section, key);
     MachineLock lock(kConfigMutexName);
-    FinishInterruptedCommit(path);
+    FinishBeforeRead(path);
     FlushIfChanged(path);
     return (int)GetPrivateProfileIntA(section, key, fallback, path);
 }

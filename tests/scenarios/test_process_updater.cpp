@@ -6,6 +6,8 @@
 #include "signals.h"
 #include "tallib.h"
 
+#include <thread>
+
 namespace {
 
 const char kBothHosts[] = "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"";
@@ -206,22 +208,35 @@ TEST_F(ProcessUpdater, RecordsThatCannotBeWrittenAreSaidKeptAndWrittenByTheNextP
 {
     WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
     StartProcessUpdater();
+    const std::string journal = configFile + ".journal";
+
+    // Another program (a virus scanner, a backup) holds the journal for a
+    // moment during a pass: the pass waits for it and writes.
     service::SetAddress("203.0.113.8");
-    {
-        // Another program (a virus scanner, a backup) holds the journal
-        // through the whole pass.
-        HANDLE held = CreateFileA((configFile + ".journal").c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
-        ASSERT_NE(INVALID_HANDLE_VALUE, held);
-        Command(kCmdReloadAndPass);
+    HANDLE held = CreateFileA(journal.c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    std::thread release([held] {
+        Sleep(1500);
         CloseHandle(held);
-    }
-    EXPECT_EQ(2, service::CountRequests("/nic/update"));
-    EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
+    });
+    Command(kCmdReloadAndPass);
+    release.join();
+    EXPECT_EQ("203.0.113.8", Config(kHomeHost, "IP"));
+    EXPECT_EQ(0, CountInLog("Unable to save the configuration")) << Log();
+
+    // Held through the whole pass: said once, kept, and written by the next.
+    service::SetAddress("203.0.113.9");
+    held = CreateFileA(journal.c_str(), GENERIC_READ, 0, NULL, OPEN_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Command(kCmdReloadAndPass);
+    CloseHandle(held);
+    EXPECT_EQ(3, service::CountRequests("/nic/update"));
+    EXPECT_EQ("203.0.113.8", Config(kHomeHost, "IP"));
     EXPECT_EQ(1, CountInLog("Unable to save the configuration: Windows error 32")) << Log();
 
     Command(kCmdReloadAndPass); // nothing to send: the kept records are written
-    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ(3, service::CountRequests("/nic/update"));
     for (const char *host : {kHomeHost, kOfficeHost})
-        EXPECT_EQ("203.0.113.8", Config(host, "IP"));
+        EXPECT_EQ("203.0.113.9", Config(host, "IP"));
     EXPECT_EQ(1, CountInLog("The configuration is saved again")) << Log();
 }
