@@ -71,6 +71,9 @@ int TALAPI IsFresh(void);
 int TALAPI SetFresh(int fresh);
 int TALAPI GetProxy(void);
 int TALAPI SetProxy(int proxy);
+// 1 when the user name and the password are both at least 3 characters
+// long: the account the updaters may send; 0 otherwise (NULL included).
+int TALAPI Account_IsUsable(const char *userName, const char *password);
 
 // ---- Password scrambling and text ----------------------------------------
 size_t TALAPI SimpleEncrypt(const char *plain, size_t maxLen, const char *key, size_t keyLen, char *hexOut);

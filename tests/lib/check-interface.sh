@@ -12,7 +12,7 @@ Host_GetCount Host_GetText Host_SetText Host_SetCount Host_GetDelString
 Host_GetIP Host_GetUpdate Host_GetStatus
 Host_GetIPByIndex Host_GetUpdateByIndex Host_GetStatusByIndex
 Host_SetIP Host_SetUpdate Host_SetStatus Host_Add Host_Find Host_Clean Host_Remove
-SetStatus GetStatus SetActive SetAuthed GetAuthed IsFresh SetFresh GetProxy SetProxy
+SetStatus GetStatus SetActive SetAuthed GetAuthed IsFresh SetFresh GetProxy SetProxy Account_IsUsable
 SimpleEncrypt SimpleDecrypt RemoveChars
 GetIP IsBehindProxy IsValidIP GetLastFailure
 IssueUpdate GetRCLOE b64encode b64decode b64buffer
