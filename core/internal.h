@@ -57,6 +57,13 @@ bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
 // lock before every read. False when the journal cannot be used.
 bool FinishInterruptedCommit(const char *path);
 
+// The storage code's outcomes for administrators, in the Event Log
+// (event_log.cpp): a commit that could not be made, with its cause in
+// words, and an interrupted commit put back. Reported once per failure,
+// where the log file says the same.
+void ReportConfigNotSaved(const char *path, const char *cause);
+void ReportConfigPutBack(const char *path);
+
 // A configuration file past this size is damage, never read whole.
 const LONGLONG kConfigReadMax = 4 << 20;
 

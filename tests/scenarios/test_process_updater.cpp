@@ -201,3 +201,27 @@ TEST_F(ProcessUpdater, TimerTickRunsAPassOnlyWhenTheStatusAllows)
     SendMessageA(window, WM_TIMER, 0, 0);
     EXPECT_EQ(checks + 1, service::CountRequests("/"));
 }
+
+TEST_F(ProcessUpdater, AResumeFromSleepRunsAPassShortlyAfter)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    StartProcessUpdater();
+    HWND window = FindWindowExA(HWND_MESSAGE, NULL, kUpdaterClass, NULL);
+    ASSERT_NE((HWND)NULL, window);
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+
+    // The laptop slept, and woke on another network.
+    service::SetAddress("203.0.113.8");
+    SendMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_EQ(TRUE, SendMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0));
+    EXPECT_EQ(1, service::CountRequests("/nic/update")); // the network needs a moment first
+
+    // The pass follows some 10 s later, long before the 10-minute timer.
+    bool updated = false;
+    for (int tenths = 0; tenths < 600 && !updated; ++tenths) {
+        Sleep(100);
+        updated = Config(kHomeHost, "IP") == "203.0.113.8";
+    }
+    EXPECT_TRUE(updated);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+}
