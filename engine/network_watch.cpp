@@ -6,6 +6,7 @@
 
 #include "network_watch.h"
 
+#include "error_text.h"
 #include "scoped.h"
 #include "tallib.h"
 
@@ -54,7 +55,12 @@ void Register(const char *name, DWORD result, const ScopedNotify &handle, std::s
         return;
     failed += failed.empty() ? "" : ", ";
     failed += name;
-    failed += result == NO_ERROR ? " gave no handle" : " failed with Windows error " + std::to_string(result);
+    if (result == NO_ERROR)
+        failed += " gave no handle";
+    else if (result == ERROR_PROC_NOT_FOUND)
+        failed += " is not on this system";
+    else
+        failed += " failed with Windows " + DescribeError(result);
 }
 
 } // namespace
