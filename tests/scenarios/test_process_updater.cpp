@@ -225,3 +225,27 @@ TEST_F(ProcessUpdater, AResumeFromSleepRunsAPassShortlyAfter)
     EXPECT_TRUE(updated);
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
 }
+
+TEST_F(ProcessUpdater, ABurstOfNetworkChangesRunsAPassOnceTheyAreQuiet)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    StartProcessUpdater();
+    HWND window = FindWindowExA(HWND_MESSAGE, NULL, kUpdaterClass, NULL);
+    ASSERT_NE((HWND)NULL, window);
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+
+    // The laptop joined another network: the system's callbacks post
+    // TalUpPs's own message (WM_APP + 1, process_main.cpp), several times
+    // over as an adapter comes up. Wine never calls them back itself.
+    service::SetAddress("203.0.113.8");
+    for (int i = 0; i < 3; ++i)
+        PostMessageA(window, WM_APP + 1, 0, 0);
+
+    bool updated = false;
+    for (int tenths = 0; tenths < 300 && !updated; ++tenths) {
+        Sleep(100);
+        updated = Config(kHomeHost, "IP") == "203.0.113.8";
+    }
+    EXPECT_TRUE(updated) << Log();
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+}
