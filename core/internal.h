@@ -51,6 +51,13 @@ bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
 // False when the journal cannot be used, with the last error set as above.
 bool FinishInterruptedCommit(const char *path, bool *restored = nullptr);
 
+// The storage code's outcomes for administrators, in the Event Log
+// (event_log.cpp): a commit that could not be made, with its cause in
+// words, and an interrupted commit put back. Reported once per failure,
+// where the log file says the same.
+void ReportConfigNotSaved(const char *path, const char *cause);
+void ReportConfigPutBack(const char *path);
+
 // A configuration file past this size is damage, never read whole.
 const LONGLONG kConfigReadMax = 4 << 20;
 

@@ -128,9 +128,9 @@ void HoldEdits(const char *path, std::vector<ProfileEdit> &&edits)
     AppendEdits(g_held.edits, std::move(edits));
 }
 
-// Logs the first failure of a run of failures, and the first commit that
-// works after one, once each.
-void ReportCommit(bool done, DWORD error)
+// Logs the first failure of a run of failures (in the Event Log too), and
+// the first commit that works after one, once each.
+void ReportCommit(const char *path, bool done, DWORD error)
 {
     bool log;
     {
@@ -144,9 +144,11 @@ void ReportCommit(bool done, DWORD error)
         LogAndSignal("The configuration is saved again, with the changes that were kept.", 1, 0);
         return;
     }
-    std::string message = "Unable to save the configuration: Windows " + DescribeError(error) +
+    std::string cause = "Windows " + DescribeError(error);
+    std::string message = "Unable to save the configuration: " + cause +
                           ".  The changes are kept and saved with the next change.";
     LogAndSignal(message.c_str(), 1, 2);
+    ReportConfigNotSaved(path, cause.c_str());
 }
 
 // Writes the edits (after any this process holds for the file) in one
@@ -178,7 +180,7 @@ int Commit(const char *path, std::vector<ProfileEdit> &&newEdits)
             error = ERROR_WRITE_FAULT;
         HoldEdits(path, std::move(edits));
     }
-    ReportCommit(done, error);
+    ReportCommit(path, done, error);
     SetLastError(error);
     return done ? 1 : 0;
 }
@@ -285,8 +287,10 @@ void FinishBeforeRead(const char *path)
 {
     bool restored = false;
     FinishInterruptedCommit(path, &restored);
-    if (restored)
+    if (restored) {
         LogAndSignal("The configuration was put back as it was before a change that was interrupted.", 1, 1);
+        ReportConfigPutBack(path);
+    }
 }
 
 } // namespace

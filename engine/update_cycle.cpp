@@ -1,6 +1,7 @@
 // One pass of the update cycle, shared by the service and the process updater.
 #include "update_cycle.h"
 
+#include "admin_events.h"
 #include "config_keys.h"
 #include "signals.h"
 #include "tallib.h"
@@ -117,6 +118,7 @@ void RunUpdateCycle(EngineState &engine, bool force)
     Profile_BeginBatch(engine.iniPath);
     bool ok = CheckAddress(engine);
     engine.addressFailures = ok ? 0 : engine.addressFailures + 1;
+    NoteAddressCheck(engine.addressFailures, engine.status, engine.currentAddress);
     if (!ok && !force) {
         if (engine.reportAddressFailure) {
             LogAndSignal("Unable to determine WAN IP.  Can't update.", 1, 1);
@@ -146,6 +148,7 @@ void RunUpdateCycle(EngineState &engine, bool force)
                 if (code == 2 && engine.fresh)
                     code = 1;
                 ApplyResult(engine, code);
+                NotePassAnswer(code, engine.status, engine.currentAddress, hosts.c_str());
                 Profile_CommitBatch();
                 char text[8];
                 snprintf(text, sizeof text, "%d", code);

@@ -2,9 +2,13 @@
 //   TalSetupHelper make-data-folder <common application-data folder>
 //   TalSetupHelper check-data-folder <data folder>
 //   TalSetupHelper start-as-user <program>
+//   TalSetupHelper check-config <prepared configuration>
+//   TalSetupHelper apply-config <prepared configuration> <installed TalLib.dll>
 // Ends with 0 when done, 1 otherwise, after a line that says why (the
 // installer shows it).
 #include "setup_helper.h"
+
+#include "prepared_config.h"
 
 #include "data_folder_check.h"
 
@@ -23,6 +27,11 @@ int main(int argc, char **argv)
     }
     if (argc == 3 && strcmp(argv[1], "start-as-user") == 0)
         return StartThroughDesktopShell(argv[2]) ? 0 : 1;
-    printf("usage: TalSetupHelper make-data-folder <folder> | check-data-folder <folder> | start-as-user <program>\n");
+    if (argc == 3 && strcmp(argv[1], "check-config") == 0)
+        return CheckPreparedConfig(argv[2]) ? 0 : 1;
+    if (argc == 4 && strcmp(argv[1], "apply-config") == 0)
+        return ApplyPreparedConfig(argv[2], argv[3]) ? 0 : 1;
+    printf("usage: TalSetupHelper make-data-folder <folder> | check-data-folder <folder> | start-as-user <program>"
+           " | check-config <file> | apply-config <file> <TalLib.dll>\n");
     return 2;
 }

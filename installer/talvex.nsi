@@ -64,6 +64,9 @@ Var WasProcess   ; the process updater ran before
 Var WasTray      ; the notification icon ran before
 Var Upgrading    ; a previous installation is in the folder
 
+; Variables and functions of its own: included once the target is set.
+!include "fleet.nsh"
+
 Function .onInit
   SetShellVarContext all
 !if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
@@ -82,7 +85,9 @@ Section "Talvex Updater"
   SetShellVarContext all
   ; First, before anything is stopped or replaced: the data folder every
   ; program of the signed-in user writes the configuration and the log in.
-  ; An existing configuration is kept.
+  ; An existing configuration is kept. A prepared configuration is checked
+  ; before even that.
+  Call CheckPreparedConfig
   !insertmacro MakeDataFolder
   StrCpy $Upgrading 0
   ${If} ${FileExists} "$INSTDIR\TalLib.dll"
@@ -119,6 +124,7 @@ Section "Talvex Updater"
       Abort
     ${EndIf}
   ${EndIf}
+  Call ConfigureServiceConventions
 
   CreateDirectory "${MENU_FOLDER}"
 !ifdef TALVEX_HAS_TALUPCONFIG
@@ -142,6 +148,9 @@ Section "Talvex Updater"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  Call RegisterEventSource
+  Call ApplyPreparedConfig
 
   ; Start again what ran; a fresh installation starts its service.
   ${If} $WasService == 1
@@ -169,6 +178,7 @@ Section "Uninstall"
   !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
   !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 50
   !insertmacro DeleteService
+  Call un.RemoveEventSource
   Sleep 300 ; the stopped service's program ends and lets go of the log
 
   !insertmacro TALVEX_DELETE_FILES

@@ -2,6 +2,9 @@
 // message-only window gives it a message loop; its timer drives the update
 // cycle and its WM_USER messages carry the other programs' commands.
 #include "config_keys.h"
+#include "host_rules.h"
+#include "network_change.h"
+#include "network_watch.h"
 #include "program.h"
 #include "scoped.h"
 #include "shared_objects.h"
@@ -16,18 +19,71 @@ namespace {
 
 const char kCaption[] = "Talvex Updater";
 const UINT_PTR kTimerId = 0;
+// One-shot: the pass shortly after the computer resumes from sleep.
+const UINT_PTR kResumeTimerId = 1;
+// One-shot: a network change's pass, once the change has been quiet.
+const UINT_PTR kNetworkTimerId = 2;
+// Posted by the network-change callbacks, which run on the system's threads.
+const UINT kNetworkChangedMessage = WM_APP + 1;
 // A second updater waits this long for the lock: the first may be ending
 // (stopped just before a new start), and lets go as its process ends.
 const DWORD kLockWaitMs = 5000;
+
+// Suspend and resume notices asked for a window, given back when the
+// window goes (or this goes out of scope).
+struct PowerNotices {
+    HPOWERNOTIFY handle = NULL;
+    PowerNotices() = default;
+    PowerNotices(const PowerNotices &) = delete;
+    PowerNotices &operator=(const PowerNotices &) = delete;
+    ~PowerNotices() { Stop(); }
+    void Stop();
+};
 
 // The updater's state, owned by WinMain and reached by the window
 // procedure through the window's user data.
 struct ProcessUpdater {
     EngineState engine;
+    PowerNotices power; // a message-only window hears no broadcast
+    NetworkWatch network;
+    NetworkChangeGate networkGate;
 };
 
-void OnCreate(ProcessUpdater &updater)
+// Runs on the system's notification threads: only posts to the window.
+void PostNetworkChange(void *window) { PostMessageA((HWND)window, kNetworkChangedMessage, 0, 0); }
+
+// A message-only window hears no broadcast, WM_POWERBROADCAST included:
+// it asks for suspend and resume notifications by handle. Windows before 8
+// lack the call; there the timer stays the only trigger after a resume,
+// and the log says so.
+typedef HPOWERNOTIFY(WINAPI *RegisterSuspendResume)(HANDLE recipient, DWORD flags);
+typedef BOOL(WINAPI *UnregisterSuspendResume)(HPOWERNOTIFY notify);
+
+void AskForPowerEvents(HWND window, PowerNotices &power)
 {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto registerFor = (RegisterSuspendResume)(void *)GetProcAddress(user32, "RegisterSuspendResumeNotification");
+    if (registerFor)
+        power.handle = registerFor(window, DEVICE_NOTIFY_WINDOW_HANDLE);
+    if (!power.handle)
+        LogToFile("Updater: This system gives no resume notice to the process updater; its timer alone follows a "
+                  "wake-up.",
+                  1, 0);
+}
+
+void PowerNotices::Stop()
+{
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    auto unregister = (UnregisterSuspendResume)(void *)GetProcAddress(user32, "UnregisterSuspendResumeNotification");
+    if (handle && unregister)
+        unregister(handle);
+    handle = NULL;
+}
+
+void OnCreate(HWND window, ProcessUpdater &updater)
+{
+    AskForPowerEvents(window, updater.power);
+    StartNetworkWatch(updater.network, PostNetworkChange, window);
     BuildEnginePaths(updater.engine);
     TrimWorkingSet();
     LoadEngineSettings(updater.engine);
@@ -38,8 +94,10 @@ void OnCreate(ProcessUpdater &updater)
 }
 
 // The one way out: every stop request ends here, once, as the window goes.
-void OnDestroy()
+void OnDestroy(ProcessUpdater &updater)
 {
+    updater.power.Stop();
+    StopNetworkWatch(updater.network);
     LogAndSignal("Updater: Process stopped.", 1, 0);
     PostQuitMessage(0);
 }
@@ -66,9 +124,16 @@ void OnTimer(HWND window, ProcessUpdater &updater)
     // The utility of another user's session cannot reach this window: the
     // account is read again before every timed pass, and a changed one is
     // tried at once, as the utility's own command would have it tried.
-    bool accountChanged = LoadEngineAccount(engine);
-    bool pass = accountChanged || engine.status == kStatusGood ||
-                (engine.status == kStatusWarning && GetActive() && GetAuthed());
+    TimedPassFacts facts;
+    facts.host = UpdaterHost::Process;
+    facts.asked = LoadEngineAccount(engine);
+    facts.status = engine.status;
+    facts.accountUsable = Account_IsUsable(engine.userName, engine.password) != 0;
+    if (engine.status == kStatusWarning) {
+        facts.active = GetActive() != 0;
+        facts.authed = GetAuthed() != 0;
+    }
+    bool pass = MayRunTimedPass(facts);
     if (pass)
         RunPass(updater, false);
     // The period is decided again on every tick: it follows the back-off,
@@ -80,21 +145,72 @@ void OnTimer(HWND window, ProcessUpdater &updater)
 void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
 {
     EngineState &engine = updater.engine;
-    switch (code) {
-    case kCmdQuitProcess: DestroyWindow(window); break;
-    case kCmdReloadSettings: ReloadSettings(updater); break;
-    case kCmdCheckAddress: CheckAddress(engine); break;
-    case kCmdForcedPass: RunPass(updater, true); break;
-    case kCmdReloadAndPass: ReloadSettings(updater); RunPass(updater, false); break;
-    case kCmdSettingsChanged: ReloadSettings(updater); break;
-    case kCmdStatusGood: engine.status = kStatusGood; break;
-    case kCmdStatusWarning: engine.status = kStatusWarning; break;
-    case kCmdStatusCritical: engine.status = kStatusCritical; break;
-    case kCmdStatusUnconfigured: engine.status = kStatusUnconfigured; break;
-    case kCmdDeactivate: SetActive(0); break;
-    case kCmdActivate: SetActive(1); break;
-    default: break;
+    CommandDecision command = DecideCommand(code);
+    switch (command.action) {
+    case HostCommand::Quit: DestroyWindow(window); break;
+    case HostCommand::Reload: ReloadSettings(updater); break;
+    case HostCommand::CheckAddress: CheckAddress(engine); break;
+    case HostCommand::ForcedPass: RunPass(updater, true); break;
+    case HostCommand::ReloadAndPass: ReloadSettings(updater); RunPass(updater, false); break;
+    case HostCommand::SetStatus: engine.status = command.status; break;
+    case HostCommand::Deactivate: SetActive(0); break;
+    case HostCommand::Activate: SetActive(1); break;
+    case HostCommand::Nothing: break;
     }
+}
+
+// After a wake-up the next tick comes shortly, as in the service: the
+// timer's period does not count the time asleep, and the quick retries of
+// a failed address check start over.
+void OnPowerEvent(HWND window, WPARAM powerEvent)
+{
+    if (IsResumeEvent((DWORD)powerEvent))
+        SetTimer(window, kResumeTimerId, kResumePassDelayMs, NULL);
+}
+
+void OnResumeTimer(HWND window, ProcessUpdater &updater)
+{
+    KillTimer(window, kResumeTimerId);
+    updater.engine.addressFailures = 0;
+    OnTimer(window, updater);
+}
+
+void SetNetworkTimer(HWND window, const ProcessUpdater &updater)
+{
+    DWORD due = NetworkPassDueInMs(updater.networkGate, GetTickCount64());
+    if (due != INFINITE)
+        SetTimer(window, kNetworkTimerId, due > USER_TIMER_MINIMUM ? due : USER_TIMER_MINIMUM, NULL);
+}
+
+void OnNetworkChanged(HWND window, ProcessUpdater &updater)
+{
+    NoteNetworkChange(updater.networkGate, GetTickCount64());
+    SetNetworkTimer(window, updater);
+}
+
+// The change has been quiet: a tick now, under the timed rule, unless the
+// status is critical or a back-off is in force (the timer keeps those).
+void OnNetworkTimer(HWND window, ProcessUpdater &updater)
+{
+    KillTimer(window, kNetworkTimerId);
+    const EngineState &engine = updater.engine;
+    NetworkVerdict verdict = DecideNetworkPass(updater.networkGate, GetTickCount64(),
+                                               engine.status == kStatusCritical,
+                                               engine.intervalMinutes > kShortestIntervalMinutes);
+    if (verdict == NetworkVerdict::Run)
+        OnTimer(window, updater);
+    else if (verdict == NetworkVerdict::Wait)
+        SetNetworkTimer(window, updater);
+}
+
+void OnTimerMessage(HWND window, ProcessUpdater &updater, WPARAM id)
+{
+    if (id == kResumeTimerId)
+        OnResumeTimer(window, updater);
+    else if (id == kNetworkTimerId)
+        OnNetworkTimer(window, updater);
+    else
+        OnTimer(window, updater);
 }
 
 LRESULT CALLBACK UpdaterWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -104,13 +220,15 @@ LRESULT CALLBACK UpdaterWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return DefWindowProcA(window, message, wParam, lParam);
 
     switch (message) {
-    case WM_CREATE: OnCreate(*updater); return 0;
+    case WM_CREATE: OnCreate(window, *updater); return 0;
     // A WM_QUIT sent to the window (TrayIcon_Kill's way of asking) and a
     // close both take the one stop path.
     case WM_CLOSE:
     case WM_QUIT: DestroyWindow(window); return 0;
-    case WM_DESTROY: OnDestroy(); return 0;
-    case WM_TIMER: OnTimer(window, *updater); return 0;
+    case WM_DESTROY: OnDestroy(*updater); return 0;
+    case WM_TIMER: OnTimerMessage(window, *updater, wParam); return 0;
+    case kNetworkChangedMessage: OnNetworkChanged(window, *updater); return 0;
+    case WM_POWERBROADCAST: OnPowerEvent(window, wParam); return TRUE;
     case WM_USER: OnCommand(window, *updater, wParam); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

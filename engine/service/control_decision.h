@@ -3,24 +3,20 @@
 // tested by table, the power events Wine never sends among them.
 #pragma once
 
+#include "host_rules.h"
+
 #include <windows.h>
 
 enum class ControlAction {
     Stop,            // stop and shutdown
     Report,          // report the status unchanged and nothing more
-    Reload,          // 128, 132
-    CheckAddress,    // 129
-    ForcedPass,      // 130
-    ReloadAndPass,   // 131: reload, then wake the service thread for a pass
-    SetStatus,       // 133 to 136, in memory only
-    Deactivate,      // 137
-    Activate,        // 138
+    Command,         // a user control code: the command map both hosts share
     PassAfterResume, // the computer woke from sleep: a pass shortly after
 };
 
 struct ControlDecision {
     ControlAction action = ControlAction::Report;
-    int status = -1; // for SetStatus
+    CommandDecision command; // for Command
 };
 
 // control and eventType as the handler receives them (eventType is read

@@ -156,6 +156,25 @@ void ResumeServiceThread()
     LeaveCriticalSection(&g_service.quickLock);
 }
 
+// A user control code, as the shared command map reads it.
+void OnCommand(const CommandDecision &command)
+{
+    switch (command.action) {
+    case HostCommand::Reload: ChangeEngine(Reload()); break;
+    case HostCommand::CheckAddress: ChangeEngine(CheckAddressOnly()); break;
+    case HostCommand::ForcedPass: ChangeEngine(ForcedPass()); break;
+    case HostCommand::ReloadAndPass:
+        ChangeEngine(Reload());
+        WakeServiceThread();
+        break;
+    case HostCommand::SetStatus: ChangeEngine(SetEngineStatus(command.status)); break;
+    case HostCommand::Deactivate: SetActive(0); break;
+    case HostCommand::Activate: SetActive(1); break;
+    case HostCommand::Quit:
+    case HostCommand::Nothing: break;
+    }
+}
+
 } // namespace
 
 void RequestStop()
@@ -198,16 +217,7 @@ DWORD WINAPI ServiceControlHandler(DWORD code, DWORD eventType, void *, void *)
     switch (decision.action) {
     case ControlAction::Stop: RequestStop(); return NO_ERROR;
     case ControlAction::Report: break;
-    case ControlAction::Reload: ChangeEngine(Reload()); break;
-    case ControlAction::CheckAddress: ChangeEngine(CheckAddressOnly()); break;
-    case ControlAction::ForcedPass: ChangeEngine(ForcedPass()); break;
-    case ControlAction::ReloadAndPass:
-        ChangeEngine(Reload());
-        WakeServiceThread();
-        break;
-    case ControlAction::SetStatus: ChangeEngine(SetEngineStatus(decision.status)); break;
-    case ControlAction::Deactivate: SetActive(0); break;
-    case ControlAction::Activate: SetActive(1); break;
+    case ControlAction::Command: OnCommand(decision.command); break;
     case ControlAction::PassAfterResume: ResumeServiceThread(); break;
     }
     ReportCurrentStatus();

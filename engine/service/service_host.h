@@ -2,6 +2,7 @@
 // woken passes) and the dispatcher thread (the control handler).
 #pragma once
 
+#include "network_change.h"
 #include "update_cycle.h"
 
 #include <windows.h>
@@ -43,6 +44,8 @@ struct ServiceHost {
     HANDLE wakeEvent = NULL; // replaced before every wait
     HANDLE workEvent = NULL; // set when network work waits in `deferred`
     HANDLE resumeEvent = NULL; // set when the computer woke from sleep
+    HANDLE networkEvent = NULL; // set by the network-change callbacks
+    NetworkChangeGate networkGate; // the service thread's alone
 };
 
 extern ServiceHost g_service;

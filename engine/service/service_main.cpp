@@ -6,6 +6,9 @@
 // (service_controls.cpp).
 #include "service_host.h"
 
+#include "admin_events.h"
+#include "host_rules.h"
+#include "network_watch.h"
 #include "program.h"
 #include "scoped.h"
 #include "signals.h"
@@ -17,27 +20,51 @@ ServiceHost g_service;
 
 namespace {
 
-// After a resume the network needs a moment; a check that still fails is
-// retried soon after (NextPassDelayMs).
-const DWORD kResumePassDelayMs = 10000;
 // Both service-process bits, as the updater has always reported them.
 const DWORD kServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
 const DWORD kControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_POWEREVENT;
 
 // What ended a wait of the service thread.
-enum class Wake { Stop, Timed, Woken };
+enum class Wake { Stop, Timed, Woken, NetworkChanged };
 
-// Passes need a signed-in account with a user name of more than 3
-// characters (the cycle itself asks for 3; command 130 passes with that).
-// A critical status (the server refused the account or a host) stops the
-// timed passes, as in the process updater, until the utility saves the
-// configuration again and wakes the service (command 131): sending the
-// refused request again at every start is how an account gets blocked.
+// The rule both hosts share; a wake-up (command 131) is a pass asked for.
 bool MayRunPass(const EngineState &engine, Wake wake)
 {
-    if (wake == Wake::Timed && engine.status == kStatusCritical)
-        return false;
-    return GetAuthed() && strlen(engine.userName) > 3;
+    TimedPassFacts facts;
+    facts.host = UpdaterHost::Service;
+    facts.status = engine.status;
+    facts.authed = GetAuthed() != 0;
+    facts.accountUsable = Account_IsUsable(engine.userName, engine.password) != 0;
+    facts.asked = wake == Wake::Woken;
+    return MayRunTimedPass(facts);
+}
+
+// A stop the service did not choose ends with the Windows error as its exit
+// code, so that the recovery actions the installer set restart it; a stop
+// that was asked for (the utility, a refused account) ends with success.
+void EndWithFailure(DWORD error)
+{
+    EnterCriticalSection(&g_service.quickLock);
+    g_service.status.dwWin32ExitCode = error ? error : ERROR_INVALID_HANDLE;
+    LeaveCriticalSection(&g_service.quickLock);
+}
+
+// The network-change callbacks run on the system's threads: they only set
+// the event, whose handle outlives the registrations.
+void SignalNetworkChange(void *event) { SetEvent((HANDLE)event); }
+
+// A network change that has been quiet long enough: true when its pass
+// runs now; a change dropped (critical status, a back-off in force) leaves
+// the timed pass where it was.
+bool NetworkPassNow()
+{
+    EnterPass();
+    const EngineState &engine = g_service.engine;
+    NetworkVerdict verdict = DecideNetworkPass(g_service.networkGate, GetTickCount64(),
+                                               engine.status == kStatusCritical,
+                                               engine.intervalMinutes > kShortestIntervalMinutes);
+    LeavePass();
+    return verdict == NetworkVerdict::Run;
 }
 
 // Makes a new wake event and publishes it to the control handler, so that
@@ -67,12 +94,20 @@ HANDLE ReplaceWakeEvent()
 // time asleep. Wake::Stop on the stop or a failed wait.
 Wake WaitForNextPass(ULONGLONG periodEnd)
 {
-    HANDLE events[4] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent, g_service.resumeEvent};
+    HANDLE events[5] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent, g_service.resumeEvent,
+                        g_service.networkEvent};
+    DWORD count = g_service.networkEvent ? 5 : 4;
     for (;;) {
         ULONGLONG now = GetTickCount64();
         DWORD left = now < periodEnd ? (DWORD)(periodEnd - now) : 0;
-        switch (WaitForMultipleObjects(4, events, FALSE, left)) {
-        case WAIT_TIMEOUT: return Wake::Timed;
+        DWORD network = NetworkPassDueInMs(g_service.networkGate, now);
+        switch (WaitForMultipleObjects(count, events, FALSE, network < left ? network : left)) {
+        case WAIT_TIMEOUT:
+            if (GetTickCount64() >= periodEnd)
+                return Wake::Timed;
+            if (NetworkPassNow())
+                return Wake::NetworkChanged;
+            break;
         case WAIT_OBJECT_0 + 1: return Wake::Woken;
         case WAIT_OBJECT_0 + 2:
             EnterPass();
@@ -86,7 +121,9 @@ Wake WaitForNextPass(ULONGLONG periodEnd)
             g_service.engine.addressFailures = 0; // the quick retries start over
             LeavePass();
             break;
-        default: return Wake::Stop;
+        case WAIT_OBJECT_0 + 4: NoteNetworkChange(g_service.networkGate, GetTickCount64()); break;
+        case WAIT_OBJECT_0: return Wake::Stop;
+        default: EndWithFailure(GetLastError()); return Wake::Stop;
         }
     }
 }
@@ -98,7 +135,8 @@ void RunTimedPasses()
     for (;;) {
         EnterPass();
         EngineState &engine = g_service.engine;
-        bool ran = MayRunPass(engine, wake);
+        // A network change's pass follows the timed rule: never while critical.
+        bool ran = MayRunPass(engine, wake == Wake::NetworkChanged ? Wake::Timed : wake);
         if (ran)
             RunUpdateCycle(engine, false);
         // The engine's wait, back-off and quick retries included; without a
@@ -128,11 +166,13 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         ScopedHandle stopEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle workEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle resumeEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
+        ScopedHandle networkEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         EnterCriticalSection(&g_service.quickLock);
         g_service.stopEvent = stopEvent.get();
         g_service.wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         g_service.workEvent = workEvent.get();
         g_service.resumeEvent = resumeEvent.get();
+        g_service.networkEvent = networkEvent.get();
         LeaveCriticalSection(&g_service.quickLock);
         ReportState(SERVICE_RUNNING, kControlsAccepted);
 
@@ -144,10 +184,16 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         g_service.engine.intervalMinutes = kShortestIntervalMinutes;
         LeavePass();
         LogAndSignal("Updater: Service started.", 1, 0);
+        ReportServiceStarted();
 
+        NetworkWatch network;
+        if (networkEvent)
+            StartNetworkWatch(network, SignalNetworkChange, networkEvent.get());
         RunTimedPasses();
+        StopNetworkWatch(network);
 
         LogAndSignal("Updater: Service stopped.", 1, 0);
+        ReportServiceStopped();
         ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
         EnterCriticalSection(&g_service.quickLock);
         ScopedHandle wakeEvent(g_service.wakeEvent);
@@ -155,6 +201,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         g_service.wakeEvent = NULL;
         g_service.workEvent = NULL;
         g_service.resumeEvent = NULL;
+        g_service.networkEvent = NULL;
         LeaveCriticalSection(&g_service.quickLock);
     }
     ReportState(SERVICE_STOPPED, 0);

@@ -240,3 +240,51 @@ TEST_F(ProcessUpdater, RecordsThatCannotBeWrittenAreSaidKeptAndWrittenByTheNextP
         EXPECT_EQ("203.0.113.9", Config(host, "IP"));
     EXPECT_EQ(1, CountInLog("The configuration is saved again")) << Log();
 }
+
+TEST_F(ProcessUpdater, AResumeFromSleepRunsAPassShortlyAfter)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    StartProcessUpdater();
+    HWND window = FindWindowExA(HWND_MESSAGE, NULL, kUpdaterClass, NULL);
+    ASSERT_NE((HWND)NULL, window);
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+
+    // The laptop slept, and woke on another network.
+    service::SetAddress("203.0.113.8");
+    SendMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_EQ(TRUE, SendMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0));
+    EXPECT_EQ(1, service::CountRequests("/nic/update")); // the network needs a moment first
+
+    // The pass follows some 10 s later, long before the 10-minute timer.
+    bool updated = false;
+    for (int tenths = 0; tenths < 600 && !updated; ++tenths) {
+        Sleep(100);
+        updated = Config(kHomeHost, "IP") == "203.0.113.8";
+    }
+    EXPECT_TRUE(updated);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+}
+
+TEST_F(ProcessUpdater, ABurstOfNetworkChangesRunsAPassOnceTheyAreQuiet)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    StartProcessUpdater();
+    HWND window = FindWindowExA(HWND_MESSAGE, NULL, kUpdaterClass, NULL);
+    ASSERT_NE((HWND)NULL, window);
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+
+    // The laptop joined another network: the system's callbacks post
+    // TalUpPs's own message (WM_APP + 1, process_main.cpp), several times
+    // over as an adapter comes up. Wine never calls them back itself.
+    service::SetAddress("203.0.113.8");
+    for (int i = 0; i < 3; ++i)
+        PostMessageA(window, WM_APP + 1, 0, 0);
+
+    bool updated = false;
+    for (int tenths = 0; tenths < 300 && !updated; ++tenths) {
+        Sleep(100);
+        updated = Config(kHomeHost, "IP") == "203.0.113.8";
+    }
+    EXPECT_TRUE(updated) << Log();
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+}

@@ -12,6 +12,10 @@
 //                                 here), else its DACL in SDDL
 //   InstallProbe legacy           makes the service what older installations
 //                                 left: LocalSystem, no identity, no list
+//   InstallProbe description      the service's description ("none" without one)
+//   InstallProbe message <file> <id>  the Event Log message of that identifier
+//                                 in the file's message table, its inserts
+//                                 left as they are ("none" without one)
 #include "shared_objects.h"
 
 #include <windows.h>
@@ -184,6 +188,37 @@ bool KeepsFileRights()
     return kept;
 }
 
+void PrintDescription()
+{
+    SC_HANDLE manager = NULL;
+    SC_HANDLE service = OpenUpdaterService(SERVICE_QUERY_CONFIG, manager);
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    const SERVICE_DESCRIPTIONA *description = (const SERVICE_DESCRIPTIONA *)buffer.data();
+    if (service && QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), (DWORD)buffer.size(),
+                                        &needed) &&
+        description->lpDescription && description->lpDescription[0])
+        printf("%s\n", description->lpDescription);
+    else
+        printf("none\n");
+    CloseUpdaterService(service, manager);
+}
+
+// The file is loaded as data, as the Event Viewer reads it.
+void PrintMessage(const char *file, DWORD id)
+{
+    HMODULE module = LoadLibraryExA(file, NULL, LOAD_LIBRARY_AS_DATAFILE);
+    char text[1024] = "";
+    DWORD n = module ? FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module, id, 0,
+                                      text, sizeof text, NULL)
+                     : 0;
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r'))
+        text[--n] = '\0';
+    printf("%s\n", n ? text : "none");
+    if (module)
+        FreeLibrary(module);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -224,7 +259,15 @@ int main(int argc, char **argv)
             printf("%s\n", KeepsFileRights() ? dacl.c_str() : "not kept");
         return 0;
     }
+    if (argc == 2 && strcmp(argv[1], "description") == 0) {
+        PrintDescription();
+        return 0;
+    }
+    if (argc == 4 && strcmp(argv[1], "message") == 0) {
+        PrintMessage(argv[2], (DWORD)strtoul(argv[3], NULL, 10));
+        return 0;
+    }
     fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds> | rights"
-                    " | legacy | folder <path>\n");
+                    " | legacy | folder <path> | description | message <file> <id>\n");
     return 2;
 }
