@@ -2,30 +2,48 @@
 // (data_folder_check.h).
 #include "data_folder_check.h"
 
-#include "scoped.h"
 
 #include <aclapi.h>
+#include <sddl.h>
 #include <string.h>
 
 namespace {
 
 const char kMissing[] = "it does not exist or cannot be read";
 const char kLink[] = "it is a link to another place (a reparse point)";
-const char kOwner[] = "it is owned by an account other than Administrators or SYSTEM";
+const char kOwner[] = "it is owned by an account other than SYSTEM, Administrators or TrustedInstaller";
 const char kNoOwner[] = "its owner cannot be read";
 
-bool IsOwnAccount(PSID owner)
+// NT SERVICE\TrustedInstaller, which owns the system's files.
+const char kTrustedInstallerSid[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+bool IsSid(PSID owner, const char *text)
 {
-    ScopedHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
+    PSID sid = NULL;
+    if (!ConvertStringSidToSidA(text, &sid))
         return false;
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } info;
-    DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenUser, &info, sizeof info, &size) &&
-           EqualSid(owner, info.user.User.Sid);
+    bool same = EqualSid(owner, sid);
+    LocalFree(sid);
+    return same;
+}
+
+// Whether owner also owns the system's own folder. Under Wine, which keeps
+// no owners, every file and folder belongs to the one account that runs
+// it, the system's folder included; on Windows this is TrustedInstaller.
+bool OwnsSystemFolder(PSID owner)
+{
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    PSID systemOwner = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (GetNamedSecurityInfoA(system, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &systemOwner, NULL, NULL, NULL,
+                              &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool same = systemOwner && IsValidSid(systemOwner) && EqualSid(owner, systemOwner);
+    LocalFree(descriptor);
+    return same;
 }
 
 } // namespace
@@ -34,7 +52,7 @@ bool OwnerIsTrusted(PSID owner)
 {
     return owner && IsValidSid(owner) &&
            (IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-            IsOwnAccount(owner));
+            IsSid(owner, kTrustedInstallerSid) || OwnsSystemFolder(owner));
 }
 
 const char *FolderFault(const char *folder)

@@ -8,15 +8,19 @@
 #include <windows.h>
 
 // NULL when the folder is real: it exists, is no reparse point (a junction
-// or symbolic link would lead the write elsewhere) and is owned by SYSTEM,
-// Administrators or the account this program runs as (who needs no link to
-// write where the account may write). Otherwise a short text that says why
-// not, for a log record or a message.
+// or symbolic link would lead the write elsewhere) and its owner is trusted
+// (OwnerIsTrusted). Otherwise a short text that says why not, for a log
+// record or a message.
 const char *FolderFault(const char *folder);
 
 // The same for the data folder (`dataFolder`, with or without its closing
 // backslash) and the vendor folder above it: the first fault found, or NULL.
 const char *DataFolderChainFault(const char *dataFolder);
 
-// The owner that FolderFault accepts.
+// The owners that FolderFault accepts: SYSTEM, Administrators and
+// TrustedInstaller, and whoever owns the system's own folder (System32),
+// who can replace the system itself and so gains nothing by planting a
+// folder (on Windows that is TrustedInstaller again). Never the account
+// the program runs as: an administrator's account is also the unelevated
+// half of his session, which any program he runs can use.
 bool OwnerIsTrusted(PSID owner);

@@ -3,6 +3,7 @@
 #include "tallib.h"
 #include "internal.h"
 #include "no_throw.h"
+#include "desktop_shell_start.h"
 #include "error_text.h"
 #include "signals.h"
 
@@ -42,6 +43,23 @@ INT_PTR ShellOpen(HWND owner, const char *file, int show)
     if (!file[0])
         return ERROR_FILE_NOT_FOUND;
     return (INT_PTR)ShellExecuteA(owner, "open", file, NULL, NULL, show);
+}
+
+// What Execute_* return when the desktop shell started a program: the
+// shell's instance value for success is any value above 32.
+const INT_PTR kStartedThroughShell = 42;
+
+// A program of the signed-in user (the icon, the user-process updater, the
+// assistant) opened for this process. An elevated process never starts one
+// itself, which would hand it administrator rights: the desktop shell
+// starts it as the user (Execute_AsUser), or it is not started at all.
+INT_PTR OpenUserProgram(HWND owner, const char *file, int show)
+{
+    if (!file[0])
+        return ERROR_FILE_NOT_FOUND;
+    if (!ProcessIsElevated())
+        return ShellOpen(owner, file, show);
+    return Execute_AsUser(file, NULL, show) ? kStartedThroughShell : SE_ERR_ACCESSDENIED;
 }
 
 // The extended execute for the service controller; the shell's success flag.
@@ -182,11 +200,11 @@ LRESULT TALAPI TrayIcon_Kill(void) { return SendToProgram(kTrayClass, NULL, WM_Q
 
 HWND TALAPI TalUp_Find(void) { return FindSignalWindow(kUpgradeClass, NULL); }
 
-INT_PTR TALAPI Execute_TrayIcon(HWND owner) { return ShellOpen(owner, Paths().trayExe, SW_HIDE); }
+INT_PTR TALAPI Execute_TrayIcon(HWND owner) { return OpenUserProgram(owner, Paths().trayExe, SW_HIDE); }
 
 INT_PTR TALAPI Execute_Config(HWND owner) { return ShellOpen(owner, Paths().configExe, SW_SHOWNORMAL); }
 
-INT_PTR TALAPI Execute_Upgrade(HWND owner) { return ShellOpen(owner, Paths().upgradeExe, SW_SHOWNORMAL); }
+INT_PTR TALAPI Execute_Upgrade(HWND owner) { return OpenUserProgram(owner, Paths().upgradeExe, SW_SHOWNORMAL); }
 
 LRESULT TALAPI TellServer(int code)
 {
@@ -232,7 +250,7 @@ INT_PTR TALAPI StartUpdater(void)
     else if ((updater = FindSignalWindow(kUpdaterClass, NULL)) != NULL)
         result = (INT_PTR)updater; // already running: nothing is started
     else
-        result = ShellOpen(NULL, Paths().processUpdaterExe, SW_SHOWNORMAL);
+        result = OpenUserProgram(NULL, Paths().processUpdaterExe, SW_SHOWNORMAL);
     return result;
 }
 
@@ -243,5 +261,24 @@ INT_PTR TALAPI StopUpdater(void)
         result = NoThrow((INT_PTR)FALSE, [] { return RunController("stop"); });
     else
         result = TellServer((int)kCmdQuitProcess);
+    return result;
+}
+
+int TALAPI Execute_AsUser(const char *program, const char *parameters, int show)
+{
+    int result = 0;
+    if (program && program[0]) {
+        result = NoThrow(0, [&] {
+            std::string why;
+            if (StartThroughDesktopShell(program, parameters, show, why))
+                return 1;
+            // Said where the user sees it: the log, which the configuration
+            // utility shows. Its Startup shortcut starts it at the next logon.
+            std::string message = std::string("Talvex Updater: ") + program + " was not started: " + why +
+                                  ". It starts at the next logon.";
+            LogAndSignal(message.c_str(), 1, 1);
+            return 0;
+        });
+    }
     return result;
 }

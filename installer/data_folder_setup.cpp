@@ -1,8 +1,17 @@
 // The installer's data folder (setup_helper.h). Users may create folders
-// under the common application-data folder, so the installer never trusts
-// what it finds there: a folder that is a link or belongs to someone else
-// is moved aside and made again, and rights are set through a handle on
-// the real folder.
+// under the common application-data folder, and an older installation let
+// them change its tree, so the installer trusts nothing it finds there:
+// - a tree this version made (owner and rights as it sets them) is kept;
+//   only its three files are made or checked;
+// - any other tree is moved aside whole and made anew: folders and files
+//   are created new, owned by Administrators, with their rights set at
+//   creation, so no right is ever set on an object someone else made or
+//   spread to children someone else put there;
+// - the configuration and the log are carried from a moved tree only when
+//   it was an older installation's (a real folder with a trusted owner),
+//   read through folders held open against renaming, from files with one
+//   name and no reparse point; from a link or a folder of someone else's
+//   nothing is carried, and the installer's details say so.
 #include "setup_helper.h"
 
 #include "data_folder_check.h"
@@ -24,16 +33,163 @@ namespace {
 const char *const kKeptFiles[] = {"config.talvex", "talvex.log"};
 // The configuration's rollback journal: made here so that it too belongs to
 // Administrators and no user can delete it or plant a link in its name. A
-// journal found in a folder moved aside is not taken: only the
-// configuration it may have belonged to is.
+// journal of a moved tree is never carried: only the configuration it may
+// have belonged to is.
 const char kJournalFile[] = "config.talvex.journal";
-
-bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool Fail(const std::string &what, DWORD error)
 {
     printf("%s: Windows %s\n", what.c_str(), DescribeError(error).c_str());
     return false;
+}
+
+std::string MovedName(const std::string &path) { return path + ".moved-" + std::to_string(GetTickCount64()); }
+
+// A security descriptor made from SDDL, freed with the object.
+struct Security {
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    explicit Security(const char *sddl)
+    {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, NULL))
+            descriptor = NULL;
+    }
+    ~Security() { LocalFree(descriptor); }
+    Security(const Security &) = delete;
+    Security &operator=(const Security &) = delete;
+    SECURITY_ATTRIBUTES Attributes()
+    {
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+        return attributes;
+    }
+};
+
+// What the installer gives what it creates: the vendor folder owned by
+// Administrators with the data folder's rights; everything in it owned by
+// Administrators, its rights inherited.
+const std::string kVendorSecurity = std::string("O:BA") + kDataFolderSecurity;
+const char kInheritedSecurity[] = "O:BA";
+
+// The attributes of a name itself, never of what a link at it leads to
+// (Windows reports a junction, Wine a symbolic link, as a reparse point).
+DWORD NameAttributes(const std::string &path) { return GetFileAttributesA(path.c_str()); }
+
+// A folder opened without following a reparse point and checked on that
+// handle, held without sharing deletion so that, while it is held, it can
+// be neither renamed nor replaced and a path through it leads where it
+// did when it was checked. Empty, with `why`, when it is a link or no folder.
+ScopedFile HoldFolder(const std::string &path, std::string &why)
+{
+    DWORD attributes = NameAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = path + " is no folder";
+        return ScopedFile();
+    }
+    ScopedFile folder(CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!folder || !GetFileInformationByHandleEx(folder.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        why = path + " cannot be opened: Windows " + DescribeError(GetLastError());
+        return ScopedFile();
+    }
+    if ((attributes | tag.FileAttributes) & FILE_ATTRIBUTE_REPARSE_POINT) {
+        why = path + " is a link to another place";
+        return ScopedFile();
+    }
+    if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = path + " is no folder";
+        return ScopedFile();
+    }
+    return folder;
+}
+
+// The file at path opened with `access` when it is plain: one name, no
+// link, no folder, so that its content is its own. Checked on the handle
+// returned, so the name cannot be swapped between the check and the use.
+ScopedFile OpenPlain(const std::string &path, DWORD access)
+{
+    DWORD attributes = NameAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return ScopedFile();
+    ScopedFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!file || !GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return ScopedFile();
+    return file;
+}
+
+// How the vendor folder found in place came to be.
+enum class Found { Nothing, Ours, Older, Foreign };
+
+// Whether the handle's owner is trusted, and (`dacl`) its DACL as SDDL.
+bool ReadSecurity(HANDLE object, std::string &dacl, bool &explicitEntries)
+{
+    PSID owner = NULL;
+    PACL list = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
+                        &list, NULL, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = OwnerIsTrusted(owner);
+    char *text = NULL;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                             &text, NULL)) {
+        dacl = text;
+        LocalFree(text);
+    }
+    explicitEntries = false;
+    for (DWORD i = 0; list && i < list->AceCount; ++i) {
+        ACE_HEADER *ace = NULL;
+        if (GetAce(list, i, (void **)&ace) && !(ace->AceFlags & INHERITED_ACE))
+            explicitEntries = true;
+    }
+    LocalFree(descriptor);
+    return trusted;
+}
+
+// The data folder's rights as Windows spells them when read back.
+std::string SharedDacl()
+{
+    Security shared(kDataFolderSecurity);
+    char *text = NULL;
+    std::string dacl;
+    if (shared.descriptor && ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                                 shared.descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, NULL)) {
+        dacl = text;
+        LocalFree(text);
+    }
+    return dacl;
+}
+
+// Ours: both folders real, with a trusted owner, the vendor folder with
+// exactly the data folder's rights and the data folder with inherited
+// rights only. Older: a real vendor folder with a trusted owner (an older
+// installation's, whose rights let users change the tree). Foreign: a
+// link, a file, or a folder of someone else's. Where the system keeps no
+// rights on files (Wine) nothing reads as ours: the tree is made anew.
+Found Examine(const std::string &vendor, const std::string &data, std::string &why)
+{
+    if (NameAttributes(vendor) == INVALID_FILE_ATTRIBUTES)
+        return Found::Nothing;
+    ScopedFile held = HoldFolder(vendor, why);
+    if (!held)
+        return Found::Foreign;
+    std::string dacl;
+    bool explicitEntries = false;
+    if (!ReadSecurity(held.get(), dacl, explicitEntries)) {
+        why = vendor + " belongs to someone else";
+        return Found::Foreign;
+    }
+    std::string ignored;
+    ScopedFile inner = HoldFolder(data, ignored);
+    std::string innerDacl;
+    if (dacl != SharedDacl() || !inner || !ReadSecurity(inner.get(), innerDacl, explicitEntries) || explicitEntries) {
+        why = vendor + " has the rights of an older installation";
+        return Found::Older;
+    }
+    return Found::Ours;
 }
 
 // Renames a folder, or the link standing in its place (Windows moves a
@@ -44,7 +200,7 @@ bool Fail(const std::string &what, DWORD error)
 // link, which it also cannot rename or remove).
 bool MoveAside(const std::string &path, std::string &moved)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = NameAttributes(path);
     ScopedFile name(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 NULL, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
     FILE_ATTRIBUTE_TAG_INFO tag = {};
@@ -54,155 +210,158 @@ bool MoveAside(const std::string &path, std::string &moved)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !linkItself)
         return Fail(path + " is a link that this system cannot move aside; remove it and install again",
                     ERROR_CANT_ACCESS_FILE);
-    moved = path + ".moved-" + std::to_string(GetTickCount64());
+    moved = MovedName(path);
     if (MoveFileExA(path.c_str(), moved.c_str(), 0))
         return true;
     return Fail("Could not move " + path + " aside", GetLastError());
 }
 
-// Sets owner and rights through a handle on the object at path that is no
-// reparse point: `security` NULL resets the rights to what the folder
-// above hands down.
-bool Secure(const std::string &path, const char *security, bool folder)
+// A new folder, created with its owner and rights; one that appeared under
+// the name meanwhile is not taken.
+bool MakeFolder(const std::string &path, const char *security)
 {
-    // A running updater may have the file open for a moment: wait for it
-    // (5 s at most) rather than fail the installation.
-    ScopedFile handle;
-    for (int tries = 0; tries < 50; ++tries) {
-        handle.reset(CreateFileA(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : 0), NULL));
-        if (handle || GetLastError() != ERROR_SHARING_VIOLATION)
-            break;
-        Sleep(100);
-    }
-    if (!handle)
-        return Fail("Could not open " + path, GetLastError());
-    FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
-        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return Fail(path + " is a link to another place", ERROR_ACCESS_DENIED);
-    BYTE administrators[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof administrators;
-    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, NULL, administrators, &sidSize))
-        return Fail("Could not name the Administrators group", GetLastError());
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    PACL dacl = NULL;
-    ACL empty;
-    SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    if (security) {
-        BOOL present = FALSE, defaulted = FALSE;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(security, SDDL_REVISION_1, &descriptor, NULL) ||
-            !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
-            return Fail("Could not read the data folder's rights", GetLastError());
-        what |= PROTECTED_DACL_SECURITY_INFORMATION;
-    } else {
-        InitializeAcl(&empty, sizeof empty, ACL_REVISION);
-        dacl = &empty;
-        what |= UNPROTECTED_DACL_SECURITY_INFORMATION;
-    }
-    DWORD error = SetSecurityInfo(handle.get(), SE_FILE_OBJECT, what, administrators, NULL, dacl, NULL);
-    if (descriptor)
-        LocalFree(descriptor);
-    return error == ERROR_SUCCESS || Fail("Could not set the rights of " + path, error);
+    Security made(security);
+    SECURITY_ATTRIBUTES attributes = made.Attributes();
+    if (!made.descriptor)
+        return Fail("Could not read the data folder's rights", GetLastError());
+    return CreateDirectoryA(path.c_str(), &attributes) || Fail("Could not make " + path, GetLastError());
 }
 
-// A folder of the chain: made when missing, else checked; one that is not
-// the real folder is moved aside (its name returned in `moved`) and made again.
-bool MakeFolder(const std::string &path, std::string &moved)
+// A new file, created with its owner and inherited rights; the handle that
+// created it, empty when it could not be made.
+ScopedFile MakeFile(const std::string &path)
 {
-    if (Exists(path)) {
-        if (!FolderFault(path.c_str()))
-            return true;
-        if (!MoveAside(path, moved))
-            return false;
-    }
-    if (CreateDirectoryA(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS)
-        return FolderFault(path.c_str()) == NULL || Fail(path + ": " + FolderFault(path.c_str()), ERROR_ACCESS_DENIED);
-    return Fail("Could not make " + path, GetLastError());
-}
-
-// The file at path opened with `access` when it is plain: one name, no
-// link, no folder, so that its content is its own. Checked on the handle
-// returned, so the name cannot be swapped between the check and the use.
-ScopedFile OpenPlain(const std::string &path, DWORD access)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
-        return ScopedFile();
-    ScopedFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!file || !GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return ScopedFile();
+    Security made(kInheritedSecurity);
+    SECURITY_ATTRIBUTES attributes = made.Attributes();
+    ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, made.descriptor ? &attributes : NULL, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file)
+        Fail("Could not make " + path, GetLastError());
     return file;
 }
 
-// Copies the content of a plain file into a new file.
-bool CopyPlain(const std::string &from, const std::string &to)
+// Copies the plain file `name` of the moved tree's data folder into `to`.
+// The moved vendor folder and its data folder are held, so the path leads
+// through the folders that were checked; a link or a second name at any
+// level carries nothing, and the details say so.
+void Carry(const std::string &movedVendor, const char *name, HANDLE to)
 {
+    std::string why;
+    ScopedFile vendor = HoldFolder(movedVendor, why);
+    ScopedFile data = vendor ? HoldFolder(movedVendor + "\\Updater", why) : ScopedFile();
+    if (!data) {
+        printf("%s not carried over: %s\n", name, why.c_str());
+        return;
+    }
+    std::string from = movedVendor + "\\Updater\\" + name;
+    if (NameAttributes(from) == INVALID_FILE_ATTRIBUTES)
+        return; // nothing to carry
     ScopedFile in = OpenPlain(from, GENERIC_READ);
-    if (!in)
-        return true; // nothing plain to keep
-    ScopedFile out(CreateFileA(to.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL));
-    if (!out)
-        return Fail("Could not make " + to, GetLastError());
+    if (!in) {
+        printf("%s not carried over: it is a link or a second name of another file\n", from.c_str());
+        return;
+    }
     char chunk[65536];
     DWORD read = 0, written = 0;
     while (ReadFile(in.get(), chunk, sizeof chunk, &read, NULL) && read > 0) {
-        if (!WriteFile(out.get(), chunk, read, &written, NULL) || written != read)
-            return Fail("Could not write " + to, GetLastError());
-    }
-    return true;
-}
-
-// The configuration and the log: made when missing (owned by
-// Administrators, so that no user can delete or re-permission them), an
-// existing one given that owner and the folder's rights. One that is a
-// link or has a second name is set aside and made anew, empty: what it
-// holds may be another file's, which users must not be given to read.
-bool MakeFile(const std::string &path)
-{
-    if (Exists(path)) {
-        if (!OpenPlain(path, FILE_READ_ATTRIBUTES)) {
-            std::string moved = path + ".moved-" + std::to_string(GetTickCount64());
-            if (!MoveFileExA(path.c_str(), moved.c_str(), 0))
-                return Fail("Could not move " + path + " aside", GetLastError());
+        if (!WriteFile(to, chunk, read, &written, NULL) || written != read) {
+            Fail(std::string("Could not carry over ") + name, GetLastError());
+            return;
         }
     }
-    if (!Exists(path)) {
-        ScopedFile made(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL));
-        if (!made)
-            return Fail("Could not make " + path, GetLastError());
+}
+
+// Gives a file of a kept tree that is plain the owner Administrators and
+// its inherited rights, through the very handle that found it plain.
+bool SecurePlain(HANDLE file, const std::string &path)
+{
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof administrators;
+    ACL empty;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, NULL, administrators, &sidSize) ||
+        !InitializeAcl(&empty, sizeof empty, ACL_REVISION))
+        return Fail("Could not name the Administrators group", GetLastError());
+    DWORD error = SetSecurityInfo(file, SE_FILE_OBJECT,
+                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                      UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                  administrators, NULL, &empty, NULL);
+    return error == ERROR_SUCCESS || Fail("Could not set the rights of " + path, error);
+}
+
+// A file of a kept tree: made when missing; one that is plain is secured
+// through its checked handle (a running updater may hold it for a moment:
+// 5 s at most); one that is a link or has a second name is renamed aside
+// and made anew, empty (what it holds may be another file's).
+bool KeepFile(const std::string &path)
+{
+    if (NameAttributes(path) != INVALID_FILE_ATTRIBUTES) {
+        for (int tries = 0; tries < 50; ++tries) {
+            ScopedFile plain = OpenPlain(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES);
+            if (plain)
+                return SecurePlain(plain.get(), path);
+            if (GetLastError() != ERROR_SHARING_VIOLATION)
+                break;
+            Sleep(100);
+        }
+        std::string moved = MovedName(path);
+        if (!MoveFileExA(path.c_str(), moved.c_str(), 0))
+            return Fail("Could not move " + path + " aside", GetLastError());
     }
-    return Secure(path, NULL, false);
+    return (bool)MakeFile(path);
+}
+
+// The files of a tree that is kept: checked and made on held folders, so
+// the tree checked is the tree written.
+bool KeepTree(const std::string &vendor, const std::string &data)
+{
+    std::string why;
+    ScopedFile heldVendor = HoldFolder(vendor, why);
+    ScopedFile heldData = heldVendor ? HoldFolder(data, why) : ScopedFile();
+    if (!heldData)
+        return Fail(why, ERROR_ACCESS_DENIED);
+    for (const char *name : kKeptFiles)
+        if (!KeepFile(data + "\\" + name))
+            return false;
+    return KeepFile(data + "\\" + kJournalFile);
+}
+
+// Moves the tree found aside (when there is one) and makes it anew,
+// carrying the configuration and the log from an older installation's.
+bool Rebuild(const std::string &vendor, const std::string &data, Found found, const std::string &why)
+{
+    std::string moved;
+    if (found != Found::Nothing && !MoveAside(vendor, moved)) {
+        // An older installation's tree in which a file is open cannot be
+        // renamed (an older assistant starts the installer from the data
+        // folder): it is kept this once, and the next installation rebuilds it.
+        if (found != Found::Older)
+            return false;
+        printf("%s; it is kept this time, as a file in it is open\n", why.c_str());
+        return KeepTree(vendor, data);
+    }
+    if (!MakeFolder(vendor, kVendorSecurity.c_str()) || !MakeFolder(data, kInheritedSecurity))
+        return false;
+    for (const char *name : kKeptFiles) {
+        ScopedFile made = MakeFile(data + "\\" + name);
+        if (!made)
+            return false;
+        if (found == Found::Older)
+            Carry(moved, name, made.get());
+    }
+    if (!MakeFile(data + "\\" + kJournalFile))
+        return false;
+    if (found == Found::Older)
+        printf("%s; moved aside as %s, its configuration and log carried over\n", why.c_str(), moved.c_str());
+    else if (found == Found::Foreign)
+        printf("%s; moved aside as %s, nothing carried over from it\n", why.c_str(), moved.c_str());
+    return true;
 }
 
 } // namespace
 
 bool MakeDataFolder(const std::string &appData)
 {
-    std::string vendor = appData + "\\Talvex", data = vendor + "\\Updater";
-    std::string movedVendor, movedData, keptFrom;
-    if (!MakeFolder(vendor, movedVendor) || !Secure(vendor, kDataFolderSecurity, true))
-        return false;
-    if (!movedVendor.empty())
-        keptFrom = movedVendor + "\\Updater";
-    if (!MakeFolder(data, movedData) || !Secure(data, NULL, true))
-        return false;
-    if (!movedData.empty())
-        keptFrom = movedData;
-    for (const char *name : kKeptFiles) {
-        std::string path = data + "\\" + name;
-        if (!keptFrom.empty() && !Exists(path) && !CopyPlain(keptFrom + "\\" + name, path))
-            return false;
-        if (!MakeFile(path))
-            return false;
-    }
-    if (!MakeFile(data + "\\" + kJournalFile))
-        return false;
-    if (!movedVendor.empty() || !movedData.empty())
-        printf("moved aside %s\n", (movedVendor.empty() ? movedData : movedVendor).c_str());
-    return true;
+    std::string vendor = appData + "\\Talvex", data = vendor + "\\Updater", why;
+    Found found = Examine(vendor, data, why);
+    return found == Found::Ours ? KeepTree(vendor, data) : Rebuild(vendor, data, found, why);
 }

@@ -92,3 +92,18 @@
     Delete /REBOOTOK "${file}.old"
   ${EndIf}
 !macroend
+
+; Removes the emptied program folder. A file that was deleted while a
+; process still held it goes only when that process lets go, and the
+; folder with it: tried for five seconds at most.
+!macro RemoveProgramFolder
+  StrCpy $R5 0
+  ${Do}
+    RMDir "$INSTDIR"
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+      ${Break}
+    ${EndIf}
+    Sleep 100
+    IntOp $R5 $R5 + 1
+  ${LoopUntil} $R5 >= 50
+!macroend

@@ -11,8 +11,7 @@
 // could not be made.
 bool MakeDataFolder(const std::string &appData);
 
-// Starts a program with the signed-in user's own, unelevated rights: the
-// desktop shell, which runs as that user, is asked to start it
-// (desktop_shell_start.cpp). False, after a line that says why, when the
-// shell could not be reached.
-bool StartThroughDesktopShell(const std::string &program);
+// Waits until no process runs a program from `folder` (running_programs.cpp),
+// at most `seconds`. False, after a line naming what still runs, when one
+// is left.
+bool WaitForProgramsGone(const std::string &folder, unsigned seconds);

@@ -1,6 +1,7 @@
 ; What the installer and the uninstaller leave to TalSetupHelper (built with
 ; the product, carried inside both, run from their own temporary folder):
-; the data folder, and starting the signed-in user's programs unelevated.
+; the data folder, starting the signed-in user's programs unelevated, and
+; waiting for the programs of a folder to end.
 ; Users may create folders under the common application-data folder, so
 ; nothing found there is trusted: the helper moves aside a folder that is a
 ; link or belongs to someone else, makes the folders owned by Administrators
@@ -15,11 +16,13 @@
   Pop $R4 ; what it said
 !macroend
 
-; Makes the data folder before anything else is touched; an installation
-; that cannot make it stops with the reason (exit code 2 when silent).
+; Makes the data folder before any program file is replaced; an
+; installation that cannot make it starts again what ran and stops with
+; the reason (exit code 2 when silent).
 !macro MakeDataFolder
   !insertmacro _RunSetupHelper 'make-data-folder "$APPDATA"'
   ${If} $R3 != 0
+    Call RestartWhatRan
     MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater data folder could not be prepared: $R4" /SD IDOK
     SetErrorLevel 2
     Abort
@@ -47,5 +50,14 @@
   !insertmacro _RunSetupHelper 'start-as-user "${program}"'
   ${If} $R3 != 0
     DetailPrint "${program} starts at the next logon: $R4"
+  ${EndIf}
+!macroend
+
+; Waits (15 s at most) until no program of the folder runs any more; the
+; details name one still running.
+!macro WaitProgramsGone folder
+  !insertmacro _RunSetupHelper 'wait-programs-gone "${folder}" 15'
+  ${If} $R3 != 0
+    DetailPrint $R4
   ${EndIf}
 !macroend

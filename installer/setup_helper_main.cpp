@@ -4,6 +4,7 @@
 //   TalSetupHelper start-as-user <program>
 //   TalSetupHelper check-config <prepared configuration>
 //   TalSetupHelper apply-config <prepared configuration> <installed TalLib.dll>
+//   TalSetupHelper wait-programs-gone <folder> <seconds>
 // Ends with 0 when done, 1 otherwise, after a line that says why (the
 // installer shows it).
 #include "setup_helper.h"
@@ -11,8 +12,12 @@
 #include "prepared_config.h"
 
 #include "data_folder_check.h"
+#include "desktop_shell_start.h"
+
+#include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 int main(int argc, char **argv)
@@ -25,13 +30,21 @@ int main(int argc, char **argv)
             printf("%s: %s\n", argv[2], fault);
         return fault ? 1 : 0;
     }
-    if (argc == 3 && strcmp(argv[1], "start-as-user") == 0)
-        return StartThroughDesktopShell(argv[2]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "start-as-user") == 0) {
+        // The same way TalLib starts the user's programs for an elevated caller.
+        std::string why;
+        if (StartThroughDesktopShell(argv[2], NULL, SW_SHOWNORMAL, why))
+            return 0;
+        printf("%s\n", why.c_str());
+        return 1;
+    }
+    if (argc == 4 && strcmp(argv[1], "wait-programs-gone") == 0)
+        return WaitForProgramsGone(argv[2], (unsigned)atoi(argv[3])) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "check-config") == 0)
         return CheckPreparedConfig(argv[2]) ? 0 : 1;
     if (argc == 4 && strcmp(argv[1], "apply-config") == 0)
         return ApplyPreparedConfig(argv[2], argv[3]) ? 0 : 1;
     printf("usage: TalSetupHelper make-data-folder <folder> | check-data-folder <folder> | start-as-user <program>"
-           " | check-config <file> | apply-config <file> <TalLib.dll>\n");
+           " | wait-programs-gone <folder> <seconds> | check-config <file> | apply-config <file> <TalLib.dll>\n");
     return 2;
 }

@@ -5,6 +5,9 @@
 ; installation: it stops what runs, replaces the programs, keeps the
 ; configuration and starts again what ran before.
 ;
+; An upgrade always installs into the folder the installation is
+; registered in (upgrade_rules.nsh).
+;
 ; Built by the normal build (installer/CMakeLists.txt), which passes
 ;   -DTALVEX_BUILD_NSH=<generated settings: version, target, output, files>
 
@@ -54,7 +57,7 @@ VIAddVersionKey "FileDescription" "Talvex Updater Setup"
 VIAddVersionKey "CompanyName" "Talvex"
 VIAddVersionKey "LegalCopyright" "Copyright (C) Talvex"
 
-Page directory
+Page directory SkipFolderPageOnUpgrade
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -64,14 +67,16 @@ Var WasProcess   ; the process updater ran before
 Var WasTray      ; the notification icon ran before
 Var Upgrading    ; a previous installation is in the folder
 
-; Variables and functions of its own: included once the target is set.
+; Variables and functions of their own: included once the target is set.
 !include "fleet.nsh"
+!include "upgrade_rules.nsh"
 
 Function .onInit
   SetShellVarContext all
 !if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
   SetRegView 64
 !endif
+  Call UseRegisteredFolder
 FunctionEnd
 
 Function un.onInit
@@ -83,18 +88,16 @@ FunctionEnd
 
 Section "Talvex Updater"
   SetShellVarContext all
-  ; First, before anything is stopped or replaced: the data folder every
-  ; program of the signed-in user writes the configuration and the log in.
-  ; An existing configuration is kept. A prepared configuration is checked
-  ; before even that.
+  ; A prepared configuration is checked before anything is stopped,
+  ; made or replaced.
   Call CheckPreparedConfig
-  !insertmacro MakeDataFolder
   StrCpy $Upgrading 0
   ${If} ${FileExists} "$INSTDIR\TalLib.dll"
     StrCpy $Upgrading 1
   ${EndIf}
 
-  ; Stop whatever runs from the folder before its files are replaced.
+  ; Stop whatever runs before the data folder is made again and the
+  ; program files are replaced, so that nothing writes meanwhile.
   !insertmacro TellAssistant ${MSG_UPGRADE_INSTALLING}
   !insertmacro ServiceIsRunning $WasService
   !insertmacro WindowExists "${UPDATER_CLASS}" $WasProcess
@@ -102,29 +105,19 @@ Section "Talvex Updater"
   !insertmacro StopEverything
   !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
   !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 100
+
+  ; The data folder every program of the signed-in user writes the
+  ; configuration and the log in (setup_helper.nsh); the configuration and
+  ; the log are kept. Then the service, still before any file is replaced.
+  !insertmacro MakeDataFolder
+  Call SetUpService
+  Call ConfigureServiceConventions
+
   !insertmacro TALVEX_FREE_FILES
 
   SetOutPath "$INSTDIR"
   SetOverwrite on
   !insertmacro TALVEX_INSTALL_FILES
-
-  ; A fresh installation uses the service; an upgrade keeps the choice the
-  ; installation made before (service or process updater).
-  !insertmacro ServiceExists $0
-  ${If} $Upgrading == 0
-  ${OrIf} $0 == 1
-    !insertmacro RegisterService "$INSTDIR\TalUpSvc.exe"
-    ${If} $R1 != ""
-      ; The service keeps the account it had; what ran before runs again.
-      ${If} $WasService == 1
-        !insertmacro StartService
-      ${EndIf}
-      MessageBox MB_OK|MB_ICONSTOP "The updater service could not be set up: $R1" /SD IDOK
-      SetErrorLevel 2
-      Abort
-    ${EndIf}
-  ${EndIf}
-  Call ConfigureServiceConventions
 
   CreateDirectory "${MENU_FOLDER}"
 !ifdef TALVEX_HAS_TALUPCONFIG
@@ -174,12 +167,17 @@ SectionEnd
 ; (or the user says so when asked).
 Section "Uninstall"
   SetShellVarContext all
+  ; Nothing of the uninstaller, nor any helper it runs, works in the
+  ; program folder, which it removes.
+  SetOutPath "$TEMP"
   !insertmacro StopEverything
   !insertmacro TellAssistant ${MSG_UPGRADE_RESTARTING}
   !insertmacro WaitWindowGone "${UPGRADE_CLASS}" 50
   !insertmacro DeleteService
   Call un.RemoveEventSource
-  Sleep 300 ; the stopped service's program ends and lets go of the log
+  ; A program whose window went, or a service that reported itself
+  ; stopped, may still run for a moment and hold its files and the folder.
+  !insertmacro WaitProgramsGone "$INSTDIR"
 
   !insertmacro TALVEX_DELETE_FILES
   Delete "$INSTDIR\Uninstall.exe"
@@ -214,5 +212,5 @@ Section "Uninstall"
   ${EndIf}
 
   ; Last, so that a caller waiting for the folder to go knows all is done.
-  RMDir "$INSTDIR"
+  !insertmacro RemoveProgramFolder
 SectionEnd

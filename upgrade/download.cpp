@@ -1,11 +1,10 @@
 // The installer download: an asynchronous exchange (http_exchange.h) whose
-// receiver saves the body as setup.exe in the data folder and posts its
+// receiver saves the body as setup.exe in the download's own folder and posts its
 // progress, then the checks that decide whether the saved file may run with
 // administrator rights. From its creation until the window lets it go the
 // file is held open so that others may only read it.
 #include "download.h"
 
-#include "data_folder_check.h"
 #include "error_text.h"
 #include "publisher_check.h"
 
@@ -44,20 +43,11 @@ HttpTarget InstallerSource()
 
 bool Download::OnSent()
 {
-    // The file will run with administrator rights: it is saved only in
-    // the real data folder, never through a link planted in its place.
-    char folder[MAX_PATH];
-    lstrcpynA(folder, installerFile, MAX_PATH);
-    if (char *name = strrchr(folder, '\\'))
-        *name = '\0';
-    if (DataFolderChainFault(folder)) {
-        saved = false;
-        verdict = kInstallerNotSaved;
-        detail = ERROR_ACCESS_DENIED;
-        return false;
-    }
-    // A new file of our own: a file someone else left under the name (and
-    // may still hold, or own) is never written into.
+    // The file will run with administrator rights. It is saved in a folder
+    // made for this download that only the user, Administrators and SYSTEM
+    // may write (download_folder.h), as a new file of our own: a file
+    // someone else left under the name (and may still hold, or own) is
+    // never written into.
     DeleteFileA(installerFile);
     // Others may read the file while it arrives, but nobody else writes,
     // renames or deletes it.

@@ -16,7 +16,6 @@
 
 namespace {
 
-const char kInstallerFileName[] = "setup.exe";
 const char kRegisterFailed[] =
     "Unable to register Window.  The Talvex Upgrade Assistant requires at least Windows NT to run.  Try closing "
     "some applications, and run the program again.";
@@ -52,11 +51,6 @@ HWND CreateMainWindow(UpgradeWindow &state)
 // The paths the assistant works with; each stays empty when it cannot be formed.
 void ReadPaths(UpgradeWindow &state)
 {
-    char data[MAX_PATH] = "";
-    if (GetFolder_Data(data, sizeof data) == 0 && lstrlenA(data) + lstrlenA(kInstallerFileName) < MAX_PATH) {
-        lstrcpyA(state.installerFile, data);
-        lstrcatA(state.installerFile, kInstallerFileName);
-    }
     GetFolder_EXEDir(state.programFolder, sizeof state.programFolder);
     GetFile_INIFile(state.configFile, sizeof state.configFile);
 }
@@ -81,6 +75,7 @@ bool RunAssistant(UpgradeWindow &state, int show, int &code)
     code = RunMessageLoop(window);
     bool released = CancelDownload(state.download);
     ReleaseInstaller(state);
+    RemoveDownloadFolder(state.downloadFolder); // left for the next start while the installer runs
     if (IsWindow(window))
         DestroyWindow(window); // nothing of the window may reach the state after this
     state.session.reset();
@@ -94,6 +89,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
     if (TalUp_Find())
         return 0; // one assistant at a time
+    RemoveLeftoverFolders();
     if (!RegisterWindowClass(instance)) {
         ShowStartFailure(kRegisterFailed, kUpgradeCaption);
         return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "download.h"
+#include "download_folder.h"
 #include "header_art.h"
 #include "scoped.h"
 #include "screen_scale.h"
@@ -21,7 +22,7 @@ struct UpgradeWindow {
     ScopedGdi boldFont;
     ScopedInternet session;   // asynchronous root handle, open for the whole run (OpenHttpSession)
     DWORD sessionError = 0;   // why the session could not be opened
-    char installerFile[MAX_PATH] = "";
+    DownloadFolder downloadFolder; // where this download saves setup.exe (download_folder.h)
     char programFolder[MAX_PATH] = "";
     char configFile[MAX_PATH] = "";
     HeaderArt art;

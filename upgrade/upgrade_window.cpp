@@ -39,6 +39,7 @@ const char kHeadingDownloading[] = "Downloading Upgrades";
 const char kMessageInitiating[] = "Initiating";
 const char kHeadingFailed[] = "Download failed";
 const char kCheckThreadFailed[] = "Error creating thread to check for a new version.";
+const char kFolderFailed[] = "The folder to save the installer in could not be made.\n\n";
 
 // Posted by the version check's worker: lParam its result (a VersionCheck,
 // below), which the window thread shows and frees. WM_APP + 3 and + 4 are
@@ -121,13 +122,19 @@ void OnUpgradeNow(UpgradeWindow &state)
 
     DWORD error = state.sessionError;
     HttpStep step = HttpOpenFailed;
-    if (state.session)
-        step = StartDownload(state.download, state.session.get(), window, state.installerFile, &error);
-    if (step == HttpOk) {
-        state.downloading = true;
-        return;
+    std::string text;
+    if (!MakeDownloadFolder(state.downloadFolder, &error)) {
+        text = std::string(kFolderFailed) + DescribeError(error);
+    } else {
+        if (state.session)
+            step = StartDownload(state.download, state.session.get(), window, state.downloadFolder.installer, &error);
+        if (step == HttpOk) {
+            state.downloading = true;
+            return;
+        }
+        RemoveDownloadFolder(state.downloadFolder);
+        text = DownloadStartFailure(step) + "\n\n" + DescribeError(error);
     }
-    std::string text = DownloadStartFailure(step) + "\n\n" + DescribeError(error);
     MessageBoxA(window, text.c_str(), kUpgradeCaption, MB_OK | MB_ICONERROR);
 }
 
@@ -157,11 +164,16 @@ void StartInstaller(UpgradeWindow &state, ScopedFile checked)
     run.cbSize = sizeof run;
     run.fMask = SEE_MASK_NOCLOSEPROCESS;
     run.lpVerb = "open";
-    run.lpFile = state.installerFile;
+    run.lpFile = state.downloadFolder.installer;
     run.lpParameters = arguments;
+    run.lpDirectory = state.downloadFolder.path; // its own folder, which only the user and administrators may write
     run.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&run))
-        return; // not started (the user may have declined): nothing to hold
+    if (!ShellExecuteExA(&run)) {
+        // Not started (the user may have declined): nothing to hold or keep.
+        checked.reset();
+        RemoveDownloadFolder(state.downloadFolder);
+        return;
+    }
     state.heldInstaller = std::move(checked);
     state.installerProcess.reset(run.hProcess);
     if (state.installerProcess)
@@ -179,6 +191,7 @@ void OnDownloadDone(UpgradeWindow &state, InstallerVerdict verdict, DWORD detail
     if (verdict == kInstallerOk) {
         StartInstaller(state, std::move(checked));
     } else {
+        RemoveDownloadFolder(state.downloadFolder); // CheckDownload deleted the file
         SetHeading(state.window, kHeadingFailed);
         SetMessage(state.window, DownloadFailureText(state.download, verdict, detail).c_str());
         EnableWindow(Item(state, IDC_UPGRADE_NOW), TRUE); // the user may try again
@@ -287,6 +300,7 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         break;
     case kMsgInstallerEnded:
         ReleaseInstaller(*state);
+        RemoveDownloadFolder(state->downloadFolder);
         return 0;
     case kMsgUpgradeRestarting:
         OnInstallerMessage(*state, kHeadingRestarting, kMessageRestarting);

@@ -137,6 +137,14 @@ int TALAPI GetActive(void);
 // window thread.
 INT_PTR TALAPI StartUpdater(void);
 INT_PTR TALAPI StopUpdater(void);
+// Starts a program as the signed-in user, through the desktop shell, with
+// the user's own unelevated rights whatever this process holds: the one
+// way an elevated program starts the icon, the user-process updater or the
+// assistant (Execute_TrayIcon, Execute_Upgrade and StartUpdater use it
+// when this process is elevated). 1 when the shell started it; 0 when the
+// shell could not be reached or refused, after a log record saying why and
+// that the program starts at the next logon. parameters may be NULL.
+int TALAPI Execute_AsUser(const char *program, const char *parameters, int show);
 
 // ---- Host list, version check, shortcuts and tooltips ---------------------
 int TALAPI GetHostList(const char *userName, const char *password, HWND window);

@@ -2,8 +2,11 @@
 # The installer in a Wine prefix of its own: a silent installation into a
 # named folder leaves the programs, the data folder, the running service,
 # the menu entries and the uninstall entry; installing again over it keeps
-# the configuration and restarts the service; the silent uninstaller
-# removes everything but the configuration, unless asked to remove it too.
+# the configuration and restarts the service, and a service change the
+# system refuses leaves the old installation as it ran; an older data tree
+# is made anew with nothing carried through a link or a second name; the
+# silent uninstaller removes everything but the configuration, unless asked
+# to remove it too, and the program folder every time.
 #   test-install.sh BUILD_DIR
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -110,6 +113,25 @@ check "configuration untouched" test "$(md5sum < "$DATA/config.talvex")" = "$bef
 check "service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
 check "service was stopped for the replacement" sh -c "tr -d '\r' < \"$DATA/talvex.log\" | grep -q 'Service stopped'"
 
+echo "== a service change the system refuses leaves the old installation as it ran"
+# Only LocalSystem may run a service that interacts with the desktop: the
+# system refuses the service's own account, and the upgrade must stop
+# before it has replaced anything.
+check "service made interactive, as an older release might have left it" \
+    "$WINE" "$INST_BUILD/bin/InstallProbe.exe" legacy-interactive
+printf 'old' >> "$PROGRAMS/TalLib.dll"   # tells the old file from the new one
+program_files() { (cd "$PROGRAMS" && md5sum -- * | sort); }
+before_files=$(program_files)
+"$WINE" cmd /c "$(winpath "$setup") /S /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+check "the installation stops with exit code 2" test $? -eq 2
+check "no program file was replaced" test "$(program_files)" = "$before_files"
+check "the service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
+check "under the account it had" older_account
+"$WINE" "$INST_BUILD/bin/InstallProbe.exe" legacy >/dev/null 2>&1
+inst_setup "$setup"
+check "once the system allows the change, the upgrade makes it" least_rights
+check "and replaces the files" cmp -s "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll"
+
 echo "== a program file still held by a process that is slow to end"
 printf 'old' >> "$PROGRAMS/TalLib.dll"   # tells the old file from the new one
 held="$(mktemp)"
@@ -140,7 +162,7 @@ restarted_once() { [ "$(tr -d '\r' < "$DATA/talvex.log" | grep -c 'Process start
 check "process updater was restarted" inst_wait 10 restarted_once
 
 echo "== silent uninstallation"
-check "uninstaller ends" inst_uninstall
+check "uninstaller ends, the program folder gone" inst_uninstall
 check "service removed" test "$(inst_probe service)" = absent
 check "programs removed" test ! -e "$PROGRAMS"
 check "menu entries removed" test ! -e "$MENU"
@@ -154,26 +176,47 @@ mv "$DATA" "$DATA.real"
 ln -s "$planted/Updater" "$DATA"
 : > "$planted/Updater/setup.exe"
 before=$(planted_files)
-inst_uninstall /REMOVECONFIG
+check "the uninstaller ends, the program folder gone" inst_uninstall /REMOVECONFIG
 check "what the link leads to is all there" test "$(planted_files)" = "$before"
 rm -f "$DATA"
 mv "$DATA.real" "$DATA"
 
-echo "== a configuration that is a second name of another file is set aside, its content not taken"
+# Wine keeps no rights on files, so every tree reads as an older
+# installation's there and is made anew at each installation: what is
+# carried over is read through folders that are no link, from files with
+# one name. (Wine reports a symbolic link at a name as a reparse point.)
+echo "== an older data tree is made anew; nothing is carried through a second name or a link"
+inst_setup "$setup"
+# The service would log its stop through the planted names before the
+# installer runs: it is stopped first (nobody could plant them on Windows).
+"$WINE" sc stop "Talvex Updater" >/dev/null 2>&1
+inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = stopped ]"
 secret="$INST_BUILD/not-the-configuration.txt"
 printf 'secret' > "$secret"
-rm -f "$DATA/config.talvex"
-ln "$secret" "$DATA/config.talvex"
+rm -f "$DATA/config.talvex" "$DATA/talvex.log"
+ln "$secret" "$DATA/config.talvex"      # a second name of another file
+ln -s "$secret" "$DATA/talvex.log"      # a link at the file's name
+rm -rf "$WINEPREFIX/drive_c/ProgramData/Talvex".moved-*
 inst_setup "$setup"
-check "it was set aside" sh -c 'for moved in "$1".moved-*; do test -f "$moved" && exit 0; done; exit 1' - "$DATA/config.talvex"
-check "a new configuration holds nothing of the other file" sh -c '! grep -q secret "$1"' - "$DATA/config.talvex"
+check "the old tree was moved aside" sh -c 'for moved in "$1".moved-*; do test -d "$moved/Updater" && exit 0; done; exit 1' - "$vendor"
+check "the configuration is new and holds nothing of the other file" \
+    sh -c 'test -f "$1" -a ! -L "$1" && [ "$(stat -c %h "$1")" = 1 ] && ! grep -q secret "$1"' - "$DATA/config.talvex"
+check "so is the log" sh -c 'test -f "$1" -a ! -L "$1" && [ "$(stat -c %h "$1")" = 1 ] && ! grep -q secret "$1"' - "$DATA/talvex.log"
 check "the other file is as it was" test "$(cat "$secret")" = secret
-rm -f "$DATA"/config.talvex.moved-* "$secret"
-inst_uninstall
+# The data folder itself a link to a folder of the user's, with a configuration of his.
+mv "$DATA" "$DATA.real"
+ln -s "$planted/Updater" "$DATA"
+before=$(planted_files)
+inst_setup "$setup"
+check "a real data folder was made in its place" sh -c 'test -d "$1" -a ! -L "$1"' - "$DATA"
+check "nothing was carried through the link" sh -c '! grep -q planted "$1"' - "$DATA/config.talvex"
+check "what the link leads to is all there" test "$(planted_files)" = "$before"
+rm -rf "$DATA.real" "$secret"
+check "the uninstaller ends, the program folder gone" inst_uninstall
 
 echo "== uninstallation asked to remove the configuration"
 inst_setup "$setup"
-inst_uninstall /REMOVECONFIG
+check "the uninstaller ends, the program folder gone" inst_uninstall /REMOVECONFIG
 check "data folder removed" test ! -e "$DATA"
 rm -rf "$planted"
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The whole upgrade, end to end: this release installed with a configuration
 # and its updater (the service) running; the local service's version page
-# offers the next release and serves that release's setup.exe. The upgrade
-# assistant, started from the installation, finds it, downloads it and runs
-# it; afterwards the installed programs carry the next version, the user's
-# configuration is as it was and the updater runs again.
+# offers the next release and serves that release's setup.exe. A copy of
+# the upgrade assistant, started from a folder of the user's own, finds it,
+# downloads it and runs it; the installer ignores the folder the copy
+# names and upgrades the registered installation: afterwards the installed
+# programs carry the next version, nothing was installed beside the copy,
+# the user's configuration is as it was and the updater runs again.
 #   test-upgrade.sh BUILD_DIR NEXT_SETUP_EXE NEXT_VERSION   (inside the test session, with a display)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -39,7 +41,13 @@ before=$(user_settings)
 echo "== the assistant upgrades to $next_version"
 post /control/version "{\"body\": \"$next_version\"}"
 post /control/download "{\"file\": \"$next_setup\", \"content_length\": true}"
-"$WINE" "$PROGRAMS_WIN\\TalUpUp.exe" >/dev/null 2>&1 </dev/null &
+copy="$WINEPREFIX/drive_c/users/Public/TalvexCopy"
+rm -rf "$copy"
+mkdir -p "$copy"
+cp "$PROGRAMS/TalUpUp.exe" "$PROGRAMS/TalLib.dll" "$copy/"
+copy_files() { (cd "$copy" && find . | sort | tr '\n' ' '); }
+copied=$(copy_files)
+"$WINE" 'C:\users\Public\TalvexCopy\TalUpUp.exe' >/dev/null 2>&1 </dev/null &
 assistant_shown() { [ "$(inst_probe window TALVEX_UPGRADE_ASSISTANT)" = yes ]; }
 check "assistant shown" inst_wait 20 assistant_shown
 # "Upgrade Now", once the version check has offered the next release.
@@ -50,6 +58,7 @@ check "service runs again" inst_wait 20 service_running
 for name in $(inst_programs); do
     check "$name carries $next_version" test "$(inst_probe version "$PROGRAMS_WIN\\$name")" = "$next_version"
 done
+check "nothing was installed beside the copy" test "$(copy_files)" = "$copied"
 check "listed as $next_version" inst_wait 20 sh -c "\"$WINE\" reg query '$UNINSTALL_KEY' $REG_VIEW /v DisplayVersion 2>/dev/null | grep -q '$next_version'"
 check "the user's settings unchanged" test "$(user_settings)" = "$before"
 check "the assistant was told to end" inst_wait 10 sh -c "! { [ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" window TALVEX_UPGRADE_ASSISTANT | tr -d '\r')\" = yes ]; }"
@@ -62,5 +71,6 @@ tr -d '\r' < "$DATA/talvex.log"
 echo
 
 inst_clean
+rm -rf "$copy"
 post /control/reset
 exit $((INST_FAILURES > 0))

@@ -19,7 +19,7 @@ IssueUpdate GetRCLOE b64encode b64decode b64buffer
 GetHostList
 GetTimestamp LogToFile LogAndSignal Signal MergeFiles GetBalloonMessage Alert TimeElapsed
 TrayIcon_Find TrayIcon_Kill TalUp_Find Execute_TrayIcon Execute_Config Execute_Upgrade
-TellServer TellConfig IsRunningService IsRunningProcess GetActive StartUpdater StopUpdater
+TellServer TellConfig IsRunningService IsRunningProcess GetActive StartUpdater StopUpdater Execute_AsUser
 CheckVersion NewVersion IsNewerThan
 CreateLink CreateTrayIconShortcut KillTrayIconShortcut CreateStartupShortcut KillStartupShortcut
 CreateToolTip

@@ -1,22 +1,66 @@
-// Stands in for a downloaded installer: records the arguments it was
-// started with in setup-ran.txt beside itself, and ends.
+// Stands in for a downloaded installer: records how it was started and
+// where, and ends. The record goes to the file TALVEX_STUB_RECORD names
+// (else setup-ran.txt beside itself), three lines:
+//   the arguments
+//   its own path, and its size in bytes, separated by "|"
+//   its folder's owner and rights as SDDL, as the system reads them back
+// It is written whole under a temporary name and then renamed, so that a
+// reader who finds the file finds all of it.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
+#include <stdio.h>
 #include <string.h>
+
+#include <string>
+
+namespace {
+
+std::string FolderSecurity(const char *folder)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    char *text = NULL;
+    std::string sddl = "unreadable";
+    if (GetNamedSecurityInfoA(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, NULL,
+                              NULL, NULL, NULL, &descriptor) == ERROR_SUCCESS &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, NULL))
+        sddl = text;
+    LocalFree(text);
+    LocalFree(descriptor);
+    return sddl;
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int)
 {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
-    char *slash = strrchr(path, '\\');
-    if (n == 0 || n >= MAX_PATH || !slash || (size_t)(slash - path) + 16 >= MAX_PATH)
+    char self[MAX_PATH], record[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, self, MAX_PATH);
+    char *slash = strrchr(self, '\\');
+    if (n == 0 || n >= MAX_PATH || !slash)
         return 1;
-    strcpy(slash + 1, "setup-ran.txt");
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    std::string folder(self, slash);
+    DWORD named = GetEnvironmentVariableA("TALVEX_STUB_RECORD", record, MAX_PATH);
+    if (named == 0 || named >= MAX_PATH)
+        snprintf(record, sizeof record, "%s\\setup-ran.txt", folder.c_str());
+
+    WIN32_FILE_ATTRIBUTE_DATA own = {};
+    GetFileAttributesExA(self, GetFileExInfoStandard, &own);
+    char size[32];
+    snprintf(size, sizeof size, "%lu", (unsigned long)own.nFileSizeLow);
+    std::string text = std::string(arguments) + "\r\n" + self + "|" + size + "\r\n" +
+                       FolderSecurity(folder.c_str()) + "\r\n";
+
+    std::string partial = std::string(record) + ".partial";
+    HANDLE file = CreateFileA(partial.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     DWORD written = 0;
-    WriteFile(file, arguments, (DWORD)strlen(arguments), &written, NULL);
+    BOOL whole = WriteFile(file, text.data(), (DWORD)text.size(), &written, NULL) && written == text.size();
     CloseHandle(file);
+    if (!whole || !MoveFileExA(partial.c_str(), record, MOVEFILE_REPLACE_EXISTING))
+        return 1;
     return 0;
 }

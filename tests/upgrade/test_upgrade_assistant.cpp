@@ -1,9 +1,11 @@
 // The upgrade assistant TalUpUp as a user meets it, against the local
 // Talvex service: what each version-check outcome shows, ignoring a
 // version, one window at a time, its size at 144 dots per inch, and the
-// installer download: started silently into the program folder when whole,
-// stopped and removed when the window closes during it,
-// refused and explained otherwise.
+// installer download: saved in a folder of its own that only the user,
+// Administrators and SYSTEM may write, started silently into the program
+// folder when whole and removed with its folder once it has run, stopped
+// and removed when the window closes during it, refused and explained
+// otherwise.
 #include "service_control.h"
 #include "test_env.h"
 
@@ -16,12 +18,78 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+// What the stand-in installer recorded (stub_setup.cpp), read whole or not at all.
+struct SetupRecord {
+    bool whole = false;
+    std::string arguments, path, security;
+    size_t size = 0;
+};
+
+SetupRecord ReadRecord(const std::string &file)
+{
+    SetupRecord record;
+    std::string text = ReadWholeFile(file), lines[3];
+    size_t at = 0;
+    for (std::string &line : lines) {
+        size_t end = text.find("\r\n", at);
+        if (end == std::string::npos)
+            return record;
+        line = text.substr(at, end - at);
+        at = end + 2;
+    }
+    size_t bar = lines[1].rfind('|');
+    record.arguments = lines[0];
+    record.path = lines[1].substr(0, bar);
+    record.size = bar == std::string::npos ? 0 : strtoul(lines[1].c_str() + bar + 1, NULL, 10);
+    record.security = lines[2];
+    record.whole = true;
+    return record;
+}
+
+std::string TempFolder()
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    return temp;
+}
+
+// The assistant's download folders that exist now (download_folder.h).
+std::vector<std::string> DownloadFolders()
+{
+    std::vector<std::string> folders;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((TempFolder() + "TalvexUpgrade-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back(TempFolder() + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return folders;
+}
+
+void RemoveDownloadFolders()
+{
+    for (const std::string &folder : DownloadFolders()) {
+        DeleteFileA((folder + "\\setup.exe").c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+}
+
+bool NoDownloadFolderLeft()
+{
+    return PumpUntil([] { return DownloadFolders().empty(); });
+}
 
 const int kUpgradeNow = 200, kIgnore = 201, kClose = 202, kHeading = 203, kMessage = 204, kLatest = 206,
           kProgress = 207, kCheckAgain = 208;
@@ -59,15 +127,16 @@ protected:
     {
         DataFolderTest::SetUp();
         service::Reset();
-        installer = dataFolder + "setup.exe";
+        // The stand-in records where the test reads it, wherever it runs from.
         ranFile = dataFolder + "setup-ran.txt";
-        DeleteFileA(installer.c_str());
+        SetEnvironmentVariableA("TALVEX_STUB_RECORD", ranFile.c_str());
         DeleteFileA(ranFile.c_str());
+        RemoveDownloadFolders();
     }
     void TearDown() override
     {
         Stop();
-        DeleteFileA(installer.c_str());
+        RemoveDownloadFolders();
         DeleteFileA(ranFile.c_str());
         service::Reset();
         DataFolderTest::TearDown();
@@ -155,9 +224,15 @@ protected:
         }));
     }
 
+    // Waits for the stand-in's whole record; false when none came.
+    bool Ran(SetupRecord &record)
+    {
+        return PumpUntil([&] { return (record = ReadRecord(ranFile)).whole; });
+    }
+
     HANDLE process = NULL;
     HWND window = NULL;
-    std::string installer, ranFile;
+    std::string ranFile;
 };
 
 TEST_F(Assistant, OfferOfANewerVersionThenIgnoringItStoresItAndTellsTheConfigurationUtility)
@@ -222,9 +297,21 @@ TEST_F(Assistant, WholeDownloadEndsAt100PercentAndStartsTheInstallerSilently)
     Download();
     EXPECT_EQ("100% Complete...", Text(kMessage));
     EXPECT_EQ(100, (int)SendMessageA(Item(kProgress), 0x408 /* PBM_GETPOS */, 0, 0));
-    ASSERT_TRUE(PumpUntil([&] { return FileExists(ranFile); })) << "setup.exe was not started";
-    EXPECT_EQ("/S /D=" + ExeFolder(), ReadWholeFile(ranFile));
-    EXPECT_EQ(ReadWholeFile(STUB_SETUP_FILE_WINDOWS), ReadWholeFile(installer));
+    SetupRecord ran;
+    ASSERT_TRUE(Ran(ran)) << "setup.exe was not started";
+    EXPECT_EQ("/S /D=" + ExeFolder(), ran.arguments);
+    EXPECT_EQ(ReadWholeFile(STUB_SETUP_FILE_WINDOWS).size(), ran.size);
+    // It ran from a folder made for the download in the user's temporary
+    // folder, whose rights name nobody but the user, Administrators and
+    // SYSTEM (Wine keeps them as the folder's mode, and reads back SYSTEM
+    // and the one user it has), and which goes once the installer has ended.
+    std::string folder = ran.path.substr(0, ran.path.rfind('\\'));
+    EXPECT_EQ(TempFolder() + "TalvexUpgrade-", folder.substr(0, TempFolder().size() + 14)) << ran.path;
+    EXPECT_EQ(folder + "\\setup.exe", ran.path);
+    EXPECT_EQ(0u, ran.security.find("O:")) << ran.security;
+    for (const char *anyone : {";;;WD)", ";;;BU)", ";;;AU)", ";;;IU)", ";;;BG)"})
+        EXPECT_EQ(std::string::npos, ran.security.find(anyone)) << anyone << " may use the folder: " << ran.security;
+    EXPECT_TRUE(NoDownloadFolderLeft()) << "the folder and the installer stay after it ended";
     std::string requests = service::Requests("/windows/TalUpSetup.exe");
     EXPECT_NE(std::string::npos, requests.find("\"tls\": true")) << "the installer comes over TLS: " << requests;
 }
@@ -233,7 +320,8 @@ TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
 {
     ServeInstaller(false);
     Download();
-    ASSERT_TRUE(PumpUntil([&] { return FileExists(ranFile); })) << "setup.exe was not started";
+    SetupRecord ran;
+    ASSERT_TRUE(Ran(ran)) << "setup.exe was not started";
     EXPECT_EQ("Initiating", Text(kMessage));
 }
 
@@ -245,35 +333,39 @@ TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
 TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
 {
     ServeInstaller(true);
-    const std::string moved = installer + ".swapped";
     const DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     std::atomic<bool> stop{false};
     std::atomic<int> triesOnTheFile{0};
     std::vector<std::string> swaps;
     std::thread swapper([&] {
         while (!stop) {
-            // Once the installer ran and ended, the file is free again.
-            if (FileExists(ranFile) && WaitForProgramsToEnd(dataFolder, {"setup.exe"}, 0))
+            // Once the installer ran and ended, its folder is removed.
+            std::vector<std::string> folders = DownloadFolders();
+            if (ReadRecord(ranFile).whole && folders.empty())
                 break;
-            bool present = FileExists(installer);
-            ScopedFile write(CreateFileA(installer.c_str(), GENERIC_WRITE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
-            ScopedFile remove(CreateFileA(installer.c_str(), DELETE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
-            bool renamed = MoveFileA(installer.c_str(), moved.c_str()) != 0;
-            if (write)
-                swaps.push_back("opened for writing");
-            if (remove)
-                swaps.push_back("opened for deletion");
-            if (renamed) {
-                swaps.push_back("renamed");
-                MoveFileA(moved.c_str(), installer.c_str());
+            for (const std::string &folder : folders) {
+                const std::string installer = folder + "\\setup.exe", moved = installer + ".swapped";
+                bool present = FileExists(installer);
+                ScopedFile write(CreateFileA(installer.c_str(), GENERIC_WRITE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
+                ScopedFile remove(CreateFileA(installer.c_str(), DELETE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
+                bool renamed = MoveFileA(installer.c_str(), moved.c_str()) != 0;
+                if (write)
+                    swaps.push_back("opened for writing");
+                if (remove)
+                    swaps.push_back("opened for deletion");
+                if (renamed) {
+                    swaps.push_back("renamed");
+                    MoveFileA(moved.c_str(), installer.c_str());
+                }
+                triesOnTheFile += present;
             }
-            triesOnTheFile += present;
             Sleep(3);
         }
     });
     Download();
-    bool ran = PumpUntil([&] { return FileExists(ranFile); });
-    EXPECT_TRUE(WaitForProgramsToEnd(dataFolder, {"setup.exe"}));
+    SetupRecord record;
+    bool ran = Ran(record);
+    EXPECT_TRUE(NoDownloadFolderLeft()) << "the installer never ended";
     stop = true;
     swapper.join();
     EXPECT_TRUE(ran) << "setup.exe was not started";
@@ -314,11 +406,9 @@ TEST_F(Assistant, RefusedDownloadsAreDeletedAndExplained)
                      (bar != std::string::npos && message.find(explains.substr(bar + 1)) != std::string::npos);
         EXPECT_TRUE(named) << message;
         EXPECT_TRUE(Usable(kUpgradeNow)) << "the user may try again";
-        // The download is over (Close is enabled last) and an installer the
-        // assistant started would exist by then: once none runs, a start is
-        // recorded.
-        ASSERT_TRUE(WaitForProgramsToEnd(dataFolder, {"setup.exe"})) << "the installer never ended";
-        EXPECT_FALSE(FileExists(installer));
+        // The download is over (Close is enabled last): the file and its
+        // folder are gone, and nothing was started from them.
+        ASSERT_TRUE(NoDownloadFolderLeft()) << "the refused installer or its folder stays";
         EXPECT_FALSE(FileExists(ranFile));
         Stop();
     }
@@ -344,8 +434,7 @@ TEST_F(Assistant, InstallersNotSignedByThePublisherAreRefusedDeletedAndExplained
         Download();
         EXPECT_EQ("Download failed", Text(kHeading));
         EXPECT_NE(std::string::npos, Text(kMessage).find("is not signed by the Talvex publisher")) << Text(kMessage);
-        ASSERT_TRUE(WaitForProgramsToEnd(dataFolder, {"setup.exe"})) << "the installer never ended";
-        EXPECT_FALSE(FileExists(installer));
+        ASSERT_TRUE(NoDownloadFolderLeft()) << "the refused installer or its folder stays";
         EXPECT_FALSE(FileExists(ranFile)) << "nothing ran";
         Stop();
     }
@@ -361,12 +450,14 @@ TEST_F(Assistant, ClosingDuringADownloadStopsItAndDeletesThePartialFile)
     Start();
     Click(kUpgradeNow);
     ASSERT_TRUE(PumpUntil([&] { return Text(kMessage).find("% Complete...") != std::string::npos; }));
-    EXPECT_TRUE(FileExists(installer)) << "the part received is saved as it arrives";
+    std::vector<std::string> folders = DownloadFolders();
+    ASSERT_EQ(1u, folders.size());
+    EXPECT_TRUE(FileExists(folders[0] + "\\setup.exe")) << "the part received is saved as it arrives";
     EXPECT_TRUE(Settled()) << "the window answers during the download";
     ULONGLONG closed = GetTickCount64();
     Stop();
     EXPECT_LT(GetTickCount64() - closed, 5000u);
-    EXPECT_FALSE(FileExists(installer));
+    EXPECT_TRUE(DownloadFolders().empty()) << "the partial file or its folder stays";
     EXPECT_FALSE(FileExists(ranFile));
 }
 

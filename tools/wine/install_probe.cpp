@@ -12,6 +12,9 @@
 //                                 here), else its DACL in SDDL
 //   InstallProbe legacy           makes the service what older installations
 //                                 left: LocalSystem, no identity, no list
+//   InstallProbe legacy-interactive  the same, allowed to interact with the
+//                                 desktop, which only LocalSystem may be:
+//                                 the system refuses it another account
 //   InstallProbe description      the service's description ("none" without one)
 //   InstallProbe message <file> <id>  the Event Log message of that identifier
 //                                 in the file's message table, its inserts
@@ -115,11 +118,12 @@ int PrintRights()
 }
 
 // What installations before the service's own account left behind.
-int MakeLegacyService()
+int MakeLegacyService(bool interactive)
 {
     SC_HANDLE manager = NULL, service = OpenUpdaterService(SERVICE_CHANGE_CONFIG, manager);
-    bool ok = service && ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL,
-                                              NULL, NULL, NULL, "LocalSystem", "", NULL);
+    DWORD type = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
+    bool ok = service && ChangeServiceConfigA(service, type, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, NULL, NULL, NULL,
+                                              NULL, "LocalSystem", "", NULL);
     // Where the system keeps them at all.
     SERVICE_SID_INFO none = {SERVICE_SID_TYPE_NONE};
     char empty[2] = {0, 0};
@@ -250,7 +254,9 @@ int main(int argc, char **argv)
     if (argc == 2 && strcmp(argv[1], "rights") == 0)
         return PrintRights();
     if (argc == 2 && strcmp(argv[1], "legacy") == 0)
-        return MakeLegacyService();
+        return MakeLegacyService(false);
+    if (argc == 2 && strcmp(argv[1], "legacy-interactive") == 0)
+        return MakeLegacyService(true);
     if (argc == 3 && strcmp(argv[1], "folder") == 0) {
         std::string dacl = FolderDacl(argv[2]);
         if (!dacl.empty() && dacl == Canonical(kDataFolderSecurity))
@@ -268,6 +274,6 @@ int main(int argc, char **argv)
         return 0;
     }
     fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds> | rights"
-                    " | legacy | folder <path> | description | message <file> <id>\n");
+                    " | legacy | legacy-interactive | folder <path> | description | message <file> <id>\n");
     return 2;
 }
