@@ -13,13 +13,13 @@ namespace {
 
 // The second text, split at line breaks, gives the edits three lines at a
 // time: section, key ("-" deletes the section), value ("-" deletes the key).
-std::vector<ProfileEdit> ReadEdits(const std::string &spec)
+std::vector<ProfileEdit> ReadEdits(const std::string &editLines)
 {
     std::vector<std::string> parts;
     size_t begin = 0;
-    for (size_t end; (end = spec.find('\n', begin)) != std::string::npos; begin = end + 1)
-        parts.push_back(spec.substr(begin, end - begin));
-    parts.push_back(spec.substr(begin));
+    for (size_t end; (end = editLines.find('\n', begin)) != std::string::npos; begin = end + 1)
+        parts.push_back(editLines.substr(begin, end - begin));
+    parts.push_back(editLines.substr(begin));
     std::vector<ProfileEdit> edits;
     for (size_t i = 0; i + 2 < parts.size(); i += 3) {
         ProfileEdit edit;
@@ -56,9 +56,9 @@ std::pair<bool, std::string> Read(const std::string &text, const ProfileEdit &e)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    std::string text, spec;
-    SplitInput(data, size, text, spec);
-    std::vector<ProfileEdit> edits = ReadEdits(spec);
+    std::string text, editLines;
+    SplitInput(data, size, text, editLines);
+    std::vector<ProfileEdit> edits = ReadEdits(editLines);
 
     std::string all = text;
     if (!ApplyProfileEdits(all, edits.data(), edits.size()))
