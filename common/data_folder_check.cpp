@@ -14,18 +14,34 @@ const char kLink[] = "it is a link to another place (a reparse point)";
 const char kOwner[] = "it is owned by an account other than Administrators or SYSTEM";
 const char kNoOwner[] = "its owner cannot be read";
 
-bool IsOwnAccount(PSID owner)
+// The account this process runs as. A process's token keeps its user for
+// the life of the process, so it is read once: a check runs before every
+// write of the log and the configuration.
+struct ProcessAccount {
+    bool known = false;
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+};
+
+ProcessAccount ReadProcessAccount()
 {
+    ProcessAccount account;
     ScopedHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
-        return false;
+        return account;
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } info;
     DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenUser, &info, sizeof info, &size) &&
-           EqualSid(owner, info.user.User.Sid);
+    account.known = GetTokenInformation(token.get(), TokenUser, &info, sizeof info, &size) &&
+                    CopySid(sizeof account.sid, account.sid, info.user.User.Sid);
+    return account;
+}
+
+bool IsOwnAccount(PSID owner)
+{
+    static const ProcessAccount account = ReadProcessAccount();
+    return account.known && EqualSid(owner, (PSID)account.sid);
 }
 
 } // namespace
