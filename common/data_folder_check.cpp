@@ -27,23 +27,38 @@ bool IsSid(PSID owner, const char *text)
     return same;
 }
 
+// The owner of the system's own folder. Only an administrator could change
+// it, so it is read once per process: a check runs before every write of
+// the log and the configuration.
+struct SystemFolderOwner {
+    bool known = false;
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+};
+
+SystemFolderOwner ReadSystemFolderOwner()
+{
+    SystemFolderOwner owner;
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return owner;
+    PSID systemOwner = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (GetNamedSecurityInfoA(system, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &systemOwner, NULL, NULL, NULL,
+                              &descriptor) != ERROR_SUCCESS)
+        return owner;
+    owner.known = systemOwner && IsValidSid(systemOwner) && CopySid(sizeof owner.sid, owner.sid, systemOwner);
+    LocalFree(descriptor);
+    return owner;
+}
+
 // Whether owner also owns the system's own folder. Under Wine, which keeps
 // no owners, every file and folder belongs to the one account that runs
 // it, the system's folder included; on Windows this is TrustedInstaller.
 bool OwnsSystemFolder(PSID owner)
 {
-    char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    PSID systemOwner = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (GetNamedSecurityInfoA(system, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &systemOwner, NULL, NULL, NULL,
-                              &descriptor) != ERROR_SUCCESS)
-        return false;
-    bool same = systemOwner && IsValidSid(systemOwner) && EqualSid(owner, systemOwner);
-    LocalFree(descriptor);
-    return same;
+    static const SystemFolderOwner system = ReadSystemFolderOwner();
+    return system.known && EqualSid(owner, (PSID)system.sid);
 }
 
 } // namespace

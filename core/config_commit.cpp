@@ -293,14 +293,53 @@ DWORD Commit(const char *path, const ProfileEdit *edits, size_t count)
     return ERROR_SUCCESS;
 }
 
+// The journal as this process last found it idle: its size and last-write
+// time. Every commit rewrites the journal (in use, then idle), so a journal
+// still as it was then is still idle and its header is not read again.
+struct IdleJournal {
+    std::string path;
+    WIN32_FILE_ATTRIBUTE_DATA seen = {};
+};
+
+CriticalSection g_idleLock;
+IdleJournal g_idle;
+
+bool StatJournal(const std::string &path, WIN32_FILE_ATTRIBUTE_DATA &data)
+{
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+bool SameStat(const WIN32_FILE_ATTRIBUTE_DATA &a, const WIN32_FILE_ATTRIBUTE_DATA &b)
+{
+    return CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0 && a.nFileSizeHigh == b.nFileSizeHigh &&
+           a.nFileSizeLow == b.nFileSizeLow;
+}
+
 DWORD Finish(const char *path, bool *restored)
 {
     std::string journalPath = JournalPath(path);
+    // Taken before the header is read: a journal written meanwhile differs
+    // from it at the next read.
+    WIN32_FILE_ATTRIBUTE_DATA stat = {};
+    bool hasStat = StatJournal(journalPath, stat);
+    {
+        CriticalSectionLock lock(g_idleLock);
+        if (hasStat && lstrcmpiA(g_idle.path.c_str(), journalPath.c_str()) == 0 && SameStat(stat, g_idle.seen))
+            return ERROR_SUCCESS;
+        g_idle.path.clear();
+    }
     DWORD state = kIdle;
     if (DWORD error = ReadJournalState(journalPath, state))
         return error;
-    if (state != kInUse)
+    if (state != kInUse) {
+        if (hasStat) {
+            CriticalSectionLock lock(g_idleLock);
+            g_idle.path = journalPath;
+            g_idle.seen = stat;
+        }
         return ERROR_SUCCESS;
+    }
     // Putting the old text back writes: a reader, the elevated utility
     // among them, does it only in the real data folder, as any writer.
     if (!MayWriteInDataFolder(path))

@@ -67,17 +67,19 @@ std::string ReadSmallFile(const char *path);
 // ---- Machine-wide locks, signal windows and the log ------------------------
 
 // Holds a "Global\" named mutex, shared by the service and every user's
-// programs, for one scope. The wait is bounded, so nothing hangs behind a
-// stuck process: after it `owned` is false, and a reader goes ahead
-// unserialized while a configuration writer fails and says so.
+// programs, for one scope; the process opens each mutex once and keeps it.
+// The wait is bounded, so nothing hangs behind a stuck process: after it
+// `owned` is false, and a reader goes ahead unserialized while a
+// configuration writer fails and says so.
 struct MachineLock {
     explicit MachineLock(const char *name);
     ~MachineLock();
     MachineLock(const MachineLock &) = delete;
     MachineLock &operator=(const MachineLock &) = delete;
 
-    HANDLE mutex = NULL;
+    HANDLE mutex = NULL; // the process keeps it open (machine_lock.cpp)
     bool owned = false;
+    ScopedHandle unkept; // owns `mutex` when the process could not keep it
 };
 
 // The one way windows of the suite are looked up; title may be NULL.

@@ -3,6 +3,7 @@
 #include "shared_objects.h"
 
 #include <sddl.h>
+#include <string.h>
 
 namespace {
 
@@ -10,19 +11,62 @@ namespace {
 // lock: after this wait the access goes ahead unserialized.
 const DWORD kLockWaitMs = 10000;
 
-} // namespace
+// Each named mutex is created or opened once and its handle kept for the
+// life of the process: an update pass takes the configuration's and the
+// log's lock dozens of times, and making the object anew each time (its
+// security descriptor converted, the object created and closed) cost more
+// than the wait itself. Only the wait and the release are per access.
+struct KeptHandle {
+    const char *name = nullptr; // the callers' names are constants
+    ScopedHandle handle;
+};
 
-MachineLock::MachineLock(const char *name)
+const size_t kMutexesKept = 4;
+CriticalSection g_mutexesLock;
+KeptHandle g_mutexes[kMutexesKept];
+
+HANDLE CreateNamedMutex(const char *name)
 {
     PSECURITY_DESCRIPTOR sd = NULL;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, FALSE};
     if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, &sd, NULL))
         sa.lpSecurityDescriptor = sd;
-    mutex = CreateMutexExA(&sa, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+    HANDLE mutex = CreateMutexExA(&sa, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
     if (!mutex)
         mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
     if (sd)
         LocalFree(sd);
+    return mutex;
+}
+
+// The process's handle to the named mutex; NULL when it can be neither
+// created nor opened, which is tried again at the next access. Past the
+// handles kept, the handle is the caller's, in `unkept`.
+HANDLE KeptMutex(const char *name, ScopedHandle &unkept)
+{
+    CriticalSectionLock lock(g_mutexesLock);
+    KeptHandle *free = nullptr;
+    for (KeptHandle &kept : g_mutexes) {
+        if (kept.name && strcmp(kept.name, name) == 0)
+            return kept.handle.get();
+        if (!kept.name && !free)
+            free = &kept;
+    }
+    HANDLE mutex = CreateNamedMutex(name);
+    if (mutex && free) {
+        free->name = name;
+        free->handle.reset(mutex);
+    } else {
+        unkept.reset(mutex);
+    }
+    return mutex;
+}
+
+} // namespace
+
+MachineLock::MachineLock(const char *name)
+{
+    mutex = KeptMutex(name, unkept);
     if (mutex) {
         DWORD r = WaitForSingleObject(mutex, kLockWaitMs);
         // An abandoned mutex is ours now; each guarded access is a single
@@ -35,6 +79,4 @@ MachineLock::~MachineLock()
 {
     if (owned)
         ReleaseMutex(mutex);
-    if (mutex)
-        CloseHandle(mutex);
 }

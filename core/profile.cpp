@@ -3,10 +3,10 @@
 //
 // Each private-profile write rewrites the whole file, so two processes
 // writing at the same moment lose each other's keys; and a process may keep
-// a cached copy of the file. Holding the mutex around every access, and
-// dropping the cache before a read when the file changed on disk since this
-// process last looked, makes every write land and every read see the latest
-// write, without re-reading an unchanged file on every call. Every write is
+// a copy of the file. Holding the mutex around every access, and reading
+// the file again before a read when it changed on disk since this process
+// last looked, makes every write land and every read see the latest write,
+// without re-reading an unchanged file on every call. Every write is
 // a commit behind a rollback journal (config_commit.cpp), so a crash never
 // leaves the file empty or cut; a read first finishes a commit it finds
 // interrupted.
@@ -35,46 +35,88 @@ namespace {
 // programs of the logged-on user share one object.
 const char kConfigMutexName[] = "Global\\TalvexUpdaterConfigFile";
 
-// What this process last saw of the configuration file on disk. Read and
-// written only under the machine-wide mutex.
+// What this process last read of the configuration file: its text, with
+// the size and last-write time the file had when it was read. A read that
+// finds the file as it was answers from this copy (by the reader's rules,
+// profile_text.cpp); one that finds it changed, by any process, reads the
+// file again first. Read and written under the machine-wide mutex, and
+// under g_seenLock for a reader that went ahead without it.
 struct SeenFile {
-    char path[MAX_PATH];
-    FILETIME written;
-    DWORD size;
+    char path[MAX_PATH] = "";
+    FILETIME written = {};
+    DWORD size = 0;
+    std::string text;
 };
 
+CriticalSection g_seenLock;
 SeenFile g_seen;
 
 bool Stat(const char *path, FILETIME *written, DWORD *size)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || data.nFileSizeHigh != 0)
         return false;
     *written = data.ftLastWriteTime;
     *size = data.nFileSizeLow;
     return true;
 }
 
-void RememberFile(const char *path)
+// The whole file's text; false when it cannot be read now (missing, held,
+// larger than a configuration), which the next read tries again.
+bool ReadWholeFile(const char *path, DWORD expected, std::string &text)
 {
-    if (!Stat(path, &g_seen.written, &g_seen.size) || lstrlenA(path) >= MAX_PATH)
-        g_seen.path[0] = '\0';
-    else
-        lstrcpyA(g_seen.path, path);
+    if (expected > kConfigReadMax)
+        return false;
+    ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kConfigReadMax)
+        return false;
+    text.resize((size_t)size.QuadPart);
+    DWORD read = 0;
+    if (!text.empty() && !ReadFile(file.get(), text.data(), (DWORD)text.size(), &read, NULL))
+        return false;
+    text.resize(read);
+    return true;
 }
 
-// Drops any cached copy when the file changed since this process last
-// wrote or read it, so the next read comes from the file on disk.
-void FlushIfChanged(const char *path)
+// Makes the next read come from the file on disk (after a commit or a
+// put-back by this process).
+void ForgetFile()
+{
+    CriticalSectionLock lock(g_seenLock);
+    g_seen.path[0] = '\0';
+    g_seen.text.clear();
+}
+
+// The value of a key as the system's profile reader reads it: without the
+// spaces around it, or one pair of quotes around it. False when the file,
+// the section or the key is missing, or the file cannot be read now: the
+// reader's fallback.
+bool FindValue(const char *path, const char *section, const char *key, std::string &value)
 {
     FILETIME written;
     DWORD size = 0;
-    bool known = Stat(path, &written, &size) && lstrcmpiA(g_seen.path, path) == 0 &&
-                 CompareFileTime(&written, &g_seen.written) == 0 && size == g_seen.size;
+    if (!Stat(path, &written, &size))
+        return false;
+    CriticalSectionLock lock(g_seenLock);
+    bool known = lstrcmpiA(g_seen.path, path) == 0 && CompareFileTime(&written, &g_seen.written) == 0 &&
+                 size == g_seen.size;
     if (!known) {
-        WritePrivateProfileStringA(NULL, NULL, NULL, path);
-        RememberFile(path);
+        g_seen.path[0] = '\0';
+        // The size and time are taken before the text: a change made while
+        // it is read shows as a change at the next read.
+        if (lstrlenA(path) >= MAX_PATH || !ReadWholeFile(path, size, g_seen.text))
+            return false;
+        lstrcpyA(g_seen.path, path);
+        g_seen.written = written;
+        g_seen.size = size;
     }
+    if (!FindProfileValue(g_seen.text, section, key, value))
+        return false;
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        value = value.substr(1, value.size() - 2);
+    return true;
 }
 
 bool ValidPath(const char *path) { return path && path[0]; }
@@ -172,7 +214,7 @@ int Commit(const char *path, std::vector<ProfileEdit> &&newEdits)
             done = CommitEdits(path, edits.data(), edits.size());
             error = done ? 0 : GetLastError();
             WritePrivateProfileStringA(NULL, NULL, NULL, path);
-            RememberFile(path);
+            ForgetFile();
         }
     }
     if (!done) {
@@ -288,6 +330,7 @@ void FinishBeforeRead(const char *path)
     bool restored = false;
     FinishInterruptedCommit(path, &restored);
     if (restored) {
+        ForgetFile();
         LogAndSignal("The configuration was put back as it was before a change that was interrupted.", 1, 1);
         ReportConfigPutBack(path);
     }
@@ -305,22 +348,46 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
         lstrcpynA(buffer, fallback ? fallback : "", size);
         return lstrlenA(buffer);
     }
-    SeeOwnWrites(path, section, key);
-    MachineLock lock(kConfigMutexName);
-    FinishBeforeRead(path);
-    FlushIfChanged(path);
-    return (int)GetPrivateProfileStringA(section, key, fallback ? fallback : "", buffer, (DWORD)size, path);
+    return NoThrow(0, [&] {
+        SeeOwnWrites(path, section, key);
+        std::string value;
+        bool found;
+        {
+            MachineLock lock(kConfigMutexName);
+            FinishBeforeRead(path);
+            found = FindValue(path, section, key, value);
+        }
+        if (!found) {
+            // The reader drops the spaces that end a fallback.
+            value = fallback ? fallback : "";
+            while (!value.empty() && value.back() == ' ')
+                value.pop_back();
+        }
+        lstrcpynA(buffer, value.c_str(), size);
+        return lstrlenA(buffer);
+    });
 }
 
 int TALAPI Profile_ReadInt(const char *path, const char *section, const char *key, int fallback)
 {
     if (!ValidPath(path) || !section || !key)
         return fallback;
-    SeeOwnWrites(path, section, key);
-    MachineLock lock(kConfigMutexName);
-    FinishBeforeRead(path);
-    FlushIfChanged(path);
-    return (int)GetPrivateProfileIntA(section, key, fallback, path);
+    // As the reader reads a number: at most 29 characters, blanks and a sign
+    // first, then decimal digits up to the first that is not one; an empty
+    // or missing value is the fallback.
+    char text[30];
+    if (Profile_ReadText(path, section, key, "", text, sizeof text) == 0)
+        return fallback;
+    const char *c = text;
+    while (*c && (unsigned char)*c <= ' ')
+        ++c;
+    bool negative = *c == '-';
+    if (*c == '-' || *c == '+')
+        ++c;
+    unsigned value = 0;
+    for (; *c >= '0' && *c <= '9'; ++c)
+        value = value * 10 + (unsigned)(*c - '0');
+    return (int)(negative ? 0u - value : value);
 }
 
 int ConfigWrite(const char *section, const char *key, const char *value)

@@ -1,6 +1,7 @@
 // The configuration store: paths, host table, status flags and bad input.
 #include "test_env.h"
 #include "tallib.h"
+#include "scoped.h"
 
 #include <string.h>
 
@@ -141,6 +142,34 @@ TEST_F(ConfigStore, FlagsUseTheirOwnDefaults)
     EXPECT_EQ(0, GetStatus());
     Write("App", "Fresh", "1");
     EXPECT_EQ(1, IsFresh());
+}
+
+// A process reads the file as it is now, never its earlier copy: a text
+// another program wrote since, of the same size, is what it reads next.
+TEST_F(ConfigStore, AReadSeesWhatAnotherProgramWroteSinceTheLast)
+{
+    WriteWholeFile(configFile, "[App]\r\nUsername=first\r\nProxy= 12 \r\n");
+    EXPECT_EQ("first", Read("App", "Username"));
+    EXPECT_EQ(12, Profile_ReadInt(configFile.c_str(), "App", "Proxy", -1));
+
+    FILETIME written = {};
+    {
+        ScopedFile file(CreateFileA(configFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                    OPEN_EXISTING, 0, NULL));
+        ASSERT_TRUE(GetFileTime(file.get(), NULL, NULL, &written));
+    }
+    WriteWholeFile(configFile, "[App]\r\nUsername=\"two\"\r\nProxy=-3  \r\n");
+    // Written a second later, as another program's write would be.
+    ULARGE_INTEGER later = {{written.dwLowDateTime, written.dwHighDateTime}};
+    later.QuadPart += 10000000;
+    written = {later.LowPart, later.HighPart};
+    {
+        ScopedFile file(CreateFileA(configFile.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, 0, NULL));
+        ASSERT_TRUE(SetFileTime(file.get(), NULL, NULL, &written));
+    }
+    EXPECT_EQ("two", Read("App", "Username")); // the quotes around a value are not part of it
+    EXPECT_EQ(-3, Profile_ReadInt(configFile.c_str(), "App", "Proxy", -1));
 }
 
 TEST_F(ConfigStore, MissingDataFolderGivesDefaultsAndSilentFailures)
