@@ -27,29 +27,35 @@ bool IsSid(PSID owner, const char *text)
     return same;
 }
 
-// The owner of the system's own folder. Only an administrator could change
-// it, so it is read once per process: a check runs before every write of
-// the log and the configuration.
-struct SystemFolderOwner {
+// A file's or folder's owner, copied out of its security descriptor.
+struct OwnerSid {
     bool known = false;
     BYTE sid[SECURITY_MAX_SID_SIZE] = {};
 };
 
-SystemFolderOwner ReadSystemFolderOwner()
+OwnerSid ReadOwner(const char *path)
 {
-    SystemFolderOwner owner;
+    OwnerSid owner;
+    PSID sid = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &sid, NULL, NULL, NULL,
+                              &descriptor) != ERROR_SUCCESS)
+        return owner;
+    owner.known = sid && IsValidSid(sid) && CopySid(sizeof owner.sid, owner.sid, sid);
+    LocalFree(descriptor);
+    return owner;
+}
+
+// The owner of the system's own folder. Only an administrator could change
+// it, so it is read once per process: a check runs before every write of
+// the log and the configuration.
+OwnerSid ReadSystemFolderOwner()
+{
     char system[MAX_PATH];
     UINT length = GetSystemDirectoryA(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return owner;
-    PSID systemOwner = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (GetNamedSecurityInfoA(system, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &systemOwner, NULL, NULL, NULL,
-                              &descriptor) != ERROR_SUCCESS)
-        return owner;
-    owner.known = systemOwner && IsValidSid(systemOwner) && CopySid(sizeof owner.sid, owner.sid, systemOwner);
-    LocalFree(descriptor);
-    return owner;
+        return OwnerSid();
+    return ReadOwner(system);
 }
 
 // Whether owner also owns the system's own folder. Under Wine, which keeps
@@ -57,7 +63,7 @@ SystemFolderOwner ReadSystemFolderOwner()
 // it, the system's folder included; on Windows this is TrustedInstaller.
 bool OwnsSystemFolder(PSID owner)
 {
-    static const SystemFolderOwner system = ReadSystemFolderOwner();
+    static const OwnerSid system = ReadSystemFolderOwner();
     return system.known && EqualSid(owner, (PSID)system.sid);
 }
 
@@ -80,14 +86,10 @@ const char *FolderFault(const char *folder)
         return kMissing;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return kLink;
-    PSID owner = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (GetNamedSecurityInfoA(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL,
-                              &descriptor) != ERROR_SUCCESS)
+    OwnerSid owner = ReadOwner(folder);
+    if (!owner.known)
         return kNoOwner;
-    bool trusted = OwnerIsTrusted(owner);
-    LocalFree(descriptor);
-    return trusted ? NULL : kOwner;
+    return OwnerIsTrusted((PSID)owner.sid) ? NULL : kOwner;
 }
 
 const char *DataFolderChainFault(const char *dataFolder)

@@ -200,8 +200,11 @@ void ReportCommit(const char *path, bool done, DWORD error)
 int Commit(const char *path, std::vector<ProfileEdit> &&newEdits)
 {
     if (!MayWriteInDataFolder(path)) {
+        // A planted folder is never written and nothing is kept for it; the
+        // log lies in that folder, so the Event Log is where this is said.
+        ReportCommit(path, false, ERROR_ACCESS_DENIED);
         SetLastError(ERROR_ACCESS_DENIED);
-        return 0; // a planted folder is never written: nothing is kept for it
+        return 0;
     }
     std::vector<ProfileEdit> edits = WithHeldEdits(path, std::move(newEdits));
     if (edits.empty())
