@@ -12,6 +12,19 @@
 extern "C" {
 #endif
 
+// ---- Named values of the interface ----------------------------------------
+// Log levels: the first field of every log record.
+enum LogLevel { LOG_INFO = 0, LOG_WARNING = 1, LOG_ERROR = 2 };
+// LogToFile's and LogAndSignal's newRecord: begin a record with its level
+// and timestamp, or append the message to the record last begun.
+enum LogRecordKind { LOG_APPEND = 0, LOG_NEW_RECORD = 1 };
+// GetHostList: 0 the list was handed over, 1 the server refused the
+// account; from HOSTLIST_FIRST_FAILED_STEP on, the exchange step that failed
+// (open, connect, request, credentials, send, no response).
+enum HostListResult { HOSTLIST_OK = 0, HOSTLIST_REFUSED = 1, HOSTLIST_FIRST_FAILED_STEP = 2 };
+// NewVersion: the page's version is newer, is not, or no answer came.
+enum VersionResult { VERSION_NO_ANSWER = -1, VERSION_NOT_NEWER = 0, VERSION_NEWER = 1 };
+
 // ---- Folders and files (computed once per process, read-only) ----------
 // Each returns 0 on success; nonzero with an empty buffer when it is too small.
 int TALAPI GetFolder_Data(char *buffer, int size);
@@ -51,36 +64,19 @@ int TALAPI Host_SetCount(int count);
 int TALAPI Host_GetDelString(char *buffer, int size);
 int TALAPI Host_GetIP(const char *host, char *buffer, int size);
 int TALAPI Host_GetUpdate(const char *host, char *buffer, int size);
-int TALAPI Host_GetStatus(const char *host, char *buffer, int size);
-int TALAPI Host_GetIPByIndex(int n, char *buffer, int size);
-int TALAPI Host_GetUpdateByIndex(int n, char *buffer, int size);
-int TALAPI Host_GetStatusByIndex(int n, char *buffer, int size);
-int TALAPI Host_SetIP(const char *host, const char *value);
-int TALAPI Host_SetUpdate(const char *host, const char *value);
-int TALAPI Host_SetStatus(const char *host, const char *value);
-int TALAPI Host_Add(const char *host, const char *ip, const char *update);
-int TALAPI Host_Find(const char *host);
 int TALAPI Host_Clean(void);
-int TALAPI Host_Remove(void);
 
 // ---- Status flags ([App]) -----------------------------------------------
 int TALAPI SetStatus(int status);
 int TALAPI GetStatus(void);
 int TALAPI SetActive(int active);
-int TALAPI SetAuthed(int authed);
 int TALAPI GetAuthed(void);
-int TALAPI IsFresh(void);
 int TALAPI SetFresh(int fresh);
-int TALAPI GetProxy(void);
-int TALAPI SetProxy(int proxy);
 // 1 when the user name and the password are both at least 3 characters
 // long: the account the updaters may send; 0 otherwise (NULL included).
 int TALAPI Account_IsUsable(const char *userName, const char *password);
 
 // ---- Password scrambling and text ----------------------------------------
-size_t TALAPI SimpleEncrypt(const char *plain, size_t maxLen, const char *key, size_t keyLen, char *hexOut);
-size_t TALAPI SimpleDecrypt(const char *hex, size_t maxLen, const char *key, size_t keyLen, char *plainOut);
-int TALAPI RemoveChars(char *text, size_t maxLen, const char *chars);
 // The account's password as every program reads and stores it: unscrambled
 // into buffer (its length returned), scrambled into [App] "Password" (1 when
 // written). Passwords are at most 127 characters.
@@ -88,8 +84,6 @@ int TALAPI Account_GetPassword(char *buffer, int size);
 int TALAPI Account_SetPassword(const char *password);
 
 // ---- Public address detection ---------------------------------------------
-int TALAPI GetIP(char *address, int size, int alternatePort);
-int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate);
 int TALAPI IsValidIP(const char *address);
 // The address check every program makes: on the port the stored proxy mode
 // calls for, probing both ports and storing the mode once both answered.
@@ -106,9 +100,6 @@ int TALAPI GetLastFailure(char *buffer, int size);
 int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,
                        char *hosts, const char *address);
 int TALAPI GetRCLOE(unsigned code);
-void TALAPI b64encode(const char *text, char *out);
-int TALAPI b64decode(const char *text, char *out);
-int TALAPI b64buffer(const char *text, int encoding);
 
 // ---- Log file and alerts ---------------------------------------------------
 int TALAPI GetTimestamp(char *buffer, unsigned size);
@@ -117,7 +108,6 @@ int TALAPI LogAndSignal(const char *message, int newRecord, unsigned level);
 int TALAPI Signal(const char *pipeName, const char *text);
 int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath);
 int TALAPI GetBalloonMessage(unsigned code, char *buffer, int size, int *icon);
-LRESULT TALAPI Alert(int code);
 unsigned long long TALAPI TimeElapsed(const char *timestamp);
 
 // ---- Process and service control ------------------------------------------
@@ -148,15 +138,51 @@ int TALAPI Execute_AsUser(const char *program, const char *parameters, int show)
 
 // ---- Host list, version check, shortcuts and tooltips ---------------------
 int TALAPI GetHostList(const char *userName, const char *password, HWND window);
-int TALAPI IsNewerThan(const char *first, int firstLength, const char *second, int secondLength);
 int TALAPI NewVersion(const char *current, char *found, int size);
 void TALAPI CheckVersion(void);
-int TALAPI CreateLink(const char *target, const char *shortcutPath, const char *description);
 int TALAPI CreateTrayIconShortcut(void);
 int TALAPI KillTrayIconShortcut(void);
 int TALAPI CreateStartupShortcut(void);
 int TALAPI KillStartupShortcut(void);
 int TALAPI CreateToolTip(int controlId, HWND dialog, HINSTANCE instance, const char *text);
+
+// ---- Kept for the interface ------------------------------------------------
+// No program of the product calls these: they stay exported because the
+// interface has always offered them. Some do work for the exports above
+// inside TalLib (the update reply writes host state with Host_SetIP,
+// Host_SetUpdate and Host_SetStatus; GetPublicAddress asks GetIP and
+// IsBehindProxy); the others are used by nothing but their tests.
+// Host table, one host at a time.
+int TALAPI Host_GetStatus(const char *host, char *buffer, int size);
+int TALAPI Host_GetIPByIndex(int n, char *buffer, int size);
+int TALAPI Host_GetUpdateByIndex(int n, char *buffer, int size);
+int TALAPI Host_GetStatusByIndex(int n, char *buffer, int size);
+int TALAPI Host_SetIP(const char *host, const char *value);
+int TALAPI Host_SetUpdate(const char *host, const char *value);
+int TALAPI Host_SetStatus(const char *host, const char *value);
+int TALAPI Host_Add(const char *host, const char *ip, const char *update);
+int TALAPI Host_Find(const char *host);
+int TALAPI Host_Remove(void);
+// Status flags.
+int TALAPI SetAuthed(int authed);
+int TALAPI IsFresh(void);
+int TALAPI GetProxy(void);
+int TALAPI SetProxy(int proxy);
+// Password scrambling and text.
+size_t TALAPI SimpleEncrypt(const char *plain, size_t maxLen, const char *key, size_t keyLen, char *hexOut);
+size_t TALAPI SimpleDecrypt(const char *hex, size_t maxLen, const char *key, size_t keyLen, char *plainOut);
+int TALAPI RemoveChars(char *text, size_t maxLen, const char *chars);
+// Address check on one port, and the proxy probe (GetPublicAddress uses both).
+int TALAPI GetIP(char *address, int size, int alternatePort);
+int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate);
+// Base64.
+void TALAPI b64encode(const char *text, char *out);
+int TALAPI b64decode(const char *text, char *out);
+int TALAPI b64buffer(const char *text, int encoding);
+// The icon poke, the version comparison and a shortcut of any kind.
+LRESULT TALAPI Alert(int code);
+int TALAPI IsNewerThan(const char *first, int firstLength, const char *second, int secondLength);
+int TALAPI CreateLink(const char *target, const char *shortcutPath, const char *description);
 
 #ifdef __cplusplus
 }
