@@ -2,8 +2,10 @@
 # tray-screenshot.sh), which run inside xvfb-run: Wine's virtual desktop
 # with its taskbar and notification area, and TalTray shown in it.
 
-# tray_desktop_start BUILD_DIR: sets WINEPREFIX, WINE_RUN, TRAY_BIN, TRAY_DATA
-# and TRAY_PID; the desktop and everything in it stop when the script exits.
+# tray_desktop_start BUILD_DIR [DPI]: sets WINEPREFIX, WINE_RUN, TRAY_BIN,
+# TRAY_DATA and TRAY_PID; the desktop and everything in it stop when the
+# script exits (or at tray_desktop_stop). DPI is the screen's dots per inch
+# (96 when not given).
 tray_desktop_start() {
     local here build
     here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -23,6 +25,7 @@ tray_desktop_start() {
     "$WINE_RUN" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Talvex /d 1024x768 /f >/dev/null 2>&1
     "$WINE_RUN" reg add 'HKCU\Software\Wine\Explorer\Desktops\Talvex' /v EnableShell /t REG_DWORD /d 1 /f \
         >/dev/null 2>&1
+    "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${2:-96}" /f >/dev/null 2>&1
     (cd "$TRAY_BIN" && "$WINE_RUN" explorer /desktop=Talvex,1024x768 TalTray.exe >/dev/null 2>&1 </dev/null &)
     TRAY_PID=
     for _ in $(seq 1 100); do
@@ -32,6 +35,12 @@ tray_desktop_start() {
     done
     [ -n "$TRAY_PID" ] || { echo "TalTray did not start" >&2; return 1; }
     sleep 2 # the desktop draws its taskbar and the icon settles
+}
+
+# tray_desktop_stop: ends the desktop and everything Wine runs in it.
+tray_desktop_stop() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
 }
 
 # tray_send MESSAGE: one tray pipe message (pipes are seen from anywhere).
