@@ -46,7 +46,8 @@ constexpr char kKeyHostStatus[] = "Status";
 
 // ---- [App] "Status" ---------------------------------------------------------
 // 0 to 2 are stored (the result level of the last update); 3 is what a file
-// without the key reads as; 4 is shown by the configuration utility only.
+// without the key reads as to TalLib and the utility (the updaters start
+// from 0); 4 is shown by the configuration utility only.
 enum TalStatus {
     kStatusGood = 0,
     kStatusWarning = 1,

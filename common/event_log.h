@@ -14,5 +14,5 @@ constexpr char kEventSource[] = "Talvex Updater";
 // type: EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE or
 // EVENTLOG_ERROR_TYPE; first and second fill %1 and %2 (NULL for none).
 // False when the Event Log could not be reached; nothing else is done
-// then, since the log file already holds the same outcome.
+// then: the log file, wherever it can be written, holds the same outcome.
 bool ReportAdminEvent(DWORD id, WORD type, const char *first, const char *second);

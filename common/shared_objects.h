@@ -39,18 +39,19 @@ constexpr char kProcessUpdaterLockName[] = "Global\\TalvexUpdaterProcess";
 // The data folder (Talvex under the common application-data folder), its
 // Updater folder and the configuration and log files, which inherit it.
 // The installer makes both folders, owned by Administrators, and sets this
-// on Talvex (installer/data_folder_main.cpp):
+// on Talvex (installer/data_folder_setup.cpp):
 // - SYSTEM and Administrators: full control.
 // - Users and the service, on the folders: list, read and create files;
 //   never delete, rename or re-permission a folder, never make folders.
 // - Users and the service, on every file: read and write its data
 //   (FILE_GENERIC_READ | FILE_GENERIC_WRITE); no DELETE, no WRITE_DAC.
 // - OWNER RIGHTS, on every file: the file's owner may also delete it (a
-//   user the files he made himself, such as a downloaded setup.exe), and
+//   user the files he made himself, such as the setup.exe an older
+//   release's upgrade assistant downloads there), and
 //   no more: this entry replaces an owner's implicit right to change the
-//   file's rights. The configuration and the log are made by the installer
-//   and belong to Administrators, so no user can delete or re-permission
-//   them. There is no CREATOR OWNER entry.
+//   file's rights. The configuration, its journal and the log are made by
+//   the installer and belong to Administrators, so no user can delete or
+//   re-permission them. There is no CREATOR OWNER entry.
 #define TALVEX_DATA_FOLDER_USERS_ON_FOLDERS "0x1200ab" // list, add file, read EA and attributes, traverse, read control, synchronize
 #define TALVEX_DATA_FOLDER_USERS_ON_FILES "0x12019f"   // FILE_GENERIC_READ | FILE_GENERIC_WRITE
 #define TALVEX_DATA_FOLDER_OWNER_ON_FILES "0x1301bf"   // the above, execute and DELETE

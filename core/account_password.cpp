@@ -11,7 +11,8 @@
 
 namespace {
 
-// The stored text of a password that fits the programs' 256-byte buffers.
+// The stored text fits the programs' 256-byte buffers: two hexadecimal
+// digits a character, so at most 127 characters of a password are kept.
 const int kScrambledSize = 256;
 
 } // namespace

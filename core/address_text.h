@@ -22,8 +22,8 @@ AddressPage ParseAddressPage(const std::string &body, std::string &address);
 // only, without leading zeros.
 bool ParseDottedQuad(const char *text, int parts[4]);
 
-// True for a dotted quad outside the private, link-local and loopback
-// ranges that the update server must never be sent.
+// True for a dotted quad outside the private and link-local ranges and
+// other than 127.0.0.1: addresses the update server must never be sent.
 bool IsSendableAddress(const char *text);
 
 // The dotted-quad core of an address text: characters other than digits

@@ -52,9 +52,10 @@ void TALAPI b64encode(const char *text, char *out)
     }
 }
 
-// Decodes into out, which must hold b64buffer(text, 0) bytes. After the
-// last character its unused low bits go into the next byte (zero for a
-// canonical encoding), which then ends the text.
+// Decodes into out, which must hold b64buffer(text, 0) bytes, zeroed as
+// for b64encode: a text without padding fills whole groups and writes no
+// terminator. In a padded text the last character's unused low bits go
+// into the byte after the text (zero for a canonical encoding).
 int TALAPI b64decode(const char *text, char *out)
 {
     if (!text || !out)

@@ -19,8 +19,9 @@ bool MayWriteInDataFolder(const char *path)
     const char *fault = DataFolderChainFault(folder);
     if (!fault)
         return true;
-    // The log lies in the refused folder: the debugger's output is the
-    // one place left to say why, and the caller sees the refusal.
+    // The log lies in the refused folder: the debugger's output says which
+    // check failed, and the caller sees the refusal (a configuration writer
+    // reports it in the Event Log).
     char why[MAX_PATH + 160];
     snprintf(why, sizeof why, "Talvex Updater: nothing is written in %s: %s.\n", folder, fault);
     OutputDebugStringA(why);

@@ -44,7 +44,8 @@ int ConfigReadInt(const char *section, const char *key, int fallback);
 // The caller holds the configuration lock. False when any step failed, with
 // the file as it was and the thread's last error the Windows error of the
 // step that failed (ERROR_ACCESS_DENIED for a file that is a link or has a
-// second name, ERROR_INVALID_PARAMETER for an edit that cannot be written).
+// second name or lies in a data folder that is not the real one,
+// ERROR_INVALID_PARAMETER for an edit that cannot be written).
 bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
 // Puts back the old content when a commit was interrupted; called under the
 // lock before every read. `restored`, when given, tells whether it did.
@@ -53,8 +54,8 @@ bool FinishInterruptedCommit(const char *path, bool *restored = nullptr);
 
 // The storage code's outcomes for administrators, in the Event Log
 // (event_log.cpp): a commit that could not be made, with its cause in
-// words, and an interrupted commit put back. Reported once per failure,
-// where the log file says the same.
+// words (the first of a run of failures), and an interrupted commit put
+// back. The log file says the same wherever it can be written.
 void ReportConfigNotSaved(const char *path, const char *cause);
 void ReportConfigPutBack(const char *path);
 

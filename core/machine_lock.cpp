@@ -8,13 +8,14 @@
 namespace {
 
 // Nobody may be blocked forever by a process that hangs while holding a
-// lock: after this wait the access goes ahead unserialized.
+// lock: after this wait a reader or a log record goes ahead unserialized,
+// and a configuration writer fails (profile.cpp).
 const DWORD kLockWaitMs = 10000;
 
 // Each named mutex is created or opened once and its handle kept for the
 // life of the process: an update pass takes the configuration's and the
 // log's lock dozens of times, and making the object anew each time (its
-// security descriptor converted, the object created and closed) cost more
+// security descriptor converted, the object created and closed) costs more
 // than the wait itself. Only the wait and the release are per access.
 struct KeptHandle {
     const char *name = nullptr; // the callers' names are constants
@@ -69,8 +70,9 @@ MachineLock::MachineLock(const char *name)
     mutex = KeptMutex(name, unkept);
     if (mutex) {
         DWORD r = WaitForSingleObject(mutex, kLockWaitMs);
-        // An abandoned mutex is ours now; each guarded access is a single
-        // call or write, so the file itself is whole.
+        // An abandoned mutex is ours: a commit its holder left half done is
+        // put back from the journal before the next read or write
+        // (config_commit.cpp), and a log record is a single write.
         owned = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
     }
 }

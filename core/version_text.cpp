@@ -21,8 +21,8 @@ VersionTriple ReadTriple(const char *text)
     for (int n = 0; n < 3 && at != std::string::npos; ++n) {
         size_t end = rest.find_first_of(kSeparators, at);
         std::string field = rest.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        // atoi's reading: leading digits, an optional sign, none gives 0; a
-        // negative field wraps to a large unsigned number.
+        // atoi's reading: an optional sign, then leading digits, none gives
+        // 0; a negative field wraps to a large unsigned number.
         triple.field[n] = (unsigned)strtol(field.c_str(), NULL, 10);
         if (n == 2)
             triple.beta = field.find('b') != std::string::npos;

@@ -25,10 +25,10 @@ struct CommandDecision {
 
 CommandDecision DecideCommand(WPARAM code);
 
-// A power event that says the computer woke: Windows reports a wake-up
-// twice over, always as the automatic resume and again as the resume a
-// user caused; either may come alone, and a second one only moves the
-// same pass.
+// A power event that says the computer woke: Windows reports a wake-up as
+// the automatic resume and, when a user caused it, again as the resume a
+// user caused; either one alone moves the pass, and a second one only
+// moves the same pass.
 bool IsResumeEvent(DWORD powerEvent);
 
 // After a resume from sleep both hosts run a pass this much later: the

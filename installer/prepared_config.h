@@ -26,7 +26,8 @@ std::string ReadPreparedConfig(const std::string &text, PreparedConfig &config);
 // it is missing, unreadable or too large to be a configuration.
 std::string ReadPreparedFile(const std::string &path, std::string &error);
 
-// setup_helper.h's commands for it: check before anything is installed,
-// then write it into the installed configuration through TalLib's commit.
+// The helper's commands for it (setup_helper_main.cpp): check before
+// anything is installed, then write it into the installed configuration
+// through TalLib's commit.
 bool CheckPreparedConfig(const std::string &path);
 bool ApplyPreparedConfig(const std::string &path, const std::string &talLib);

@@ -54,7 +54,9 @@
 !macroend
 
 ; Stops the updater (process or service), the notification icon and the
-; configuration utility, and waits until their programs have let go.
+; configuration utility, and waits until the service reports itself
+; stopped and their windows have gone (a program may still run a moment
+; after: FreeProgramFile, WaitProgramsGone).
 !macro StopEverything
   !insertmacro _PostTo "${UPDATER_CLASS}" ${WM_USER} ${CMD_QUIT_PROCESS}
   !insertmacro StopService

@@ -139,8 +139,8 @@
 !macroend
 
 ; Creates the service for the program, started automatically with the
-; system; an existing one gets the program's path and, when an older
-; installation left it as LocalSystem, the account above (its start type
+; system; an existing one gets the program's path and the account above,
+; also when an older installation left it as LocalSystem (its start type
 ; is the user's choice, set by the configuration utility). $R1 is empty
 ; when all was done, else it names the call that failed and its Windows
 ; error, and nothing is left half-converted: an existing service gets its

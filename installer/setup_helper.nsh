@@ -1,12 +1,13 @@
 ; What the installer and the uninstaller leave to TalSetupHelper (built with
 ; the product, carried inside both, run from their own temporary folder):
 ; the data folder, starting the signed-in user's programs unelevated, and
-; waiting for the programs of a folder to end.
+; waiting for the programs of a folder to end (fleet.nsh runs it for a
+; prepared configuration).
 ; Users may create folders under the common application-data folder, so
 ; nothing found there is trusted: the helper moves aside a folder that is a
 ; link or belongs to someone else, makes the folders owned by Administrators
-; with the rights of common/shared_objects.h, and creates the configuration
-; and the log. The macros use $R3 and $R4.
+; with the rights of common/shared_objects.h, and creates the configuration,
+; its journal and the log. The macros use $R3 and $R4.
 
 !macro _RunSetupHelper arguments
   InitPluginsDir

@@ -6,7 +6,7 @@
 //   TalSetupHelper apply-config <prepared configuration> <installed TalLib.dll>
 //   TalSetupHelper wait-programs-gone <folder> <seconds>
 // Ends with 0 when done, 1 otherwise, after a line that says why (the
-// installer shows it).
+// installer shows it); 2, after the usage, for a command it does not know.
 #include "setup_helper.h"
 
 #include "prepared_config.h"

@@ -12,7 +12,9 @@
 ;   -DTALVEX_BUILD_NSH=<generated settings: version, target, output, files>
 
 Unicode true
-; The upgrade assistant saves and starts the download under this name.
+; makensis warns (9000) that Windows loads compatibility shims into a
+; program named setup.exe; the installer keeps that name, under which the
+; upgrade assistant saves and starts the download.
 !pragma warning disable 9000
 !include "${TALVEX_BUILD_NSH}"
 !include "LogicLib.nsh"
