@@ -6,7 +6,7 @@
 
 namespace {
 
-CommandDecision Do(HostCommand action, int status = -1)
+CommandDecision Decision(HostCommand action, int status = -1)
 {
     CommandDecision decision;
     decision.action = action;
@@ -19,19 +19,19 @@ CommandDecision Do(HostCommand action, int status = -1)
 CommandDecision DecideCommand(WPARAM code)
 {
     switch (code) {
-    case kCmdQuitProcess: return Do(HostCommand::Quit);
+    case kCmdQuitProcess: return Decision(HostCommand::Quit);
     case kCmdReloadSettings:
-    case kCmdSettingsChanged: return Do(HostCommand::Reload);
-    case kCmdCheckAddress: return Do(HostCommand::CheckAddress);
-    case kCmdForcedPass: return Do(HostCommand::ForcedPass);
-    case kCmdReloadAndPass: return Do(HostCommand::ReloadAndPass);
-    case kCmdStatusGood: return Do(HostCommand::SetStatus, kStatusGood);
-    case kCmdStatusWarning: return Do(HostCommand::SetStatus, kStatusWarning);
-    case kCmdStatusCritical: return Do(HostCommand::SetStatus, kStatusCritical);
-    case kCmdStatusUnconfigured: return Do(HostCommand::SetStatus, kStatusUnconfigured);
-    case kCmdDeactivate: return Do(HostCommand::Deactivate);
-    case kCmdActivate: return Do(HostCommand::Activate);
-    default: return Do(HostCommand::Nothing);
+    case kCmdSettingsChanged: return Decision(HostCommand::Reload);
+    case kCmdCheckAddress: return Decision(HostCommand::CheckAddress);
+    case kCmdForcedPass: return Decision(HostCommand::ForcedPass);
+    case kCmdReloadAndPass: return Decision(HostCommand::ReloadAndPass);
+    case kCmdStatusGood: return Decision(HostCommand::SetStatus, kStatusGood);
+    case kCmdStatusWarning: return Decision(HostCommand::SetStatus, kStatusWarning);
+    case kCmdStatusCritical: return Decision(HostCommand::SetStatus, kStatusCritical);
+    case kCmdStatusUnconfigured: return Decision(HostCommand::SetStatus, kStatusUnconfigured);
+    case kCmdDeactivate: return Decision(HostCommand::Deactivate);
+    case kCmdActivate: return Decision(HostCommand::Activate);
+    default: return Decision(HostCommand::Nothing);
     }
 }
 

@@ -49,7 +49,7 @@ VOID WINAPI OnConnectivityHint(PVOID context, ConnectivityHint) { Signal((const 
 
 // Appends the registration's failure to `failed`; a call that answers
 // without a handle will never call back.
-void Register(const char *name, DWORD result, const ScopedNotify &handle, std::string &failed)
+void NoteRegistrationFailure(const char *name, DWORD result, const ScopedNotify &handle, std::string &failed)
 {
     if (result == NO_ERROR && handle)
         return;
@@ -79,20 +79,19 @@ bool StartNetworkWatch(NetworkWatch &watch, void (*signal)(void *context), void 
     watch.handles = std::make_unique<NetworkWatchHandles>();
     NetworkWatchHandles *handles = watch.handles.get();
     std::string failed;
-    Register("NotifyIpInterfaceChange",
-             NotifyIpInterfaceChange(AF_UNSPEC, OnInterfaceChange, &watch, FALSE, handles->interfaces.out()),
-             handles->interfaces, failed);
-    Register("NotifyUnicastIpAddressChange",
-             NotifyUnicastIpAddressChange(AF_UNSPEC, OnAddressChange, &watch, FALSE, handles->addresses.out()),
-             handles->addresses, failed);
+    NoteRegistrationFailure(
+        "NotifyIpInterfaceChange",
+        NotifyIpInterfaceChange(AF_UNSPEC, OnInterfaceChange, &watch, FALSE, handles->interfaces.out()),
+        handles->interfaces, failed);
+    NoteRegistrationFailure(
+        "NotifyUnicastIpAddressChange",
+        NotifyUnicastIpAddressChange(AF_UNSPEC, OnAddressChange, &watch, FALSE, handles->addresses.out()),
+        handles->addresses, failed);
     auto notifyHint = (NotifyConnectivityHint)(void *)GetProcAddress(GetModuleHandleA("iphlpapi.dll"),
                                                                       "NotifyNetworkConnectivityHintChange");
-    if (notifyHint)
-        Register("NotifyNetworkConnectivityHintChange",
-                 notifyHint(OnConnectivityHint, &watch, FALSE, handles->connectivity.out()), handles->connectivity,
-                 failed);
-    else
-        Register("NotifyNetworkConnectivityHintChange", ERROR_PROC_NOT_FOUND, handles->connectivity, failed);
+    DWORD hintResult = notifyHint ? notifyHint(OnConnectivityHint, &watch, FALSE, handles->connectivity.out())
+                                  : ERROR_PROC_NOT_FOUND;
+    NoteRegistrationFailure("NotifyNetworkConnectivityHintChange", hintResult, handles->connectivity, failed);
     bool any = handles->interfaces || handles->addresses || handles->connectivity;
     if (!any)
         LogToFile(("Updater: Network changes cannot be watched (" + failed + "); the timer alone starts passes.")

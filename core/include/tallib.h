@@ -61,6 +61,7 @@ int TALAPI Host_GetCount(void);
 int TALAPI Host_GetText(int n, char *buffer, int size);
 int TALAPI Host_SetText(int n, const char *name);
 int TALAPI Host_SetCount(int count);
+// Appends the selected host names, comma-separated, to what buffer holds.
 int TALAPI Host_GetDelString(char *buffer, int size);
 int TALAPI Host_GetIP(const char *host, char *buffer, int size);
 int TALAPI Host_GetUpdate(const char *host, char *buffer, int size);
@@ -140,8 +141,13 @@ int TALAPI Execute_AsUser(const char *program, const char *parameters, int show)
 int TALAPI GetHostList(const char *userName, const char *password, HWND window);
 int TALAPI NewVersion(const char *current, char *found, int size);
 void TALAPI CheckVersion(void);
+// The icon's Startup shortcut made and the icon started (unless it runs);
+// the shortcut removed and the icon ended.
 int TALAPI CreateTrayIconShortcut(void);
 int TALAPI KillTrayIconShortcut(void);
+// The updater started with Windows, or not: with the service installed, its
+// start type (automatic or disabled) and no shortcut; otherwise the
+// user-process updater's Startup shortcut.
 int TALAPI CreateStartupShortcut(void);
 int TALAPI KillStartupShortcut(void);
 int TALAPI CreateToolTip(int controlId, HWND dialog, HINSTANCE instance, const char *text);
@@ -162,7 +168,7 @@ int TALAPI Host_SetUpdate(const char *host, const char *value);
 int TALAPI Host_SetStatus(const char *host, const char *value);
 int TALAPI Host_Add(const char *host, const char *ip, const char *update);
 int TALAPI Host_Find(const char *host);
-int TALAPI Host_Remove(void);
+int TALAPI Host_Remove(void); // removes nothing; answers 1
 // Status flags.
 int TALAPI SetAuthed(int authed);
 int TALAPI IsFresh(void);
