@@ -78,26 +78,32 @@ const Page *BoundPage(HWND window)
     return PageOf(window);
 }
 
+// Hands a new page record to make, which makes the dialog with it as its
+// parameter; frees the record when the dialog never took it.
+template <class Make> auto WithPage(const PageHandlers &handlers, void *state, Make make)
+{
+    bool taken = false;
+    Page *page = new Page{&handlers, state, &taken};
+    auto result = make((LPARAM)page);
+    if (!taken)
+        Free(page);
+    return result;
+}
+
 } // namespace
 
 HWND CreatePage(HINSTANCE instance, int templateId, HWND parent, const PageHandlers &handlers, void *state)
 {
-    bool taken = false;
-    Page *page = new Page{&handlers, state, &taken};
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, PageProc, (LPARAM)page);
-    if (!taken)
-        Free(page);
-    return window;
+    return WithPage(handlers, state, [&](LPARAM page) {
+        return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, PageProc, page);
+    });
 }
 
 INT_PTR RunDialog(HINSTANCE instance, int templateId, HWND owner, const PageHandlers &handlers, void *state)
 {
-    bool taken = false;
-    Page *page = new Page{&handlers, state, &taken};
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, PageProc, (LPARAM)page);
-    if (!taken)
-        Free(page);
-    return result;
+    return WithPage(handlers, state, [&](LPARAM page) {
+        return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, PageProc, page);
+    });
 }
 
 void *PageState(HWND page)
