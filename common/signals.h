@@ -83,7 +83,6 @@ constexpr WPARAM kCmdUpgradeAvailable = 142;
 constexpr UINT kMsgHostListBegin = WM_APP + 13; // 0x800D: clear the list
 constexpr UINT kMsgHostListEnd = WM_APP + 14;   // 0x800E: the list is complete
 constexpr UINT kMsgHostListHost = WM_APP + 15;  // 0x800F: wParam length, lParam name
-constexpr UINT kMsgUpdaterActivity = WM_APP + 16; // 0x8010: wParam 1 active, 0 not
 
 // ---- Application messages to the upgrade assistant (TalUpUp) ---------------
 // Sent from outside the suite, by the product's installer, which finds the

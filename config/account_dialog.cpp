@@ -5,6 +5,7 @@
 
 #include "config_ids.h"
 #include "page_common.h"
+#include "page_dialog.h"
 #include "placement.h"
 
 namespace {
@@ -12,16 +13,16 @@ namespace {
 // What the dialog reads of each field.
 const int kAccountFieldMax = 31;
 
-void FillAccount(HWND dialog, const ConfigSettings &settings)
+// The user name field, the first to take the focus, gets it with its text
+// selected from the dialog manager.
+void FillAccount(HWND dialog, void *state)
 {
+    const ConfigSettings &settings = *(const ConfigSettings *)state;
     CentreWindow(dialog, GetParent(dialog));
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_USER, EM_LIMITTEXT, kAccountFieldMax, 0);
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_PASSWORD, EM_LIMITTEXT, kAccountFieldMax, 0);
     SetDlgItemTextA(dialog, IDC_ACCOUNT_USER, settings.userName);
     SetDlgItemTextA(dialog, IDC_ACCOUNT_PASSWORD, settings.password);
-    HWND user = GetDlgItem(dialog, IDC_ACCOUNT_USER);
-    SendMessageA(user, EM_SETSEL, 0, -1);
-    SetFocus(user);
 }
 
 void TakeAccount(HWND dialog, ConfigSettings &settings)
@@ -35,35 +36,27 @@ void TakeAccount(HWND dialog, ConfigSettings &settings)
     SecureZeroMemory(text, sizeof text);
 }
 
-INT_PTR CALLBACK AccountProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+// Escape (IDCANCEL) does nothing: only the Cancel button cancels.
+void OnAccountCommand(HWND dialog, void *state, int id)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        // The dialog is owned, not a child: its state comes as its parameter.
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        FillAccount(dialog, *(const ConfigSettings *)lParam);
-        return FALSE; // the focus is set
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK: // Enter
-        case IDC_ACCOUNT_OKAY:
-            TakeAccount(dialog, *(ConfigSettings *)GetWindowLongPtrA(dialog, DWLP_USER));
-            EndDialog(dialog, 1);
-            return TRUE;
-        case IDC_ACCOUNT_CANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        case IDCANCEL: // Escape does nothing
-            return TRUE;
-        }
-        return FALSE;
+    switch (id) {
+    case IDOK: // Enter
+    case IDC_ACCOUNT_OKAY:
+        TakeAccount(dialog, *(ConfigSettings *)state);
+        EndDialog(dialog, 1);
+        break;
+    case IDC_ACCOUNT_CANCEL:
+        EndDialog(dialog, 0);
+        break;
     }
-    return FALSE;
 }
+
+// The state is the caller's settings, which outlive the dialog.
+const PageHandlers kAccountHandlers = {NULL, FillAccount, OnAccountCommand, NULL, NULL, NULL, NULL, NULL};
 
 } // namespace
 
 bool RunAccountDialog(HWND owner, ConfigSettings &settings)
 {
-    return DialogBoxParamA(InstanceOf(owner), MAKEINTRESOURCEA(IDD_ACCOUNT), owner, AccountProc, (LPARAM)&settings) == 1;
+    return RunDialog(InstanceOf(owner), IDD_ACCOUNT, owner, kAccountHandlers, &settings) == 1;
 }

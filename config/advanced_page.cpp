@@ -1,5 +1,6 @@
-// The Advanced page: the five options (read when the settings are saved)
-// and the version line with the upgrade link.
+// The Advanced page: the five options, kept as the user checks them and
+// handed up when the settings are saved, and the version line with the
+// upgrade link.
 #include "advanced_page.h"
 
 #include "config_ids.h"
@@ -13,53 +14,61 @@ namespace {
 
 const char kVersionLine[] = "Talvex Updater v" TALVEX_VERSION;
 const char kUpgradeTip[] = "Download the latest version of the Talvex Updater.";
+const char kLatestVersion[] = "You have the latest version.";
+const char kUpgradeAvailable[] = "An upgrade is available!";
 
-// What the frame hands the page: the options it shows when it opens.
+// The page's own state: what the frame handed it, then the options as the
+// user checks them.
 struct AdvancedState {
     ScreenScale scale;
-    const ConfigSettings *settings;
+    ConfigOptions chosen;
 };
+
+struct Box {
+    int id;
+    int ConfigOptions::*option;
+};
+const Box kBoxes[] = {{IDC_OPT_LOAD_ICON, &ConfigOptions::loadIcon},
+                      {IDC_OPT_START_WITH_OS, &ConfigOptions::startWithOS},
+                      {IDC_OPT_SYNC, &ConfigOptions::sync},
+                      {IDC_OPT_NOTIFY, &ConfigOptions::notify},
+                      {IDC_OPT_UPGRADE, &ConfigOptions::upgrade}};
+
+const Box *BoxOf(int id)
+{
+    for (const Box &box : kBoxes)
+        if (box.id == id)
+            return &box;
+    return NULL;
+}
 
 void InitAdvancedPage(HWND page, void *state)
 {
     const AdvancedState &advanced = *(const AdvancedState *)state;
-    const ConfigSettings &settings = *advanced.settings;
     FitPageToFrame(page, advanced.scale);
     SetDlgItemTextA(page, IDC_VERSION_TEXT, kVersionLine);
     HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
     AttachLink(link);
     CreateToolTip(IDC_UPGRADE_LINK, page, InstanceOf(page), kUpgradeTip);
     EnableWindow(link, FALSE); // until the version check finds an upgrade
-    const struct {
-        int id;
-        int value;
-    } boxes[] = {{IDC_OPT_LOAD_ICON, settings.loadIcon},
-                 {IDC_OPT_START_WITH_OS, settings.startWithOS},
-                 {IDC_OPT_SYNC, settings.sync},
-                 {IDC_OPT_NOTIFY, settings.notify},
-                 {IDC_OPT_UPGRADE, settings.upgrade}};
-    for (const auto &box : boxes)
-        CheckDlgButton(page, box.id, box.value == 1 ? BST_CHECKED : BST_UNCHECKED);
-    if (settings.upgrade == 0)
+    for (const Box &box : kBoxes)
+        CheckDlgButton(page, box.id, advanced.chosen.*box.option == 1 ? BST_CHECKED : BST_UNCHECKED);
+    if (advanced.chosen.upgrade == 0)
         ShowWindow(link, SW_HIDE);
 }
 
-void OnAdvancedCommand(HWND page, void *, int id)
+void OnAdvancedCommand(HWND page, void *state, int id)
 {
-    switch (id) {
-    case IDC_OPT_LOAD_ICON:
-    case IDC_OPT_START_WITH_OS:
-    case IDC_OPT_SYNC:
-    case IDC_OPT_NOTIFY:
-    case IDC_OPT_UPGRADE:
+    AdvancedState &advanced = *(AdvancedState *)state;
+    if (const Box *box = BoxOf(id)) {
+        // A box counts as on only when checked.
+        advanced.chosen.*box->option = IsDlgButtonChecked(page, id) == BST_CHECKED ? 1 : 0;
         TellFrame(page, kMsgPageChanged, 0);
-        break;
-    case IDC_UPGRADE_LINK:
-        // Only once the version check has enabled it.
-        if (IsWindowEnabled(GetDlgItem(page, IDC_UPGRADE_LINK)))
-            Execute_Upgrade(NULL);
-        break;
+        return;
     }
+    // Only once the version check has enabled it.
+    if (id == IDC_UPGRADE_LINK && IsWindowEnabled(GetDlgItem(page, IDC_UPGRADE_LINK)))
+        Execute_Upgrade(NULL);
 }
 
 void FreeAdvanced(void *state) { delete (AdvancedState *)state; }
@@ -69,7 +78,22 @@ const PageHandlers kAdvancedHandlers = {HandlePageMessage, InitAdvancedPage, OnA
 
 } // namespace
 
-HWND CreateAdvancedPage(HWND frame, ScreenScale scale, const ConfigSettings &settings)
+HWND CreateAdvancedPage(HWND frame, ScreenScale scale, const ConfigOptions &options)
 {
-    return CreatePage(InstanceOf(frame), IDD_ADVANCED, frame, kAdvancedHandlers, new AdvancedState{scale, &settings});
+    return CreatePage(InstanceOf(frame), IDD_ADVANCED, frame, kAdvancedHandlers, new AdvancedState{scale, options});
+}
+
+const ConfigOptions *ChosenOptions(HWND page)
+{
+    const AdvancedState *advanced = (const AdvancedState *)PageState(page, kAdvancedHandlers);
+    return advanced ? &advanced->chosen : NULL;
+}
+
+void ShowUpgradeAvailable(HWND page, bool available)
+{
+    if (!PageState(page, kAdvancedHandlers))
+        return;
+    HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
+    EnableWindow(link, available ? TRUE : FALSE);
+    SetWindowTextA(link, available ? kUpgradeAvailable : kLatestVersion);
 }

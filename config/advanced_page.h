@@ -6,5 +6,11 @@
 #include <windows.h>
 
 // A child dialog of frame, fitted to the page size at the screen's scale;
-// it shows the options of settings as they are when it opens.
-HWND CreateAdvancedPage(HWND frame, ScreenScale scale, const ConfigSettings &settings);
+// it shows options as they are when it opens.
+HWND CreateAdvancedPage(HWND frame, ScreenScale scale, const ConfigOptions &options);
+// The options as the user checked them; NULL when page is no Advanced page
+// (it could not be made).
+const ConfigOptions *ChosenOptions(HWND page);
+// The version check's answer: the upgrade link enabled, or the line that
+// says the version is the latest.
+void ShowUpgradeAvailable(HWND page, bool available);

@@ -1,11 +1,13 @@
 // TalUpConfig, the configuration utility: start-up in its fixed order, the
 // message loop, and the end. One main window holds the status panel and
 // the four pages; other programs find it by class and title.
-#include "frame.h"
+#include "main_window.h"
 
 #include "config_ids.h"
+#include "config_messages.h"
 #include "config_pipe.h"
 #include "account_dialog.h"
+#include "home_page.h"
 #include "placement.h"
 #include "program.h"
 #include "settings.h"
@@ -17,7 +19,6 @@
 #include "tallib.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -102,13 +103,7 @@ void AskForAccount(ConfigApp &app)
     ApplyStatus(app, kStatusUnconfigured);
     TellServerInBackground(app, (int)kCmdStatusUnconfigured);
     if (RunAccountDialog(app.window, app))
-        SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_USER, app.userName);
-}
-
-// The Home page starts a refresh as its link does.
-void RefreshOnHomePage(const ConfigApp &app, int link)
-{
-    SendMessageA(app.pages[kPageHome], WM_COMMAND, MAKEWPARAM(link, 0), 0);
+        ShowUserName(app.pages[kPageHome], app.userName);
 }
 
 // Without the pipe listener (the log says why) nobody polls the updater:
@@ -122,10 +117,9 @@ void ListenToThePipe(const ConfigApp &app)
 
 void FillHomeFields(const ConfigApp &app)
 {
-    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_USER, app.userName);
-    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_LAST_UPDATE, app.lastUpdate);
+    ShowUserName(app.pages[kPageHome], app.userName);
+    ShowLastUpdate(app.pages[kPageHome], app.lastUpdate);
 }
-
 
 } // namespace
 
@@ -152,9 +146,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     if (strlen(app.userName) < 3)
         AskForAccount(app);
     ListenToThePipe(app);
-    if (app.sync == 1)
-        RefreshOnHomePage(app, IDC_REFRESH_HOSTS);
-    RefreshOnHomePage(app, IDC_REFRESH_IP);
+    RefreshHomePage(app.pages[kPageHome], app.sync == 1);
     FillHomeFields(app);
     if (app.upgrade == 1)
         CheckVersion();
@@ -167,6 +159,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     UnregisterClassA(kConfigClass, instance);
     for (Image &image : app.pictures)
         FreeImage(image);
-    free(app.selectedHosts);
     return code;
 }

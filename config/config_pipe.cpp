@@ -6,7 +6,7 @@
 // thread alone touches the state.
 #include "config_pipe.h"
 
-#include "config_state.h"
+#include "config_messages.h"
 
 #include "pipe_listener.h"
 #include "signals.h"

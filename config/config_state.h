@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 constexpr char kCaption[] = "Talvex Updater";
 
 enum PageIndex { kPageHome = 0, kPageAdvanced, kPageLogs, kPageHelp, kPageCount };
@@ -22,22 +24,26 @@ enum PictureIndex {
     kPictureCount
 };
 
-// The account and settings as the configuration file holds them
-// (LoadSettings / SaveSettings): all a page is given of the utility's state.
-struct ConfigSettings {
-    char configPath[MAX_PATH] = "";
-    char logPath[MAX_PATH] = "";
-    char userName[64] = "";
-    char password[256] = "";
-    char lastUpdate[32] = "Never";
-    char *selectedHosts = NULL;     // "a,b,c"; grows with the saved selection
-    char currentAddress[64] = "";
-    char detectedAddress[64] = "";
+// The five options of the Advanced page: 1 on, 0 off.
+struct ConfigOptions {
     int loadIcon = 0;
     int startWithOS = 1;
     int sync = 1;
     int notify = 1;
     int upgrade = 1;
+};
+
+// The account and settings as the configuration file holds them
+// (LoadSettings / SaveSettings): all a page is given of the utility's state.
+struct ConfigSettings : ConfigOptions {
+    char configPath[MAX_PATH] = "";
+    char logPath[MAX_PATH] = "";
+    char userName[64] = "";
+    char password[256] = "";
+    char lastUpdate[32] = "Never";
+    std::string selectedHosts;      // "a,b,c", as the host table holds it
+    char currentAddress[64] = "";
+    char detectedAddress[64] = "";
 };
 
 // The main window's state: the settings (which its pages are given) and

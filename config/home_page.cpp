@@ -1,5 +1,7 @@
 // The Home page: the account and the updater's state, the links that
-// change them, and the host list the updater keeps current.
+// change them, and the host list the updater keeps current. The page alone
+// sets its controls; the frame says what to show through the functions of
+// home_page.h.
 #include "home_page.h"
 
 #include "account_dialog.h"
@@ -18,6 +20,7 @@
 
 namespace {
 
+const char kDetecting[] = "Detecting...";
 const char kManageQuestion[] = "Would you like visit Talvex to manage your Host Services?\n\nIf you select Yes, your "
                                "default web browser will be opened.";
 
@@ -55,6 +58,13 @@ void InitHomePage(HWND page, void *state)
     GiveBackSavedSelection(home);
 }
 
+// One check at a time; the field stays empty while it runs.
+void RefreshAddress(HomeState &home)
+{
+    if (StartAddressRefresh(home))
+        SetDlgItemTextA(home.page, IDC_HOME_ADDRESS, "");
+}
+
 void ChangeUser(HomeState &home)
 {
     if (!RunAccountDialog(GetParent(home.page), *home.settings))
@@ -76,7 +86,7 @@ void OnHomeCommand(HWND page, void *state, int id)
         TellFrame(page, kMsgShowPage, kPageLogs);
         break;
     case IDC_REFRESH_IP:
-        StartAddressRefresh(home);
+        RefreshAddress(home);
         break;
     case IDC_START_UPDATER:
     case IDC_STOP_UPDATER:
@@ -119,9 +129,11 @@ bool OnHomeContextMenu(HWND page, void *, HWND control, LPARAM position)
 bool OnHomeResult(HWND, void *state, UINT message, WPARAM, LPARAM lParam)
 {
     switch (message) {
-    case kMsgShowAddress:
-        OnAddressFound(HomeOf(state), lParam);
+    case kMsgShowAddress: {
+        HomeState &home = HomeOf(state);
+        SetDlgItemTextA(home.page, IDC_HOME_ADDRESS, OnAddressFound(home, lParam).c_str());
         return true;
+    }
     case kMsgHostRefreshDone:
         OnHostRefreshDone(HomeOf(state), lParam);
         return true;
@@ -142,4 +154,54 @@ HWND CreateHomePage(HWND frame, ScreenScale scale, ConfigSettings &settings)
     home->scale = scale;
     home->settings = &settings;
     return CreatePage(InstanceOf(frame), IDD_HOME, frame, kHomeHandlers, home);
+}
+
+void ShowUserName(HWND page, const char *name)
+{
+    if (PageState(page, kHomeHandlers))
+        SetDlgItemTextA(page, IDC_HOME_USER, name);
+}
+
+void ShowLastUpdate(HWND page, const char *time)
+{
+    if (PageState(page, kHomeHandlers))
+        SetDlgItemTextA(page, IDC_HOME_LAST_UPDATE, time);
+}
+
+void ShowUpdaterDetecting(HWND page)
+{
+    if (PageState(page, kHomeHandlers))
+        SetDlgItemTextA(page, IDC_HOME_UPDATER, kDetecting);
+}
+
+void ShowUpdaterRunning(HWND page, bool running)
+{
+    if (!PageState(page, kHomeHandlers))
+        return;
+    SetDlgItemTextA(page, IDC_HOME_UPDATER, running ? "On" : "Off");
+    HWND start = GetDlgItem(page, IDC_START_UPDATER), stop = GetDlgItem(page, IDC_STOP_UPDATER);
+    HWND shown = running ? stop : start, hidden = running ? start : stop;
+    EnableWindow(hidden, FALSE);
+    ShowWindow(hidden, SW_HIDE);
+    EnableWindow(shown, TRUE);
+    ShowWindow(shown, SW_SHOW);
+}
+
+void RefreshHomePage(HWND page, bool withHostList)
+{
+    HomeState *home = (HomeState *)PageState(page, kHomeHandlers);
+    if (!home)
+        return;
+    if (withHostList)
+        StartHostListRefresh(*home);
+    RefreshAddress(*home);
+}
+
+bool ChosenHosts(HWND page, std::vector<std::string> &hosts)
+{
+    const HomeState *home = (const HomeState *)PageState(page, kHomeHandlers);
+    if (!home)
+        return false;
+    hosts = CheckedHostNames(*home);
+    return true;
 }

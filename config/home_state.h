@@ -4,14 +4,10 @@
 // thread only.
 #pragma once
 
+#include "config_messages.h"
 #include "config_state.h"
 
 #include <windows.h>
-
-// A refresh is over: lParam its result (refresh.cpp), which the page
-// applies and frees.
-constexpr UINT kMsgShowAddress = WM_APP + 10;
-constexpr UINT kMsgHostRefreshDone = WM_APP + 11;
 
 struct HomeState {
     HWND page = NULL;

@@ -46,7 +46,7 @@ void AddRow(const HomeState &home, HWND list, const std::string &name)
     text.iSubItem = 1;
     text.pszText = (char *)name.c_str();
     SendMessageA(list, LVM_SETITEMTEXTA, (WPARAM)row, (LPARAM)&text);
-    if (SelectionHasHost(home.settings->selectedHosts, name))
+    if (SelectionHasHost(home.settings->selectedHosts.c_str(), name))
         SetRowCheckState(list, row, kChecked);
 }
 
@@ -133,7 +133,7 @@ void GiveBackSavedSelection(HomeState &home)
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != 0)
         return;
     home.givingBack = true;
-    for (const std::string &name : SelectionNames(home.settings->selectedHosts))
+    for (const std::string &name : SelectionNames(home.settings->selectedHosts.c_str()))
         AddRow(home, list, HostNameOf(name.c_str(), name.size()));
     home.givingBack = false;
     SetColumnWidths(home, list);
@@ -167,4 +167,13 @@ std::string SelectedHostsText(const HomeState &home)
         if (row.selected)
             names.push_back(row.name);
     return CopiedHostNames(names);
+}
+
+std::vector<std::string> CheckedHostNames(const HomeState &home)
+{
+    std::vector<std::string> names;
+    for (const HostRow &row : ReadHostRows(HostList(home)))
+        if (row.check != kUnchecked && !row.name.empty())
+            names.push_back(row.name);
+    return names;
 }

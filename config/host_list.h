@@ -12,6 +12,7 @@
 #include <stddef.h>
 
 #include <string>
+#include <vector>
 
 HWND HostList(const HomeState &home);
 // Columns and groups, once the page is fitted to its size.
@@ -30,3 +31,6 @@ bool IsHostCheckChange(const HomeState &home, const NMLISTVIEW *change);
 void RunCheckCommand(const HomeState &home, int id);
 // The selected rows' names, one a line, as the copy command copies them.
 std::string SelectedHostsText(const HomeState &home);
+// The names of the rows whose box is not unchecked, in row order: what a
+// save makes the host table.
+std::vector<std::string> CheckedHostNames(const HomeState &home);

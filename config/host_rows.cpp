@@ -15,6 +15,9 @@ std::string RowName(HWND list, int row)
     item.pszText = text;
     item.cchTextMax = (int)sizeof text;
     SendMessageA(list, LVM_GETITEMTEXTA, (WPARAM)row, (LPARAM)&item);
+    // A name longer than the buffer is cut to it; not every list ends the
+    // cut text, and what follows it is no part of the name.
+    text[sizeof text - 1] = '\0';
     return text;
 }
 

@@ -7,7 +7,7 @@
 #include "clipboard.h"
 #include "config_ids.h"
 #include "error_text.h"
-#include "log_file.h"
+#include "log_reader.h"
 #include "page_common.h"
 #include "page_dialog.h"
 #include "placement.h"
@@ -40,14 +40,38 @@ struct LogView {
     LogText log;
 };
 
-LogView *ViewOf(HWND page) { return (LogView *)PageState(page); }
-
 void SetLogColumnWidths(HWND list)
 {
     RECT client = {};
     GetClientRect(list, &client);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, (int)(client.right * 0.3));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, (int)(client.right * 0.7));
+}
+
+// Fills the list with the log file: only what was added when the file only
+// grew.
+void ReloadList(LogView *view, HWND list)
+{
+    bool sameList = list == view->list;
+    view->list = list;
+    size_t before = sameList ? view->log.rows.size() : 0;
+    bool appended = ReadLogFile(view->log, view->settings->logPath, sameList);
+    if (!appended)
+        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    size_t count = view->log.rows.size();
+    if (appended && count == before) {
+        // The last line may have grown in place.
+        if (count)
+            SendMessageA(list, LVM_REDRAWITEMS, count - 1, count - 1);
+        return;
+    }
+    SendMessageA(list, LVM_SETITEMCOUNT, (WPARAM)count, appended ? LVSICF_NOSCROLL : 0);
+    if (count) {
+        SendMessageA(list, LVM_ENSUREVISIBLE, (WPARAM)(count - 1), FALSE);
+        if (AnyDescription(view->log))
+            SetLogColumnWidths(list);
+    }
+    InvalidateRect(list, NULL, FALSE);
 }
 
 void InitLogsPage(HWND page, void *state)
@@ -65,7 +89,7 @@ void InitLogsPage(HWND page, void *state)
     GetClientRect(list, &client);
     AddColumn(list, 0, "Time", (int)(client.right * 0.3));
     AddColumn(list, 1, "Description", (int)(client.right * 0.7));
-    ReloadLog(list);
+    ReloadList((LogView *)state, list);
 }
 
 // The text of a row's cell for the virtual list.
@@ -104,11 +128,11 @@ LRESULT OnCustomDraw(const LogView &view, NMLVCUSTOMDRAW *draw)
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         size_t row = (size_t)draw->nmcd.dwItemSpec;
-        int level = row < view.log.rows.size() ? view.log.rows[row].level : 0;
-        if (level == 1) {
+        int level = row < view.log.rows.size() ? view.log.rows[row].level : LOG_INFO;
+        if (level == LOG_WARNING) {
             draw->clrText = kWarningText;
             draw->clrTextBk = kWarningBack;
-        } else if (level == 2) {
+        } else if (level == LOG_ERROR) {
             draw->clrText = kErrorText;
             draw->clrTextBk = kErrorBack;
         }
@@ -173,20 +197,20 @@ void SaveLogToFile(HWND page, const ConfigSettings &settings)
     }
 }
 
-void RefreshLog(HWND page)
+void RefreshLog(HWND page, LogView *view)
 {
     HWND link = GetDlgItem(page, IDC_REFRESH_LOG);
     EnableWindow(link, FALSE);
-    ReloadLog(GetDlgItem(page, IDC_LOG_LIST));
+    ReloadList(view, GetDlgItem(page, IDC_LOG_LIST));
     EnableWindow(link, TRUE);
 }
 
 void OnLogsCommand(HWND page, void *state, int id)
 {
-    const LogView &view = *(const LogView *)state;
+    LogView &view = *(LogView *)state;
     switch (id) {
     case IDC_REFRESH_LOG:
-        RefreshLog(page);
+        RefreshLog(page, &view);
         break;
     case IDC_SAVE_LOG:
         SaveLogToFile(page, *view.settings);
@@ -229,32 +253,11 @@ const PageHandlers kLogsHandlers = {HandlePageMessage, InitLogsPage, OnLogsComma
 
 } // namespace
 
-void ReloadLog(HWND list)
+void ReloadLogPage(HWND page)
 {
-    HWND page = list ? GetParent(list) : NULL;
-    LogView *view = page ? ViewOf(page) : NULL;
-    if (!view)
-        return;
-    bool sameList = list == view->list;
-    view->list = list;
-    size_t before = sameList ? view->log.rows.size() : 0;
-    bool appended = ReadLogFile(view->log, view->settings->logPath, sameList);
-    if (!appended)
-        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    size_t count = view->log.rows.size();
-    if (appended && count == before) {
-        // The last line may have grown in place.
-        if (count)
-            SendMessageA(list, LVM_REDRAWITEMS, count - 1, count - 1);
-        return;
-    }
-    SendMessageA(list, LVM_SETITEMCOUNT, (WPARAM)count, appended ? LVSICF_NOSCROLL : 0);
-    if (count) {
-        SendMessageA(list, LVM_ENSUREVISIBLE, (WPARAM)(count - 1), FALSE);
-        if (AnyDescription(view->log))
-            SetLogColumnWidths(list);
-    }
-    InvalidateRect(list, NULL, FALSE);
+    LogView *view = (LogView *)PageState(page, kLogsHandlers);
+    if (view)
+        ReloadList(view, GetDlgItem(page, IDC_LOG_LIST));
 }
 
 HWND CreateLogsPage(HWND frame, ScreenScale scale, const ConfigSettings &settings)

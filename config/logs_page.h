@@ -9,6 +9,6 @@
 // it reads the log file of settings and exports it with the configuration.
 HWND CreateLogsPage(HWND frame, ScreenScale scale, const ConfigSettings &settings);
 
-// Fills the Logs page's list with the log file: only what was added when
-// the file only grew.
-void ReloadLog(HWND list);
+// Fills the page's list with the log file: only what was added when the
+// file only grew. Nothing when page is no Logs page.
+void ReloadLogPage(HWND page);

@@ -1,9 +1,12 @@
 // The main window: its layout (scaled by the screen's dots per inch), its
 // painting, the OK/Cancel/Apply and navigation commands, the messages other
-// programs and the pipe listener send it, and what its pages tell it.
-#include "frame.h"
+// programs and the pipe listener send it, and what its pages tell it. The
+// pages set their own controls: the window says what to show through each
+// page's functions and takes the pages' choices from them.
+#include "main_window.h"
 
 #include "config_ids.h"
+#include "config_messages.h"
 #include "advanced_page.h"
 #include "help_page.h"
 #include "home_page.h"
@@ -21,13 +24,12 @@
 #include "worker.h"
 
 #include <initializer_list>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
-const char kLatestVersion[] = "You have the latest version.";
-const char kUpgradeAvailable[] = "An upgrade is available!";
-const char kDetecting[] = "Detecting...";
 const char kTellThreadFailed[] = "Error creating thread to tell the Updater of a change.";
 const char kSettingsNotSaved[] = "The settings could not be saved. They are kept and saved with your next OK or Apply.";
 const COLORREF kSeparatorColour = RGB(200, 200, 200);
@@ -38,7 +40,7 @@ const COLORREF kSeparatorColour = RGB(200, 200, 200);
 // the pictures keep their own size and stay centred in their scaled places.
 const int kPanelWidth = 200;  // the blue strip; the white page area starts here
 const int kPageX = 204;
-// In pixels at every scale: the pages' top stays where it has always stood.
+// In pixels at every scale, unlike the other figures.
 const int kPageTopPixels = 10;
 const int kBandX = 194, kBandY = 405, kBandWidth = 600, kBandHeight = 60; // grey, beneath OK, Cancel and Apply
 const int kButtonY = 414, kButtonWidth = 96, kButtonHeight = 26;
@@ -122,8 +124,8 @@ void CreatePanel(ConfigApp &app)
                                IDC_STATUS_HOTSPOT);
     AttachMenuButton(hotspot, NULL, NULL, app.scale);
 
-    // One line, ten pixels wider on each side than the 160 of old with the
-    // same centre: "Status: Welcome!" wrapped out of sight in wider fonts.
+    // One line, wider than the hint beneath it with the same centre, so that
+    // "Status: Welcome!" does not wrap out of sight in wider fonts.
     HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, x(kLabelX), y(kLabelY),
                              x(kLabelWidth), y(kLabelHeight), IDC_STATUS_LABEL);
     SendMessageA(label, WM_SETFONT, (WPARAM)app.panelFont.get(), FALSE);
@@ -140,7 +142,7 @@ void OnCreate(ConfigApp &app)
     CreatePages(app);
     CreateButtons(app);
     CreatePanel(app);
-    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_UPDATER, kDetecting);
+    ShowUpdaterDetecting(app.pages[kPageHome]);
 }
 
 void OnDestroy(ConfigApp &app)
@@ -199,7 +201,12 @@ LRESULT OnCtlColorStatic(HWND window, HDC dc, HWND control, LPARAM lParam)
 // so the user neither loses the settings nor believes them saved.
 bool SaveOrSay(ConfigApp &app)
 {
-    DWORD error = SaveSettings(app);
+    std::vector<std::string> hosts;
+    PageChoices choices = {};
+    if (ChosenHosts(app.pages[kPageHome], hosts))
+        choices.hosts = &hosts;
+    choices.options = ChosenOptions(app.pages[kPageAdvanced]);
+    DWORD error = SaveSettings(app, choices);
     if (error == ERROR_SUCCESS)
         return true;
     std::string text = std::string(kSettingsNotSaved) + "\n\n" + DescribeError(error);
@@ -253,10 +260,11 @@ void ShowPage(ConfigApp &app, int index)
 
 void EnableApply(ConfigApp &app) { EnableWindow(GetDlgItem(app.window, IDC_APPLY), TRUE); }
 
-// WM_COMMAND: only notification code 0 is a command of the window.
+// WM_COMMAND: only a click (BN_CLICKED, STN_CLICKED, both 0) or a menu
+// item is a command of the window.
 bool OnCommand(ConfigApp &app, int id, int code)
 {
-    if (code != 0)
+    if (code != BN_CLICKED)
         return false;
     switch (id) {
     case IDC_OK:
@@ -281,13 +289,6 @@ bool OnCommand(ConfigApp &app, int id, int code)
     return false;
 }
 
-void SetUpgradeLink(const ConfigApp &app, bool available)
-{
-    HWND link = GetDlgItem(app.pages[kPageAdvanced], IDC_UPGRADE_LINK);
-    EnableWindow(link, available ? TRUE : FALSE);
-    SetWindowTextA(link, available ? kUpgradeAvailable : kLatestVersion);
-}
-
 // WM_USER from other programs and the pipe listener; every code answers 1.
 void OnCommandCode(ConfigApp &app, WPARAM code, LPARAM lParam)
 {
@@ -302,13 +303,13 @@ void OnCommandCode(ConfigApp &app, WPARAM code, LPARAM lParam)
         OnStatusChanged(app);
         break;
     case kCmdRefreshLog:
-        ReloadLog(GetDlgItem(app.pages[kPageLogs], IDC_LOG_LIST));
+        ReloadLogPage(app.pages[kPageLogs]);
         break;
     case kCmdLatestVersion:
-        SetUpgradeLink(app, false);
+        ShowUpgradeAvailable(app.pages[kPageAdvanced], false);
         break;
     case kCmdUpgradeAvailable:
-        SetUpgradeLink(app, true);
+        ShowUpgradeAvailable(app.pages[kPageAdvanced], true);
         break;
     }
 }

@@ -1,19 +1,13 @@
 // What the pages share: their size and look, what they tell their frame,
 // opening web pages after a question, context menus and columns. Pages
-// know nothing of the frame but its window: they send it these messages
-// and it acts on them.
+// know nothing of the frame but its window: they send it the messages of
+// config_messages.h and it acts on them.
 #pragma once
 
+#include "config_messages.h"
 #include "screen_scale.h"
 
 #include <windows.h>
-
-// A setting the page shows was changed: the frame offers Apply.
-constexpr UINT kMsgPageChanged = WM_APP + 20;
-// The frame shows page wParam (a PageIndex).
-constexpr UINT kMsgShowPage = WM_APP + 21;
-// The frame's panel shows status wParam, as the status rule decides.
-constexpr UINT kMsgShowStatus = WM_APP + 22;
 
 // A page's size in pixels at 96 dots per inch.
 const int kPageWidth = 512, kPageHeight = 395;

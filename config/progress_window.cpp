@@ -4,19 +4,22 @@
 #include "progress_window.h"
 
 #include "config_ids.h"
+#include "config_messages.h"
+#include "page_dialog.h"
 #include "placement.h"
 
 #include <commctrl.h>
 
 namespace {
 
-// Asks a progress window to close itself.
-const UINT kMsgCloseProgress = WM_APP + 40;
-const char kOwnerProperty[] = "TalProgressOwner"; // the window the refresh disabled
 const int kMarqueeMs = 50;
-// The marquee bar below the text, in pixels at every scale, where it has
-// always stood.
+// The marquee bar below the text, in pixels at every scale.
 const int kBarX = 10, kBarY = 36, kBarWidth = 316, kBarHeight = 20;
+
+// The window's own state: the window its refresh disabled.
+struct ProgressState {
+    HWND owner;
+};
 
 void AddMarquee(HWND window)
 {
@@ -27,46 +30,50 @@ void AddMarquee(HWND window)
         SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
 }
 
+void InitProgress(HWND window, void *state)
+{
+    CentreWindow(window, ((const ProgressState *)state)->owner);
+    AddMarquee(window);
+}
+
 // Closes the window and gives its owner back; the owner stays disabled no
 // longer than its window does.
-void Finish(HWND window)
+void Finish(HWND window, const ProgressState &progress)
 {
-    HWND owner = (HWND)GetPropA(window, kOwnerProperty);
+    HWND owner = progress.owner;
     ShowWindow(window, SW_HIDE);
     if (owner && IsWindow(owner))
         EnableWindow(owner, TRUE);
     DestroyWindow(window);
 }
 
-INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Only the Cancel button closes it; Escape and Enter would close it too
+// easily, and are taken here without effect.
+void OnProgressCommand(HWND window, void *state, int id)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        SetPropA(window, kOwnerProperty, (HANDLE)lParam);
-        CentreWindow(window, (HWND)lParam);
-        AddMarquee(window);
-        return TRUE;
-    case WM_COMMAND:
-        // Only the Cancel button; Escape and Enter would close it too easily.
-        if (LOWORD(wParam) == IDC_PROGRESS_CANCEL && HIWORD(wParam) == BN_CLICKED)
-            Finish(window);
-        return TRUE;
-    case kMsgCloseProgress:
-        Finish(window);
-        return TRUE;
-    case WM_DESTROY:
-        RemovePropA(window, kOwnerProperty);
-        return FALSE;
-    }
-    return FALSE;
+    if (id == IDC_PROGRESS_CANCEL)
+        Finish(window, *(const ProgressState *)state);
 }
+
+bool OnProgressMessage(HWND window, void *state, UINT message, WPARAM, LPARAM)
+{
+    if (message != kMsgCloseProgress)
+        return false;
+    Finish(window, *(const ProgressState *)state);
+    return true;
+}
+
+void FreeProgress(void *state) { delete (ProgressState *)state; }
+
+const PageHandlers kProgressHandlers = {NULL, InitProgress, OnProgressCommand, NULL, NULL, NULL, OnProgressMessage,
+                                        FreeProgress};
 
 } // namespace
 
 HWND CreateProgressWindow(HWND parent)
 {
     HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(parent, GWLP_HINSTANCE);
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), parent, ProgressProc, (LPARAM)parent);
+    HWND window = CreatePage(instance, IDD_PROGRESS, parent, kProgressHandlers, new ProgressState{parent});
     if (window)
         ShowWindow(window, SW_SHOW);
     return window;
@@ -75,9 +82,10 @@ HWND CreateProgressWindow(HWND parent)
 void CloseProgressWindow(HWND progress, HWND parent)
 {
     // Called on the window thread when the refresh's result arrives. After
-    // Cancel the window is gone and only the front changes; the property
-    // tells it from a window that has reused the handle.
-    if (progress && IsWindow(progress) && GetPropA(progress, kOwnerProperty) == (HANDLE)parent)
+    // Cancel the window is gone and only the front changes; its state tells
+    // it from a window that has reused the handle.
+    const ProgressState *state = (const ProgressState *)PageState(progress, kProgressHandlers);
+    if (state && state->owner == parent)
         SendMessageA(progress, kMsgCloseProgress, 0, 0);
     HWND front = parent ? GetAncestor(parent, GA_ROOT) : NULL;
     if (front)

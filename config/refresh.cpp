@@ -5,7 +5,6 @@
 // thread applies it: the workers touch no window and no shared state.
 #include "refresh.h"
 
-#include "config_ids.h"
 #include "error_text.h"
 #include "host_list.h"
 #include "page_common.h"
@@ -40,6 +39,9 @@ const char kHostThreadFailed[] = "Error creating thread to Update Hosts.";
 const char kAddressThreadFailed[] = "Error creating thread to Update IP.";
 const char kUnknownAddress[] = "Unknown";
 const int kAddressSize = 20;
+// The host list's result when GetHostList never ran: the worker had no
+// window for its rows. Said as a failed download, with the cause.
+const int kNoRowCollector = -1;
 
 // What a host list refresh works with and ends with: its own copy of the
 // account, taken on the window thread, which may change it meanwhile, and
@@ -122,7 +124,7 @@ DWORD WINAPI HostRefreshThread(void *parameter)
         GetLastFailure(refresh->cause, sizeof refresh->cause);
         DestroyWindow(collector);
     } else {
-        refresh->result = -1;
+        refresh->result = kNoRowCollector;
         lstrcpynA(refresh->cause, DescribeError(GetLastError()).c_str(), sizeof refresh->cause);
     }
     PostResult(refresh->page, kMsgHostRefreshDone, refresh);
@@ -181,16 +183,17 @@ void OnHostRefreshDone(HomeState &home, LPARAM result)
         EndHostRows(home);
     // GetHostList ends a list only when it succeeds; the end also gives
     // the saved selection back when no row arrived.
-    if (refresh->result != 0) {
+    if (refresh->result != HOSTLIST_OK) {
         EndHostRows(home);
+        bool refused = refresh->result == HOSTLIST_REFUSED;
         // A refused login stored the critical status: the panel shows it now.
-        if (refresh->result == 1)
+        if (refused)
             TellFrame(home.page, kMsgShowStatus, (WPARAM)kStatusCritical);
         // After Cancel the progress window is gone: the main window owns the box.
         HWND owner = IsWindow(refresh->progress) ? refresh->progress : frame;
         // A download that failed gives its cause on a line of its own.
-        std::string text = refresh->result == 1 ? kCredentialsRefused : kRefreshFailed;
-        if (refresh->result != 1 && refresh->cause[0])
+        std::string text = refused ? kCredentialsRefused : kRefreshFailed;
+        if (!refused && refresh->cause[0])
             text = text + "\n\n" + refresh->cause + ".";
         MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     }
@@ -203,16 +206,15 @@ void OnHostRefreshDone(HomeState &home, LPARAM result)
     RepaintHostList(home);
 }
 
-void StartAddressRefresh(HomeState &home)
+bool StartAddressRefresh(HomeState &home)
 {
     if (home.addressWorker)
-        return;
+        return false;
     home.addressWorker = true;
     HWND page = home.page;
     AddressRefresh *refresh = new AddressRefresh();
     refresh->page = page;
     refresh->progress = CreateProgressWindow(page);
-    SetDlgItemTextA(page, IDC_HOME_ADDRESS, "");
     EnableWindow(page, FALSE);
     if (!StartWorker(AddressRefreshThread, refresh, kAddressThreadFailed)) {
         CloseProgressWindow(refresh->progress, page);
@@ -220,9 +222,10 @@ void StartAddressRefresh(HomeState &home)
         delete refresh;
         home.addressWorker = false;
     }
+    return true;
 }
 
-void OnAddressFound(HomeState &home, LPARAM result)
+std::string OnAddressFound(HomeState &home, LPARAM result)
 {
     std::unique_ptr<AddressRefresh> refresh((AddressRefresh *)result);
     ConfigSettings &settings = *home.settings;
@@ -230,10 +233,10 @@ void OnAddressFound(HomeState &home, LPARAM result)
     bool valid = IsValidIP(refresh->address);
     lstrcpynA(settings.detectedAddress, valid ? refresh->address : "", sizeof settings.detectedAddress);
     lstrcpynA(settings.currentAddress, refresh->address, sizeof settings.currentAddress);
-    SetDlgItemTextA(page, IDC_HOME_ADDRESS, valid ? refresh->address : kUnknownAddress);
     home.addressWorker = false;
     CloseProgressWindow(refresh->progress, page);
     EnableWindow(page, TRUE);
+    return valid ? refresh->address : kUnknownAddress;
 }
 
 void StartOrStopUpdater(HWND link, bool start)

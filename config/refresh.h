@@ -6,10 +6,15 @@
 
 #include <windows.h>
 
-void StartAddressRefresh(HomeState &home);
+#include <string>
+
+// False when a check already runs.
+bool StartAddressRefresh(HomeState &home);
 void StartHostListRefresh(HomeState &home);
-// On the window thread, the refreshes' results (kMsgShowAddress, kMsgHostRefreshDone).
-void OnAddressFound(HomeState &home, LPARAM result);
+// On the window thread, the refreshes' results (kMsgShowAddress,
+// kMsgHostRefreshDone). The address check's is the text the page shows: the
+// address, or "Unknown".
+std::string OnAddressFound(HomeState &home, LPARAM result);
 void OnHostRefreshDone(HomeState &home, LPARAM result);
 // Starts or stops the updater on a worker; link is disabled meanwhile
 // (the running indicator shows the right link again).

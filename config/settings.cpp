@@ -3,18 +3,12 @@
 // always through TalLib, which serializes writers across processes.
 #include "settings.h"
 
-#include "config_ids.h"
 #include "config_keys.h"
-#include "host_rows.h"
-#include "host_selection.h"
 
 #include "tallib.h"
 
-#include <commctrl.h>
-#include <stdlib.h>
-#include <string.h>
-
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -46,88 +40,55 @@ void ReadSelection(ConfigApp &app)
     if (needed > size && needed <= kMaxSelection)
         size = needed;
     for (; size <= kMaxSelection; size *= 2) {
-        char *buffer = (char *)calloc(size, 1);
-        if (!buffer)
-            return;
-        if (Host_GetDelString(buffer, (int)size)) {
-            free(app.selectedHosts);
-            app.selectedHosts = buffer;
+        std::vector<char> buffer(size);
+        if (Host_GetDelString(buffer.data(), (int)size)) {
+            app.selectedHosts = buffer.data();
             return;
         }
-        free(buffer);
     }
 }
 
-void SetSelection(ConfigApp &app, const std::string &text)
+// The chosen hosts become the host table, in their order.
+void SaveSelection(ConfigApp &app, const std::vector<std::string> &hosts)
 {
-    char *copy = (char *)malloc(text.size() + 1);
-    if (!copy)
-        return;
-    memcpy(copy, text.c_str(), text.size() + 1);
-    free(app.selectedHosts);
-    app.selectedHosts = copy;
-}
-
-// Rows of the Home page's host list whose check box is not unchecked
-// become the host table, in row order. Without the list (its page failed)
-// the table is left as it is rather than emptied.
-void SaveSelection(ConfigApp &app)
-{
-    HWND list = GetDlgItem(app.pages[kPageHome], IDC_HOST_LIST);
-    if (!list)
-        return;
     Host_Clean();
     std::string joined;
     int n = 0;
-    for (const HostRow &row : ReadHostRows(list)) {
-        if (row.check == kUnchecked || row.name.empty())
-            continue;
-        Host_SetText(++n, row.name.c_str());
-        joined += row.name;
+    for (const std::string &host : hosts) {
+        Host_SetText(++n, host.c_str());
+        joined += host;
         joined += ',';
     }
     if (!joined.empty())
         joined.pop_back();
-    SetSelection(app, joined);
+    app.selectedHosts = joined;
     Host_SetCount(n);
 }
 
 struct Option {
     const char *key;
-    int id;
-    int ConfigApp::*value;
+    int ConfigOptions::*value;
 };
 const Option kOptions[] = {
-    {kKeyLoadIcon, IDC_OPT_LOAD_ICON, &ConfigApp::loadIcon},
-    {kKeyStartWithOS, IDC_OPT_START_WITH_OS, &ConfigApp::startWithOS},
-    {kKeySync, IDC_OPT_SYNC, &ConfigApp::sync},
-    {kKeyNotify, IDC_OPT_NOTIFY, &ConfigApp::notify},
-    {kKeyUpgrade, IDC_OPT_UPGRADE, &ConfigApp::upgrade},
+    {kKeyLoadIcon, &ConfigOptions::loadIcon},
+    {kKeyStartWithOS, &ConfigOptions::startWithOS},
+    {kKeySync, &ConfigOptions::sync},
+    {kKeyNotify, &ConfigOptions::notify},
+    {kKeyUpgrade, &ConfigOptions::upgrade},
 };
 
-// A box counts as on only when checked. A box that is missing (its page
-// failed) keeps the option as it is.
-int BoxValue(const ConfigApp &app, const Option &option)
+// The icon's and the start-up shortcut follow their options when these
+// change; every option is written.
+void SaveOptions(ConfigApp &app, const ConfigOptions &chosen)
 {
-    HWND page = app.pages[kPageAdvanced];
-    if (!GetDlgItem(page, option.id))
-        return app.*option.value;
-    return IsDlgButtonChecked(page, option.id) == BST_CHECKED ? 1 : 0;
-}
-
-void SaveOptions(ConfigApp &app)
-{
-    int boxes[5];
-    for (int i = 0; i < 5; ++i)
-        boxes[i] = BoxValue(app, kOptions[i]);
-    if (boxes[0] != app.loadIcon)
-        boxes[0] ? CreateTrayIconShortcut() : KillTrayIconShortcut();
-    if (boxes[1] != app.startWithOS)
-        boxes[1] ? CreateStartupShortcut() : KillStartupShortcut();
-    for (int i = 0; i < 5; ++i)
-        app.*kOptions[i].value = boxes[i];
-    for (const Option &option : kOptions)
+    if (chosen.loadIcon != app.loadIcon)
+        chosen.loadIcon ? CreateTrayIconShortcut() : KillTrayIconShortcut();
+    if (chosen.startWithOS != app.startWithOS)
+        chosen.startWithOS ? CreateStartupShortcut() : KillStartupShortcut();
+    for (const Option &option : kOptions) {
+        app.*option.value = chosen.*option.value;
         WriteText(app, option.key, app.*option.value ? "1" : "0");
+    }
 }
 
 } // namespace
@@ -147,13 +108,15 @@ void LoadSettings(ConfigApp &app)
 }
 
 // Everything a save writes reaches the file in one commit.
-DWORD SaveSettings(ConfigApp &app)
+DWORD SaveSettings(ConfigApp &app, const PageChoices &choices)
 {
     Profile_BeginBatch(app.configPath);
     WriteText(app, kKeyUserName, app.userName);
     Account_SetPassword(app.password);
-    SaveSelection(app);
-    SaveOptions(app);
+    if (choices.hosts)
+        SaveSelection(app, *choices.hosts);
+    // The options as they are, written again, when the page has none.
+    SaveOptions(app, choices.options ? *choices.options : (const ConfigOptions &)app);
     if (Profile_EndBatch())
         return ERROR_SUCCESS;
     DWORD error = GetLastError();

@@ -5,6 +5,7 @@
 
 #include "config_ids.h"
 #include "config_keys.h"
+#include "home_page.h"
 #include "program.h"
 
 #include "tallib.h"
@@ -53,18 +54,6 @@ void RepaintPanel(const ConfigApp &app)
 void Inform(const ConfigApp &app, const char *text)
 {
     MessageBoxA(app.window, text, kCaption, MB_OK | MB_ICONINFORMATION);
-}
-
-void SetHomeUpdaterState(const ConfigApp &app, bool running)
-{
-    HWND home = app.pages[kPageHome];
-    SetDlgItemTextA(home, IDC_HOME_UPDATER, running ? "On" : "Off");
-    HWND start = GetDlgItem(home, IDC_START_UPDATER), stop = GetDlgItem(home, IDC_STOP_UPDATER);
-    HWND shown = running ? stop : start, hidden = running ? start : stop;
-    EnableWindow(hidden, FALSE);
-    ShowWindow(hidden, SW_HIDE);
-    EnableWindow(shown, TRUE);
-    ShowWindow(shown, SW_SHOW);
 }
 
 } // namespace
@@ -158,7 +147,7 @@ void OnStatusChanged(ConfigApp &app)
     Profile_ReadText(app.configPath, kSectionApp, kKeyLastUpdate, "Never", lastUpdate,
                      sizeof lastUpdate);
     lstrcpynA(app.lastUpdate, lastUpdate, sizeof app.lastUpdate);
-    SetDlgItemTextA(app.pages[kPageHome], IDC_HOME_LAST_UPDATE, app.lastUpdate);
+    ShowLastUpdate(app.pages[kPageHome], app.lastUpdate);
     SetStatusLabel(app);
     RedrawLabel(app);
 }
@@ -169,5 +158,5 @@ void OnUpdaterActivity(ConfigApp &app, int running)
     if (app.lastRunning == 1 && running == 1)
         return;
     app.lastRunning = running;
-    SetHomeUpdaterState(app, running == 1);
+    ShowUpdaterRunning(app.pages[kPageHome], running == 1);
 }

@@ -1,5 +1,5 @@
-// One dialog procedure for every page: it finds the page's handlers and
-// state in the page's user data.
+// One dialog procedure for every page and dialog: it finds the window's
+// handlers and state in the window's user data.
 #include "page_dialog.h"
 
 namespace {
@@ -7,7 +7,10 @@ namespace {
 struct Page {
     const PageHandlers *handlers;
     void *state;
-    bool bound; // the dialog took it at WM_INITDIALOG
+    // The maker's flag, set when the dialog takes the page at WM_INITDIALOG:
+    // from then on the dialog frees the page, and the maker must not read
+    // the page again, since the dialog may be gone when its call returns.
+    bool *taken;
 };
 
 Page *PageOf(HWND page) { return (Page *)GetWindowLongPtrA(page, DWLP_USER); }
@@ -48,7 +51,8 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 {
     if (message == WM_INITDIALOG) {
         Page *page = (Page *)lParam;
-        page->bound = true;
+        *page->taken = true;
+        page->taken = NULL;
         SetWindowLongPtrA(window, DWLP_USER, (LONG_PTR)page);
         if (page->handlers->init)
             page->handlers->init(window, page->state);
@@ -66,22 +70,50 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return Dispatch(window, *page, message, wParam, lParam);
 }
 
+// The page behind a window of PageProc; NULL for any other window.
+const Page *BoundPage(HWND window)
+{
+    if (!window || GetWindowLongPtrA(window, DWLP_DLGPROC) != (LONG_PTR)PageProc)
+        return NULL;
+    return PageOf(window);
+}
+
+// Hands a new page record to make, which makes the dialog with it as its
+// parameter; frees the record when the dialog never took it.
+template <class Make> auto WithPage(const PageHandlers &handlers, void *state, Make make)
+{
+    bool taken = false;
+    Page *page = new Page{&handlers, state, &taken};
+    auto result = make((LPARAM)page);
+    if (!taken)
+        Free(page);
+    return result;
+}
+
 } // namespace
 
 HWND CreatePage(HINSTANCE instance, int templateId, HWND parent, const PageHandlers &handlers, void *state)
 {
-    Page *page = new Page{&handlers, state, false};
-    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, PageProc, (LPARAM)page);
-    // A dialog that took its state frees it when it goes.
-    if (!window && !page->bound)
-        Free(page);
-    return window;
+    return WithPage(handlers, state, [&](LPARAM page) {
+        return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, PageProc, page);
+    });
+}
+
+INT_PTR RunDialog(HINSTANCE instance, int templateId, HWND owner, const PageHandlers &handlers, void *state)
+{
+    return WithPage(handlers, state, [&](LPARAM page) {
+        return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, PageProc, page);
+    });
 }
 
 void *PageState(HWND page)
 {
-    if (!page || GetWindowLongPtrA(page, DWLP_DLGPROC) != (LONG_PTR)PageProc)
-        return NULL;
-    Page *bound = PageOf(page);
+    const Page *bound = BoundPage(page);
     return bound ? bound->state : NULL;
+}
+
+void *PageState(HWND page, const PageHandlers &handlers)
+{
+    const Page *bound = BoundPage(page);
+    return bound && bound->handlers == &handlers ? bound->state : NULL;
 }

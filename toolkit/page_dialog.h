@@ -1,7 +1,8 @@
-// Pages: child dialogs made from a template, each with its own state, all
-// run by one dialog procedure that hands each message to the page's own
-// handlers. A page gets its state when it is made, keeps it in its user
-// data (DWLP_USER) and frees it when it goes.
+// Pages and dialogs made from a template, each with its own state, all run
+// by one dialog procedure that hands each message to the window's own
+// handlers. A page or dialog gets its state when it is made, keeps it in
+// its user data (DWLP_USER) and frees it when it goes. Nothing else of a
+// program keeps state in a dialog's user data or properties.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,8 @@ struct PageHandlers {
     // window's pages do alike (their colours, say). True when it answered,
     // with the dialog procedure's result in *result.
     bool (*look)(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
-    // WM_INITDIALOG.
+    // WM_INITDIALOG; the dialog manager then gives the focus to the first
+    // control that takes it.
     void (*init)(HWND page, void *state);
     // WM_COMMAND with notification code 0: links, menu items, accelerators
     // and clicked buttons. Other codes are left to the dialog.
@@ -30,10 +32,18 @@ struct PageHandlers {
     void (*freeState)(void *state);
 };
 
-// Makes the page from template templateId of instance as a child of
-// parent, with state. handlers must outlive the page (a constant table).
-// NULL when the dialog could not be made; the state is freed then.
+// Makes the page from template templateId of instance, with state: a child
+// of parent, or a modeless window it owns when the template is a pop-up.
+// handlers must outlive the page (a constant table). NULL when the dialog
+// could not be made; the state is freed then.
 HWND CreatePage(HINSTANCE instance, int templateId, HWND parent, const PageHandlers &handlers, void *state);
+// Runs the modal dialog of template templateId over owner, with state, and
+// returns what EndDialog was given (-1 when it could not be made); the
+// state is freed when the dialog goes.
+INT_PTR RunDialog(HINSTANCE instance, int templateId, HWND owner, const PageHandlers &handlers, void *state);
 
 // The state a page was made with; NULL for a window that is no page.
 void *PageState(HWND page);
+// The same, only for a page made with handlers: NULL for any other window,
+// a page of another kind, or one that has reused a destroyed page's handle.
+void *PageState(HWND page, const PageHandlers &handlers);

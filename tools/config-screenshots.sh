@@ -2,7 +2,8 @@
 # Screenshots of the configuration utility TalUpConfig under a virtual X
 # server, inside the private network against the local Talvex service: the
 # status panel in each status, each page, and the same at 120 and 144 dots per
-# inch. The program runs from bin/config_frame, beside stub programs, so
+# inch, with the account dialog and the progress window at each. The
+# program runs from bin/config_frame, beside stub programs, so
 # nothing else of the suite is started. Needs root and a built build
 # folder (tools/build.sh).
 #   tools/config-screenshots.sh [BUILD_DIR]   pictures in BUILD_DIR/screenshots/
@@ -22,10 +23,11 @@ frame="$bin/config_frame"
 data="$WINEPREFIX/drive_c/ProgramData/Talvex/Updater"
 mkdir -p "$data"
 
-# shot NAME [DELAY]: the utility's window as out/config-NAME.png
+# shot NAME [DELAY] [CLASS]: the utility's window (or its top-level window of
+# CLASS, a dialog's "#32770") as out/config-NAME.png
 shot() {
     sleep "${2:-1}"
-    (cd "$bin" && "$WINE_RUN" ScreenShot.exe "Z:${out//\//\\}\\config-$1.bmp" TALVEX_UPDATER_CONFIG) >/dev/null 2>&1
+    (cd "$bin" && "$WINE_RUN" ScreenShot.exe "Z:${out//\//\\}\\config-$1.bmp" "${3:-TALVEX_UPDATER_CONFIG}") >/dev/null 2>&1
     /usr/bin/python3 "$here/bmp2png.py" "$out/config-$1.bmp" "$out/config-$1.png" && rm -f "$out/config-$1.bmp"
     echo "$out/config-$1.png"
 }
@@ -71,6 +73,21 @@ open(sys.argv[1], "w", newline="\n").write("\n".join(lines) + "\n")
 PY
 }
 
+# dialogs SUFFIX: the account dialog a first start asks with, then the
+# progress window of a host list download the service leaves unanswered.
+dialogs() {
+    printf '[App]\r\nUpgrade=0\r\nSync=0\r\nStatus=3\r\n' > "$data/config.talvex"
+    start_utility
+    shot "account$1" 1 '#32770'
+    stop_utility
+    write_config 0
+    service_post /control/script '{"endpoint": "hostlist", "mode": "hang"}'
+    start_utility
+    shot "progress$1" 1 '#32770'
+    stop_utility
+    service_post /control/script/clear
+}
+
 service_post /control/reset
 service_post /control/accounts "{\"accounts\": {\"demo\": {\"password\": \"demo-pass\", \"hosts\": [$hosts]}}}"
 write_config 0
@@ -94,6 +111,7 @@ pages ""
 stop_updater
 signal user 132 0; shot disabled 3
 stop_utility
+dialogs ""
 
 # 120 and 144 dots per inch (125 % and 150 %): every status and every page.
 for dpi in 120 144; do
@@ -111,6 +129,7 @@ for dpi in 120 144; do
     stop_updater
     signal user 132 0; shot disabled-${dpi}dpi 3
     stop_utility
+    dialogs "-${dpi}dpi"
 done
 "$WINE_RUN" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 rm -f "$data/config.talvex" "$data/talvex.log"

@@ -1,6 +1,7 @@
 // The configuration pipe listener, run in the test's process and posting
 // to a recording window that stands in for the main window: what each
 // message makes it post, that it keeps serving, and the activity poll.
+#include "config_messages.h"
 #include "config_pipe.h"
 
 

@@ -1,15 +1,12 @@
-// The utility's settings code run in the test's process, against pages the
-// test makes with the controls the real pages have: the defaults, what a
-// save writes from the host list and the option boxes, a selection longer
-// than any fixed buffer, and the shortcut an option sets off, made once.
+// The utility's settings code run in the test's process, with the choices
+// the pages hand up: the defaults, what a save writes from the chosen hosts
+// and options, a selection longer than any fixed buffer, and the shortcut
+// an option sets off, made once.
 #include "settings.h"
-
-#include "config_ids.h"
 
 #include "test_env.h"
 
 #include <gtest/gtest.h>
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <string>
@@ -33,8 +30,6 @@ protected:
     void SetUp() override
     {
         DataFolderTest::SetUp();
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&icc);
         g_app = ConfigApp();
         lstrcpynA(g_app.configPath, configFile.c_str(), sizeof g_app.configPath);
         DeleteFileA(kTrayShortcut.c_str());
@@ -42,51 +37,21 @@ protected:
     }
     void TearDown() override
     {
-        for (HWND page : g_app.pages) {
-            if (page)
-                DestroyWindow(page);
-        }
-        free(g_app.selectedHosts);
         g_app = ConfigApp();
         DeleteFileA(kTrayShortcut.c_str());
         DeleteFileA((dataFolder + "started.txt").c_str());
         DataFolderTest::TearDown();
     }
 
-    // The Home page's host list with rows (name, checked).
-    void MakeHostList(const std::vector<std::pair<std::string, bool>> &rows)
+    // Saves with the hosts and the options (load icon, start with Windows,
+    // sync, notify, upgrade) as the pages hand them up.
+    DWORD Save(const std::vector<std::string> &hosts, const std::vector<int> &options)
     {
-        HWND page = CreateWindowA("STATIC", "home", WS_POPUP, 0, 0, 400, 300, NULL, NULL, NULL, NULL);
-        HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 400, 300, page,
-                                  (HMENU)IDC_HOST_LIST, NULL, NULL);
-        ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES);
-        LVCOLUMNA column = {};
-        column.mask = LVCF_WIDTH;
-        column.cx = 40;
-        ListView_InsertColumn(list, 0, &column);
-        column.cx = 300;
-        ListView_InsertColumn(list, 1, &column);
-        for (size_t i = 0; i < rows.size(); ++i) {
-            LVITEMA item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = (int)i;
-            item.pszText = (char *)"";
-            ListView_InsertItem(list, &item);
-            ListView_SetItemText(list, (int)i, 1, (char *)rows[i].first.c_str());
-            ListView_SetCheckState(list, (int)i, rows[i].second);
-        }
-        g_app.pages[kPageHome] = page;
-    }
-    // The Advanced page's five boxes, checked as given (1036 to 1040).
-    void MakeOptionBoxes(const std::vector<bool> &checked)
-    {
-        HWND page = CreateWindowA("STATIC", "advanced", WS_POPUP, 0, 0, 400, 300, NULL, NULL, NULL, NULL);
-        for (int i = 0; i < 5; ++i) {
-            HWND box = CreateWindowA("BUTTON", "", WS_CHILD | BS_AUTOCHECKBOX, 0, 20 * i, 200, 20, page,
-                                     (HMENU)(INT_PTR)(IDC_OPT_LOAD_ICON + i), NULL, NULL);
-            SendMessageA(box, BM_SETCHECK, checked[i] ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
-        g_app.pages[kPageAdvanced] = page;
+        ConfigOptions chosen;
+        int *values[] = {&chosen.loadIcon, &chosen.startWithOS, &chosen.sync, &chosen.notify, &chosen.upgrade};
+        for (size_t i = 0; i < options.size(); ++i)
+            *values[i] = options[i];
+        return SaveSettings(g_app, {&hosts, &chosen});
     }
     std::string Value(const char *section, const char *key)
     {
@@ -116,12 +81,11 @@ TEST_F(Settings, AFileWithoutTheSectionGivesTheDefaultsAndThePasswordRoundTripsS
     EXPECT_STREQ("Never", g_app.lastUpdate);
     EXPECT_STREQ("", g_app.userName);
     EXPECT_STREQ("", g_app.password);
-    ASSERT_NE(nullptr, g_app.selectedHosts);
-    EXPECT_STREQ("", g_app.selectedHosts);
+    EXPECT_EQ("", g_app.selectedHosts);
 
     lstrcpyA(g_app.userName, "alice");
     lstrcpyA(g_app.password, "s3cret pw");
-    SaveSettings(g_app);
+    SaveSettings(g_app, {}); // no page: the selection and the options as they are
     std::string stored = Value("App", "Password");
     EXPECT_EQ(std::string::npos, stored.find("s3cret")) << "never stored in plain text";
     EXPECT_EQ(18u, stored.size()) << stored;
@@ -131,76 +95,71 @@ TEST_F(Settings, AFileWithoutTheSectionGivesTheDefaultsAndThePasswordRoundTripsS
     EXPECT_STREQ("s3cret pw", g_app.password);
 
     g_app.password[0] = '\0';
-    SaveSettings(g_app);
+    SaveSettings(g_app, {});
     EXPECT_EQ("", Value("App", "Password")) << "an empty password is an empty value";
 }
 
-TEST_F(Settings, SavingWritesTheCheckedRowsInOrderWithoutATrailingComma)
+TEST_F(Settings, SavingWritesTheChosenHostsInOrderWithoutATrailingComma)
 {
-    MakeOptionBoxes({false, true, true, true, true});
-    MakeHostList({{"alpha.example.test", true}, {"beta.example.test", false}, {"gamma.example.test", true}});
     CommitCounter commits(configFile);
-    SaveSettings(g_app);
+    Save({"alpha.example.test", "gamma.example.test"}, {0, 1, 1, 1, 1});
     EXPECT_EQ(1, commits.Count()) << "a save writes the file once";
     EXPECT_EQ("2", Value("Hosts", "Count"));
     EXPECT_EQ("alpha.example.test", Value("Hosts", "Host1"));
     EXPECT_EQ("gamma.example.test", Value("Hosts", "Host2"));
     EXPECT_EQ("(absent)", Value("Hosts", "Host3"));
-    EXPECT_STREQ("alpha.example.test,gamma.example.test", g_app.selectedHosts);
+    EXPECT_EQ("alpha.example.test,gamma.example.test", g_app.selectedHosts);
     for (const char *key : {"LoadIcon", "StartWithOS", "Sync", "Notify", "Upgrade"})
         EXPECT_NE("(absent)", Value("App", key)) << key;
 
-    DestroyWindow(g_app.pages[kPageHome]);
-    MakeHostList({{"alpha.example.test", false}, {"beta.example.test", false}});
-    SaveSettings(g_app);
+    Save({}, {0, 1, 1, 1, 1});
     EXPECT_EQ("0", Value("Hosts", "Count"));
     EXPECT_EQ("(absent)", Value("Hosts", "Host1")) << "the old table is emptied";
-    EXPECT_STREQ("", g_app.selectedHosts);
+    EXPECT_EQ("", g_app.selectedHosts);
+
+    // Without the Home page (it could not be made) the table stays.
+    Save({"alpha.example.test"}, {0, 1, 1, 1, 1});
+    SaveSettings(g_app, {});
+    EXPECT_EQ("1", Value("Hosts", "Count"));
+    EXPECT_EQ("alpha.example.test", g_app.selectedHosts);
 }
 
 TEST_F(Settings, ASelectionLongerThanAnyFixedBufferIsSavedAndReadBackWhole)
 {
-    MakeOptionBoxes({false, true, true, true, true});
-    std::vector<std::pair<std::string, bool>> rows;
+    std::vector<std::string> hosts;
     std::string expected;
     for (int i = 0; i < 40; ++i) {
         std::string name = "host-" + std::to_string(i) + std::string(50, 'x') + ".example.test";
-        rows.push_back({name, true});
+        hosts.push_back(name);
         expected += (i ? "," : "") + name;
     }
     ASSERT_GT(expected.size(), 2048u);
-    MakeHostList(rows);
-    SaveSettings(g_app);
+    Save(hosts, {0, 1, 1, 1, 1});
     EXPECT_EQ(expected, g_app.selectedHosts);
     EXPECT_EQ("40", Value("Hosts", "Count"));
 
-    free(g_app.selectedHosts);
-    g_app.selectedHosts = NULL;
+    g_app.selectedHosts.clear();
     LoadSettings(g_app);
-    ASSERT_NE(nullptr, g_app.selectedHosts);
     EXPECT_EQ(expected, g_app.selectedHosts);
 }
 
-TEST_F(Settings, TurningTheIconOnMakesItsShortcutOnceAndMissingBoxesKeepTheOptions)
+TEST_F(Settings, TurningTheIconOnMakesItsShortcutOnceAndAMissingPageKeepsTheOptions)
 {
     WriteWholeFile(configFile, "[App]\r\nLoadIcon=0\r\nStartWithOS=0\r\nSync=0\r\nNotify=1\r\nUpgrade=1\r\n");
     LoadSettings(g_app);
-    MakeHostList({});
-    MakeOptionBoxes({true, false, false, true, false});
-    SaveSettings(g_app); // Apply
+    Save({}, {1, 0, 0, 1, 0}); // Apply
     EXPECT_TRUE(FileExists(kTrayShortcut));
     EXPECT_EQ(1, TrayStarts()) << "the icon is started";
     EXPECT_EQ("1", Value("App", "LoadIcon"));
     EXPECT_EQ("0", Value("App", "Upgrade"));
     DeleteFileA(kTrayShortcut.c_str());
-    SaveSettings(g_app); // Apply again: no change, no shortcut
+    Save({}, {1, 0, 0, 1, 0}); // Apply again: no change, no shortcut
     EXPECT_FALSE(FileExists(kTrayShortcut));
     EXPECT_EQ(1, TrayStarts());
 
-    // A page without its boxes (it failed to be made) keeps every option.
-    DestroyWindow(g_app.pages[kPageAdvanced]);
-    g_app.pages[kPageAdvanced] = CreateWindowA("STATIC", "empty", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    SaveSettings(g_app);
+    // Without the Advanced page (it could not be made) every option stays.
+    std::vector<std::string> none;
+    SaveSettings(g_app, {&none, NULL});
     EXPECT_EQ("1", Value("App", "LoadIcon"));
     EXPECT_EQ("0", Value("App", "StartWithOS"));
     EXPECT_EQ("1", Value("App", "Notify"));

@@ -160,13 +160,7 @@ protected:
         service::Reset();
         DataFolderTest::TearDown();
     }
-    // The saved selection, a heap buffer as the frame keeps it.
-    void SetSelection(const std::string &text)
-    {
-        selection.assign(text.begin(), text.end());
-        selection.push_back('\0');
-        g_app.selectedHosts = selection.data();
-    }
+    void SetSelection(const std::string &text) { g_app.selectedHosts = text; }
     HWND Page(int index) { return g_app.pages[index]; }
     HWND Item(int page, int id) { return GetDlgItem(Page(page), id); }
     HWND Hosts() { return Item(kPageHome, IDC_HOST_LIST); }
@@ -243,12 +237,16 @@ protected:
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
-        ReloadLog(LogList());
+        ReloadLogPage(Page(kPageLogs));
         QueryPerformanceCounter(&end);
         return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
     }
-
-    std::vector<char> selection;
+    std::vector<std::string> Chosen()
+    {
+        std::vector<std::string> hosts;
+        EXPECT_TRUE(ChosenHosts(Page(kPageHome), hosts));
+        return hosts;
+    }
 };
 
 TEST_F(Pages, LogListFollowsTheFileColoursLevelsAndCopiesSelectedLines)
@@ -259,7 +257,7 @@ TEST_F(Pages, LogListFollowsTheFileColoursLevelsAndCopiesSelectedLines)
     // The file was created empty before its first entry; the second entry's
     // text spans two lines; the last has no description.
     WriteWholeFile(logFile, "\r\n0\tt1\td1\r\n1\tt2\td2\r\nsecond line\r\n0\tt0\r\n2\tt3\td3");
-    ReloadLog(LogList());
+    ReloadLogPage(Page(kPageLogs));
     ASSERT_EQ(4, Rows(LogList()));
     EXPECT_EQ("t1", Cell(LogList(), 0, 0));
     EXPECT_EQ("d1", Cell(LogList(), 0, 1));
@@ -293,11 +291,11 @@ TEST_F(Pages, LogListFollowsTheFileColoursLevelsAndCopiesSelectedLines)
 
     // A file that was replaced is read anew, a missing one gives no rows.
     WriteWholeFile(logFile, "0\tnew\tone");
-    ReloadLog(LogList());
+    ReloadLogPage(Page(kPageLogs));
     ASSERT_EQ(1, Rows(LogList()));
     EXPECT_EQ("new", Cell(LogList(), 0, 0));
     DeleteFileA(logFile.c_str());
-    ReloadLog(LogList());
+    ReloadLogPage(Page(kPageLogs));
     EXPECT_EQ(0, Rows(LogList()));
 }
 
@@ -311,7 +309,7 @@ TEST_F(Pages, LogReloadTimesForLongLogs)
                                                                  "to [203.0.113.7] for host number " +
                     std::to_string(i);
         DeleteFileA(logFile.c_str()); // the next reload starts over
-        ReloadLog(LogList());
+        ReloadLogPage(Page(kPageLogs));
         WriteWholeFile(logFile, text);
         double full = ReloadMs();
         ASSERT_EQ(lines, Rows(LogList()));
@@ -347,6 +345,7 @@ TEST_F(Pages, HostRowsArriveReCheckTheSavedSelectionAndAnswerTheCheckCommands)
     EXPECT_EQ((std::vector<std::string>{"alpha", "beta", "gamma", std::string(255, 'z')}), HostNames());
     EXPECT_EQ((std::vector<int>{2, 2, 1, 1}), Checks());
     EXPECT_EQ(2, g_frame.applyEnabled) << "each re-checked row is a change";
+    EXPECT_EQ((std::vector<std::string>{"alpha", "beta"}), Chosen());
 
     Command(kPageHome, IDC_CHECK_INVERSE);
     EXPECT_EQ((std::vector<int>{1, 1, 2, 2}), Checks());
@@ -360,6 +359,10 @@ TEST_F(Pages, HostRowsArriveReCheckTheSavedSelectionAndAnswerTheCheckCommands)
     EXPECT_EQ((std::vector<int>{2, 2, 2, 2}), Checks());
     Command(kPageHome, IDM_UNCHECK_SELECTED);
     EXPECT_EQ((std::vector<int>{1, 2, 1, 2}), Checks());
+    // A name longer than a saved part is saved cut to it, and nothing else.
+    EXPECT_EQ((std::vector<std::string>{"beta", std::string(127, 'z')}), Chosen());
+    std::vector<std::string> none;
+    EXPECT_FALSE(ChosenHosts(Page(kPageAdvanced), none)) << "no Home page: nothing to hand up";
 
     Command(kPageHome, IDM_COPY_HOSTS);
     EXPECT_EQ("alpha\r\ngamma", ClipboardText());
@@ -557,8 +560,16 @@ TEST_F(Pages, AdvancedPageShowsTheOptionsAndHidesTheUpgradeLinkWhenChecksAreOff)
     EXPECT_FALSE(IsWindowEnabled(link));
 
     SendMessageA(Item(kPageAdvanced, IDC_OPT_NOTIFY), BM_CLICK, 0, 0);
+    SendMessageA(Item(kPageAdvanced, IDC_OPT_LOAD_ICON), BM_CLICK, 0, 0);
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_OPT_NOTIFY));
-    EXPECT_EQ(1, g_frame.applyEnabled);
+    EXPECT_EQ(2, g_frame.applyEnabled);
+    // What the page hands up is what the boxes show; the settings wait for a save.
+    const ConfigOptions *chosen = ChosenOptions(page);
+    ASSERT_NE(nullptr, chosen);
+    EXPECT_EQ((std::vector<int>{0, 0, 1, 1, 0}),
+              (std::vector<int>{chosen->loadIcon, chosen->startWithOS, chosen->sync, chosen->notify, chosen->upgrade}));
+    EXPECT_EQ(0, g_app.notify);
+    EXPECT_EQ(nullptr, ChosenOptions(Page(kPageHome)));
 
     DestroyTestWindows();
     g_app.upgrade = 1;
@@ -569,6 +580,12 @@ TEST_F(Pages, AdvancedPageShowsTheOptionsAndHidesTheUpgradeLinkWhenChecksAreOff)
     EXPECT_TRUE(IsWindowVisible(link));
     EXPECT_FALSE(IsWindowEnabled(link)) << "until the version check finds an upgrade";
     EXPECT_EQ("Checking for upgrades...", TextOf(link));
+    ShowUpgradeAvailable(Page(kPageAdvanced), true);
+    EXPECT_TRUE(IsWindowEnabled(link));
+    EXPECT_EQ("An upgrade is available!", TextOf(link));
+    ShowUpgradeAvailable(Page(kPageAdvanced), false);
+    EXPECT_FALSE(IsWindowEnabled(link));
+    EXPECT_EQ("You have the latest version.", TextOf(link));
 }
 
 TEST_F(Pages, SaveLogToFileWritesTheSupportReportAndCancelWritesNothing)
@@ -649,11 +666,10 @@ TEST_F(Pages, PicturesForReview)
                std::to_string(i) + "]";
     WriteWholeFile(logFile, log);
     CreateTestPages();
-    SetDlgItemTextA(Page(kPageHome), IDC_HOME_USER, "demo");
-    SetDlgItemTextA(Page(kPageHome), IDC_HOME_LAST_UPDATE, "12-06-2026 19:05:07");
+    ShowUserName(Page(kPageHome), "demo");
+    ShowLastUpdate(Page(kPageHome), "12-06-2026 19:05:07");
     SetDlgItemTextA(Page(kPageHome), IDC_HOME_ADDRESS, "203.0.113.7");
-    SetDlgItemTextA(Page(kPageHome), IDC_HOME_UPDATER, "On");
-    ShowWindow(Item(kPageHome, IDC_STOP_UPDATER), SW_SHOW);
+    ShowUpdaterRunning(Page(kPageHome), true);
     SendMessageA(g_app.window, kMsgHostListBegin, 0, 0);
     for (const char *name : {"home.talvex-demo.test", "office.talvex-demo.test", "mail.talvex-demo.test"})
         SendHost(name);

@@ -1,5 +1,5 @@
 // Reading the log file into the Logs page's text incrementally.
-#include "log_file.h"
+#include "log_reader.h"
 
 #include "scoped.h"
 
