@@ -27,15 +27,13 @@ KeptHandle g_mutexes[kMutexesKept];
 
 HANDLE CreateNamedMutex(const char *name)
 {
-    PSECURITY_DESCRIPTOR sd = NULL;
+    ScopedLocal<PSECURITY_DESCRIPTOR> sd;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, &sd, NULL))
-        sa.lpSecurityDescriptor = sd;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, sd.out(), NULL))
+        sa.lpSecurityDescriptor = sd.get();
     HANDLE mutex = CreateMutexExA(&sa, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
     if (!mutex)
         mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
-    if (sd)
-        LocalFree(sd);
     return mutex;
 }
 
@@ -72,11 +70,7 @@ MachineLock::MachineLock(const char *name)
         // An abandoned mutex is ours now; each guarded access is a single
         // call or write, so the file itself is whole.
         owned = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
+        if (owned)
+            hold.reset(mutex);
     }
-}
-
-MachineLock::~MachineLock()
-{
-    if (owned)
-        ReleaseMutex(mutex);
 }
