@@ -2,6 +2,7 @@
 // (data_folder_check.h).
 #include "data_folder_check.h"
 
+#include "scoped.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -19,12 +20,10 @@ const char kTrustedInstallerSid[] = "S-1-5-80-956008885-3418522649-1831038044-18
 
 bool IsSid(PSID owner, const char *text)
 {
-    PSID sid = NULL;
-    if (!ConvertStringSidToSidA(text, &sid))
+    ScopedLocal<PSID> sid;
+    if (!ConvertStringSidToSidA(text, sid.out()))
         return false;
-    bool same = EqualSid(owner, sid);
-    LocalFree(sid);
-    return same;
+    return EqualSid(owner, sid.get()) != FALSE;
 }
 
 // A file's or folder's owner, copied out of its security descriptor.
@@ -36,13 +35,12 @@ struct OwnerSid {
 OwnerSid ReadOwner(const char *path)
 {
     OwnerSid owner;
-    PSID sid = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
+    PSID sid = NULL; // points into the descriptor
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
     if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &sid, NULL, NULL, NULL,
-                              &descriptor) != ERROR_SUCCESS)
+                              descriptor.out()) != ERROR_SUCCESS)
         return owner;
     owner.known = sid && IsValidSid(sid) && CopySid(sizeof owner.sid, owner.sid, sid);
-    LocalFree(descriptor);
     return owner;
 }
 

@@ -1,8 +1,8 @@
 // The suite's one WinHTTP exchange: one session set-up, one request set-up
 // (TLS rules, time-outs, credentials), one naming of the step that failed,
-// used synchronously (HttpGet) and asynchronously (HttpAsync) over the same
-// set-up. Linked into TalLib and the upgrade assistant; nothing of it crosses
-// TalLib's exported interface.
+// used synchronously (HttpGet, below) and asynchronously (HttpAsync,
+// http_async.h) over the same set-up. Linked into TalLib and the upgrade
+// assistant; nothing of it crosses TalLib's exported interface.
 #pragma once
 
 #include "scoped.h"
@@ -11,7 +11,6 @@
 #include <winhttp.h>
 
 #include <string>
-#include <vector>
 
 // The step of an exchange that failed. Steps 2 to 7 are also the host-list
 // export's results, so their numbers never change.
@@ -102,75 +101,3 @@ inline std::string DescribeFailure(const HttpGetResult &result)
 {
     return DescribeFailure(result.step, result.error);
 }
-
-// ---- Asynchronous use --------------------------------------------------------
-
-// What an asynchronous exchange's owner does with it. WinHTTP's threads call
-// these one at a time under the exchange's lock, so none of them may wait
-// for the owner's thread: a window is only ever posted to from here, never
-// sent to or touched.
-class HttpReceiver {
-public:
-    // The request went out. False stops the exchange.
-    virtual bool OnSent() { return true; }
-    // The status line and headers arrived. False stops the exchange.
-    virtual bool OnHeaders(HINTERNET) { return true; }
-    // A piece of the body. False stops the exchange.
-    virtual bool OnBody(const char *bytes, DWORD length) = 0;
-    // Once per started exchange, whatever ended it: HttpOk when the body was
-    // read to its end (whole: with every byte a Content-Length announced),
-    // HttpStopped when a function above or the owner's CancelHttpAsync
-    // stopped it, else the failed step and its Windows error.
-    virtual void OnEnd(HttpStep step, DWORD error, bool whole) = 0;
-    // The request handle is gone: nothing more of this exchange will come.
-    virtual void OnClosed() {}
-
-protected:
-    ~HttpReceiver() = default;
-};
-
-// One asynchronous exchange at a time. Its address is the request's context
-// value, so it must outlive the request: the owner keeps it until OnClosed
-// or until CancelHttpAsync has seen the request closed.
-struct HttpAsync {
-    HttpAsync();
-    ~HttpAsync();
-    HttpAsync(const HttpAsync &) = delete;
-    HttpAsync &operator=(const HttpAsync &) = delete;
-
-    // Everything below is guarded by lock, which the owner's thread takes
-    // only for moments (the callback never waits on that thread).
-    CRITICAL_SECTION lock;
-    HttpReceiver *receiver = NULL;
-    HINTERNET connect = NULL;
-    HINTERNET request = NULL;  // until its HANDLE_CLOSING arrives
-    bool ended = true;         // OnEnd was called (or nothing was started)
-    bool closing = false;      // the request handle was closed (once)
-    int depth = 0;             // notifications in progress on the lock's thread
-    bool boundBody = false;    // the whole body must arrive within kHttpBodyReadLimitMs
-    ULONGLONG bodyDeadline = 0;
-    unsigned long long received = 0; // body bytes received
-    std::vector<char> chunk;   // the read in progress
-    ScopedHandle closed;       // set when the request handle is gone
-};
-
-// Opens the request for target on an asynchronous session and sends it;
-// from then on the receiver hears of it. boundBody limits the whole body's
-// reading time as HttpGet does (for small bodies read into memory; a
-// download's reads are bounded one by one by the receive time-out). HttpOk,
-// or the failed step with *error set: nothing was started, OnEnd will not
-// be called and every handle of the exchange is closed.
-HttpStep StartHttpAsync(HttpAsync &exchange, HINTERNET session, const HttpTarget &target, HttpReceiver &receiver,
-                        bool boundBody, DWORD *error);
-
-// Stops the exchange from the owner's side: OnEnd(HttpStopped,
-// ERROR_WINHTTP_OPERATION_CANCELLED) on this thread if it had not ended,
-// the request closed, then a wait of at most waitMs for WinHTTP to give it
-// up (Wine gives up a request that waits for its answer only when the wait
-// times out). True when the exchange was still running. The exchange and
-// its receiver must stay until HttpAsyncClosed is true; a new exchange may
-// start at once.
-bool CancelHttpAsync(HttpAsync &exchange, DWORD waitMs);
-
-// True when no request of the exchange is left for a callback to come for.
-bool HttpAsyncClosed(HttpAsync &exchange);

@@ -70,6 +70,17 @@ struct KeyTraits {
     static HKEY Invalid() { return NULL; }
     static void Close(HKEY h) { RegCloseKey(h); }
 };
+template <typename T>
+struct LocalTraits {
+    using Type = T;
+    static T Invalid() { return NULL; }
+    static void Close(T p) { LocalFree((HLOCAL)p); }
+};
+struct GlobalTraits {
+    using Type = HGLOBAL;
+    static HGLOBAL Invalid() { return NULL; }
+    static void Close(HGLOBAL h) { GlobalFree(h); }
+};
 struct WaitTraits {
     using Type = HANDLE;
     static HANDLE Invalid() { return NULL; }
@@ -93,6 +104,18 @@ using ScopedGdi = Scoped<scoped_detail::NullIsNothing<HGDIOBJ, DeleteObject>>;
 using ScopedMemDc = Scoped<scoped_detail::NullIsNothing<HDC, DeleteDC>>;
 using ScopedIcon = Scoped<scoped_detail::NullIsNothing<HICON, DestroyIcon>>;
 using ScopedMenu = Scoped<scoped_detail::NullIsNothing<HMENU, DestroyMenu>>;
+// Memory the system allocated with LocalAlloc for the caller: security
+// descriptors and SIDs converted from text, FormatMessage's text. T is the
+// pointer type the allocating call hands out.
+template <typename T = HLOCAL>
+using ScopedLocal = Scoped<scoped_detail::LocalTraits<T>>;
+// A block from GlobalAlloc; release() it once the system took it over (the
+// clipboard's SetClipboardData).
+using ScopedGlobal = Scoped<scoped_detail::GlobalTraits>;
+using ScopedLibrary = Scoped<scoped_detail::NullIsNothing<HMODULE, FreeLibrary>>;
+// The ownership of a mutex this thread acquired by a wait: given back with
+// ReleaseMutex (the handle itself belongs to someone else and stays open).
+using ScopedMutexHold = Scoped<scoped_detail::NullIsNothing<HANDLE, ReleaseMutex>>;
 
 // A critical section that lives as long as its owner, and the holding of
 // one for a scope.
@@ -117,6 +140,28 @@ public:
 
 private:
     CRITICAL_SECTION *cs_;
+};
+
+// A critical section held for a scope only if it was free when asked:
+// held() says whether it was taken. Never waits.
+class CriticalSectionTryLock {
+public:
+    explicit CriticalSectionTryLock(CriticalSection &section)
+        : cs_(section.get()), held_(TryEnterCriticalSection(cs_) != FALSE)
+    {
+    }
+    ~CriticalSectionTryLock()
+    {
+        if (held_)
+            LeaveCriticalSection(cs_);
+    }
+    CriticalSectionTryLock(const CriticalSectionTryLock &) = delete;
+    CriticalSectionTryLock &operator=(const CriticalSectionTryLock &) = delete;
+    bool held() const { return held_; }
+
+private:
+    CRITICAL_SECTION *cs_;
+    bool held_;
 };
 
 // A window's device context from GetDC, given back with ReleaseDC.

@@ -32,11 +32,17 @@ bool SameAddressText(const char *a, int sizeA, const char *b, int sizeB)
     return lstrcmpiA(left, right) == 0;
 }
 
+// What one reading of the check page came to: GetIP's result and, for
+// GetLastFailure, why no address came ("" when one did).
+struct AddressReading {
+    int found = 0;
+    std::string cause;
+};
+
 // GetIP's work; it may throw when an allocation fails.
-int ReadPublicAddress(char *address, int size, int alternatePort)
+AddressReading ReadPublicAddress(char *address, int size, int alternatePort)
 {
-    if (!address || size <= 0)
-        return 0;
+    AddressReading reading;
     HttpGetRequest request;
     request.host = TALVEX_HOST_CHECKIP;
     request.port = alternatePort ? kCheckAlternatePort : kCheckPort;
@@ -48,31 +54,36 @@ int ReadPublicAddress(char *address, int size, int alternatePort)
     std::string text;
     AddressPage page = ParseAddressPage(reply.body, text);
     if (reply.step != HttpOk)
-        RecordFailure(DescribeFailure(reply));
+        reading.cause = DescribeFailure(reply);
     else if (page == PageNoAddress)
-        RecordFailure("the address-check page answered without an address");
+        reading.cause = "the address-check page answered without an address";
     else if (page == PageEmptyAddress)
-        RecordFailure("the address-check page answered with an empty address");
-    else
-        RecordFailure("");
+        reading.cause = "the address-check page answered with an empty address";
     if (page == PageNoAddress)
-        return 0;
+        return reading;
     // The text is at most 15 printable characters: it cannot break the file.
     ConfigWrite(kSectionApp, kKeyLastIP, text.c_str());
     if (page == PageEmptyAddress)
-        return 0;
+        return reading;
     // A cut address would be a different address: too small a buffer gets none.
     if (text.size() >= (size_t)size)
-        return 0;
+        return reading;
     memcpy(address, text.c_str(), text.size() + 1);
-    return 1;
+    reading.found = 1;
+    return reading;
 }
 
 } // namespace
 
 int TALAPI GetIP(char *address, int size, int alternatePort)
 {
-    return NoThrow(0, [&] { return ReadPublicAddress(address, size, alternatePort); });
+    if (!address || size <= 0)
+        return 0; // no check made: the thread's last cause stays
+    return NoThrow(0, [&] {
+        AddressReading reading = ReadPublicAddress(address, size, alternatePort);
+        RecordFailure(reading.cause);
+        return reading.found;
+    });
 }
 
 int TALAPI IsBehindProxy(char *addressDirect, int sizeDirect, char *addressAlternate, int sizeAlternate)

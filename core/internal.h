@@ -53,7 +53,7 @@ bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
 bool FinishInterruptedCommit(const char *path, bool *restored = nullptr);
 
 // The storage code's outcomes for administrators, in the Event Log
-// (event_log.cpp): a commit that could not be made, with its cause in
+// (config_events.cpp): a commit that could not be made, with its cause in
 // words (the first of a run of failures), and an interrupted commit put
 // back. The log file says the same wherever it can be written.
 void ReportConfigNotSaved(const char *path, const char *cause);
@@ -62,8 +62,12 @@ void ReportConfigPutBack(const char *path);
 // A configuration file past this size is damage, never read whole.
 const LONGLONG kConfigReadMax = 4 << 20;
 
-// The whole of a small text file; empty when it is missing or too large.
+// The whole of a small text file; empty when it is missing or too large
+// (support_report.cpp).
 std::string ReadSmallFile(const char *path);
+
+// Writes all of data to file; false when a write failed (log_file.cpp).
+bool WriteAllBytes(HANDLE file, const char *data, size_t size);
 
 // ---- Machine-wide locks, signal windows and the log ------------------------
 
@@ -74,13 +78,13 @@ std::string ReadSmallFile(const char *path);
 // configuration writer fails and says so.
 struct MachineLock {
     explicit MachineLock(const char *name);
-    ~MachineLock();
     MachineLock(const MachineLock &) = delete;
     MachineLock &operator=(const MachineLock &) = delete;
 
     HANDLE mutex = NULL; // the process keeps it open (machine_lock.cpp)
     bool owned = false;
     ScopedHandle unkept; // owns `mutex` when the process could not keep it
+    ScopedMutexHold hold; // given back before `unkept` closes
 };
 
 // The one way windows of the suite are looked up; title may be NULL.

@@ -1,5 +1,5 @@
-// RecordFailure and GetLastFailure: the cause of this process's last failed
-// exchange, for the programs' log records and messages.
+// RecordFailure and GetLastFailure: the cause of the calling thread's last
+// failed exchange, for the programs' log records and messages.
 #include "last_failure.h"
 #include "tallib.h"
 
@@ -7,28 +7,19 @@
 
 namespace {
 
-// The cause of this process's last failed exchange; SRWLOCK_INIT needs no
-// set-up, so the record works from the first call on any thread.
-SRWLOCK g_failureLock = SRWLOCK_INIT;
-char g_lastFailure[256] = "";
+// One slot per thread, as GetLastError keeps its code: the configuration
+// utility checks the address and downloads the host list at the same time
+// on two worker threads, and each reads its own call's cause.
+thread_local char t_lastFailure[256] = "";
 
 } // namespace
 
-void RecordFailure(const std::string &cause)
-{
-    AcquireSRWLockExclusive(&g_failureLock);
-    lstrcpynA(g_lastFailure, cause.c_str(), sizeof g_lastFailure);
-    ReleaseSRWLockExclusive(&g_failureLock);
-}
+void RecordFailure(const std::string &cause) { lstrcpynA(t_lastFailure, cause.c_str(), sizeof t_lastFailure); }
 
 int TALAPI GetLastFailure(char *buffer, int size)
 {
-    int length = 0;
     if (!buffer || size <= 0)
         return 0;
-    AcquireSRWLockShared(&g_failureLock);
-    lstrcpynA(buffer, g_lastFailure, size);
-    length = lstrlenA(buffer);
-    ReleaseSRWLockShared(&g_failureLock);
-    return length;
+    lstrcpynA(buffer, t_lastFailure, size);
+    return lstrlenA(buffer);
 }

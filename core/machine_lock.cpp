@@ -28,15 +28,13 @@ KeptHandle g_mutexes[kMutexesKept];
 
 HANDLE CreateNamedMutex(const char *name)
 {
-    PSECURITY_DESCRIPTOR sd = NULL;
+    ScopedLocal<PSECURITY_DESCRIPTOR> sd;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, &sd, NULL))
-        sa.lpSecurityDescriptor = sd;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, sd.out(), NULL))
+        sa.lpSecurityDescriptor = sd.get();
     HANDLE mutex = CreateMutexExA(&sa, name, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
     if (!mutex)
         mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
-    if (sd)
-        LocalFree(sd);
     return mutex;
 }
 
@@ -74,11 +72,7 @@ MachineLock::MachineLock(const char *name)
         // put back from the journal before the next read or write
         // (config_commit.cpp), and a log record is a single write.
         owned = (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED);
+        if (owned)
+            hold.reset(mutex);
     }
-}
-
-MachineLock::~MachineLock()
-{
-    if (owned)
-        ReleaseMutex(mutex);
 }

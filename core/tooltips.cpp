@@ -6,27 +6,23 @@
 
 int TALAPI CreateToolTip(int controlId, HWND dialog, HINSTANCE instance, const char *text)
 {
-    int result = 0;
-    HWND control = NULL;
-    HWND tip = NULL;
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES}; // tooltips_class32
-    TOOLINFOA tool = {};
-
     if (controlId == 0 || !dialog || !text)
-        goto done;
+        return 0;
     // Look the control up first, so that a missing one leaves no tooltip
     // window behind.
-    control = GetDlgItem(dialog, controlId);
+    HWND control = GetDlgItem(dialog, controlId);
     if (!control)
-        goto done;
+        return 0;
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES}; // tooltips_class32
     InitCommonControlsEx(&classes);
     // Owned by the dialog, the tip window lives as long as the dialog does.
-    tip = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, dialog, NULL, instance, NULL);
+    HWND tip = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, dialog, NULL, instance, NULL);
     if (!tip)
-        goto done;
+        return 0;
     // The version-2 size is understood by every version of the common
     // controls, bound by a manifest or not.
+    TOOLINFOA tool = {};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS; // the control itself is the tool
     tool.hwnd = dialog;
@@ -34,9 +30,7 @@ int TALAPI CreateToolTip(int controlId, HWND dialog, HINSTANCE instance, const c
     tool.lpszText = (LPSTR)text; // the caller keeps the text alive
     if (!SendMessageA(tip, TTM_ADDTOOLA, 0, (LPARAM)&tool)) {
         DestroyWindow(tip); // a tip that holds no tool is of no use
-        goto done;
+        return 0;
     }
-    result = 1;
-done:
-    return result;
+    return 1;
 }

@@ -5,7 +5,7 @@
 #include "tallib.h"
 #include "internal.h"
 #include "config_keys.h"
-#include "http_exchange.h"
+#include "http_async.h"
 #include "no_throw.h"
 #include "signals.h"
 #include "talvex_settings.h"
@@ -59,8 +59,13 @@ void Decide(const char *offered)
 // took busy, then by the exchange's notifications, one at a time.
 struct BackgroundCheck final : HttpReceiver {
     volatile LONG busy = 0;
-    HINTERNET session = NULL;
+    ScopedInternet session;
     HttpAsync exchange;
+
+    // A check still running when the library unloads with its process is
+    // left to the system, as its request is: WinHTTP is not called then.
+    ~BackgroundCheck() { session.release(); }
+
     char reply[kReplySize] = ""; // the body, while it fits with a terminator
     DWORD received = 0;          // body bytes received, kept or not
 
@@ -85,22 +90,19 @@ struct BackgroundCheck final : HttpReceiver {
     }
     void OnClosed() override
     {
-        WinHttpCloseHandle(session);
-        session = NULL;
+        session.reset();
         InterlockedExchange(&busy, 0); // last: a new check may start now
     }
     void Start()
     {
         received = 0;
         memset(reply, 0, sizeof reply);
-        session = OpenHttpSession(true);
+        session.reset(OpenHttpSession(true));
         // The status code and headers are not examined: the body decides.
-        if (StartHttpAsync(exchange, session, VersionPage(), *this, true, NULL) == HttpOk)
+        if (exchange.Start(session.get(), VersionPage(), *this, true, NULL) == HttpOk)
             return; // the exchange ends the check (OnClosed)
         // Nothing was started: no notification will come.
-        if (session)
-            WinHttpCloseHandle(session);
-        session = NULL;
+        session.reset();
         InterlockedExchange(&busy, 0);
     }
 };
@@ -113,21 +115,21 @@ BackgroundCheck g_check;
 int AskVersion(const char *current, char *found, int size)
 {
     if (!current || !found || size <= 0)
-        return -1;
+        return VERSION_NO_ANSWER;
     found[0] = '\0';
     HttpGetRequest request;
     static_cast<HttpTarget &>(request) = VersionPage();
     request.maxBody = kMaxBody;
     HttpGetResult reply = HttpGet(request);
     if (reply.step != HttpOk || !reply.whole || reply.body.size() < kMinBody)
-        return -1;
+        return VERSION_NO_ANSWER;
     size_t length = reply.body.size();
     if (length >= (size_t)size)
         length = (size_t)size - 1;
     memcpy(found, reply.body.c_str(), length);
     found[length] = '\0';
     strcpy(found, TrimVersionText(found).c_str()); // never longer than before
-    return VersionIsNewer(found, current) ? 1 : 0;
+    return VersionIsNewer(found, current) ? VERSION_NEWER : VERSION_NOT_NEWER;
 }
 
 } // namespace
@@ -142,7 +144,7 @@ int TALAPI IsNewerThan(const char *first, int, const char *second, int)
 // -1 unless the page's body arrived whole and 3 to 16 bytes long.
 int TALAPI NewVersion(const char *current, char *found, int size)
 {
-    return NoThrow(-1, [&] { return AskVersion(current, found, size); });
+    return NoThrow((int)VERSION_NO_ANSWER, [&] { return AskVersion(current, found, size); });
 }
 
 // Starts the background check and returns at once. Its handles outlive

@@ -47,18 +47,15 @@ std::string MovedName(const std::string &path) { return path + ".moved-" + std::
 
 // A security descriptor made from SDDL, freed with the object.
 struct Security {
-    PSECURITY_DESCRIPTOR descriptor = NULL;
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
     explicit Security(const char *sddl)
     {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, NULL))
-            descriptor = NULL;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, descriptor.out(), NULL))
+            descriptor.release(); // nothing was allocated
     }
-    ~Security() { LocalFree(descriptor); }
-    Security(const Security &) = delete;
-    Security &operator=(const Security &) = delete;
     SECURITY_ATTRIBUTES Attributes()
     {
-        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
         return attributes;
     }
 };
@@ -123,29 +120,33 @@ ScopedFile OpenPlain(const std::string &path, DWORD access)
 // How the vendor folder found in place came to be.
 enum class Found { Nothing, Ours, Older, Foreign };
 
+// A security descriptor's DACL as SDDL; empty when it cannot be spelled.
+std::string DaclText(PSECURITY_DESCRIPTOR descriptor)
+{
+    ScopedLocal<char *> text;
+    if (!descriptor || !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                           descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.out(), NULL))
+        return std::string();
+    return text.get();
+}
+
 // Whether the handle's owner is trusted, and (`dacl`) its DACL as SDDL.
 bool ReadSecurity(HANDLE object, std::string &dacl, bool &explicitEntries)
 {
-    PSID owner = NULL;
+    PSID owner = NULL; // owner and list point into the descriptor
     PACL list = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
     if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
-                        &list, NULL, &descriptor) != ERROR_SUCCESS)
+                        &list, NULL, descriptor.out()) != ERROR_SUCCESS)
         return false;
     bool trusted = OwnerIsTrusted(owner);
-    char *text = NULL;
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                             &text, NULL)) {
-        dacl = text;
-        LocalFree(text);
-    }
+    dacl = DaclText(descriptor.get());
     explicitEntries = false;
     for (DWORD i = 0; list && i < list->AceCount; ++i) {
         ACE_HEADER *ace = NULL;
         if (GetAce(list, i, (void **)&ace) && !(ace->AceFlags & INHERITED_ACE))
             explicitEntries = true;
     }
-    LocalFree(descriptor);
     return trusted;
 }
 
@@ -153,14 +154,7 @@ bool ReadSecurity(HANDLE object, std::string &dacl, bool &explicitEntries)
 std::string SharedDacl()
 {
     Security shared(kDataFolderSecurity);
-    char *text = NULL;
-    std::string dacl;
-    if (shared.descriptor && ConvertSecurityDescriptorToStringSecurityDescriptorA(
-                                 shared.descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, NULL)) {
-        dacl = text;
-        LocalFree(text);
-    }
-    return dacl;
+    return DaclText(shared.descriptor.get());
 }
 
 // Ours: both folders real, with a trusted owner, the vendor folder with

@@ -35,15 +35,6 @@ bool Load(const std::string &path, PreparedConfig &config)
     return false;
 }
 
-struct ScopedLibrary {
-    HMODULE module;
-    ~ScopedLibrary()
-    {
-        if (module)
-            FreeLibrary(module);
-    }
-};
-
 } // namespace
 
 std::string ReadPreparedFile(const std::string &path, std::string &error)
@@ -84,11 +75,11 @@ bool ApplyPreparedConfig(const std::string &path, const std::string &talLib)
     PreparedConfig config;
     if (!Load(path, config))
         return false;
-    ScopedLibrary lib{LoadLibraryExA(talLib.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH)};
-    auto begin = lib.module ? (BeginBatchFn)(void *)GetProcAddress(lib.module, "Profile_BeginBatch") : nullptr;
-    auto end = lib.module ? (EndBatchFn)(void *)GetProcAddress(lib.module, "Profile_EndBatch") : nullptr;
-    auto write = lib.module ? (WriteTextFn)(void *)GetProcAddress(lib.module, "Profile_WriteText") : nullptr;
-    auto iniFile = lib.module ? (IniFileFn)(void *)GetProcAddress(lib.module, "GetFile_INIFile") : nullptr;
+    ScopedLibrary lib(LoadLibraryExA(talLib.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH));
+    auto begin = lib ? (BeginBatchFn)(void *)GetProcAddress(lib.get(), "Profile_BeginBatch") : nullptr;
+    auto end = lib ? (EndBatchFn)(void *)GetProcAddress(lib.get(), "Profile_EndBatch") : nullptr;
+    auto write = lib ? (WriteTextFn)(void *)GetProcAddress(lib.get(), "Profile_WriteText") : nullptr;
+    auto iniFile = lib ? (IniFileFn)(void *)GetProcAddress(lib.get(), "GetFile_INIFile") : nullptr;
     if (!begin || !end || !write || !iniFile) {
         printf("%s could not be loaded (Windows %s)\n", talLib.c_str(), DescribeError(GetLastError()).c_str());
         return false;

@@ -16,24 +16,19 @@ IPicture *LoadPictureResource(HINSTANCE module, int resource)
     if (!bytes || size == 0)
         return NULL;
     // The loader reads from a stream over a movable block of its own.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    void *target = block ? GlobalLock(block) : NULL;
-    if (!target) {
-        if (block)
-            GlobalFree(block);
+    ScopedGlobal block(GlobalAlloc(GMEM_MOVEABLE, size));
+    void *target = block ? GlobalLock(block.get()) : NULL;
+    if (!target)
         return NULL;
-    }
     CopyMemory(target, bytes, size);
-    GlobalUnlock(block);
+    GlobalUnlock(block.get());
     IPicture *picture = NULL;
-    IStream *stream = NULL;
-    // The stream does not own the block: it is freed here either way.
-    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
-        if (FAILED(OleLoadPicture(stream, (LONG)size, FALSE, IID_IPicture, (void **)&picture)))
+    // The stream does not own the block, which outlives it here.
+    ComPtr<IStream> stream;
+    if (SUCCEEDED(CreateStreamOnHGlobal(block.get(), FALSE, reinterpret_cast<IStream **>(stream.out())))) {
+        if (FAILED(OleLoadPicture(stream.get(), (LONG)size, FALSE, IID_IPicture, (void **)&picture)))
             picture = NULL;
-        stream->Release();
     }
-    GlobalFree(block);
     return picture;
 }
 

@@ -244,18 +244,19 @@ bool StartPipeListener(const PipeListenerSettings &settings)
     // Kept for the life of the thread, which is the life of the program.
     // Without it the pipe is never made: default rights would shut out the
     // writers of other accounts, the service among them.
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPipeSecurity, SDDL_REVISION_1, &descriptor, NULL)) {
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPipeSecurity, SDDL_REVISION_1, descriptor.out(), NULL)) {
         LogNoListener(settings, GetLastError());
         listener->~Listener();
         HeapFree(GetProcessHeap(), 0, memory);
         return false;
     }
-    listener->security.lpSecurityDescriptor = descriptor;
+    listener->security.lpSecurityDescriptor = descriptor.get();
     // Never stopped: the thread ends with the process.
     ScopedHandle thread = StartWorker(ListenerThread, listener, NoListener(settings).c_str());
-    if (!thread) {
-        LocalFree(descriptor);
+    if (thread) {
+        descriptor.release(); // the thread's now
+    } else {
         listener->~Listener();
         HeapFree(GetProcessHeap(), 0, memory);
     }

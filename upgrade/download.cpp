@@ -1,4 +1,4 @@
-// The installer download: an asynchronous exchange (http_exchange.h) whose
+// The installer download: an asynchronous exchange (http_async.h) whose
 // receiver saves the body as setup.exe in the download's own folder and posts its
 // progress, then the checks that decide whether the saved file may run with
 // administrator rights. From its creation until the window lets it go the
@@ -172,7 +172,7 @@ HttpStep StartDownload(Download &d, HINTERNET session, HWND window, const char *
         *error = ERROR_INVALID_HANDLE;
         return HttpOpenFailed;
     }
-    return StartHttpAsync(d.exchange, session, InstallerSource(), d, false, error);
+    return d.exchange.Start(session, InstallerSource(), d, false, error);
 }
 
 std::string DownloadStartFailure(HttpStep step)
@@ -212,7 +212,7 @@ std::string DownloadFailureText(const Download &d, InstallerVerdict verdict, DWO
 bool CancelDownload(Download &d)
 {
     // The receiver closes the file when the exchange is stopped.
-    if (CancelHttpAsync(d.exchange, kCancelWaitMs))
+    if (d.exchange.Cancel(kCancelWaitMs))
         DeleteFileA(d.installerFile); // never leave a cut-off installer behind
-    return HttpAsyncClosed(d.exchange);
+    return d.exchange.Closed();
 }

@@ -3,7 +3,7 @@
 // it hears of it through the two messages below and decides what to show.
 #pragma once
 
-#include "http_exchange.h"
+#include "http_async.h"
 #include "installer_check.h"
 #include "scoped.h"
 

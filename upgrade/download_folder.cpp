@@ -30,12 +30,11 @@ std::string UserSid()
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } info;
     DWORD size = 0;
-    char *text = NULL;
+    ScopedLocal<char *> text;
     std::string sid;
     if (GetTokenInformation(token.get(), TokenUser, &info, sizeof info, &size) &&
-        ConvertSidToStringSidA(info.user.User.Sid, &text))
-        sid = text;
-    LocalFree(text);
+        ConvertSidToStringSidA(info.user.User.Sid, text.out()))
+        sid = text.get();
     return sid;
 }
 
@@ -77,12 +76,13 @@ bool MakeDownloadFolder(DownloadFolder &folder, DWORD *error)
     // The user, Administrators and SYSTEM; nobody else, and nothing
     // inherited from the folder above.
     std::string sddl = "O:" + user + "D:P(A;OICI;FA;;;" + user + ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, NULL)) {
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, descriptor.out(),
+                                                              NULL)) {
         *error = GetLastError();
         return false;
     }
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
     // A name someone else took first (a folder or a link) is never used:
     // only a folder this call created is.
     *error = ERROR_ALREADY_EXISTS;
@@ -103,7 +103,6 @@ bool MakeDownloadFolder(DownloadFolder &folder, DWORD *error)
         lstrcpynA(folder.path, path, MAX_PATH);
         snprintf(folder.installer, sizeof folder.installer, "%s\\%s", path, kInstallerName);
     }
-    LocalFree(descriptor);
     return (bool)folder.held;
 }
 

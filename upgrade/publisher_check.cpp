@@ -7,6 +7,7 @@
 
 #include "installer_check.h"
 #include "publisher_keys.h"
+#include "scoped.h"
 
 #include <bcrypt.h>
 #include <softpub.h>
@@ -33,15 +34,12 @@ bool Sha256(const BYTE *data, DWORD size, BYTE (&hash)[32])
 // `openssl pkey -pubin -outform DER | sha256sum` gives it.
 bool KeyHash(PCCERT_CONTEXT certificate, BYTE (&hash)[32])
 {
-    BYTE *key = NULL;
+    // CRYPT_ENCODE_ALLOC_FLAG without allocation functions of ours: LocalAlloc.
+    ScopedLocal<BYTE *> key;
     DWORD keySize = 0;
-    bool ok = CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO,
-                                  &certificate->pCertInfo->SubjectPublicKeyInfo, CRYPT_ENCODE_ALLOC_FLAG, NULL, &key,
-                                  &keySize) &&
-              Sha256(key, keySize, hash);
-    if (key)
-        LocalFree(key);
-    return ok;
+    return CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &certificate->pCertInfo->SubjectPublicKeyInfo,
+                               CRYPT_ENCODE_ALLOC_FLAG, NULL, key.out(), &keySize) &&
+           Sha256(key.get(), keySize, hash);
 }
 
 // The certificate the system verified the signature with: the first signer's

@@ -92,9 +92,10 @@ int TALAPI IsValidIP(const char *address);
 // address, for the icon to show) and returns 1 when it is a valid public
 // address, 0 otherwise.
 int TALAPI GetPublicAddress(char *address, int size);
-// Why this process's last address check or host-list download failed, in
-// words ("WinHttpSendRequest failed with Windows error 12029 (...)"); empty
-// when it worked. Returns the length copied.
+// Why the calling thread's last address check or host-list download failed,
+// in words ("WinHttpSendRequest failed with Windows error 12029 (...)");
+// empty when it worked. Each thread reads its own calls' cause, as with
+// GetLastError. Returns the length copied.
 int TALAPI GetLastFailure(char *buffer, int size);
 
 // ---- Update protocol -------------------------------------------------------

@@ -250,14 +250,12 @@ bool RegisterUpdaterClass(HINSTANCE instance)
 // could be made at all.
 ScopedHandle TakeMachineLock(bool &heldElsewhere)
 {
-    PSECURITY_DESCRIPTOR sd = NULL;
+    ScopedLocal<PSECURITY_DESCRIPTOR> sd;
     SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, &sd, NULL))
-        sa.lpSecurityDescriptor = sd;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, sd.out(), NULL))
+        sa.lpSecurityDescriptor = sd.get();
     ScopedHandle lock(CreateMutexExA(&sa, kProcessUpdaterLockName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
     heldElsewhere = !lock && GetLastError() == ERROR_ACCESS_DENIED;
-    if (sd)
-        LocalFree(sd);
     if (lock) {
         // An abandoned lock is ours now: its holder ended without letting go.
         DWORD r = WaitForSingleObject(lock.get(), kLockWaitMs);
@@ -279,6 +277,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
     bool heldElsewhere = false;
     ScopedHandle machineLock = TakeMachineLock(heldElsewhere);
+    // Given back before the handle closes, on every way out.
+    ScopedMutexHold holding(machineLock.get());
     if (heldElsewhere) {
         // Another user's updater, or this user's in its first pass: two
         // would send every update twice.
@@ -304,7 +304,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     TrimWorkingSet();
 
     RunMessageLoop(NULL);
-    if (machineLock)
-        ReleaseMutex(machineLock.get());
     return 0;
 }

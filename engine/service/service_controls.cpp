@@ -39,22 +39,24 @@ void SignalWorkLocked()
 // pass stay recorded for the service thread.
 void MakeDeferredChanges(bool withNetwork)
 {
-    EnterCriticalSection(&g_service.quickLock);
-    DeferredChanges changes = g_service.deferred;
-    g_service.deferred = DeferredChanges();
-    if (!withNetwork) {
-        g_service.deferred.checkAddress = changes.checkAddress;
-        g_service.deferred.forcedPass = changes.forcedPass;
-        changes.checkAddress = changes.forcedPass = false;
-        if (g_service.deferred.checkAddress || g_service.deferred.forcedPass)
-            SignalWorkLocked();
+    DeferredChanges changes;
+    {
+        CriticalSectionLock quick(g_service.quickLock);
+        changes = g_service.deferred;
+        g_service.deferred = DeferredChanges();
+        if (!withNetwork) {
+            g_service.deferred.checkAddress = changes.checkAddress;
+            g_service.deferred.forcedPass = changes.forcedPass;
+            changes.checkAddress = changes.forcedPass = false;
+            if (g_service.deferred.checkAddress || g_service.deferred.forcedPass)
+                SignalWorkLocked();
+        }
     }
-    LeaveCriticalSection(&g_service.quickLock);
 
     EngineState &engine = g_service.engine;
     if (changes.reload)
         LoadEngineSettings(engine);
-    if (changes.status >= 0)
+    if (changes.status != kNoStatusChange)
         engine.status = changes.status;
     if (changes.checkAddress)
         CheckAddress(engine);
@@ -64,24 +66,22 @@ void MakeDeferredChanges(bool withNetwork)
 
 bool AnyDeferred(bool withNetwork)
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     const DeferredChanges &d = g_service.deferred;
-    bool any = d.reload || d.status >= 0 || (withNetwork && (d.checkAddress || d.forcedPass));
-    LeaveCriticalSection(&g_service.quickLock);
-    return any;
+    return d.reload || d.status != kNoStatusChange || (withNetwork && (d.checkAddress || d.forcedPass));
 }
 
-// Releases the pass lock after making the deferred changes; with the same
-// second look as LeavePass, for changes recorded meanwhile.
-void LeavePassMaking(bool withNetwork)
+// Makes the deferred changes if the pass lock is free, and again while
+// changes are recorded meanwhile: a control whose change came after the
+// holder's last look found the lock still taken, and its change would
+// otherwise wait for the next pass. Never waits for the lock.
+void MakeDeferredWhileFree(bool withNetwork)
 {
-    for (;;) {
+    while (AnyDeferred(withNetwork)) {
+        CriticalSectionTryLock pass(g_service.passLock);
+        if (!pass.held())
+            return; // its holder makes them
         MakeDeferredChanges(withNetwork);
-        LeaveCriticalSection(&g_service.passLock);
-        // A change recorded after MakeDeferredChanges, whose maker found
-        // the lock still taken, would otherwise wait for the next pass.
-        if (!AnyDeferred(withNetwork) || !TryEnterCriticalSection(&g_service.passLock))
-            break;
     }
 }
 
@@ -91,22 +91,22 @@ void LeavePassMaking(bool withNetwork)
 // thread, which makes it as soon as no pass runs.
 void ChangeEngine(const DeferredChanges &change)
 {
-    EnterCriticalSection(&g_service.quickLock);
-    DeferredChanges &d = g_service.deferred;
-    if (change.reload) {
-        d.reload = true;
-        d.status = -1; // the reload reads the stored status again
+    {
+        CriticalSectionLock quick(g_service.quickLock);
+        DeferredChanges &d = g_service.deferred;
+        if (change.reload) {
+            d.reload = true;
+            d.status = kNoStatusChange; // the reload reads the stored status again
+        }
+        if (change.status != kNoStatusChange)
+            d.status = change.status;
+        d.checkAddress = d.checkAddress || change.checkAddress;
+        d.forcedPass = d.forcedPass || change.forcedPass;
+        if (change.checkAddress || change.forcedPass)
+            SignalWorkLocked();
     }
-    if (change.status >= 0)
-        d.status = change.status;
-    d.checkAddress = d.checkAddress || change.checkAddress;
-    d.forcedPass = d.forcedPass || change.forcedPass;
-    if (change.checkAddress || change.forcedPass)
-        SignalWorkLocked();
-    LeaveCriticalSection(&g_service.quickLock);
-
-    if ((change.reload || change.status >= 0) && TryEnterCriticalSection(&g_service.passLock))
-        LeavePassMaking(false);
+    if (change.reload || change.status != kNoStatusChange)
+        MakeDeferredWhileFree(false);
 }
 
 DeferredChanges Reload()
@@ -141,19 +141,17 @@ DeferredChanges ForcedPass()
 // pass runs is dropped with the event the service thread replaces.
 void WakeServiceThread()
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     if (g_service.wakeEvent)
         SetEvent(g_service.wakeEvent);
-    LeaveCriticalSection(&g_service.quickLock);
 }
 
 // The service thread moves its next pass to shortly after the wake-up.
 void ResumeServiceThread()
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     if (g_service.resumeEvent)
         SetEvent(g_service.resumeEvent);
-    LeaveCriticalSection(&g_service.quickLock);
 }
 
 // A user control code, as the shared command map reads it.
@@ -179,32 +177,35 @@ void OnCommand(const CommandDecision &command)
 
 void RequestStop()
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     SetStateLocked(SERVICE_STOP_PENDING);
     SetServiceStatus(g_service.statusHandle, &g_service.status);
     if (g_service.stopEvent)
         SetEvent(g_service.stopEvent);
-    LeaveCriticalSection(&g_service.quickLock);
 }
 
-void EnterPass() { EnterCriticalSection(&g_service.passLock); }
-
-void LeavePass() { LeavePassMaking(true); }
+void RunUnderPassLock(const std::function<void()> &work)
+{
+    {
+        CriticalSectionLock pass(g_service.passLock);
+        work();
+        MakeDeferredChanges(true);
+    }
+    MakeDeferredWhileFree(true);
+}
 
 void ReportState(DWORD state, DWORD controlsAccepted)
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     SetStateLocked(state);
     g_service.status.dwControlsAccepted = controlsAccepted;
     SetServiceStatus(g_service.statusHandle, &g_service.status);
-    LeaveCriticalSection(&g_service.quickLock);
 }
 
 void ReportCurrentStatus()
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     SetServiceStatus(g_service.statusHandle, &g_service.status);
-    LeaveCriticalSection(&g_service.quickLock);
 }
 
 // Runs on the dispatcher thread and returns at once for every control: the

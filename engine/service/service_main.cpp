@@ -16,7 +16,8 @@
 
 #include <string.h>
 
-ServiceHost g_service;
+// Never destroyed: see the locks' lifetime in service_host.h.
+ServiceHost &g_service = *new ServiceHost;
 
 namespace {
 
@@ -44,9 +45,8 @@ bool MayRunPass(const EngineState &engine, Wake wake)
 // that was asked for (the utility, a refused account) ends with success.
 void EndWithFailure(DWORD error)
 {
-    EnterCriticalSection(&g_service.quickLock);
+    CriticalSectionLock quick(g_service.quickLock);
     g_service.status.dwWin32ExitCode = error ? error : ERROR_INVALID_HANDLE;
-    LeaveCriticalSection(&g_service.quickLock);
 }
 
 // The network-change callbacks run on the system's threads: they only set
@@ -58,12 +58,12 @@ void SignalNetworkChange(void *event) { SetEvent((HANDLE)event); }
 // the timed pass where it was.
 bool NetworkPassNow()
 {
-    EnterPass();
-    const EngineState &engine = g_service.engine;
-    NetworkVerdict verdict = DecideNetworkPass(g_service.networkGate, GetTickCount64(),
-                                               engine.status == kStatusCritical,
-                                               engine.intervalMinutes > kShortestIntervalMinutes);
-    LeavePass();
+    NetworkVerdict verdict = NetworkVerdict::Run;
+    RunUnderPassLock([&] {
+        const EngineState &engine = g_service.engine;
+        verdict = DecideNetworkPass(g_service.networkGate, GetTickCount64(), engine.status == kStatusCritical,
+                                    engine.intervalMinutes > kShortestIntervalMinutes);
+    });
     return verdict == NetworkVerdict::Run;
 }
 
@@ -74,17 +74,15 @@ bool NetworkPassNow()
 HANDLE ReplaceWakeEvent()
 {
     HANDLE fresh = CreateEventA(NULL, FALSE, FALSE, NULL);
-    EnterCriticalSection(&g_service.quickLock);
-    HANDLE old = g_service.wakeEvent;
-    if (fresh)
+    ScopedHandle replaced; // closed once the lock is left
+    CriticalSectionLock quick(g_service.quickLock);
+    if (fresh) {
+        replaced.reset(g_service.wakeEvent);
         g_service.wakeEvent = fresh;
-    else if (old)
-        ResetEvent(old); // no new event: drop the old one's wake-up instead
-    HANDLE current = g_service.wakeEvent;
-    LeaveCriticalSection(&g_service.quickLock);
-    if (fresh && old)
-        CloseHandle(old);
-    return current;
+    } else if (g_service.wakeEvent) {
+        ResetEvent(g_service.wakeEvent); // no new event: drop the old one's wake-up instead
+    }
+    return g_service.wakeEvent;
 }
 
 // Waits for the end of the period, a wake-up or the stop, making the
@@ -110,16 +108,13 @@ Wake WaitForNextPass(ULONGLONG periodEnd)
             break;
         case WAIT_OBJECT_0 + 1: return Wake::Woken;
         case WAIT_OBJECT_0 + 2:
-            EnterPass();
-            LeavePass(); // makes the handed-over work
+            RunUnderPassLock([] {}); // makes the handed-over work
             break;
         case WAIT_OBJECT_0 + 3:
             now = GetTickCount64();
             if (periodEnd > now + kResumePassDelayMs)
                 periodEnd = now + kResumePassDelayMs;
-            EnterPass();
-            g_service.engine.addressFailures = 0; // the quick retries start over
-            LeavePass();
+            RunUnderPassLock([] { g_service.engine.addressFailures = 0; }); // the quick retries start over
             break;
         case WAIT_OBJECT_0 + 4: NoteNetworkChange(g_service.networkGate, GetTickCount64()); break;
         case WAIT_OBJECT_0: return Wake::Stop;
@@ -133,16 +128,17 @@ void RunTimedPasses()
 {
     Wake wake = Wake::Timed;
     for (;;) {
-        EnterPass();
-        EngineState &engine = g_service.engine;
-        // A network change's pass follows the timed rule: never while critical.
-        bool ran = MayRunPass(engine, wake == Wake::NetworkChanged ? Wake::Timed : wake);
-        if (ran)
-            RunUpdateCycle(engine, false);
-        // The engine's wait, back-off and quick retries included; without a
-        // pass, the polling interval.
-        DWORD delay = ran ? NextPassDelayMs(engine) : engine.intervalMinutes * 60000u;
-        LeavePass();
+        DWORD delay = 0;
+        RunUnderPassLock([&] {
+            EngineState &engine = g_service.engine;
+            // A network change's pass follows the timed rule: never while critical.
+            bool ran = MayRunPass(engine, wake == Wake::NetworkChanged ? Wake::Timed : wake);
+            if (ran)
+                RunUpdateCycle(engine, false);
+            // The engine's wait, back-off and quick retries included; without
+            // a pass, the polling interval.
+            delay = ran ? NextPassDelayMs(engine) : engine.intervalMinutes * 60000u;
+        });
         wake = WaitForNextPass(GetTickCount64() + delay);
         if (wake == Wake::Stop)
             break;
@@ -167,22 +163,23 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         ScopedHandle workEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle resumeEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle networkEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
-        EnterCriticalSection(&g_service.quickLock);
-        g_service.stopEvent = stopEvent.get();
-        g_service.wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-        g_service.workEvent = workEvent.get();
-        g_service.resumeEvent = resumeEvent.get();
-        g_service.networkEvent = networkEvent.get();
-        LeaveCriticalSection(&g_service.quickLock);
+        {
+            CriticalSectionLock quick(g_service.quickLock);
+            g_service.stopEvent = stopEvent.get();
+            g_service.wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+            g_service.workEvent = workEvent.get();
+            g_service.resumeEvent = resumeEvent.get();
+            g_service.networkEvent = networkEvent.get();
+        }
         ReportState(SERVICE_RUNNING, kControlsAccepted);
 
         // Controls arrive from here on: the settings load holds the pass lock.
-        EnterPass();
-        BuildEnginePaths(g_service.engine);
-        g_service.engine.stopUpdater = RequestStop;
-        LoadEngineSettings(g_service.engine);
-        g_service.engine.intervalMinutes = kShortestIntervalMinutes;
-        LeavePass();
+        RunUnderPassLock([] {
+            BuildEnginePaths(g_service.engine);
+            g_service.engine.stopUpdater = RequestStop;
+            LoadEngineSettings(g_service.engine);
+            g_service.engine.intervalMinutes = kShortestIntervalMinutes;
+        });
         LogAndSignal("Updater: Service started.", 1, 0);
         ReportServiceStarted();
 
@@ -195,14 +192,14 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         LogAndSignal("Updater: Service stopped.", 1, 0);
         ReportServiceStopped();
         ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
-        EnterCriticalSection(&g_service.quickLock);
-        ScopedHandle wakeEvent(g_service.wakeEvent);
+        ScopedHandle wakeEvent; // declared first: closed after the lock is left
+        CriticalSectionLock quick(g_service.quickLock);
+        wakeEvent.reset(g_service.wakeEvent);
         g_service.stopEvent = NULL;
         g_service.wakeEvent = NULL;
         g_service.workEvent = NULL;
         g_service.resumeEvent = NULL;
         g_service.networkEvent = NULL;
-        LeaveCriticalSection(&g_service.quickLock);
     }
     ReportState(SERVICE_STOPPED, 0);
 }
@@ -212,10 +209,6 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     TrimWorkingSet();
-    // The locks live as long as the process: the service thread may still
-    // be leaving one when the dispatcher returns after the stopped report.
-    InitializeCriticalSection(&g_service.passLock);
-    InitializeCriticalSection(&g_service.quickLock);
     SERVICE_TABLE_ENTRYA table[] = {
         {const_cast<char *>(kServiceName), ServiceMain}, // the dispatcher never writes the name
         {NULL, NULL},

@@ -1,5 +1,6 @@
 // GetIP and IsBehindProxy against the local service's address-check page
 // on ports 80 and 8245, inside the private network.
+#include "scoped.h"
 #include "service_control.h"
 #include "tallib.h"
 #include "test_env.h"
@@ -8,6 +9,7 @@
 #include <string.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -198,4 +200,34 @@ TEST_F(AddressCheck, PublicAddressFixesTheProxyModeOnlyWhenBothPortsAnswered)
         Profile_ReadText(configFile.c_str(), "App", "Proxy", "<absent>", mode, sizeof mode);
         EXPECT_STREQ(c.modeAfter, mode);
     }
+}
+
+// The configuration utility checks the address and fetches the host list
+// on two worker threads at once: each reads its own call's cause, even
+// when the other thread's call failed differently in between.
+TEST_F(AddressCheck, EachThreadReadsTheCauseOfItsOwnCall)
+{
+    service::Script("checkip80", Page(" "));
+    service::Listen(8245, false);
+    ScopedHandle firstCalled(CreateEventA(NULL, TRUE, FALSE, NULL));
+    ScopedHandle secondCalled(CreateEventA(NULL, TRUE, FALSE, NULL));
+    char firstCause[256] = "", secondCause[256] = "";
+    std::thread first([&] {
+        char address[20] = "";
+        GetIP(address, sizeof address, 0);
+        SetEvent(firstCalled.get());
+        WaitForSingleObject(secondCalled.get(), 30000);
+        GetLastFailure(firstCause, sizeof firstCause);
+    });
+    std::thread second([&] {
+        char address[20] = "";
+        WaitForSingleObject(firstCalled.get(), 30000);
+        GetIP(address, sizeof address, 1);
+        SetEvent(secondCalled.get());
+        GetLastFailure(secondCause, sizeof secondCause);
+    });
+    first.join();
+    second.join();
+    EXPECT_STREQ("the address-check page answered with an empty address", firstCause);
+    EXPECT_EQ(0, strncmp(secondCause, "WinHttpSendRequest failed", 25)) << secondCause;
 }

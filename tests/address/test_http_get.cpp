@@ -1,6 +1,6 @@
 // The one HTTP exchange helper: body bounds, failed steps, verified TLS with
 // Basic credentials; the asynchronous use of the same set-up.
-#include "http_exchange.h"
+#include "http_async.h"
 #include "service_control.h"
 
 #include <gtest/gtest.h>
@@ -145,8 +145,8 @@ Recorder Fetch(HINTERNET session, HttpAsync &exchange, const char *host = "check
     target.secure = strcmp(host, "localhost") == 0;
     target.port = target.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     DWORD error = 0;
-    EXPECT_EQ(HttpOk, StartHttpAsync(exchange, session, target, recorder, true, &error)) << error;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(exchange.closed.get(), 30000));
+    EXPECT_EQ(HttpOk, exchange.Start(session, target, recorder, true, &error)) << error;
+    EXPECT_TRUE(exchange.Closed(30000));
     return recorder;
 }
 
@@ -196,13 +196,13 @@ TEST(HttpAsync, CancelStopsASilentServerAtOnceAndTheExchangeRunsAgain)
     HttpTarget page;
     page.host = "checkip.talvex.test";
     service::Script("checkip", "", "hang");
-    ASSERT_EQ(HttpOk, StartHttpAsync(exchange, session.get(), page, silent, true, NULL));
+    ASSERT_EQ(HttpOk, exchange.Start(session.get(), page, silent, true, NULL));
     ULONGLONG started = GetTickCount64();
-    EXPECT_TRUE(CancelHttpAsync(exchange, 0));
+    EXPECT_TRUE(exchange.Cancel(0));
     EXPECT_LT(GetTickCount64() - started, 1000u);
     EXPECT_EQ(1, silent.ends);
     EXPECT_EQ(HttpStopped, silent.step);
-    EXPECT_FALSE(CancelHttpAsync(exchange, 0)) << "nothing runs any more";
+    EXPECT_FALSE(exchange.Cancel(0)) << "nothing runs any more";
 
     service::Script("checkip", "again");
     EXPECT_EQ("again", Fetch(session.get(), exchange).body);

@@ -17,10 +17,17 @@ const char kHostListPath[] = "/text/gethostlist";
 // lines within it are still read.
 const size_t kMaxHostListBody = 64 * 1024;
 
+// What a download came to: GetHostList's result and, for GetLastFailure,
+// the cause of a failed exchange ("" when the exchange worked).
+struct HostListOutcome {
+    int result = HOSTLIST_OK;
+    std::string cause;
+};
+
 // GetHostList's work; it may throw when an allocation fails.
-int FetchHostList(const char *userName, const char *password, HWND window)
+HostListOutcome FetchHostList(const char *userName, const char *password, HWND window)
 {
-    int result = 0;
+    HostListOutcome outcome;
     HttpGetRequest request;
     HttpGetResult reply;
 
@@ -35,30 +42,30 @@ int FetchHostList(const char *userName, const char *password, HWND window)
     request.password = password ? password : "";
     request.maxBody = kMaxHostListBody;
     reply = HttpGet(request);
-    // A response that never arrived is a failure like the others (7), not
-    // an empty list: that would mark the account authenticated and leave
-    // the caller a list without hosts. An empty reply is still an empty list.
-    RecordFailure(DescribeFailure(reply));
+    // A response that never arrived is a failure like the others
+    // (HttpReceiveFailed), not an empty list: that would mark the account
+    // authenticated and leave the caller a list without hosts. An empty
+    // reply is still an empty list.
+    outcome.cause = DescribeFailure(reply);
     if (reply.step != HttpOk) {
-        result = (int)reply.step; // 2 to 7, the step that failed
-        goto done;
+        // From HOSTLIST_FIRST_FAILED_STEP on, the step that failed.
+        outcome.result = (int)reply.step;
+        return outcome;
     }
 
     if (HostListRefused(reply.body)) {
         SetStatus(kStatusCritical);
         SetAuthed(0);
         StopUpdater();
-        result = 1;
-        goto done;
+        outcome.result = HOSTLIST_REFUSED;
+        return outcome;
     }
     if (GetAuthed() != 1)
         SetAuthed(1);
     for (const std::string &host : OfferedHosts(reply.body))
         SendMessageA(window, kMsgHostListHost, (WPARAM)host.size(), (LPARAM)host.c_str());
     SendMessageA(window, kMsgHostListEnd, 0, 0);
-
-done:
-    return result;
+    return outcome;
 }
 
 } // namespace
@@ -66,5 +73,9 @@ done:
 // A failed allocation reads as a list that could not be fetched at all.
 int TALAPI GetHostList(const char *userName, const char *password, HWND window)
 {
-    return NoThrow((int)HttpOpenFailed, [&] { return FetchHostList(userName, password, window); });
+    return NoThrow((int)HttpOpenFailed, [&] {
+        HostListOutcome outcome = FetchHostList(userName, password, window);
+        RecordFailure(outcome.cause);
+        return outcome.result;
+    });
 }
