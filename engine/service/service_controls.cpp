@@ -57,7 +57,7 @@ void MakeDeferredChanges(bool withNetwork)
     if (changes.status >= 0)
         engine.status = changes.status;
     if (changes.checkAddress)
-        CheckAddress(engine);
+        CheckAndAnnounceAddress(engine);
     if (changes.forcedPass)
         RunUpdateCycle(engine, true);
 }

@@ -183,7 +183,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         LoadEngineSettings(g_service.engine);
         g_service.engine.intervalMinutes = kShortestIntervalMinutes;
         LeavePass();
-        LogAndSignal("Updater: Service started.", 1, 0);
+        LogAndSignal("Updater: Service started.", LOG_NEW_RECORD, LOG_INFO);
         ReportServiceStarted();
 
         NetworkWatch network;
@@ -192,7 +192,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         RunTimedPasses();
         StopNetworkWatch(network);
 
-        LogAndSignal("Updater: Service stopped.", 1, 0);
+        LogAndSignal("Updater: Service stopped.", LOG_NEW_RECORD, LOG_INFO);
         ReportServiceStopped();
         ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
         EnterCriticalSection(&g_service.quickLock);
