@@ -7,6 +7,8 @@
 
 #include "config_keys.h"
 
+#include <stddef.h>
+
 #include <string_view>
 
 // ---- Result codes: no exchange, then the answer words in rising severity --
@@ -74,16 +76,18 @@ inline constexpr UpdateResult kUpdateResults[] = {
     {kResultBadauth, "badauth", kStatusCritical, kBalloonIconError, kBalloonBadauth},
 };
 
-constexpr bool UpdateResultsInCodeOrder()
+// True when a table keyed by result code has one row for each code from
+// first to kResultLastAnswer, in code order, so a code can index it.
+template <class Row, size_t N> constexpr bool RowsInCodeOrder(const Row (&rows)[N], int first)
 {
-    int expected = kResultNoExchange;
-    for (const UpdateResult &row : kUpdateResults) {
+    int expected = first;
+    for (const Row &row : rows) {
         if (row.code != expected++)
             return false;
     }
     return expected == kResultLastAnswer + 1;
 }
-static_assert(UpdateResultsInCodeOrder(), "kUpdateResults holds every code once, in code order");
+static_assert(RowsInCodeOrder(kUpdateResults, kResultNoExchange), "every code once, in code order");
 
 // The row of a code; nullptr for a code outside the table.
 constexpr const UpdateResult *FindUpdateResult(long long code)

@@ -35,16 +35,7 @@ constexpr WordRule kRules[] = {
     {kResultBadauth, LOG_ERROR, "Authentication failed.", false, false, false},
 };
 
-constexpr bool RulesInCodeOrder()
-{
-    int expected = kResultFirstAnswer;
-    for (const WordRule &rule : kRules) {
-        if (rule.code != expected++)
-            return false;
-    }
-    return expected == kResultLastAnswer + 1;
-}
-static_assert(RulesInCodeOrder(), "one rule for every answer word, in code order");
+static_assert(RowsInCodeOrder(kRules, kResultFirstAnswer), "one rule for every answer word, in code order");
 
 const WordRule *FindRule(const std::string &word)
 {
