@@ -18,6 +18,9 @@ namespace {
 // A host whose last accepted update is older than this is refreshed even
 // when its address did not change.
 const unsigned long long kRefreshAfterSeconds = 60ull * 60 * 60;
+// A list of hosts to update shorter than this, its trailing comma included,
+// names no real host and is not sent.
+const size_t kShortestHostList = 5;
 
 // The dotted-quad core of a stored address text.
 void TrimAddress(char *address)
@@ -171,7 +174,7 @@ void RunUpdateCycle(EngineState &engine, bool force)
     } else if (Account_IsUsable(engine.userName, engine.password)) {
         engine.reportAddressFailure = 1;
         std::string hosts = HostsToUpdate(engine);
-        if (hosts.size() > 4 && IsValidIP(engine.currentAddress)) {
+        if (hosts.size() >= kShortestHostList && IsValidIP(engine.currentAddress)) {
             hosts.pop_back();
             int code = IssueUpdate(engine.userName, engine.password, TALVEX_HOST_UPDATE, "/nic/update",
                                    hosts.data(), engine.currentAddress);
