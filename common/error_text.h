@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winhttp.h>
 
 #include <string>
 
@@ -29,7 +30,7 @@ inline std::string ErrorText(DWORD code)
         {12169, "The server's certificate is invalid"},
         {12175, "A security error occurred: the server's certificate could not be verified"},
     };
-    bool winHttp = code >= 12000 && code < 13000;
+    bool winHttp = code >= WINHTTP_ERROR_BASE && code <= WINHTTP_ERROR_LAST;
     HMODULE module = winHttp ? GetModuleHandleA("winhttp.dll") : NULL;
     char text[512] = "";
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |

@@ -100,7 +100,7 @@ void NoteAnswer(const char *windowClass, bool answered, DWORD timeoutMs)
             char message[160];
             snprintf(message, sizeof message, "The window %s did not answer within %lu s; went on without its answer.",
                      windowClass, (unsigned long)(timeoutMs / 1000));
-            LogToFile(message, 1, 1);
+            LogToFile(message, LOG_NEW_RECORD, LOG_WARNING);
         }
     }
 }
@@ -110,6 +110,9 @@ void NoteAnswer(const char *windowClass, bool answered, DWORD timeoutMs)
 // It ends at once, but for StartService, which waits for the service's
 // program to come up (30 s at most). Callers run this off window threads.
 const DWORD kControllerWaitMs = 45000;
+// TalUpControl's exit code when the service did what it was asked; any
+// other is the Windows error that stopped it.
+const DWORD kControllerSucceeded = ERROR_SUCCESS;
 
 INT_PTR RunController(const char *argument)
 {
@@ -134,13 +137,13 @@ INT_PTR RunController(const char *argument)
         DWORD code = 0;
         if (WaitForSingleObject(controller.get(), kControllerWaitMs) != WAIT_OBJECT_0)
             failure = "the service controller did not answer within 45 s";
-        else if (GetExitCodeProcess(controller.get(), &code) && code != 0)
+        else if (GetExitCodeProcess(controller.get(), &code) && code != kControllerSucceeded)
             failure = "the service controller ended with " + DescribeError(code);
     }
     if (!failure.empty()) {
         std::string message = std::string("The updater service could not be ") + (start ? "started" : "stopped") +
                               ": " + failure + ".";
-        LogToFile(message.c_str(), 1, 2);
+        LogToFile(message.c_str(), LOG_NEW_RECORD, LOG_ERROR);
     }
     return started;
 }
@@ -276,7 +279,7 @@ int TALAPI Execute_AsUser(const char *program, const char *parameters, int show)
             // utility shows. Its Startup shortcut starts it at the next logon.
             std::string message = std::string("Talvex Updater: ") + program + " was not started: " + why +
                                   ". It starts at the next logon.";
-            LogAndSignal(message.c_str(), 1, 1);
+            LogAndSignal(message.c_str(), LOG_NEW_RECORD, LOG_WARNING);
             return 0;
         });
     }

@@ -183,13 +183,13 @@ void ReportCommit(const char *path, bool done, DWORD error)
     if (!log)
         return;
     if (done) {
-        LogAndSignal("The configuration is saved again, with the changes that were kept.", 1, 0);
+        LogAndSignal("The configuration is saved again, with the changes that were kept.", LOG_NEW_RECORD, LOG_INFO);
         return;
     }
     std::string cause = "Windows " + DescribeError(error);
     std::string message = "Unable to save the configuration: " + cause +
                           ".  The changes are kept and saved with the next change.";
-    LogAndSignal(message.c_str(), 1, 2);
+    LogAndSignal(message.c_str(), LOG_NEW_RECORD, LOG_ERROR);
     ReportConfigNotSaved(path, cause.c_str());
 }
 
@@ -334,7 +334,8 @@ void FinishBeforeRead(const char *path)
     FinishInterruptedCommit(path, &restored);
     if (restored) {
         ForgetFile();
-        LogAndSignal("The configuration was put back as it was before a change that was interrupted.", 1, 1);
+        LogAndSignal("The configuration was put back as it was before a change that was interrupted.", LOG_NEW_RECORD,
+                     LOG_WARNING);
         ReportConfigPutBack(path);
     }
 }

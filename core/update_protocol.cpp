@@ -5,6 +5,7 @@
 #include "internal.h"
 #include "no_throw.h"
 #include "update_reply.h"
+#include "update_results.h"
 #include "address_text.h"
 
 #include <string>
@@ -31,8 +32,8 @@ void Record(const HostAction &action, const std::string &host, const char *addre
         Host_SetUpdate(host.c_str(), timestamp);
     if (action.setAddress)
         Host_SetIP(host.c_str(), address);
-    if (action.logLevel >= 0)
-        LogToFile(action.logMessage.c_str(), 1, (unsigned)action.logLevel);
+    if (action.logLevel != kNoLogRecord)
+        LogToFile(action.logMessage.c_str(), LOG_NEW_RECORD, (unsigned)action.logLevel);
 }
 
 // What came back when the reply holds no answer word (a maintenance page,
@@ -79,7 +80,7 @@ int SendUpdate(const char *userName, const char *password, const char *server, c
                const char *address)
 {
     if (!userName || !password || !server || !path || !hosts || !address)
-        return 0;
+        return kResultNoExchange;
     const std::string hostList = hosts;
     std::vector<std::string> names = SplitHostList(hostList);
     std::vector<bool> unchanged = SentUnchanged(names, address);
@@ -98,24 +99,24 @@ int SendUpdate(const char *userName, const char *password, const char *server, c
         // No exchange took place. The updater logs its own fixed warning;
         // this record says why, for the user and for support.
         std::string why = "Update request not sent: " + DescribeFailure(reply) + ".";
-        LogToFile(why.c_str(), 1, 0);
-        return 0;
+        LogToFile(why.c_str(), LOG_NEW_RECORD, LOG_INFO);
+        return kResultNoExchange;
     }
 
     // The request went out: from here on the server may have acted on it,
     // so every outcome is logged and judged, an empty one included.
     char timestamp[32] = "";
     GetTimestamp(timestamp, sizeof timestamp);
-    LogToFile("DNS update issued: ", 1, 0);
+    LogToFile("DNS update issued: ", LOG_NEW_RECORD, LOG_INFO);
     std::string details = "User: " + std::string(userName) + ", Hosts: " + hostList + ", IP: " + address;
-    LogToFile(details.c_str(), 0, 0);
+    LogToFile(details.c_str(), LOG_APPEND, LOG_INFO);
 
     bool cutOff = CutOff(reply, request.maxBody);
     ReplyMeaning meaning;
     if (!cutOff)
         meaning = InterpretReply(reply.body, names, unchanged);
     if (cutOff || !meaning.understood) {
-        LogToFile(NoAnswerWordText(reply, cutOff).c_str(), 1, 1);
+        LogToFile(NoAnswerWordText(reply, cutOff).c_str(), LOG_NEW_RECORD, LOG_WARNING);
         return kReplyNotUnderstood;
     }
     for (const HostAction &action : meaning.actions)
@@ -125,18 +126,16 @@ int SendUpdate(const char *userName, const char *password, const char *server, c
 
 } // namespace
 
-// A failed allocation reads as no exchange: 0, the code that changes nothing.
+// A failed allocation reads as no exchange, the code that changes nothing.
 int TALAPI IssueUpdate(const char *userName, const char *password, const char *server, const char *path,
                        char *hosts, const char *address)
 {
-    return NoThrow(0, [&] { return SendUpdate(userName, password, server, path, hosts, address); });
+    return NoThrow(kResultNoExchange, [&] { return SendUpdate(userName, password, server, path, hosts, address); });
 }
 
+// A code no table knows is taken for the worst.
 int TALAPI GetRCLOE(unsigned code)
 {
-    if (code <= 1)
-        return 0;
-    if (code <= 5)
-        return 1;
-    return 2;
+    const UpdateResult *result = FindUpdateResult(code);
+    return result ? result->level : kStatusCritical;
 }

@@ -1,43 +1,46 @@
 // Reading the update server's reply, and encoding the request's values.
 #include "update_reply.h"
 
+#include "tallib.h"
+#include "update_results.h"
+
 #include <stdio.h>
 
 #include <utility>
 
 namespace {
 
+// How a reply line with an answer word is recorded.
 struct WordRule {
-    const char *word;
     int code;
-    int level;
-    const char *text;       // the log text after "host: ", or the whole text
+    int logLevel;           // LOG_INFO, LOG_WARNING or LOG_ERROR
+    const char *text;       // the log text after "word - "
     bool perHost;           // the record names the host
     bool setAddress, setUpdate;
 };
 
-// The protocol's words in rising severity.
-const WordRule kRules[] = {
-    {"good", 1, 0, "good - Host updated.", true, true, true},
-    {"nochg", 2, 1, "nochg - Host was already up to date.", true, true, true},
-    {"dnserr", 3, 1, "dnserr - Remote error.  Increasing timeout rate.", false, false, false},
-    {"911", 4, 1, "911 - Remote technical difficulties.  Increasing timeout rate.", false, false, false},
-    {"badagent", 5, 2, "badagent - An illegal agent was used.  Unable to connect to update server.", false, false,
+// By result code: the rows of update_results.h from "good" on.
+constexpr WordRule kRules[] = {
+    {kResultGood, LOG_INFO, "Host updated.", true, true, true},
+    {kResultNochg, LOG_WARNING, "Host was already up to date.", true, true, true},
+    {kResultDnserr, LOG_WARNING, "Remote error.  Increasing timeout rate.", false, false, false},
+    {kResult911, LOG_WARNING, "Remote technical difficulties.  Increasing timeout rate.", false, false, false},
+    {kResultBadagent, LOG_ERROR, "An illegal agent was used.  Unable to connect to update server.", false, false,
      false},
-    {"!donator", 6, 2, "!donator - Not donator.", true, false, false},
-    {"notfqdn", 7, 2, "notfqdn - Host is not formatted correctly.", true, false, false},
-    {"numhost", 8, 2, "numhost - Too many hosts in this update request.", true, false, false},
-    {"nohost", 9, 2, "nohost - The host does not exist.", true, false, false},
-    {"abuse", 10, 2, "abuse - Your account has been blocked for attempting too many updates.", true, false, true},
-    {"badauth", 11, 2, "badauth - Authentication failed.", false, false, false},
+    {kResultNotDonator, LOG_ERROR, "Not donator.", true, false, false},
+    {kResultNotfqdn, LOG_ERROR, "Host is not formatted correctly.", true, false, false},
+    {kResultNumhost, LOG_ERROR, "Too many hosts in this update request.", true, false, false},
+    {kResultNohost, LOG_ERROR, "The host does not exist.", true, false, false},
+    {kResultAbuse, LOG_ERROR, "Your account has been blocked for attempting too many updates.", true, false, true},
+    {kResultBadauth, LOG_ERROR, "Authentication failed.", false, false, false},
 };
+
+static_assert(RowsInCodeOrder(kRules, kResultFirstAnswer), "one rule for every answer word, in code order");
 
 const WordRule *FindRule(const std::string &word)
 {
-    for (const WordRule &rule : kRules)
-        if (word == rule.word)
-            return &rule;
-    return nullptr;
+    const UpdateResult *result = FindAnswerWord(word);
+    return result ? &kRules[result->code - kResultFirstAnswer] : nullptr;
 }
 
 bool IsPrintableWord(const std::string &word)
@@ -84,14 +87,11 @@ std::vector<std::string> SplitReplyLines(const std::string &reply)
 
 int ReplyWordCode(const std::string &word)
 {
-    const WordRule *rule = FindRule(word);
-    return rule ? rule->code : 0;
+    const UpdateResult *result = FindAnswerWord(word);
+    return result ? result->code : kResultNoExchange;
 }
 
 namespace {
-
-const int kCodeNochg = 2;
-const int kCodeBadauth = 11;
 
 // A host the reply has no line for: the request named it, the server said
 // nothing about it, so nothing is recorded and the pass is not a success.
@@ -99,7 +99,7 @@ HostAction Unanswered(size_t k, const std::string &host)
 {
     HostAction action;
     action.host = k;
-    action.logLevel = 1;
+    action.logLevel = LOG_WARNING;
     action.logMessage = host + ": no answer - The update server did not answer for this host.";
     return action;
 }
@@ -129,19 +129,21 @@ ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::str
             wholeRequestAnswered = wholeRequestAnswered || !rule->perHost;
             action.setAddress = rule->setAddress;
             action.setUpdate = rule->setUpdate;
-            action.logLevel = rule->level;
-            action.logMessage = rule->perHost ? hosts[k] + ": " + rule->text : rule->text;
-            if (rule->code == kCodeBadauth) { // the account was refused: stop reading
+            action.logLevel = rule->logLevel;
+            action.logMessage = word + " - " + rule->text;
+            if (rule->perHost)
+                action.logMessage = hosts[k] + ": " + action.logMessage;
+            if (rule->code == kResultBadauth) { // the account was refused: stop reading
                 meaning.actions.push_back(action);
-                meaning.result = kCodeBadauth;
+                meaning.result = kResultBadauth;
                 return meaning;
             }
-            bool expected = rule->code == kCodeNochg && k < unchanged.size() && unchanged[k];
-            int code = expected ? 1 : rule->code;
+            bool expected = rule->code == kResultNochg && k < unchanged.size() && unchanged[k];
+            int code = expected ? kResultGood : rule->code;
             if (meaning.result < code)
                 meaning.result = code;
         }
-        if (!action.statusWord.empty() || action.logLevel >= 0)
+        if (!action.statusWord.empty() || action.logLevel != kNoLogRecord)
             meaning.actions.push_back(action);
     }
     if (!meaning.understood) {

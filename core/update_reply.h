@@ -2,8 +2,12 @@
 // so they can be tested and fuzzed without a network.
 #pragma once
 
+#include "update_results.h"
+
 #include <string>
 #include <vector>
+
+const int kNoLogRecord = -1;
 
 // What one reply line asks to record for its host.
 struct HostAction {
@@ -11,12 +15,12 @@ struct HostAction {
     std::string statusWord;      // written as the host's "Status" when not empty
     bool setAddress = false;     // "IP" = the request's address
     bool setUpdate = false;      // "Update" = the request's timestamp
-    int logLevel = -1;           // -1: no log record
+    int logLevel = kNoLogRecord; // else LOG_INFO, LOG_WARNING or LOG_ERROR
     std::string logMessage;
 };
 
 struct ReplyMeaning {
-    int result = 1;              // the worst code of the reply, 1 to 11
+    int result = kResultGood;    // the worst code of the reply, kResultGood to kResultBadauth
     std::vector<HostAction> actions;
     bool understood = false;     // at least one line held an answer word
 };
@@ -26,7 +30,7 @@ struct ReplyMeaning {
 // cut-off body, no reply at all), or hosts left without an answer line:
 // "911", the server's own word for being unable to serve the request, so it
 // is backed off from in the same way.
-const int kReplyNotUnderstood = 4;
+const int kReplyNotUnderstood = kResult911;
 
 // Host names of a comma-separated list, empty names skipped.
 std::vector<std::string> SplitHostList(const std::string &list);
@@ -35,8 +39,8 @@ std::vector<std::string> SplitHostList(const std::string &list);
 // it, so that a server ending its lines with CR LF is read alike.
 std::vector<std::string> SplitReplyLines(const std::string &reply);
 
-// Result code of a reply word, compared exactly: 1 "good" .. 11 "badauth",
-// 0 for a word the protocol does not know.
+// Result code of a reply word, compared exactly (update_results.h);
+// kResultNoExchange for a word the protocol does not know.
 int ReplyWordCode(const std::string &word);
 
 // Line k answers host k; lines beyond the last host answer no host and are

@@ -5,18 +5,16 @@
 #include "config_keys.h"
 #include "event_log.h"
 #include "tallib.h"
+#include "update_results.h"
 
 namespace {
 
-// The answer words, by result code, as administrators know them from the
+// The answer word of a result code, as administrators know it from the
 // log ("badauth - Authentication failed.").
-const char *const kAnswerWords[] = {"no answer", "good", "nochg", "dnserr", "911", "badagent", "!donator",
-                                    "notfqdn", "numhost", "nohost", "abuse", "badauth"};
-
 std::string AnswerWord(int code)
 {
-    if (code >= 0 && code < (int)(sizeof kAnswerWords / sizeof kAnswerWords[0]))
-        return kAnswerWords[code];
+    if (const UpdateResult *result = FindUpdateResult(code))
+        return result->word;
     return "code " + std::to_string(code);
 }
 
@@ -42,7 +40,7 @@ std::vector<AdminEvent> DecideAnswerEvents(AdminEventsState &state, int code, in
         events.push_back({kEventUpdatingFails, EVENTLOG_WARNING_TYPE, word, hosts});
     else if (level == kStatusGood && state.lastLevel == kStatusWarning)
         events.push_back({kEventUpdatingWorks, EVENTLOG_INFORMATION_TYPE, word, hosts});
-    if (level == kStatusGood && code == 1 && state.lastAddress != address) {
+    if (level == kStatusGood && code == kResultGood && state.lastAddress != address) {
         events.push_back({kEventHostsUpdated, EVENTLOG_INFORMATION_TYPE, hosts, address});
         state.lastAddress = address;
     }

@@ -6,6 +6,7 @@
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
+#include "update_results.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -17,6 +18,9 @@ namespace {
 // A host whose last accepted update is older than this is refreshed even
 // when its address did not change.
 const unsigned long long kRefreshAfterSeconds = 60ull * 60 * 60;
+// A list of hosts to update shorter than this, its trailing comma included,
+// names no real host and is not sent.
+const size_t kShortestHostList = 5;
 
 // The dotted-quad core of a stored address text.
 void TrimAddress(char *address)
@@ -31,22 +35,51 @@ void TrimAddress(char *address)
     address[len - start] = '\0';
 }
 
+// What the stored configuration says about one host.
+struct HostCheck {
+    bool needsUpdate = false;
+    bool addressChanged = false;
+    char storedAddress[20] = ""; // the dotted-quad core of the stored "IP"
+};
+
 // A host needs an update when its address changed, when nothing is stored
 // for it, or when its last update is 60 hours old (or in the future).
-bool HostNeedsUpdate(const EngineState &engine, const char *name)
+// Reads the configuration only.
+HostCheck CheckHost(const EngineState &engine, const char *name)
 {
-    char stored[20] = "", updated[24] = "";
-    bool hasAddress = Host_GetIP(name, stored, sizeof stored) > 0;
-    TrimAddress(stored);
-    bool changed = hasAddress && lstrcmpiA(stored, engine.currentAddress) != 0;
+    HostCheck check;
+    char updated[24] = "";
+    bool hasAddress = Host_GetIP(name, check.storedAddress, sizeof check.storedAddress) > 0;
+    TrimAddress(check.storedAddress);
+    check.addressChanged = hasAddress && lstrcmpiA(check.storedAddress, engine.currentAddress) != 0;
     bool hasTime = Host_GetUpdate(name, updated, sizeof updated) > 0;
     bool stale = hasTime && (strlen(updated) < kTimestampLength || TimeElapsed(updated) > kRefreshAfterSeconds);
+    check.needsUpdate = !hasAddress || check.addressChanged || !hasTime || stale;
+    return check;
+}
 
-    if (changed) {
-        std::string message = std::string("IP Changed from [") + stored + "] to [" + engine.currentAddress + "]";
-        LogAndSignal(message.c_str(), 1, 0);
+void LogAddressChange(const char *from, const char *to)
+{
+    std::string message = std::string("IP Changed from [") + from + "] to [" + to + "]";
+    LogAndSignal(message.c_str(), LOG_NEW_RECORD, LOG_INFO);
+}
+
+// The selected hosts that need an update, comma-separated, each changed
+// address logged on the way, in the hosts' order.
+std::string HostsToUpdate(const EngineState &engine)
+{
+    std::string hosts;
+    for (int i = 1; i <= Host_GetCount(); ++i) {
+        char name[128] = "";
+        if (Host_GetText(i, name, sizeof name) <= 0)
+            continue;
+        HostCheck check = CheckHost(engine, name);
+        if (check.addressChanged)
+            LogAddressChange(check.storedAddress, engine.currentAddress);
+        if (check.needsUpdate)
+            hosts += std::string(name) + ",";
     }
-    return !hasAddress || changed || !hasTime || stale;
+    return hosts;
 }
 
 // Folds the result code into status, interval and the stored update time.
@@ -82,25 +115,38 @@ void ReportAddressFailureCause()
 {
     char cause[256] = "";
     if (GetLastFailure(cause, sizeof cause) > 0)
-        LogAndSignal((std::string("Address check failed: ") + cause + ".").c_str(), 1, 0);
+        LogAndSignal((std::string("Address check failed: ") + cause + ".").c_str(), LOG_NEW_RECORD, LOG_INFO);
+}
+
+// Tells the icon the address a check found (empty when none). The icon
+// reads "LastIP" when it gets this, so the pass's collected writes go to
+// the file first (nothing is written when the address is the same).
+void AnnounceAddress(const char *address)
+{
+    char message[128];
+    snprintf(message, sizeof message, "%c%s", kTrayMsgAddress, address);
+    Profile_CommitBatch();
+    Signal(kTrayPipeName, message);
+}
+
+// Tells the icon a pass's result code, once the pass's writes are in the file.
+void AnnounceResult(int code)
+{
+    Profile_CommitBatch();
+    char text[8];
+    snprintf(text, sizeof text, "%d", code);
+    Signal(kTrayPipeName, text);
 }
 
 } // namespace
 
 void StopUpdaterAsOthersDo() { StopUpdater(); }
 
-bool CheckAddress(EngineState &engine)
+bool CheckAndAnnounceAddress(EngineState &engine)
 {
     char address[20] = "";
     bool valid = GetPublicAddress(address, sizeof address) == 1;
-
-    char message[128];
-    snprintf(message, sizeof message, "D%s", address);
-    // The icon reads "LastIP" when it gets this: a pass's collected writes
-    // go to the file first (nothing is written when the address is the same).
-    Profile_CommitBatch();
-    Signal(kTrayPipeName, message);
-
+    AnnounceAddress(address);
     if (!valid)
         return false;
     lstrcpynA(engine.currentAddress, address, sizeof engine.currentAddress);
@@ -116,43 +162,35 @@ bool CheckAddress(EngineState &engine)
 void RunUpdateCycle(EngineState &engine, bool force)
 {
     Profile_BeginBatch(engine.iniPath);
-    bool ok = CheckAddress(engine);
+    bool ok = CheckAndAnnounceAddress(engine);
     engine.addressFailures = ok ? 0 : engine.addressFailures + 1;
     NoteAddressCheck(engine.addressFailures, engine.status, engine.currentAddress);
     if (!ok && !force) {
         if (engine.reportAddressFailure) {
-            LogAndSignal("Unable to determine WAN IP.  Can't update.", 1, 1);
+            LogAndSignal("Unable to determine WAN IP.  Can't update.", LOG_NEW_RECORD, LOG_WARNING);
             ReportAddressFailureCause();
             engine.reportAddressFailure = 0;
         }
     } else if (Account_IsUsable(engine.userName, engine.password)) {
         engine.reportAddressFailure = 1;
-        std::string hosts;
-        for (int i = 1; i <= Host_GetCount(); ++i) {
-            char name[128] = "";
-            if (Host_GetText(i, name, sizeof name) > 0 && HostNeedsUpdate(engine, name))
-                hosts += std::string(name) + ",";
-        }
-        if (hosts.size() > 4 && IsValidIP(engine.currentAddress)) {
+        std::string hosts = HostsToUpdate(engine);
+        if (hosts.size() >= kShortestHostList && IsValidIP(engine.currentAddress)) {
             hosts.pop_back();
             int code = IssueUpdate(engine.userName, engine.password, TALVEX_HOST_UPDATE, "/nic/update",
                                    hosts.data(), engine.currentAddress);
-            if (code == 0) {
-                // No exchange took place: nothing was updated, so nothing is
-                // recorded as an update; the next timed pass tries again.
-                LogAndSignal("Unable to reach the update server.  Will try again.", 1, 1);
-            } else if (code > 0) {
+            if (code == kResultNoExchange) {
+                // Nothing was updated, so nothing is recorded as an update;
+                // the next timed pass tries again.
+                LogAndSignal("Unable to reach the update server.  Will try again.", LOG_NEW_RECORD, LOG_WARNING);
+            } else if (code > kResultNoExchange) {
                 // "nochg" is the expected answer to a new configuration
                 // (the 60-hour refresh of an unchanged address is judged
                 // host by host by IssueUpdate).
-                if (code == 2 && engine.fresh)
-                    code = 1;
+                if (code == kResultNochg && engine.fresh)
+                    code = kResultGood;
                 ApplyResult(engine, code);
                 NotePassAnswer(code, engine.status, engine.currentAddress, hosts.c_str());
-                Profile_CommitBatch();
-                char text[8];
-                snprintf(text, sizeof text, "%d", code);
-                Signal(kTrayPipeName, text);
+                AnnounceResult(code);
             }
         }
     }

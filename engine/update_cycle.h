@@ -42,5 +42,9 @@ void LoadEngineSettings(EngineState &engine);
 // The same without the status, which commands 133 to 136 may hold in memory
 // only: the account and the options. True when the account changed.
 bool LoadEngineAccount(EngineState &engine);
-bool CheckAddress(EngineState &engine);
+// Asks the address-check page for the public address, commits the pass's
+// collected writes and tells the icon what was found ("D" and the address,
+// empty when none); keeps a valid address as the current one. False when
+// no valid address came.
+bool CheckAndAnnounceAddress(EngineState &engine);
 void RunUpdateCycle(EngineState &engine, bool force);

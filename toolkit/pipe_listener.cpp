@@ -65,7 +65,7 @@ void NoteNameTaken(Listener &listener)
         int used = lstrlenA(message);
         lstrcpynA(message + used, part, (int)sizeof message - used);
     }
-    LogToFile(message, 1, 1);
+    LogToFile(message, LOG_NEW_RECORD, LOG_WARNING);
 }
 
 // Whether any instance of the pipe exists, free or busy.
@@ -224,7 +224,7 @@ std::string NoListener(const PipeListenerSettings &settings)
 
 void LogNoListener(const PipeListenerSettings &settings, DWORD error)
 {
-    LogToFile((NoListener(settings) + " Windows " + DescribeError(error) + ".").c_str(), 1, 1);
+    LogToFile((NoListener(settings) + " Windows " + DescribeError(error) + ".").c_str(), LOG_NEW_RECORD, LOG_WARNING);
 }
 
 } // namespace

@@ -11,7 +11,8 @@ ScopedHandle StartWorker(LPTHREAD_START_ROUTINE work, void *parameter, const cha
     ScopedHandle thread(CreateThread(NULL, 0, work, parameter, 0, NULL));
     if (!thread) {
         DWORD error = GetLastError();
-        LogToFile((std::string(failure) + " Windows " + DescribeError(error) + ".").c_str(), 1, 1);
+        LogToFile((std::string(failure) + " Windows " + DescribeError(error) + ".").c_str(), LOG_NEW_RECORD,
+                  LOG_WARNING);
         SetLastError(error); // for the caller's own message
     }
     return thread;

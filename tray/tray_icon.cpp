@@ -2,6 +2,7 @@
 // shell. Called on the window thread only.
 #include "tray_icon.h"
 
+#include "tray_messages.h"
 #include "resource.h"
 #include "config_keys.h"
 #include "tallib.h"

@@ -5,6 +5,7 @@
 #include "tray_commands.h"
 #include "tray_icon.h"
 #include "tray_menu.h"
+#include "tray_messages.h"
 #include "tray_pipe.h"
 #include "tray_state.h"
 #include "window_state.h"
@@ -59,10 +60,10 @@ void OnCreate(TrayState &state, HWND window)
     AddIcon(state);
 }
 
-void OnPipeMessage(TrayState &state, bool isResult, int code)
+void OnPipeMessage(TrayState &state, WPARAM which, int code)
 {
     RefreshIcon(state);
-    if (isResult && state.settings.notify)
+    if (which == kPipeResultMessage && state.settings.notify)
         ShowResultBalloon(state, code);
 }
 
@@ -134,7 +135,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnIconCallback(*state, lParam);
         break;
     case kMsgPipeMessage:
-        OnPipeMessage(*state, wParam != 0, (int)lParam);
+        OnPipeMessage(*state, wParam, (int)lParam);
         return 0;
     default:
         if (state->taskbarCreated && message == state->taskbarCreated) {
@@ -164,7 +165,7 @@ bool RegisterTrayClass(HINSTANCE instance)
     if (RegisterClassExA(&wc))
         return true;
     std::string text = "Tray Icon: the window class could not be registered. Windows " + DescribeError(GetLastError()) + ".";
-    LogToFile(text.c_str(), 1, 1);
+    LogToFile(text.c_str(), LOG_NEW_RECORD, LOG_WARNING);
     return false;
 }
 

@@ -3,9 +3,10 @@
 // settings are touched by the window thread alone.
 #include "tray_pipe.h"
 
-#include "tray_state.h"
+#include "tray_messages.h"
 #include "pipe_listener.h"
 #include "signals.h"
+#include "update_results.h"
 
 #include <limits.h>
 #include <stdlib.h>
@@ -15,16 +16,19 @@ namespace {
 void PostTrayMessage(HWND window, const char *text)
 {
     if (text[0] == kTrayMsgAddress)
-        PostMessageA(window, kMsgPipeMessage, 0, 0);
+        PostMessageA(window, kMsgPipeMessage, kPipeAddressMessage, 0);
     else
-        PostMessageA(window, kMsgPipeMessage, 1, (LPARAM)ResultCode(text));
+        PostMessageA(window, kMsgPipeMessage, kPipeResultMessage, (LPARAM)ResultCode(text));
 }
 
 } // namespace
 
 int ResultCode(const char *text)
 {
-    long code = strtol(text, NULL, 10);
+    char *end = NULL;
+    long code = strtol(text, &end, 10);
+    if (end == text)
+        return kResultNoExchange;
     if (code > INT_MAX)
         return INT_MAX;
     if (code < INT_MIN)

@@ -6,6 +6,7 @@
 // Starts the shared pipe listener on the tray pipe; false when it could
 // not start (the log says why).
 bool StartTrayPipeListener(HWND window);
-// The code a result message carries: decimal text as atoi reads it,
-// kept within int; text that is no number is 0.
+// The update result code (update_results.h) a result message carries:
+// decimal text as strtol reads it, kept within int; text that is no number
+// is kResultNoExchange, which shows the general balloon.
 int ResultCode(const char *text);

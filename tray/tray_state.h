@@ -9,7 +9,6 @@
 
 // ---- The icon as the shell knows it ---------------------------------------
 constexpr UINT kTrayIconId = 2000;
-constexpr UINT kTrayCallback = WM_USER + 1; // 1025
 constexpr char kTrayCaption[] = "Talvex Updater";
 constexpr size_t kTipSize = sizeof(((NOTIFYICONDATAA *)0)->szTip);      // 128
 constexpr size_t kBalloonSize = sizeof(((NOTIFYICONDATAA *)0)->szInfo); // 256
@@ -26,11 +25,6 @@ constexpr char kExitQuestion[] = "The Talvex Updater service will be unloaded.  
 // Held for the life of the program: of instances started at the same
 // moment (the Startup shortcut and the updater, at logon) only one goes on.
 constexpr char kTrayInstanceMutex[] = "TalvexUpdaterTrayIcon";
-
-// The listener hands every pipe message to the window thread with this
-// message, so the icon record and the settings are touched by one thread
-// only: wParam 1 for an update result (lParam its code), 0 for "D".
-constexpr UINT kMsgPipeMessage = WM_APP + 1;
 
 // ---- Settings snapshot, re-read from [App] before each refresh -------------
 struct TraySettings {

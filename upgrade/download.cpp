@@ -4,6 +4,7 @@
 // administrator rights. From its creation until the window lets it go the
 // file is held open so that others may only read it.
 #include "download.h"
+#include "upgrade_messages.h"
 
 #include "error_text.h"
 #include "publisher_check.h"
@@ -67,7 +68,7 @@ bool Download::OnHeaders(HINTERNET request)
     if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                             &code, &size, WINHTTP_NO_HEADER_INDEX))
         status = code;
-    if (status != 200) {
+    if (status != HTTP_STATUS_OK) {
         verdict = kInstallerBadStatus; // an error page is never saved as the installer
         return false;
     }

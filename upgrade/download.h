@@ -1,6 +1,7 @@
 // The installer download: the exchange that saves the installer, and the
 // checks of the saved file. It changes no control; the window that started
-// it hears of it through the two messages below and decides what to show.
+// it hears of it through two messages (upgrade_messages.h) and decides what
+// to show.
 #pragma once
 
 #include "http_async.h"
@@ -12,14 +13,6 @@
 #include <stdint.h>
 
 #include <string>
-
-// Posted by the download's receiver to the window when the exchange is
-// over: wParam is the InstallerVerdict, lParam the detail (status or error
-// number). WM_APP + 1 and + 2 come from outside (signals.h).
-constexpr UINT kMsgDownloadDone = WM_APP + 3;
-// Posted by the download's receiver: wParam the percentage received (the
-// bar's range is 0 to 100 once a length is announced).
-constexpr UINT kMsgDownloadProgress = WM_APP + 4;
 
 // The download's exchange and what its receiver keeps. The receiver's
 // functions run on WinHTTP's threads, one at a time under the exchange's

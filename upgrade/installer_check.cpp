@@ -1,6 +1,9 @@
 // The upgrade assistant's decisions about a download (see installer_check.h).
 #include "installer_check.h"
 
+#include <windows.h>
+#include <winhttp.h>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -24,7 +27,7 @@ InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, u
 {
     if (!saved)
         return kInstallerNotSaved;
-    if (status != 200)
+    if (status != HTTP_STATUS_OK)
         return kInstallerBadStatus;
     if (received == 0 || (total > 0 && received != total))
         return kInstallerIncomplete;

@@ -4,6 +4,7 @@
 #include "upgrade_window.h"
 #include "upgrade_controls.h"
 #include "upgrade_ids.h"
+#include "upgrade_messages.h"
 #include "window_state.h"
 #include "worker.h"
 
@@ -41,13 +42,6 @@ const char kHeadingFailed[] = "Download failed";
 const char kCheckThreadFailed[] = "Error creating thread to check for a new version.";
 const char kFolderFailed[] = "The folder to save the installer in could not be made.\n\n";
 
-// Posted by the version check's worker: lParam its result (a VersionCheck,
-// below), which the window thread shows and frees. WM_APP + 3 and + 4 are
-// the download's (download.h).
-constexpr UINT kMsgVersionChecked = WM_APP + 5;
-// Posted from a wait on the started installer's process when it has ended.
-constexpr UINT kMsgInstallerEnded = WM_APP + 6;
-
 HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, id); }
 
 // ---- The version check ---------------------------------------------------------
@@ -56,10 +50,11 @@ HWND Item(const UpgradeWindow &state, int id) { return GetDlgItem(state.window, 
 void ShowCheckResult(UpgradeWindow &state, int result, const char *found)
 {
     HWND window = state.window;
-    bool newer = result == 1;
-    SetDlgItemTextA(window, IDC_LATEST_VERSION, result == -1 ? "Unknown" : found);
-    SetHeading(window, newer ? kHeadingNewer : result == 0 ? kHeadingLatest : kHeadingOffline);
-    SetMessage(window, newer ? kMessageNewer : result == 0 ? kMessageLatest : kMessageOffline);
+    bool newer = result == VERSION_NEWER;
+    bool latest = result == VERSION_NOT_NEWER;
+    SetDlgItemTextA(window, IDC_LATEST_VERSION, result == VERSION_NO_ANSWER ? "Unknown" : found);
+    SetHeading(window, newer ? kHeadingNewer : latest ? kHeadingLatest : kHeadingOffline);
+    SetMessage(window, newer ? kMessageNewer : latest ? kMessageLatest : kMessageOffline);
     ShowItem(window, IDC_HEADING, true, true);
     ShowItem(window, IDC_MESSAGE, true, true);
     ShowItem(window, IDC_UPGRADE_NOW, newer, newer);

@@ -5,6 +5,7 @@
 #include "host_rules.h"
 #include "network_change.h"
 #include "network_watch.h"
+#include "process_messages.h"
 #include "program.h"
 #include "scoped.h"
 #include "shared_objects.h"
@@ -23,8 +24,6 @@ const UINT_PTR kTimerId = 0;
 const UINT_PTR kResumeTimerId = 1;
 // One-shot: a network change's pass, once the change has been quiet.
 const UINT_PTR kNetworkTimerId = 2;
-// Posted by the network-change callbacks, which run on the system's threads.
-const UINT kNetworkChangedMessage = WM_APP + 1;
 // A second updater waits this long for the lock: the first may be ending
 // (stopped just before a new start), and lets go as its process ends.
 const DWORD kLockWaitMs = 5000;
@@ -98,7 +97,7 @@ void OnDestroy(ProcessUpdater &updater)
 {
     updater.power.Stop();
     StopNetworkWatch(updater.network);
-    LogAndSignal("Updater: Process stopped.", 1, 0);
+    LogAndSignal("Updater: Process stopped.", LOG_NEW_RECORD, LOG_INFO);
     PostQuitMessage(0);
 }
 
@@ -149,7 +148,7 @@ void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
     switch (command.action) {
     case HostCommand::Quit: DestroyWindow(window); break;
     case HostCommand::Reload: ReloadSettings(updater); break;
-    case HostCommand::CheckAddress: CheckAddress(engine); break;
+    case HostCommand::CheckAddress: CheckAndAnnounceAddress(engine); break;
     case HostCommand::ForcedPass: RunPass(updater, true); break;
     case HostCommand::ReloadAndPass: ReloadSettings(updater); RunPass(updater, false); break;
     case HostCommand::SetStatus: engine.status = command.status; break;
@@ -282,7 +281,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (heldElsewhere) {
         // Another user's updater, or this user's in its first pass: two
         // would send every update twice.
-        LogToFile("Updater: Another updater process runs on this computer; this one ends.", 1, 0);
+        LogToFile("Updater: Another updater process runs on this computer; this one ends.", LOG_NEW_RECORD, LOG_INFO);
         return 0;
     }
     // Without the lock (no mutex could be made at all) the updater still
@@ -300,7 +299,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // The first tick runs before the start is logged, so the start record
     // follows the records of the first pass.
     OnTimer(window, updater);
-    LogAndSignal("Updater: Process started.", 1, 0);
+    LogAndSignal("Updater: Process started.", LOG_NEW_RECORD, LOG_INFO);
     TrimWorkingSet();
 
     RunMessageLoop(NULL);

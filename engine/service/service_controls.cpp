@@ -59,7 +59,7 @@ void MakeDeferredChanges(bool withNetwork)
     if (changes.status != kNoStatusChange)
         engine.status = changes.status;
     if (changes.checkAddress)
-        CheckAddress(engine);
+        CheckAndAnnounceAddress(engine);
     if (changes.forcedPass)
         RunUpdateCycle(engine, true);
 }

@@ -180,7 +180,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
             LoadEngineSettings(g_service.engine);
             g_service.engine.intervalMinutes = kShortestIntervalMinutes;
         });
-        LogAndSignal("Updater: Service started.", 1, 0);
+        LogAndSignal("Updater: Service started.", LOG_NEW_RECORD, LOG_INFO);
         ReportServiceStarted();
 
         NetworkWatch network;
@@ -189,7 +189,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         RunTimedPasses();
         StopNetworkWatch(network);
 
-        LogAndSignal("Updater: Service stopped.", 1, 0);
+        LogAndSignal("Updater: Service stopped.", LOG_NEW_RECORD, LOG_INFO);
         ReportServiceStopped();
         ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
         ScopedHandle wakeEvent; // declared first: closed after the lock is left

@@ -4,6 +4,10 @@
 
 #include "tallib.h"
 #include "update_reply.h"
+#include "update_results.h"
+
+#include <shellapi.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -27,20 +31,27 @@ struct WordCase {
 TEST(UpdateReply, EveryWordMapsToItsCodeRecordAndHostState)
 {
     const WordCase cases[] = {
-        {"good 203.0.113.7", 1, 0, "a.example.test: good - Host updated.", true, true, "good"},
-        {"nochg 203.0.113.7", 2, 1, "a.example.test: nochg - Host was already up to date.", true, true, "nochg"},
-        {"dnserr", 3, 1, "dnserr - Remote error.  Increasing timeout rate.", false, false, "dnserr"},
-        {"911", 4, 1, "911 - Remote technical difficulties.  Increasing timeout rate.", false, false, "911"},
-        {"badagent", 5, 2, "badagent - An illegal agent was used.  Unable to connect to update server.", false,
-         false, "badagent"},
-        {"!donator", 6, 2, "a.example.test: !donator - Not donator.", false, false, "!donator"},
-        {"notfqdn", 7, 2, "a.example.test: notfqdn - Host is not formatted correctly.", false, false, "notfqdn"},
-        {"numhost", 8, 2, "a.example.test: numhost - Too many hosts in this update request.", false, false,
-         "numhost"},
-        {"nohost", 9, 2, "a.example.test: nohost - The host does not exist.", false, false, "nohost"},
-        {"abuse", 10, 2, "a.example.test: abuse - Your account has been blocked for attempting too many updates.",
-         false, true, "abuse"},
-        {"badauth", 11, 2, "badauth - Authentication failed.", false, false, "badauth"},
+        {"good 203.0.113.7", kResultGood, LOG_INFO, "a.example.test: good - Host updated.", true, true, "good"},
+        {"nochg 203.0.113.7", kResultNochg, LOG_WARNING, "a.example.test: nochg - Host was already up to date.",
+         true, true, "nochg"},
+        {"dnserr", kResultDnserr, LOG_WARNING, "dnserr - Remote error.  Increasing timeout rate.", false, false,
+         "dnserr"},
+        {"911", kResult911, LOG_WARNING, "911 - Remote technical difficulties.  Increasing timeout rate.", false,
+         false, "911"},
+        {"badagent", kResultBadagent, LOG_ERROR,
+         "badagent - An illegal agent was used.  Unable to connect to update server.", false, false, "badagent"},
+        {"!donator", kResultNotDonator, LOG_ERROR, "a.example.test: !donator - Not donator.", false, false,
+         "!donator"},
+        {"notfqdn", kResultNotfqdn, LOG_ERROR, "a.example.test: notfqdn - Host is not formatted correctly.", false,
+         false, "notfqdn"},
+        {"numhost", kResultNumhost, LOG_ERROR, "a.example.test: numhost - Too many hosts in this update request.",
+         false, false, "numhost"},
+        {"nohost", kResultNohost, LOG_ERROR, "a.example.test: nohost - The host does not exist.", false, false,
+         "nohost"},
+        {"abuse", kResultAbuse, LOG_ERROR,
+         "a.example.test: abuse - Your account has been blocked for attempting too many updates.", false, true,
+         "abuse"},
+        {"badauth", kResultBadauth, LOG_ERROR, "badauth - Authentication failed.", false, false, "badauth"},
     };
     // A bare word is as much the host's answer as one with text after it.
     for (const WordCase &c : cases) {
@@ -61,7 +72,7 @@ TEST(UpdateReply, EveryWordMapsToItsCodeRecordAndHostState)
 TEST(UpdateReply, WorstAnswerWinsAndLinesFollowHostOrder)
 {
     ReplyMeaning meaning = InterpretReply("notfqdn\ngood 203.0.113.7\n", kTwoHosts);
-    EXPECT_EQ(7, meaning.result);
+    EXPECT_EQ(kResultNotfqdn, meaning.result);
     ASSERT_EQ(2u, meaning.actions.size());
     EXPECT_EQ(1u, meaning.actions[1].host);
     EXPECT_TRUE(meaning.actions[1].setAddress);
@@ -69,7 +80,7 @@ TEST(UpdateReply, WorstAnswerWinsAndLinesFollowHostOrder)
     // Empty lines are skipped, CR LF ends a line as LF does: a server's
     // "badauth" is never read as an unknown word and taken for success.
     meaning = InterpretReply("\r\n\ngood 1.2.3.4\r\nbadauth\r\n", kTwoHosts);
-    EXPECT_EQ(11, meaning.result);
+    EXPECT_EQ(kResultBadauth, meaning.result);
     ASSERT_EQ(2u, meaning.actions.size());
     EXPECT_EQ("good", meaning.actions[0].statusWord);
     EXPECT_EQ((std::vector<std::string>{"dnserr", "x\ry"}), SplitReplyLines("dnserr\r\n\r\nx\ry\r"));
@@ -78,7 +89,7 @@ TEST(UpdateReply, WorstAnswerWinsAndLinesFollowHostOrder)
 TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
 {
     ReplyMeaning meaning = InterpretReply("badauth\ngood 1.2.3.4", kTwoHosts);
-    EXPECT_EQ(11, meaning.result);
+    EXPECT_EQ(kResultBadauth, meaning.result);
     EXPECT_EQ(1u, meaning.actions.size());
 
     // No answer word at all (a maintenance page): the server's failure,
@@ -93,10 +104,10 @@ TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
     // still the host's status, but only when it cannot break a line of the
     // configuration file.
     meaning = InterpretReply("queued 1.2.3.4\nx=y\x01 z\ngood 1.2.3.4", {"a", "b", "c"});
-    EXPECT_EQ(1, meaning.result);
+    EXPECT_EQ(kResultGood, meaning.result);
     ASSERT_EQ(2u, meaning.actions.size());
     EXPECT_EQ("queued", meaning.actions[0].statusWord);
-    EXPECT_EQ(-1, meaning.actions[0].logLevel);
+    EXPECT_EQ(kNoLogRecord, meaning.actions[0].logLevel);
 }
 
 TEST(UpdateReply, HostsWithoutAnAnswerLineMakeAWarningUnlessTheWholeRequestWasAnswered)
@@ -107,13 +118,13 @@ TEST(UpdateReply, HostsWithoutAnAnswerLineMakeAWarningUnlessTheWholeRequestWasAn
     EXPECT_TRUE(meaning.actions[0].setAddress);
     const HostAction &unanswered = meaning.actions[1];
     EXPECT_EQ(1u, unanswered.host);
-    EXPECT_EQ(1, unanswered.logLevel);
+    EXPECT_EQ(LOG_WARNING, unanswered.logLevel);
     EXPECT_EQ("b.example.test: no answer - The update server did not answer for this host.", unanswered.logMessage);
     EXPECT_FALSE(unanswered.setAddress || unanswered.setUpdate || !unanswered.statusWord.empty());
 
     // A fatal answer stays fatal; a word about the whole request answers all.
-    EXPECT_EQ(9, InterpretReply("nohost", kTwoHosts).result);
-    EXPECT_EQ(3, InterpretReply("dnserr", kTwoHosts).result);
+    EXPECT_EQ(kResultNohost, InterpretReply("nohost", kTwoHosts).result);
+    EXPECT_EQ(kResultDnserr, InterpretReply("dnserr", kTwoHosts).result);
     EXPECT_EQ(1u, InterpretReply("dnserr", kTwoHosts).actions.size());
 }
 
@@ -123,9 +134,9 @@ TEST(UpdateReply, NochgOfAHostSentWithTheAddressItHasIsASuccessHostByHost)
         std::vector<bool> unchanged;
         int result;
     } cases[] = {
-        {{false, true}, 1}, // a changed host updated, a 60-hour refresh confirmed
-        {{true, false}, 2}, // the changed host was not updated
-        {{}, 2},
+        {{false, true}, kResultGood},  // a changed host updated, a 60-hour refresh confirmed
+        {{true, false}, kResultNochg}, // the changed host was not updated
+        {{}, kResultNochg},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.result, InterpretReply("good 1.2.3.4\nnochg 1.2.3.4", kTwoHosts, c.unchanged).result);
@@ -141,7 +152,7 @@ TEST(UpdateReply, ExcerptOfAReplyFitsOneLogRecord)
 TEST(UpdateReply, LinesBeyondTheLastHostAnswerNoHost)
 {
     ReplyMeaning meaning = InterpretReply("good 1.2.3.4\nnohost\nabuse\n", {"only.example.test"});
-    EXPECT_EQ(1, meaning.result);
+    EXPECT_EQ(kResultGood, meaning.result);
     ASSERT_EQ(1u, meaning.actions.size());
     EXPECT_EQ(0u, meaning.actions[0].host);
 }
@@ -158,14 +169,60 @@ TEST(UpdateReply, QueryValuesCannotChangeTheRequest)
     EXPECT_EQ("a%26myip%3D1.2.3.4%23x%3Fy%20z%0D%0A%25", EncodeQueryValue("a&myip=1.2.3.4#x?y z\r\n%"));
 }
 
-TEST(UpdateResult, LevelsAndBase64)
+// One row per result code: the word the reply reader knows it by, the
+// level GetRCLOE stores and the balloon the icon shows, as users and the
+// service know them.
+TEST(UpdateResults, EachCodeHasItsWordLevelAndBalloon)
 {
-    const int codes[] = {0, 1, 2, 5, 6, 11};
-    const int levels[] = {0, 0, 1, 1, 2, 2};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(levels[i], GetRCLOE((unsigned)codes[i])) << codes[i];
-    EXPECT_EQ(2, GetRCLOE((unsigned)-1));
+    const char kOther[] = "A configuration error has occured.\nPlease reconfigure the Updater.";
+    const struct {
+        int code;
+        const char *word;
+        int level, icon;
+        const char *balloonStart;
+    } rows[] = {
+        {kResultNoExchange, "no answer", kStatusGood, NIIF_INFO, kOther},
+        {kResultGood, "good", kStatusGood, NIIF_INFO, "Talvex returned GOOD.\nYour IP address is now synchronized"},
+        {kResultNochg, "nochg", kStatusWarning, NIIF_WARNING, "Talvex returned NOCHNG.\nIf you receive too many"},
+        {kResultDnserr, "dnserr", kStatusWarning, NIIF_INFO, kOther},
+        {kResult911, "911", kStatusWarning, NIIF_INFO, kOther},
+        {kResultBadagent, "badagent", kStatusWarning, NIIF_INFO, kOther},
+        {kResultNotDonator, "!donator", kStatusCritical, NIIF_INFO, kOther},
+        {kResultNotfqdn, "notfqdn", kStatusCritical, NIIF_ERROR, "Talvex returned NOTFQDN.\nOne or more"},
+        {kResultNumhost, "numhost", kStatusCritical, NIIF_ERROR, "Talvex returned NUMHOST.\nYou must remove"},
+        {kResultNohost, "nohost", kStatusCritical, NIIF_INFO, kOther},
+        {kResultAbuse, "abuse", kStatusCritical, NIIF_ERROR, "Talvex returned ABUSE.\nYour account was blocked"},
+        {kResultBadauth, "badauth", kStatusCritical, NIIF_ERROR, "Talvex returned BADAUTH.\nEither your username"},
+    };
+    ASSERT_EQ(sizeof rows / sizeof rows[0], sizeof kUpdateResults / sizeof kUpdateResults[0]);
+    int expectedCode = 0;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.word);
+        EXPECT_EQ(expectedCode++, row.code) << "the codes are the protocol's numbers";
+        ASSERT_NE(nullptr, FindUpdateResult(row.code));
+        EXPECT_STREQ(row.word, FindUpdateResult(row.code)->word);
+        EXPECT_EQ(row.code, ReplyWordCode(row.word)) << "\"no answer\" is no word of the server's";
+        EXPECT_EQ(row.level, GetRCLOE((unsigned)row.code));
+        char text[256] = "";
+        int icon = -1;
+        GetBalloonMessage((unsigned)row.code, text, sizeof text, &icon);
+        EXPECT_EQ(row.icon, icon);
+        EXPECT_EQ(0, strncmp(text, row.balloonStart, strlen(row.balloonStart))) << text;
+    }
+    // Beyond the table: the worst level, the general balloon, no word.
+    for (unsigned code : {12u, 136u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(kStatusCritical, GetRCLOE(code)) << code;
+        EXPECT_EQ(nullptr, FindUpdateResult(code)) << code;
+        char text[256] = "";
+        GetBalloonMessage(code, text, sizeof text, NULL);
+        EXPECT_STREQ(kOther, text) << code;
+    }
+    EXPECT_EQ(kResultNoExchange, ReplyWordCode("GOOD")) << "words are compared exactly";
+    EXPECT_EQ(kResultNoExchange, ReplyWordCode(std::string("good\0", 5)));
+}
 
+TEST(UpdateReply, CredentialsEncodeInBase64)
+{
     EXPECT_EQ(9, b64buffer("abcde", 1));
     EXPECT_EQ(4, b64buffer("abcde", 0));
     EXPECT_EQ(0, b64buffer("", 1));

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "admin_events.h"
+#include "config_keys.h"
 #include "event_log.h"
 #include "network_change.h"
+#include "update_results.h"
 
 namespace {
 
@@ -79,17 +81,17 @@ TEST(AdminEvents, EachOutcomeIsReportedWhenItChangesNeverAtEveryPass)
         std::vector<DWORD> events;
     };
     const Pass passes[] = {
-        {1, 0, "203.0.113.7", {kEventHostsUpdated}},
-        {1, 0, "203.0.113.7", {}},                   // the 60-hour refresh: nothing new
-        {4, 1, "203.0.113.8", {kEventUpdatingFails}}, // "911"
-        {3, 1, "203.0.113.8", {}},                   // still failing: said once
-        {1, 0, "203.0.113.8", {kEventUpdatingWorks, kEventHostsUpdated}},
-        {11, 2, "203.0.113.8", {kEventCriticalStop}},
+        {kResultGood, kStatusGood, "203.0.113.7", {kEventHostsUpdated}},
+        {kResultGood, kStatusGood, "203.0.113.7", {}}, // the 60-hour refresh: nothing new
+        {kResult911, kStatusWarning, "203.0.113.8", {kEventUpdatingFails}},
+        {kResultDnserr, kStatusWarning, "203.0.113.8", {}}, // still failing: said once
+        {kResultGood, kStatusGood, "203.0.113.8", {kEventUpdatingWorks, kEventHostsUpdated}},
+        {kResultBadauth, kStatusCritical, "203.0.113.8", {kEventCriticalStop}},
     };
     for (const Pass &p : passes)
         EXPECT_EQ(p.events, Ids(DecideAnswerEvents(state, p.code, p.level, p.address, hosts))) << p.code;
 
-    std::vector<AdminEvent> stop = DecideAnswerEvents(state, 11, 2, "203.0.113.8", hosts);
+    std::vector<AdminEvent> stop = DecideAnswerEvents(state, kResultBadauth, kStatusCritical, "203.0.113.8", hosts);
     ASSERT_EQ(1u, stop.size());
     EXPECT_EQ("badauth", stop[0].first);
     EXPECT_EQ(hosts, stop[0].second);

@@ -3,6 +3,7 @@
 #include "scenario_support.h"
 
 #include "service_control.h"
+#include "config_keys.h"
 #include "tallib.h"
 #include "update_cycle.h"
 
@@ -33,14 +34,14 @@ TEST_F(UpdateCycle, WarningsDoubleTheIntervalUpToItsLimitAndSuccessResetsIt)
     for (unsigned minutes : expected) {
         PassWithRequest();
         EXPECT_EQ(minutes, engine.intervalMinutes);
-        EXPECT_EQ(1, engine.status);
+        EXPECT_EQ(kStatusWarning, engine.status);
     }
     EXPECT_EQ("1", Config("App", "Status"));
 
     service::Post("/control/script/clear");
     PassWithRequest();
     EXPECT_EQ(10u, engine.intervalMinutes);
-    EXPECT_EQ(0, engine.status);
+    EXPECT_EQ(kStatusGood, engine.status);
     ASSERT_TRUE(trayPipe->WaitFor(14));
     EXPECT_EQ("2", trayPipe->Messages()[1]);
     EXPECT_EQ("1", trayPipe->Messages().back());
@@ -52,7 +53,7 @@ TEST_F(UpdateCycle, NochgOnAFreshConfigurationCountsAsSuccess)
     LoadEngineSettings(engine);
     service::Script("update", "nochg 203.0.113.7\n");
     PassWithRequest();
-    EXPECT_EQ(0, engine.status);
+    EXPECT_EQ(kStatusGood, engine.status);
     EXPECT_EQ(10u, engine.intervalMinutes);
     EXPECT_EQ("0", Config("App", "Fresh"));
     ASSERT_TRUE(trayPipe->WaitFor(2));
@@ -137,17 +138,17 @@ TEST_F(UpdateCycle, EveryReplyAfterTheRequestWentOutIsJudgedAndNoneWithoutAWordI
         int httpStatus, status;
         const char *hostAddress, *hostStatus;
     } const cases[] = {
-        {"good 203.0.113.7\r\n", "normal", "1", 200, 0, "203.0.113.7", "good"},
-        {"nochg 203.0.113.7\r\n", "normal", "2", 200, 1, "203.0.113.7", "nochg"}, // sent for its new address
-        {"dnserr\r\n", "normal", "3", 200, 1, "", "dnserr"},
-        {"abuse\r\n", "normal", "10", 200, 2, "", "abuse"},
-        {"nohost", "normal", "9", 200, 2, "", "nohost"}, // a bare word is the host's answer
-        {"911", "normal", "4", 200, 1, "", "911"},       // a known word, however short
+        {"good 203.0.113.7\r\n", "normal", "1", 200, kStatusGood, "203.0.113.7", "good"},
+        {"nochg 203.0.113.7\r\n", "normal", "2", 200, kStatusWarning, "203.0.113.7", "nochg"}, // its new address
+        {"dnserr\r\n", "normal", "3", 200, kStatusWarning, "", "dnserr"},
+        {"abuse\r\n", "normal", "10", 200, kStatusCritical, "", "abuse"},
+        {"nohost", "normal", "9", 200, kStatusCritical, "", "nohost"}, // a bare word is the host's answer
+        {"911", "normal", "4", 200, kStatusWarning, "", "911"},       // a known word, however short
         // No answer word: backed off as from "911", nothing recorded.
-        {kMaintenance, "normal", "4", 503, 1, "", ""},
-        {"", "normal", "4", 503, 1, "", ""},
-        {"", "close", "4", 200, 1, "", ""},                 // closed after the request
-        {"good 203.0.113.7\n", "cut", "4", 200, 1, "", ""}, // broken off mid-answer
+        {kMaintenance, "normal", "4", 503, kStatusWarning, "", ""},
+        {"", "normal", "4", 503, kStatusWarning, "", ""},
+        {"", "close", "4", 200, kStatusWarning, "", ""},                 // closed after the request
+        {"good 203.0.113.7\n", "cut", "4", 200, kStatusWarning, "", ""}, // broken off mid-answer
     };
     size_t messages = 0;
     for (const auto &c : cases) {
@@ -160,7 +161,7 @@ TEST_F(UpdateCycle, EveryReplyAfterTheRequestWentOutIsJudgedAndNoneWithoutAWordI
         ASSERT_TRUE(trayPipe->WaitFor(messages += 2));
         EXPECT_EQ(c.trayCode, trayPipe->Messages().back());
         EXPECT_EQ(c.status, engine.status);
-        EXPECT_EQ(c.status == 1 ? 20u : 10u, engine.intervalMinutes);
+        EXPECT_EQ(c.status == kStatusWarning ? 20u : 10u, engine.intervalMinutes);
         EXPECT_EQ(c.hostAddress, Config(kHomeHost, "IP"));
         EXPECT_EQ(c.hostStatus, Config(kHomeHost, "Status"));
     }
@@ -182,7 +183,7 @@ TEST_F(UpdateCycle, AChangedHostAnsweredGoodBesideARefreshAnsweredNochgIsASucces
     service::Script("update", "good 203.0.113.7\nnochg 203.0.113.7\n");
     RunUpdateCycle(engine, false);
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
-    EXPECT_EQ(0, engine.status);
+    EXPECT_EQ(kStatusGood, engine.status);
     EXPECT_EQ(10u, engine.intervalMinutes);
 
     // One of two hosts answered: it is recorded, the other is said, a warning.
@@ -190,7 +191,7 @@ TEST_F(UpdateCycle, AChangedHostAnsweredGoodBesideARefreshAnsweredNochgIsASucces
     SetConfig(kOfficeHost, "IP", "203.0.113.1");
     service::Script("update", "good 203.0.113.7\n");
     RunUpdateCycle(engine, false);
-    EXPECT_EQ(1, engine.status);
+    EXPECT_EQ(kStatusWarning, engine.status);
     EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
     EXPECT_EQ("203.0.113.1", Config(kOfficeHost, "IP"));
     EXPECT_EQ(1, CountInLog("office.talvex-demo.test: no answer - The update server did not answer for this host."));

@@ -8,6 +8,8 @@
 #include "tallib.h"
 #include "tray_icon.h"
 #include "tray_menu.h"
+#include "tray_messages.h"
+#include "update_results.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -92,8 +94,8 @@ TEST_F(TrayIcon, PipeMessagesRefreshTheTipAndResultsShowBalloonsWhenNotifyIsOn)
         const char *notify, *message;
         int balloonCode; // -1: none
     } rows[] = {
-        {"1", "D198.51.100.4", -1}, {"1", "1", 1}, {"1", "not a number", 0},
-        {"0", "1", -1},             {"1", "D", -1}, {"1", "11", 11},
+        {"1", "D198.51.100.4", -1}, {"1", "1", kResultGood}, {"1", "not a number", kResultNoExchange},
+        {"0", "1", -1},             {"1", "D", -1},          {"1", "11", kResultBadauth},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string("Notify=") + row.notify + ", message \"" + row.message + "\"");
