@@ -30,7 +30,10 @@ inline std::string ErrorText(DWORD code)
         {12169, "The server's certificate is invalid"},
         {12175, "A security error occurred: the server's certificate could not be verified"},
     };
-    bool winHttp = code >= WINHTTP_ERROR_BASE && code <= WINHTTP_ERROR_LAST;
+    // WinHTTP numbers its errors from WINHTTP_ERROR_BASE; later systems add
+    // codes beyond the headers' WINHTTP_ERROR_LAST, so its whole thousand
+    // is asked of winhttp.dll.
+    bool winHttp = code >= WINHTTP_ERROR_BASE && code < WINHTTP_ERROR_BASE + 1000;
     HMODULE module = winHttp ? GetModuleHandleA("winhttp.dll") : NULL;
     char text[512] = "";
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
