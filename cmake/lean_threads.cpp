@@ -139,7 +139,9 @@ int pthread_cond_broadcast(intptr_t *cond)
     return 0;
 }
 
-// 0: not run, 1: running, 2: done. A second caller waits for the first.
+// 0: not run, 1: running, 2: done. A second caller waits for the first,
+// sleeping rather than yielding so that a first caller of lower priority
+// still gets to finish.
 int pthread_once(volatile long *once, void (*routine)(void))
 {
     if (InterlockedCompareExchange(once, 1, 0) == 0) {
@@ -148,7 +150,7 @@ int pthread_once(volatile long *once, void (*routine)(void))
         return 0;
     }
     while (InterlockedCompareExchange(once, 2, 2) != 2)
-        Sleep(0);
+        Sleep(1);
     return 0;
 }
 
