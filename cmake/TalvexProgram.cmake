@@ -12,12 +12,18 @@
 #     [TALLIB]         # links TalLib.dll
 #     [NO_EXCEPTIONS]  # throws and catches nothing: built without the C++
 #                      # exception runtime and its unwind tables
+#     [THREAD_LIBRARY] # keeps the static POSIX threads library under the
+#                      # exception runtime (no lean_threads.cpp): the upgrade
+#                      # assistant, whose installer-swap test
+#                      # (Assistant.NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
+#                      # fails with lean_threads.cpp for a reason not yet found
 #     SOURCES ...      # sources and the program's own .rc
 #     LIBS ...)        # further libraries
 set(TALVEX_PROGRAM_TEMPLATES ${CMAKE_CURRENT_LIST_DIR}/program)
 # The product's modules throw through helpers of their own (lean_throw.cpp)
 # and give the exception runtime its thread calls directly (lean_threads.cpp).
-set(TALVEX_LEAN_PRODUCT ${CMAKE_CURRENT_LIST_DIR}/lean_throw.cpp ${CMAKE_CURRENT_LIST_DIR}/lean_threads.cpp)
+set(TALVEX_LEAN_THROW ${CMAKE_CURRENT_LIST_DIR}/lean_throw.cpp)
+set(TALVEX_LEAN_PRODUCT ${TALVEX_LEAN_THROW} ${CMAKE_CURRENT_LIST_DIR}/lean_threads.cpp)
 
 # talvex_link_map(target): the linker writes a map of what went into the
 # module, maps/<target>.map in the build folder, which
@@ -31,7 +37,7 @@ string(REPLACE "." "," TALVEX_VERSION_COMMAS "${TALVEX_VERSION},0")
 set(TALVEX_VERSION_FOUR "${TALVEX_VERSION}.0")
 
 function(talvex_program name)
-  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB;NO_EXCEPTIONS" "DESCRIPTION;LEVEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB;NO_EXCEPTIONS;THREAD_LIBRARY" "DESCRIPTION;LEVEL" "SOURCES;LIBS" ${ARGN})
   if(NOT TP_LEVEL)
     set(TP_LEVEL asInvoker)
   endif()
@@ -70,6 +76,8 @@ function(talvex_program name)
     # Nothing throws, so the runtime that carries an exception through the
     # stack (unwinder, personality, their thread support) stays out.
     target_compile_options(${name} PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
+  elseif(TALVEX_LEAN AND TP_THREAD_LIBRARY)
+    target_sources(${name} PRIVATE ${TALVEX_LEAN_THROW})
   elseif(TALVEX_LEAN)
     target_sources(${name} PRIVATE ${TALVEX_LEAN_PRODUCT})
   endif()
