@@ -16,7 +16,7 @@
 #                      # exception runtime (no lean_threads.cpp): the upgrade
 #                      # assistant, whose installer-swap test
 #                      # (Assistant.NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
-#                      # fails with lean_threads.cpp for a reason not yet found
+#                      # fails with lean_threads.cpp, for a reason unknown
 #     SOURCES ...      # sources and the program's own .rc
 #     LIBS ...)        # further libraries
 set(TALVEX_PROGRAM_TEMPLATES ${CMAKE_CURRENT_LIST_DIR}/program)
