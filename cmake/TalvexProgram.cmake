@@ -10,17 +10,27 @@
 #     [COMCTL6]        # binds version 6 of the common controls
 #     [DPI_AWARE]      # lays itself out by the screen's dots per inch
 #     [TALLIB]         # links TalLib.dll
+#     [NO_EXCEPTIONS]  # throws and catches nothing: built without the C++
+#                      # exception runtime and its unwind tables
 #     SOURCES ...      # sources and the program's own .rc
 #     LIBS ...)        # further libraries
 set(TALVEX_PROGRAM_TEMPLATES ${CMAKE_CURRENT_LIST_DIR}/program)
 # The product's modules throw through helpers of their own (lean_throw.cpp).
 set(TALVEX_LEAN_THROW ${CMAKE_CURRENT_LIST_DIR}/lean_throw.cpp)
 
+# talvex_link_map(target): the linker writes a map of what went into the
+# module, maps/<target>.map in the build folder, which
+# tools/binary-weight.sh reads to show where a binary's bytes come from.
+function(talvex_link_map target)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/maps)
+  target_link_options(${target} PRIVATE "LINKER:-Map=${CMAKE_BINARY_DIR}/maps/${target}.map")
+endfunction()
+
 string(REPLACE "." "," TALVEX_VERSION_COMMAS "${TALVEX_VERSION},0")
 set(TALVEX_VERSION_FOUR "${TALVEX_VERSION}.0")
 
 function(talvex_program name)
-  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB" "DESCRIPTION;LEVEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB;NO_EXCEPTIONS" "DESCRIPTION;LEVEL" "SOURCES;LIBS" ${ARGN})
   if(NOT TP_LEVEL)
     set(TP_LEVEL asInvoker)
   endif()
@@ -55,9 +65,14 @@ function(talvex_program name)
   if(TP_COMCTL6)
     target_link_libraries(${name} PRIVATE comctl32)
   endif()
-  if(TALVEX_LEAN)
+  if(TP_NO_EXCEPTIONS)
+    # Nothing throws, so the runtime that carries an exception through the
+    # stack (unwinder, personality, their thread support) stays out.
+    target_compile_options(${name} PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
+  elseif(TALVEX_LEAN)
     target_sources(${name} PRIVATE ${TALVEX_LEAN_THROW})
   endif()
+  talvex_link_map(${name})
   # Every program of the product ships signed (cmake/TalvexSigning.cmake).
   talvex_sign(${name})
 endfunction()

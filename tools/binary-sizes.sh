@@ -2,9 +2,16 @@
 # Prints the size of every product binary of a build (its bin/ folder) and
 # their total; with a second folder, that folder's sizes beside them (for
 # example a copy kept from before a change of build flags).
-#   binary-sizes.sh build/win32/bin [OTHER_BIN_DIR]
+# With --under BYTES first, it fails when the product's total is not below
+# BYTES (the whole product must stay under one megabyte).
+#   binary-sizes.sh [--under BYTES] build/win32/bin [OTHER_BIN_DIR]
 set -uo pipefail
-dir=${1:?usage: binary-sizes.sh BIN_DIR [OTHER_BIN_DIR]}
+limit=
+if [ "${1:-}" = --under ]; then
+    limit=${2:?usage: binary-sizes.sh --under BYTES BIN_DIR}
+    shift 2
+fi
+dir=${1:?usage: binary-sizes.sh [--under BYTES] BIN_DIR [OTHER_BIN_DIR]}
 other=${2:-}
 products=(TalLib.dll TalUpSvc.exe TalUpPs.exe TalUpControl.exe TalTray.exe TalUpConfig.exe TalUpUp.exe)
 
@@ -33,4 +40,8 @@ if [ -n "$other" ]; then
     printf '%-18s %12s %12s\n' total "$(kb "$total_other")" "$(kb "$total")"
 else
     printf '%-18s %12s\n' total "$(kb "$total")"
+fi
+if [ -n "$limit" ] && [ "$total" -ge "$limit" ]; then
+    echo "FAIL: the product's binaries total $total bytes, not under $limit"
+    exit 1
 fi
