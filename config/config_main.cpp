@@ -17,6 +17,7 @@
 #include "scoped.h"
 #include "signals.h"
 #include "tallib.h"
+#include "text_format.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -79,8 +80,8 @@ void ReadPaths(ConfigApp &app)
     char folder[MAX_PATH] = "";
     if (GetFolder_Data(folder, sizeof folder) != 0)
         return;
-    snprintf(app.configPath, sizeof app.configPath, "%s%s", folder, kConfigFileName);
-    snprintf(app.logPath, sizeof app.logPath, "%s%s", folder, kLogFileName);
+    FormatText(app.configPath, sizeof app.configPath, "%s%s", folder, kConfigFileName);
+    FormatText(app.logPath, sizeof app.logPath, "%s%s", folder, kLogFileName);
 }
 
 HWND CreateMainWindow(ConfigApp &app, int show)

@@ -2,6 +2,7 @@
 #include "tallib.h"
 #include "internal.h"
 #include "config_keys.h"
+#include "text_format.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -10,7 +11,7 @@ namespace {
 
 const int kHostNameSize = 128; // at most 127 characters of a name are used
 
-void HostKey(int n, char *key, int size) { snprintf(key, size, "%s%d", kKeyHostPrefix, n); }
+void HostKey(int n, char *key, int size) { FormatText(key, size, "%s%d", kKeyHostPrefix, n); }
 
 int ReadHostName(int n, char *name, int size)
 {
@@ -52,7 +53,7 @@ int WriteHostKey(const char *host, const char *key, const char *value)
 int WriteInt(const char *section, const char *key, int value)
 {
     char text[16];
-    snprintf(text, sizeof text, "%d", value);
+    FormatText(text, sizeof text, "%d", value);
     return ConfigWrite(section, key, text);
 }
 

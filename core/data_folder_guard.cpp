@@ -6,6 +6,7 @@
 #include "internal.h"
 
 #include "data_folder_check.h"
+#include "text_format.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -23,7 +24,7 @@ bool MayWriteInDataFolder(const char *path)
     // check failed, and the caller sees the refusal (a configuration writer
     // reports it in the Event Log).
     char why[MAX_PATH + 160];
-    snprintf(why, sizeof why, "Talvex Updater: nothing is written in %s: %s.\n", folder, fault);
+    FormatText(why, sizeof why, "Talvex Updater: nothing is written in %s: %s.\n", folder, fault);
     OutputDebugStringA(why);
     SetLastError(ERROR_ACCESS_DENIED);
     return false;

@@ -23,9 +23,20 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 void FormatTimestamp(const SYSTEMTIME &t, char *out)
 {
-    // Each field is cut to its width so the text is always 19 characters.
-    snprintf(out, kTimestampLength + 1, "%02u-%02u-%04u %02u:%02u:%02u", t.wMonth % 100u, t.wDay % 100u,
-             t.wYear % 10000u, t.wHour % 100u, t.wMinute % 100u, t.wSecond % 100u);
+    // Each field is cut to its width so the text is always 19 characters:
+    // MM-dd-yyyy HH:mm:ss.
+    const struct {
+        unsigned value, width;
+        char after;
+    } fields[] = {{t.wMonth, 2, '-'}, {t.wDay, 2, '-'}, {t.wYear, 4, ' '},
+                  {t.wHour, 2, ':'},  {t.wMinute, 2, ':'}, {t.wSecond, 2, '\0'}};
+    for (const auto &field : fields) {
+        unsigned value = field.value;
+        for (unsigned i = field.width; i-- > 0; value /= 10)
+            out[i] = (char)('0' + value % 10);
+        out += field.width;
+        *out++ = field.after;
+    }
 }
 
 bool ParseTimestamp(const char *text, SYSTEMTIME *t)

@@ -4,6 +4,7 @@
 #include "tallib.h"
 #include "internal.h"
 #include "signals.h"
+#include "text_format.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -44,7 +45,7 @@ void NoteWrite(PipeStall *stall, bool timedOut)
     if (!timedOut || wasStalled)
         return;
     char message[200];
-    snprintf(message, sizeof message,
+    FormatText(message, sizeof message,
              "The pipe %s did not take a message within %lu ms: another program may hold it. Messages to it are "
              "dropped until it reads again.",
              stall->name, (unsigned long)kPipeWriteLimitMs);

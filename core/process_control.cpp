@@ -6,6 +6,7 @@
 #include "desktop_shell_start.h"
 #include "error_text.h"
 #include "signals.h"
+#include "text_format.h"
 
 #include <shellapi.h>
 #include <stdio.h>
@@ -98,7 +99,7 @@ void NoteAnswer(const char *windowClass, bool answered, DWORD timeoutMs)
             InterlockedExchange(&silence.reported, 0);
         } else if (InterlockedExchange(&silence.reported, 1) == 0) {
             char message[160];
-            snprintf(message, sizeof message, "The window %s did not answer within %lu s; went on without its answer.",
+            FormatText(message, sizeof message, "The window %s did not answer within %lu s; went on without its answer.",
                      windowClass, (unsigned long)(timeoutMs / 1000));
             LogToFile(message, LOG_NEW_RECORD, LOG_WARNING);
         }
@@ -220,7 +221,7 @@ LRESULT TALAPI TellServer(int code)
         // No user-process updater: the controller passes the code to the
         // service. Whether that works is not reported.
         char text[32] = {};
-        snprintf(text, sizeof text, "%d", code);
+        FormatText(text, sizeof text, "%d", code);
         ShellOpenEx(Paths().controlExe, text, SW_HIDE);
     }
     return result;

@@ -5,6 +5,7 @@
 #include "internal.h"
 #include "scoped.h"
 #include "signals.h"
+#include "text_format.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -26,7 +27,7 @@ bool StartupShortcutPath(const char *name, char *path, int size)
     char folder[MAX_PATH];
     if (FAILED(SHGetFolderPathA(NULL, CSIDL_COMMON_STARTUP, NULL, SHGFP_TYPE_CURRENT, folder)))
         return false;
-    int n = snprintf(path, size, "%s\\%s", folder, name);
+    int n = FormatText(path, size, "%s\\%s", folder, name);
     return n > 0 && n < size;
 }
 

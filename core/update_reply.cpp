@@ -189,9 +189,10 @@ std::string EncodeQueryValue(const std::string &text)
         if (plain) {
             out += (char)c;
         } else {
-            char escaped[4];
-            snprintf(escaped, sizeof escaped, "%%%02X", c);
-            out += escaped;
+            const char hex[] = "0123456789ABCDEF";
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
         }
     }
     return out;

@@ -6,6 +6,7 @@
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
+#include "text_format.h"
 #include "update_results.h"
 
 #include <stdio.h>
@@ -124,7 +125,7 @@ void ReportAddressFailureCause()
 void AnnounceAddress(const char *address)
 {
     char message[128];
-    snprintf(message, sizeof message, "%c%s", kTrayMsgAddress, address);
+    FormatText(message, sizeof message, "%c%s", kTrayMsgAddress, address);
     Profile_CommitBatch();
     Signal(kTrayPipeName, message);
 }
@@ -134,7 +135,7 @@ void AnnounceResult(int code)
 {
     Profile_CommitBatch();
     char text[8];
-    snprintf(text, sizeof text, "%d", code);
+    FormatText(text, sizeof text, "%d", code);
     Signal(kTrayPipeName, text);
 }
 

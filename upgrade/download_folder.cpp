@@ -1,5 +1,6 @@
 // The download's own folder (download_folder.h).
 #include "download_folder.h"
+#include "text_format.h"
 
 #include <sddl.h>
 #include <stdio.h>
@@ -88,7 +89,7 @@ bool MakeDownloadFolder(DownloadFolder &folder, DWORD *error)
     *error = ERROR_ALREADY_EXISTS;
     for (int tries = 0; tries < 10 && !folder.held; ++tries) {
         char path[MAX_PATH];
-        snprintf(path, sizeof path, "%s%s%lu-%llu", temp, kFolderPrefix, GetCurrentProcessId(),
+        FormatText(path, sizeof path, "%s%s%lu-%I64u", temp, kFolderPrefix, GetCurrentProcessId(),
                  (unsigned long long)GetTickCount64() + tries);
         if (!CreateDirectoryA(path, &attributes)) {
             *error = GetLastError();
@@ -101,7 +102,7 @@ bool MakeDownloadFolder(DownloadFolder &folder, DWORD *error)
             continue;
         }
         lstrcpynA(folder.path, path, MAX_PATH);
-        snprintf(folder.installer, sizeof folder.installer, "%s\\%s", path, kInstallerName);
+        FormatText(folder.installer, sizeof folder.installer, "%s\\%s", path, kInstallerName);
     }
     return (bool)folder.held;
 }

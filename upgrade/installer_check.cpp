@@ -1,5 +1,6 @@
 // The upgrade assistant's decisions about a download (see installer_check.h).
 #include "installer_check.h"
+#include "text_format.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -42,24 +43,24 @@ std::string VerdictText(InstallerVerdict verdict, unsigned long detail, const ch
     case kInstallerOk:
         return std::string();
     case kInstallerNotSaved:
-        snprintf(text, sizeof text, "The installer could not be saved in the data folder (%s).", errorText);
+        FormatText(text, sizeof text, "The installer could not be saved in the data folder (%s).", errorText);
         break;
     case kInstallerBadStatus:
-        snprintf(text, sizeof text, "The download server answered with status %lu instead of the installer.", detail);
+        FormatText(text, sizeof text, "The download server answered with status %lu instead of the installer.", detail);
         break;
     case kInstallerIncomplete:
-        snprintf(text, sizeof text, "The download was incomplete (%llu of %llu bytes).", (unsigned long long)received,
+        FormatText(text, sizeof text, "The download was incomplete (%I64u of %I64u bytes).", (unsigned long long)received,
                  (unsigned long long)total);
         break;
     case kInstallerNotProgram:
-        snprintf(text, sizeof text, "The file received is not the Talvex Updater installer.");
+        FormatText(text, sizeof text, "The file received is not the Talvex Updater installer.");
         break;
     case kInstallerNotSigned:
-        snprintf(text, sizeof text, "The file received is not signed by the Talvex publisher.");
+        FormatText(text, sizeof text, "The file received is not signed by the Talvex publisher.");
         break;
     case kInstallerNetwork: // and anything unforeseen: the exchange is to blame
     default:
-        snprintf(text, sizeof text, "The connection to the download server failed or could not be verified (%s).",
+        FormatText(text, sizeof text, "The connection to the download server failed or could not be verified (%s).",
                  errorText);
         break;
     }

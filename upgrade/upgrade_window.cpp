@@ -2,6 +2,7 @@
 // shows, the download's progress and end as the window shows them, the
 // installer's start, and the window procedure.
 #include "upgrade_window.h"
+#include "text_format.h"
 #include "upgrade_controls.h"
 #include "upgrade_ids.h"
 #include "upgrade_messages.h"
@@ -140,7 +141,7 @@ void OnDownloadProgress(UpgradeWindow &state, int percent)
     if (!state.downloading)
         return;
     char text[32];
-    snprintf(text, sizeof text, "%u%% Complete...", (unsigned)percent);
+    FormatText(text, sizeof text, "%u%% Complete...", (unsigned)percent);
     SetMessage(state.window, text);
     SetProgress(state.window, percent);
 }
@@ -154,7 +155,7 @@ VOID CALLBACK OnInstallerEnded(void *window, BOOLEAN)
 void StartInstaller(UpgradeWindow &state, ScopedFile checked)
 {
     char arguments[MAX_PATH + 8];
-    snprintf(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
+    FormatText(arguments, sizeof arguments, "/S /D=%s", state.programFolder);
     SHELLEXECUTEINFOA run = {};
     run.cbSize = sizeof run;
     run.fMask = SEE_MASK_NOCLOSEPROCESS;
