@@ -74,15 +74,18 @@ PY
 }
 
 # dialogs SUFFIX: the account dialog a first start asks with, then the
-# progress window of a host list download the service leaves unanswered.
+# progress window of a host list download, asked for with the Home page's
+# "Refresh Host List" once the start's own refreshes are over, which the
+# service leaves unanswered.
 dialogs() {
     printf '[App]\r\nUpgrade=0\r\nSync=0\r\nStatus=3\r\n' > "$data/config.talvex"
     start_utility
     shot "account$1" 1 '#32770'
     stop_utility
     write_config 0
-    service_post /control/script '{"endpoint": "hostlist", "mode": "hang"}'
     start_utility
+    service_post /control/script '{"endpoint": "hostlist", "mode": "hang"}'
+    click 5674 # IDC_REFRESH_HOSTS
     shot "progress$1" 1 '#32770'
     stop_utility
     service_post /control/script/clear

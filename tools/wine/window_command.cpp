@@ -1,11 +1,39 @@
 // WindowCommand: presses a button of a program's window from a shell
-// script, as a click would (WM_COMMAND with the button's id), once the
-// button is shown and enabled (it waits up to 30 s for that).
+// script, as a click would (WM_COMMAND with the button's id, to the window
+// that holds it: the window itself or one of its pages), once the button is
+// shown and enabled (it waits up to 30 s for that).
 //   WindowCommand <window class> <control id>
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+
+namespace {
+
+struct Search {
+    int id;
+    HWND found;
+};
+
+// The first shown control with the id among the window's descendants.
+BOOL CALLBACK FindShown(HWND child, LPARAM parameter)
+{
+    Search *search = (Search *)parameter;
+    if (GetDlgCtrlID(child) == search->id && IsWindowVisible(child)) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindButton(HWND window, int id)
+{
+    Search search = {id, NULL};
+    EnumChildWindows(window, FindShown, (LPARAM)&search);
+    return search.found;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -17,7 +45,7 @@ int main(int argc, char **argv)
     HWND window = NULL, button = NULL;
     for (int tenths = 0; tenths < 300; ++tenths) {
         window = FindWindowA(argv[1], NULL);
-        button = window ? GetDlgItem(window, id) : NULL;
+        button = window ? FindButton(window, id) : NULL;
         if (button && IsWindowEnabled(button) && IsWindowVisible(button))
             break;
         Sleep(100);
@@ -26,6 +54,6 @@ int main(int argc, char **argv)
         fprintf(stderr, "WindowCommand: no usable control %d in a window of class %s\n", id, argv[1]);
         return 1;
     }
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(window, id));
+    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
     return 0;
 }
