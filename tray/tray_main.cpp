@@ -124,7 +124,7 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DESTROY:
     case WM_CLOSE:
-    case WM_QUIT: // sent, not posted, by TrayIcon_Kill
+    case WM_QUIT: // reaches here only when sent (TrayIcon_Kill); a posted one ends the loop
         EndTray(*state);
         break;
     case WM_COMMAND:
