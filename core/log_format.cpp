@@ -3,7 +3,6 @@
 
 #include "talvex_settings.h"
 
-#include <stdio.h>
 #include <string.h>
 
 namespace {

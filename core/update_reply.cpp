@@ -4,7 +4,6 @@
 #include "tallib.h"
 #include "update_results.h"
 
-#include <stdio.h>
 
 #include <utility>
 

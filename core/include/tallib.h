@@ -156,9 +156,9 @@ int TALAPI CreateToolTip(int controlId, HWND dialog, HINSTANCE instance, const c
 // ---- Kept for the interface ------------------------------------------------
 // No program of the product calls these: they stay exported because the
 // interface has always offered them. Some do work for the exports above
-// inside TalLib (the update reply writes host state with Host_SetIP,
-// Host_SetUpdate and Host_SetStatus; GetPublicAddress asks GetIP and
-// IsBehindProxy); the others are used by nothing but their tests.
+// inside TalLib (the update request writes each host's state with
+// Host_SetIP, Host_SetUpdate and Host_SetStatus; GetPublicAddress asks
+// GetIP and IsBehindProxy); the others are used by nothing but their tests.
 // Host table, one host at a time.
 int TALAPI Host_GetStatus(const char *host, char *buffer, int size);
 int TALAPI Host_GetIPByIndex(int n, char *buffer, int size);
