@@ -63,13 +63,47 @@ fi
 need_root
 export DEBIAN_FRONTEND=noninteractive
 [ $wine32 = no ] || dpkg --add-architecture i386
-apt-get update -q
+
+# A mirror in mid-sync serves an index at another size than its release
+# file announces, and apt-get update then fails as a whole although every
+# other list was read. Try a few times; then go on with the lists there
+# are: only a package that cannot be installed ends the set-up.
+update_lists() {
+    local out attempt
+    out=$(mktemp)
+    for attempt in 1 2 3; do
+        if apt-get update -q >"$out" 2>&1; then
+            rm -f "$out"
+            return 0
+        fi
+        [ $attempt -lt 3 ] && sleep 5
+    done
+    local failed
+    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' "$out" | sort -u | tr '\n' ' ' | sed 's/ $//')
+    echo "setup.sh: apt-get update failed 3 times; going on with the package lists there are (not read: ${failed:-$(grep '^E:' "$out" | head -n 1)})"
+    rm -f "$out"
+}
+
+# Installs the packages the suite needs; when they cannot all be installed
+# at once, tries each alone and names the ones that cannot.
+install_needed() {
+    apt-get install -y -q --no-install-recommends "$@" && return 0
+    local pkg failed=()
+    for pkg in "$@"; do
+        apt-get install -y -q --no-install-recommends "$pkg" >/dev/null 2>&1 || failed+=("$pkg")
+    done
+    [ ${#failed[@]} -eq 0 ] && return 0
+    echo "setup.sh: cannot install ${failed[*]}, which the tests need" >&2
+    return 1
+}
+
+update_lists
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup.sh: installing ${missing[*]}"
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    install_needed "${missing[@]}"
 fi
 if [ $wine32 = yes ]; then
     echo "setup.sh: installing 32-bit Wine (this kernel executes 32-bit programs)"
-    apt-get install -y -q --no-install-recommends wine32:i386 ||
+    apt-get install -y -q --no-install-recommends wine32:i386 >/dev/null 2>&1 ||
         echo "setup.sh: 32-bit Wine could not be installed; the 32-bit suite will be skipped"
 fi
