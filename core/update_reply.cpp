@@ -42,6 +42,23 @@ const WordRule *FindRule(const std::string &word)
     return result ? &kRules[result->code - kResultFirstAnswer] : nullptr;
 }
 
+// How much of a line that is not understood its record shows.
+const size_t kLineExcerptChars = 40;
+
+// A line that is the start of an answer word and no more: a reply that
+// broke off in the middle of its last word ("goo").
+bool IsCutWord(const std::string &line)
+{
+    if (line.empty() || line.find(' ') != std::string::npos)
+        return false;
+    for (int code = kResultFirstAnswer; code <= kResultLastAnswer; ++code) {
+        std::string_view word = kUpdateResults[code].word;
+        if (word.size() > line.size() && word.substr(0, line.size()) == line)
+            return true;
+    }
+    return false;
+}
+
 bool IsPrintableWord(const std::string &word)
 {
     if (word.empty())
@@ -103,6 +120,24 @@ HostAction Unanswered(size_t k, const std::string &host)
     return action;
 }
 
+// A line whose word the protocol does not know, or cut in the middle of
+// its word: whatever the server did for the host, the updater cannot tell.
+// Nothing is recorded for it (it is sent again by the next pass), the
+// record says what came back, and the pass backs off as for "911".
+HostAction NotUnderstood(size_t k, const std::string &host, const std::string &line)
+{
+    HostAction action;
+    action.host = k;
+    action.logLevel = LOG_WARNING;
+    std::string excerpt = "\"" + ReplyExcerpt(line, kLineExcerptChars) + "\"";
+    if (IsCutWord(line))
+        action.logMessage = host + ": not understood - The update server's answer broke off at " + excerpt + ".";
+    else
+        action.logMessage = host + ": not understood - The update server answered " + excerpt + ".";
+    action.logMessage += "  Increasing timeout rate.";
+    return action;
+}
+
 } // namespace
 
 ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts,
@@ -111,39 +146,41 @@ ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::str
     ReplyMeaning meaning;
     std::vector<std::string> lines = SplitReplyLines(reply);
     bool wholeRequestAnswered = false; // a word about the request, not a host
+    bool hostNotUnderstood = false;
     size_t k = 0;
     for (; k < lines.size() && k < hosts.size(); ++k) {
         const std::string &line = lines[k];
         std::string word = line.substr(0, line.find(' '));
         const WordRule *rule = FindRule(word);
+        if (!rule) {
+            meaning.actions.push_back(NotUnderstood(k, hosts[k], line));
+            hostNotUnderstood = true;
+            continue;
+        }
 
+        meaning.understood = true;
+        wholeRequestAnswered = wholeRequestAnswered || !rule->perHost;
         HostAction action;
         action.host = k;
         // The word goes into the configuration file: a word with control
         // characters or separators could break the file's lines.
         if (IsPrintableWord(word))
             action.statusWord = word;
-        if (rule) {
-            meaning.understood = true;
-            wholeRequestAnswered = wholeRequestAnswered || !rule->perHost;
-            action.setAddress = rule->setAddress;
-            action.setUpdate = rule->setUpdate;
-            action.logLevel = rule->logLevel;
-            action.logMessage = word + " - " + rule->text;
-            if (rule->perHost)
-                action.logMessage = hosts[k] + ": " + action.logMessage;
-            if (rule->code == kResultBadauth) { // the account was refused: stop reading
-                meaning.actions.push_back(action);
-                meaning.result = kResultBadauth;
-                return meaning;
-            }
-            bool expected = rule->code == kResultNochg && k < unchanged.size() && unchanged[k];
-            int code = expected ? kResultGood : rule->code;
-            if (meaning.result < code)
-                meaning.result = code;
+        action.setAddress = rule->setAddress;
+        action.setUpdate = rule->setUpdate;
+        action.logLevel = rule->logLevel;
+        action.logMessage = word + " - " + rule->text;
+        if (rule->perHost)
+            action.logMessage = hosts[k] + ": " + action.logMessage;
+        meaning.actions.push_back(action);
+        if (rule->code == kResultBadauth) { // the account was refused: stop reading
+            meaning.result = kResultBadauth;
+            return meaning;
         }
-        if (!action.statusWord.empty() || action.logLevel != kNoLogRecord)
-            meaning.actions.push_back(action);
+        bool expected = rule->code == kResultNochg && k < unchanged.size() && unchanged[k];
+        int code = expected ? kResultGood : rule->code;
+        if (meaning.result < code)
+            meaning.result = code;
     }
     if (!meaning.understood) {
         // Not an answer of the protocol: nothing in it is about the hosts.
@@ -154,9 +191,10 @@ ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::str
     if (k < hosts.size() && !wholeRequestAnswered) {
         for (; k < hosts.size(); ++k)
             meaning.actions.push_back(Unanswered(k, hosts[k]));
-        if (meaning.result < kReplyNotUnderstood)
-            meaning.result = kReplyNotUnderstood;
+        hostNotUnderstood = true;
     }
+    if (hostNotUnderstood && meaning.result < kReplyNotUnderstood)
+        meaning.result = kReplyNotUnderstood;
     return meaning;
 }
 

@@ -46,9 +46,12 @@ int ReplyWordCode(const std::string &word);
 // Line k answers host k; lines beyond the last host answer no host and are
 // not interpreted. "badauth" ends the reading at once. A reply in which no
 // line holds an answer word records nothing and reads as
-// kReplyNotUnderstood. Hosts left without a line are logged and make the
-// reply at least kReplyNotUnderstood, unless a word about the whole request
-// ("dnserr", "911", "badagent", "badauth") answered them all.
+// kReplyNotUnderstood. A line whose word is not the protocol's (cut in the
+// middle of its word included) leaves its host not understood: a warning
+// naming the host with an excerpt of the line, nothing recorded for it, and
+// the reply at least kReplyNotUnderstood. Hosts left without a line are
+// logged alike, unless a word about the whole request ("dnserr", "911",
+// "badagent", "badauth") answered them all.
 // unchanged[k] marks host k as sent with the address the server already has
 // (its 60-hour refresh): its "nochg" is the expected answer, a success.
 ReplyMeaning InterpretReply(const std::string &reply, const std::vector<std::string> &hosts,

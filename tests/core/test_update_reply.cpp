@@ -100,14 +100,70 @@ TEST(UpdateReply, BadauthStopsReadingAndUnknownWordsRecordNothing)
         EXPECT_TRUE(meaning.actions.empty());
     }
 
-    // Beside an understood answer, an unknown word with text after it is
-    // still the host's status, but only when it cannot break a line of the
-    // configuration file.
+    // Beside an understood answer, unknown words record nothing either; a
+    // word that could break a line of the configuration file reaches the
+    // log only as a bounded, printable excerpt.
     meaning = InterpretReply("queued 1.2.3.4\nx=y\x01 z\ngood 1.2.3.4", {"a", "b", "c"});
-    EXPECT_EQ(kResultGood, meaning.result);
-    ASSERT_EQ(2u, meaning.actions.size());
-    EXPECT_EQ("queued", meaning.actions[0].statusWord);
-    EXPECT_EQ(kNoLogRecord, meaning.actions[0].logLevel);
+    EXPECT_EQ(kReplyNotUnderstood, meaning.result);
+    ASSERT_EQ(3u, meaning.actions.size());
+    EXPECT_TRUE(meaning.actions[0].statusWord.empty());
+    EXPECT_EQ("b: not understood - The update server answered \"x=y z\".  Increasing timeout rate.",
+              meaning.actions[1].logMessage);
+}
+
+// Each line of a two-host reply is judged on its own: the first host's
+// answer stays whatever the second line holds.
+TEST(UpdateReply, EveryLineIsJudgedAndALineNotUnderstoodBacksThePassOff)
+{
+    const struct {
+        const char *story;
+        const char *secondLine;
+        int result;
+        int logLevel;
+        const char *logMessage;
+        bool recorded; // "IP" and "Update" written for the second host
+        const char *status;
+    } cases[] = {
+        {"unknown word", "badsys", kReplyNotUnderstood, LOG_WARNING,
+         "b.example.test: not understood - The update server answered \"badsys\".  Increasing timeout rate.",
+         false, ""},
+        {"unknown word with text", "queued 198.51.100.72", kReplyNotUnderstood, LOG_WARNING,
+         "b.example.test: not understood - The update server answered \"queued 198.51.100.72\".  Increasing "
+         "timeout rate.",
+         false, ""},
+        {"cut word", "goo", kReplyNotUnderstood, LOG_WARNING,
+         "b.example.test: not understood - The update server's answer broke off at \"goo\".  Increasing timeout "
+         "rate.",
+         false, ""},
+        {"word in the wrong case", "GOOD 198.51.100.72", kReplyNotUnderstood, LOG_WARNING,
+         "b.example.test: not understood - The update server answered \"GOOD 198.51.100.72\".  Increasing timeout "
+         "rate.",
+         false, ""},
+        {"a long line, cut in its record", "x123456789x123456789x123456789x123456789x123456789",
+         kReplyNotUnderstood, LOG_WARNING,
+         "b.example.test: not understood - The update server answered "
+         "\"x123456789x123456789x123456789x123456789...\".  Increasing timeout rate.",
+         false, ""},
+        {"known word with text", "good 198.51.100.72", kResultGood, LOG_INFO, "b.example.test: good - Host updated.",
+         true, "good"},
+        {"known word alone", "good", kResultGood, LOG_INFO, "b.example.test: good - Host updated.", true, "good"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.story);
+        ReplyMeaning meaning = InterpretReply(std::string("good 198.51.100.72\n") + c.secondLine, kTwoHosts);
+        EXPECT_EQ(c.result, meaning.result);
+        ASSERT_EQ(2u, meaning.actions.size());
+        EXPECT_TRUE(meaning.actions[0].setAddress && meaning.actions[0].setUpdate);
+        const HostAction &second = meaning.actions[1];
+        EXPECT_EQ(1u, second.host);
+        EXPECT_EQ(c.logLevel, second.logLevel);
+        EXPECT_EQ(c.logMessage, second.logMessage);
+        EXPECT_EQ(c.recorded, second.setAddress);
+        EXPECT_EQ(c.recorded, second.setUpdate);
+        EXPECT_EQ(c.status, second.statusWord);
+    }
+    // A fatal answer stays the worst beside a line not understood.
+    EXPECT_EQ(kResultNohost, InterpretReply("badsys\nnohost", kTwoHosts).result);
 }
 
 TEST(UpdateReply, HostsWithoutAnAnswerLineMakeAWarningUnlessTheWholeRequestWasAnswered)

@@ -124,6 +124,52 @@ TEST_F(ProcessUpdater, CommandReloadsTheAccountBeforeItsPass)
     EXPECT_EQ("good", Config(kHomeHost, "Status"));
 }
 
+// Two hosts sent; the second host's line is not an answer the updater
+// knows. The first is recorded, the second is said in the log and sent
+// again by the next pass, and the pass backs off as for "911".
+TEST_F(ProcessUpdater, AHostWhoseAnswerIsNotUnderstoodIsSaidAndSentAgain)
+{
+    const struct {
+        const char *story;
+        const char *reply;
+        const char *record;
+    } cases[] = {
+        {"a word outside the protocol", "good 198.51.100.72\nbadsys\n",
+         "office.talvex-demo.test: not understood - The update server answered \"badsys\".  Increasing timeout rate."},
+        {"a reply cut mid-word", "good 198.51.100.72\ngoo",
+         "office.talvex-demo.test: not understood - The update server's answer broke off at \"goo\".  Increasing "
+         "timeout rate."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.story);
+        WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+        service::Script("update", c.reply);
+        StartProcessUpdater();
+
+        EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
+        EXPECT_EQ("good", Config(kHomeHost, "Status"));
+        for (const char *key : {"IP", "Update", "Status"})
+            EXPECT_EQ("", Config(kOfficeHost, key)) << key;
+        EXPECT_EQ("1", Config("App", "Status"));
+        EXPECT_EQ(1, CountInLog(c.record)) << Log();
+        ASSERT_TRUE(trayPipe->WaitFor(2));
+        EXPECT_EQ("4", trayPipe->Messages()[1]) << "backed off as from \"911\"";
+
+        // The next pass sends the host not understood, and only it.
+        Command(kCmdReloadAndPass);
+        std::string updates = service::Requests("/nic/update");
+        EXPECT_EQ(2, service::CountRequests("/nic/update"));
+        EXPECT_EQ(1, CountOccurrences(updates, "\"hostname\": \"office.talvex-demo.test\"")) << updates;
+        EXPECT_EQ("good", Config(kOfficeHost, "Status"));
+        EXPECT_EQ("0", Config("App", "Status"));
+
+        // The next story with a fresh data folder and updater.
+        TearDown();
+        updater = {};
+        SetUp();
+    }
+}
+
 TEST_F(ProcessUpdater, RefusedAccountStopsTheUpdater)
 {
     WriteAccount(kDemoUser, "not-the-password", {kHomeHost, kOfficeHost});
