@@ -9,6 +9,13 @@
 
 #include <string>
 
+// What ErrorText says of a code the system has no text for.
+constexpr char kNoErrorText[] = "Unknown error";
+
+// True for a code with the severity bit set: an HRESULT (or an NTSTATUS)
+// of a failure, never a Windows error number, which stays below 0x10000.
+inline bool IsFailureHresult(DWORD code) { return (code & 0x80000000u) != 0; }
+
 inline std::string ErrorText(DWORD code)
 {
     static const struct {
@@ -33,6 +40,9 @@ inline std::string ErrorText(DWORD code)
     // WinHTTP numbers its errors from WINHTTP_ERROR_BASE; later systems add
     // codes beyond the headers' WINHTTP_ERROR_LAST, so its whole thousand
     // is asked of winhttp.dll.
+    // An HRESULT that wraps a Windows error has that error's text.
+    if (IsFailureHresult(code) && HRESULT_FACILITY(code) == FACILITY_WIN32)
+        code = HRESULT_CODE(code);
     bool winHttp = code >= WINHTTP_ERROR_BASE && code < WINHTTP_ERROR_BASE + 1000;
     HMODULE module = winHttp ? GetModuleHandleA("winhttp.dll") : NULL;
     char text[512] = "";
@@ -49,11 +59,22 @@ inline std::string ErrorText(DWORD code)
         if (known.code == code)
             return known.text;
     }
-    return "Unknown error";
+    return kNoErrorText;
 }
 
-// "error 12029 (A connection with the server could not be established)"
+// "error 12029 (A connection with the server could not be established)";
+// an HRESULT as such, in hexadecimal as the system's documentation lists
+// it, with the system's text where it has one: "HRESULT 0x80070005
+// (Access is denied)", "HRESULT 0x80040152".
 inline std::string DescribeError(DWORD code)
 {
-    return "error " + std::to_string(code) + " (" + ErrorText(code) + ")";
+    if (!IsFailureHresult(code))
+        return "error " + std::to_string(code) + " (" + ErrorText(code) + ")";
+    std::string hex = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4)
+        hex += "0123456789ABCDEF"[(code >> shift) & 15];
+    std::string text = ErrorText(code);
+    if (text == kNoErrorText)
+        return "HRESULT " + hex;
+    return "HRESULT " + hex + " (" + text + ")";
 }

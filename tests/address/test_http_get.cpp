@@ -1,5 +1,6 @@
 // The one HTTP exchange helper: body bounds, failed steps, verified TLS with
 // Basic credentials; the asynchronous use of the same set-up.
+#include "error_text.h"
 #include "http_async.h"
 #include "service_control.h"
 
@@ -96,6 +97,31 @@ TEST(HttpGet, FailedStepIsNamedAndLeavesNoBody)
     HttpGetRequest noHost;
     EXPECT_EQ(HttpConnectFailed, HttpGet(noHost).step);
     service::Reset();
+}
+
+// Windows errors in decimal, as their documentation lists them; HRESULTs
+// in hexadecimal, never as a large decimal number.
+TEST(ErrorText, WindowsErrorsAndHresultsAreWrittenAsTheirDocumentationListsThem)
+{
+    const std::string accessDenied = ErrorText(ERROR_ACCESS_DENIED);
+    ASSERT_NE(kNoErrorText, accessDenied);
+    const struct {
+        DWORD code;
+        std::string text;
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, "error 5 (" + accessDenied + ")"},
+        {ERROR_WINHTTP_CANNOT_CONNECT, "error 12029 (A connection with the server could not be established)"},
+        // Windows errors wrapped in an HRESULT keep their text.
+        {0x80070005, "HRESULT 0x80070005 (" + accessDenied + ")"},
+        {0x80072EFD, "HRESULT 0x80072EFD (A connection with the server could not be established)"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.text, DescribeError(c.code)) << c.code;
+    // Without a text of the system's the number alone, still in hexadecimal.
+    std::string classMissing = DescribeError(0x80040152);
+    EXPECT_EQ(0u, classMissing.find("HRESULT 0x80040152")) << classMissing;
+    EXPECT_EQ(std::string::npos, classMissing.find("Unknown error")) << classMissing;
+    EXPECT_EQ(std::string::npos, classMissing.find("2147746130")) << classMissing;
 }
 
 TEST(HttpGet, SendsBasicCredentialsOverVerifiedTls)
