@@ -84,7 +84,7 @@ std::string HostsToUpdate(const EngineState &engine)
 }
 
 // Folds the result code into status, interval and the stored update time.
-void ApplyResult(EngineState &engine, int code)
+PassOutcome ApplyResult(EngineState &engine, int code)
 {
     int level = GetRCLOE((unsigned)code);
 
@@ -100,14 +100,17 @@ void ApplyResult(EngineState &engine, int code)
         engine.fresh = 0;
     }
     // The result level is what "Status" stores: good, warning or critical.
-    if (level == kStatusCritical)
-        engine.stopUpdater();
-    else if (level == kStatusWarning && engine.intervalMinutes < kLongestIntervalMinutes)
-        engine.intervalMinutes *= 2;
-    else if (level == kStatusGood)
-        engine.intervalMinutes = kShortestIntervalMinutes;
     SetStatus(level);
     engine.status = level;
+    if (level == kStatusCritical)
+        return PassOutcome::Stop;
+    if (level == kStatusWarning) {
+        if (engine.intervalMinutes < kLongestIntervalMinutes)
+            engine.intervalMinutes *= 2;
+        return PassOutcome::BackOff;
+    }
+    engine.intervalMinutes = kShortestIntervalMinutes;
+    return PassOutcome::Continue;
 }
 
 // The cause follows the fixed warning as an information record, for the
@@ -141,8 +144,6 @@ void AnnounceResult(int code)
 
 } // namespace
 
-void StopUpdaterAsOthersDo() { StopUpdater(); }
-
 bool CheckAndAnnounceAddress(EngineState &engine)
 {
     char address[20] = "";
@@ -160,8 +161,9 @@ bool CheckAndAnnounceAddress(EngineState &engine)
 // commit applies only the keys the pass changed to the file as it then is.
 // A pass that dies before its commit loses only its own records, which the
 // next pass writes again.
-void RunUpdateCycle(EngineState &engine, bool force)
+PassOutcome RunUpdateCycle(EngineState &engine, bool force)
 {
+    PassOutcome outcome = PassOutcome::Continue;
     Profile_BeginBatch(engine.iniPath);
     bool ok = CheckAndAnnounceAddress(engine);
     engine.addressFailures = ok ? 0 : engine.addressFailures + 1;
@@ -189,12 +191,14 @@ void RunUpdateCycle(EngineState &engine, bool force)
                 // host by host by IssueUpdate).
                 if (code == kResultNochg && engine.fresh)
                     code = kResultGood;
-                ApplyResult(engine, code);
+                outcome = ApplyResult(engine, code);
                 NotePassAnswer(code, engine.status, engine.currentAddress, hosts.c_str());
                 AnnounceResult(code);
             }
         }
     }
     Profile_EndBatch();
+    engine.lastPassMs = GetTickCount64();
     Signal(kConfigPipeName, kConfigMsgPassDone);
+    return outcome;
 }

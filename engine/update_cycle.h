@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-void StopUpdaterAsOthersDo();
-
 // Process-wide state of an updater, owned by its host program.
 struct EngineState {
     char userName[64] = "";
@@ -21,11 +19,14 @@ struct EngineState {
     int reportAddressFailure = 1;    // the next address-check failure is logged
     unsigned addressFailures = 0;    // passes in a row whose address check failed
     char iniPath[MAX_PATH] = "";
-    // How a fatal result stops the updater. The process updater asks as
-    // every program does (StopUpdater); the service, whose account may
-    // neither command services nor start the elevated controller, stops
-    // itself.
-    void (*stopUpdater)() = StopUpdaterAsOthersDo;
+    ULONGLONG lastPassMs = 0;        // GetTickCount64 when the last pass ended
+};
+
+// How a pass ended, for its host to act on.
+enum class PassOutcome {
+    Continue, // the next pass at the polling interval (or a quick retry)
+    BackOff,  // the server asked to slow down: the interval was doubled
+    Stop,     // a fatal answer: the updater stops, and the stored status holds its timed passes
 };
 
 const unsigned kShortestIntervalMinutes = 10;
@@ -35,6 +36,10 @@ const unsigned kLongestIntervalMinutes = 160;
 // a failed address check (the network may just be coming up), else the
 // polling interval with its back-off.
 DWORD NextPassDelayMs(const EngineState &engine);
+// When the pass after a resume from sleep is due, in GetTickCount64 time
+// (which counts the time asleep): shortly after the wake-up, or, while the
+// server's back-off is in force, when it ends.
+ULONGLONG ResumePassDueMs(const EngineState &engine, ULONGLONG nowMs);
 
 void BuildEnginePaths(EngineState &engine);
 // Reads the [App] keys the updaters act on, the stored status included.
@@ -47,4 +52,4 @@ bool LoadEngineAccount(EngineState &engine);
 // empty when none); keeps a valid address as the current one. False when
 // no valid address came.
 bool CheckAndAnnounceAddress(EngineState &engine);
-void RunUpdateCycle(EngineState &engine, bool force);
+PassOutcome RunUpdateCycle(EngineState &engine, bool force);

@@ -101,10 +101,25 @@ void OnDestroy(ProcessUpdater &updater)
     PostQuitMessage(0);
 }
 
-void RunPass(ProcessUpdater &updater, bool force)
+// The next timed pass: the period follows the back-off, and the quick
+// retries after a failed address check.
+void SetPassTimer(HWND window, const EngineState &engine)
 {
-    RunUpdateCycle(updater.engine, force);
+    SetTimer(window, kTimerId, NextPassDelayMs(engine), NULL);
+}
+
+// A pass, timed or asked for, and what its end asks of this host. A fatal
+// answer ends the process by its one stop path; the status it stored holds
+// the timed passes of the next start until the cause is fixed.
+void RunPass(HWND window, ProcessUpdater &updater, bool force)
+{
+    PassOutcome outcome = RunUpdateCycle(updater.engine, force);
     TrimWorkingSet();
+    switch (outcome) {
+    case PassOutcome::Stop: DestroyWindow(window); break;
+    case PassOutcome::BackOff:
+    case PassOutcome::Continue: SetPassTimer(window, updater.engine); break;
+    }
 }
 
 void ReloadSettings(ProcessUpdater &updater)
@@ -132,13 +147,12 @@ void OnTimer(HWND window, ProcessUpdater &updater)
         facts.active = GetActive() != 0;
         facts.authed = GetAuthed() != 0;
     }
-    bool pass = MayRunTimedPass(facts);
-    if (pass)
-        RunPass(updater, false);
-    // The period is decided again on every tick: it follows the back-off,
-    // and the quick retries after a failed address check.
-    KillTimer(window, kTimerId);
-    SetTimer(window, kTimerId, pass ? NextPassDelayMs(engine) : engine.intervalMinutes * 60000u, NULL);
+    // The period is decided again on every tick: the pass sets it from its
+    // outcome; without a pass, the polling interval.
+    if (MayRunTimedPass(facts))
+        RunPass(window, updater, false);
+    else
+        SetTimer(window, kTimerId, engine.intervalMinutes * 60000u, NULL);
 }
 
 void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
@@ -149,8 +163,8 @@ void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
     case HostCommand::Quit: DestroyWindow(window); break;
     case HostCommand::Reload: ReloadSettings(updater); break;
     case HostCommand::CheckAddress: CheckAndAnnounceAddress(engine); break;
-    case HostCommand::ForcedPass: RunPass(updater, true); break;
-    case HostCommand::ReloadAndPass: ReloadSettings(updater); RunPass(updater, false); break;
+    case HostCommand::ForcedPass: RunPass(window, updater, true); break;
+    case HostCommand::ReloadAndPass: ReloadSettings(updater); RunPass(window, updater, false); break;
     case HostCommand::SetStatus: engine.status = command.status; break;
     case HostCommand::Deactivate: SetActive(0); break;
     case HostCommand::Activate: SetActive(1); break;
@@ -158,13 +172,15 @@ void OnCommand(HWND window, ProcessUpdater &updater, WPARAM code)
     }
 }
 
-// After a wake-up the next tick comes shortly, as in the service: the
-// timer's period does not count the time asleep, and the quick retries of
-// a failed address check start over.
-void OnPowerEvent(HWND window, WPARAM powerEvent)
+// After a wake-up the next tick comes shortly, as in the service (the
+// timer's period does not count the time asleep), or when the server's
+// back-off ends; the quick retries of a failed address check start over.
+void OnPowerEvent(HWND window, const ProcessUpdater &updater, WPARAM powerEvent)
 {
-    if (IsResumeEvent((DWORD)powerEvent))
-        SetTimer(window, kResumeTimerId, kResumePassDelayMs, NULL);
+    if (!IsResumeEvent((DWORD)powerEvent))
+        return;
+    ULONGLONG now = GetTickCount64();
+    SetTimer(window, kResumeTimerId, (UINT)(ResumePassDueMs(updater.engine, now) - now), NULL);
 }
 
 void OnResumeTimer(HWND window, ProcessUpdater &updater)
@@ -227,7 +243,7 @@ LRESULT CALLBACK UpdaterWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_DESTROY: OnDestroy(*updater); return 0;
     case WM_TIMER: OnTimerMessage(window, *updater, wParam); return 0;
     case kNetworkChangedMessage: OnNetworkChanged(window, *updater); return 0;
-    case WM_POWERBROADCAST: OnPowerEvent(window, wParam); return TRUE;
+    case WM_POWERBROADCAST: OnPowerEvent(window, *updater, wParam); return TRUE;
     case WM_USER: OnCommand(window, *updater, wParam); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -61,7 +61,7 @@ void MakeDeferredChanges(bool withNetwork)
     if (changes.checkAddress)
         CheckAndAnnounceAddress(engine);
     if (changes.forcedPass)
-        RunUpdateCycle(engine, true);
+        RunServicePass(true);
 }
 
 bool AnyDeferred(bool withNetwork)
@@ -138,7 +138,8 @@ DeferredChanges ForcedPass()
 }
 
 // The service thread runs a pass when it wakes. A wake-up made while a
-// pass runs is dropped with the event the service thread replaces.
+// pass runs stays set and ends the next wait at once: that pass started
+// before the settings it was asked for. Several make one pass.
 void WakeServiceThread()
 {
     CriticalSectionLock quick(g_service.quickLock);
@@ -182,6 +183,20 @@ void RequestStop()
     SetServiceStatus(g_service.statusHandle, &g_service.status);
     if (g_service.stopEvent)
         SetEvent(g_service.stopEvent);
+}
+
+void RunServicePass(bool force)
+{
+    switch (RunUpdateCycle(g_service.engine, force)) {
+    case PassOutcome::Stop:
+        // The service's account may neither command services nor run the
+        // elevated controller: it stops itself, as a stop control would.
+        RequestStop();
+        break;
+    case PassOutcome::BackOff:
+    case PassOutcome::Continue:
+        break; // the service thread's next wait follows the engine's interval
+    }
 }
 
 void RunUnderPassLock(const std::function<void()> &work)

@@ -53,7 +53,7 @@ struct ServiceHost {
     SERVICE_STATUS status = {};
     SERVICE_STATUS_HANDLE statusHandle = NULL;
     HANDLE stopEvent = NULL;
-    HANDLE wakeEvent = NULL; // replaced before every wait
+    HANDLE wakeEvent = NULL; // command 131: a pass after the running one, or at once
     HANDLE workEvent = NULL; // set when network work waits in `deferred`
     HANDLE resumeEvent = NULL; // set when the computer woke from sleep
     HANDLE networkEvent = NULL; // set by the network-change callbacks
@@ -72,6 +72,10 @@ const DWORD kStopWaitHintMs = 180000;
 // network work included, before letting the lock go. Only the service
 // thread calls it.
 void RunUnderPassLock(const std::function<void()> &work);
+
+// One pass, by the pass lock's holder, and what its outcome asks of the
+// service: a fatal answer stops it.
+void RunServicePass(bool force);
 
 // Sets the state and the controls accepted and reports the status record
 // to the service control manager; ReportCurrentStatus reports it unchanged.

@@ -67,32 +67,16 @@ bool NetworkPassNow()
     return verdict == NetworkVerdict::Run;
 }
 
-// Makes a new wake event and publishes it to the control handler, so that
-// a wake-up requested while the pass ran is dropped with the old event.
-// Only this thread replaces or closes the event, so the handle returned
-// stays valid for its wait.
-HANDLE ReplaceWakeEvent()
-{
-    HANDLE fresh = CreateEventA(NULL, FALSE, FALSE, NULL);
-    ScopedHandle replaced; // closed once the lock is left
-    CriticalSectionLock quick(g_service.quickLock);
-    if (fresh) {
-        replaced.reset(g_service.wakeEvent);
-        g_service.wakeEvent = fresh;
-    } else if (g_service.wakeEvent) {
-        ResetEvent(g_service.wakeEvent); // no new event: drop the old one's wake-up instead
-    }
-    return g_service.wakeEvent;
-}
-
 // Waits for the end of the period, a wake-up or the stop, making the
 // controls' network work (129, 130) whenever it is handed over meanwhile
-// without moving the next timed pass. A resume from sleep brings the timed
-// pass forward to shortly after it: the wait's time-out does not count the
-// time asleep. Wake::Stop on the stop or a failed wait.
+// without moving the next timed pass. A wake-up asked for while the last
+// pass ran ends the wait at once: its reload came after that pass's start.
+// A resume from sleep brings the timed pass forward to shortly after it
+// (the wait's time-out does not count the time asleep), never before the
+// server's back-off ends. Wake::Stop on the stop or a failed wait.
 Wake WaitForNextPass(ULONGLONG periodEnd)
 {
-    HANDLE events[5] = {g_service.stopEvent, ReplaceWakeEvent(), g_service.workEvent, g_service.resumeEvent,
+    HANDLE events[5] = {g_service.stopEvent, g_service.wakeEvent, g_service.workEvent, g_service.resumeEvent,
                         g_service.networkEvent};
     DWORD count = g_service.networkEvent ? 5 : 4;
     for (;;) {
@@ -111,10 +95,12 @@ Wake WaitForNextPass(ULONGLONG periodEnd)
             RunUnderPassLock([] {}); // makes the handed-over work
             break;
         case WAIT_OBJECT_0 + 3:
-            now = GetTickCount64();
-            if (periodEnd > now + kResumePassDelayMs)
-                periodEnd = now + kResumePassDelayMs;
-            RunUnderPassLock([] { g_service.engine.addressFailures = 0; }); // the quick retries start over
+            RunUnderPassLock([&] {
+                ULONGLONG due = ResumePassDueMs(g_service.engine, GetTickCount64());
+                if (periodEnd > due)
+                    periodEnd = due;
+                g_service.engine.addressFailures = 0; // the quick retries start over
+            });
             break;
         case WAIT_OBJECT_0 + 4: NoteNetworkChange(g_service.networkGate, GetTickCount64()); break;
         case WAIT_OBJECT_0: return Wake::Stop;
@@ -134,7 +120,7 @@ void RunTimedPasses()
             // A network change's pass follows the timed rule: never while critical.
             bool ran = MayRunPass(engine, wake == Wake::NetworkChanged ? Wake::Timed : wake);
             if (ran)
-                RunUpdateCycle(engine, false);
+                RunServicePass(false);
             // The engine's wait, back-off and quick retries included; without
             // a pass, the polling interval.
             delay = ran ? NextPassDelayMs(engine) : engine.intervalMinutes * 60000u;
@@ -156,17 +142,17 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
     ReportState(SERVICE_START_PENDING, 0);
 
     {
-        // Auto-reset events owned here; the wake event is handed to the
-        // shared state and replaced before every wait, so the one current
-        // at the end is taken back below.
+        // Auto-reset events owned here, published to the control handler
+        // until the service thread is done with them.
         ScopedHandle stopEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
+        ScopedHandle wakeEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle workEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle resumeEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         ScopedHandle networkEvent(CreateEventA(NULL, FALSE, FALSE, NULL));
         {
             CriticalSectionLock quick(g_service.quickLock);
             g_service.stopEvent = stopEvent.get();
-            g_service.wakeEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+            g_service.wakeEvent = wakeEvent.get();
             g_service.workEvent = workEvent.get();
             g_service.resumeEvent = resumeEvent.get();
             g_service.networkEvent = networkEvent.get();
@@ -176,7 +162,6 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         // Controls arrive from here on: the settings load holds the pass lock.
         RunUnderPassLock([] {
             BuildEnginePaths(g_service.engine);
-            g_service.engine.stopUpdater = RequestStop;
             LoadEngineSettings(g_service.engine);
             g_service.engine.intervalMinutes = kShortestIntervalMinutes;
         });
@@ -192,9 +177,7 @@ void WINAPI ServiceMain(DWORD, LPSTR *)
         LogAndSignal("Updater: Service stopped.", LOG_NEW_RECORD, LOG_INFO);
         ReportServiceStopped();
         ReportState(SERVICE_STOP_PENDING, kControlsAccepted);
-        ScopedHandle wakeEvent; // declared first: closed after the lock is left
         CriticalSectionLock quick(g_service.quickLock);
-        wakeEvent.reset(g_service.wakeEvent);
         g_service.stopEvent = NULL;
         g_service.wakeEvent = NULL;
         g_service.workEvent = NULL;

@@ -20,6 +20,29 @@ TEST(PassTiming, QuickRetriesAfterFailedAddressChecksThenTheBackedOffInterval)
     }
 }
 
+// A wake-up at minute 30 after a pass at minute 0 (GetTickCount64 counts
+// the time asleep): shortly after it, unless the server's back-off runs
+// longer.
+TEST(PassTiming, AResumeRunsAPassShortlyAfterUnlessTheBackOffEndsLater)
+{
+    const ULONGLONG kMinute = 60000, kWake = 30 * kMinute;
+    const struct {
+        unsigned intervalMinutes;
+        ULONGLONG due;
+    } cases[] = {
+        {10, kWake + kResumePassDelayMs},  // no back-off: the network changed while asleep
+        {20, kWake + kResumePassDelayMs},  // the back-off ended while asleep
+        {40, 40 * kMinute},                // "911" twice: not before it ends
+        {160, 160 * kMinute},
+    };
+    for (const auto &c : cases) {
+        EngineState engine;
+        engine.intervalMinutes = c.intervalMinutes;
+        engine.lastPassMs = 0;
+        EXPECT_EQ(c.due, ResumePassDueMs(engine, kWake)) << c.intervalMinutes << " minutes";
+    }
+}
+
 // The decisions both updaters share, in one place: what each command code
 // does, what a power event does, when a timed pass may run, and which
 // account may be sent.
