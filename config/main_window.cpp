@@ -207,8 +207,11 @@ bool SaveOrSay(ConfigApp &app)
         choices.hosts = &hosts;
     choices.options = ChosenOptions(app.pages[kPageAdvanced]);
     DWORD error = SaveSettings(app, choices);
-    if (error == ERROR_SUCCESS)
+    if (error == ERROR_SUCCESS) {
+        if (app.status == kStatusCritical) // the save may have lifted the stop
+            ApplyStatus(app, GetStatus());
         return true;
+    }
     std::string text = std::string(kSettingsNotSaved) + "\n\n" + DescribeError(error);
     MessageBoxA(app.window, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     return false;

@@ -7,6 +7,8 @@
 
 #include "tallib.h"
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -31,9 +33,9 @@ void WriteText(const ConfigApp &app, const char *key, const char *value)
     Profile_WriteText(app.configPath, kSectionApp, key, value);
 }
 
-// The host table as "a,b,c", in a buffer as large as it needs; the old
-// text stays when it cannot be read whole.
-void ReadSelection(ConfigApp &app)
+// The host table as "a,b,c", in a buffer as large as it needs; false when
+// it cannot be read whole.
+bool ReadStoredSelection(std::string &joined)
 {
     size_t size = 1024;
     size_t needed = (size_t)Host_GetCount() * (kMaxHostName + 2) + 1;
@@ -42,27 +44,51 @@ void ReadSelection(ConfigApp &app)
     for (; size <= kMaxSelection; size *= 2) {
         std::vector<char> buffer(size);
         if (Host_GetDelString(buffer.data(), (int)size)) {
-            app.selectedHosts = buffer.data();
-            return;
+            joined = buffer.data();
+            return true;
         }
     }
+    return false;
+}
+
+// The old text stays when the table cannot be read whole.
+void ReadSelection(ConfigApp &app)
+{
+    std::string joined;
+    if (ReadStoredSelection(joined))
+        app.selectedHosts = joined;
+}
+
+std::string JoinHosts(const std::vector<std::string> &hosts)
+{
+    std::string joined;
+    for (const std::string &host : hosts)
+        joined += (joined.empty() ? "" : ",") + host;
+    return joined;
 }
 
 // The chosen hosts become the host table, in their order.
 void SaveSelection(ConfigApp &app, const std::vector<std::string> &hosts)
 {
     Host_Clean();
-    std::string joined;
     int n = 0;
-    for (const std::string &host : hosts) {
+    for (const std::string &host : hosts)
         Host_SetText(++n, host.c_str());
-        joined += host;
-        joined += ',';
-    }
-    if (!joined.empty())
-        joined.pop_back();
-    app.selectedHosts = joined;
+    app.selectedHosts = JoinHosts(hosts);
     Host_SetCount(n);
+}
+
+// True when the save writes another account or host list than the file
+// holds.
+bool ChangesAccountOrHosts(const ConfigApp &app, const PageChoices &choices)
+{
+    char userName[sizeof app.userName] = "", password[sizeof app.password] = "";
+    ReadText(app, kKeyUserName, "", userName, sizeof userName);
+    Account_GetPassword(password, sizeof password);
+    if (strcmp(userName, app.userName) != 0 || strcmp(password, app.password) != 0)
+        return true;
+    std::string stored;
+    return choices.hosts && ReadStoredSelection(stored) && stored != JoinHosts(*choices.hosts);
 }
 
 struct Option {
@@ -107,10 +133,17 @@ void LoadSettings(ConfigApp &app)
     app.status = ReadInt(app, kKeyStatus, kStatusUnconfigured);
 }
 
-// Everything a save writes reaches the file in one commit.
+// Everything a save writes reaches the file in one commit. A critical
+// status holds the updaters' timed passes until its cause is fixed; a save
+// that changes the account or the host list is such a fix, so it lifts the
+// stop in the same commit. With nothing changed the stop holds: a refused
+// account is never sent again on its own.
 DWORD SaveSettings(ConfigApp &app, const PageChoices &choices)
 {
+    bool lift = ReadInt(app, kKeyStatus, kStatusGood) == kStatusCritical && ChangesAccountOrHosts(app, choices);
     Profile_BeginBatch(app.configPath);
+    if (lift)
+        WriteText(app, kKeyStatus, "0");
     WriteText(app, kKeyUserName, app.userName);
     Account_SetPassword(app.password);
     if (choices.hosts)

@@ -8,7 +8,10 @@
 #include "home_page.h"
 #include "program.h"
 
+#include "error_text.h"
 #include "tallib.h"
+
+#include <string>
 
 namespace {
 
@@ -54,6 +57,27 @@ void RepaintPanel(const ConfigApp &app)
 void Inform(const ConfigApp &app, const char *text)
 {
     MessageBoxA(app.window, text, kCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+const char kStatusNotSaved[] = "The Updater could not be re-activated: its status could not be saved.";
+
+// The person who fixed the cause of a critical status lifts the stop. The
+// panel shows Good (decided while the file still says critical, so that a
+// stopped updater does not read as disabled), then Good reaches the file:
+// both updaters hold their timed passes while the stored status is
+// critical, so an updater started with it would never run one. The
+// updater then runs a pass (a stopped one its first).
+void Reactivate(ConfigApp &app)
+{
+    ApplyStatus(app, kStatusGood);
+    if (!SetStatus(kStatusGood)) {
+        DWORD error = GetLastError();
+        ApplyStatus(app, GetStatus());
+        std::string text = std::string(kStatusNotSaved) + "\n\n" + DescribeError(error);
+        MessageBoxA(app.window, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    ReactivateUpdaterInBackground();
 }
 
 } // namespace
@@ -117,10 +141,8 @@ void ApplyStatus(ConfigApp &app, int requested)
 void OnStatusClick(ConfigApp &app)
 {
     if (app.status == kStatusCritical) {
-        if (MessageBoxA(app.window, kCriticalQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-            ApplyStatus(app, kStatusGood);
-            SwitchUpdaterInBackground(true);
-        }
+        if (MessageBoxA(app.window, kCriticalQuestion, kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
+            Reactivate(app);
         return;
     }
     if (!GetActive()) {

@@ -4,6 +4,7 @@
 
 #include "error_text.h"
 #include "scoped.h"
+#include "signals.h"
 #include "tallib.h"
 #include "worker.h"
 
@@ -37,7 +38,21 @@ DWORD WINAPI SwitchUpdaterThread(void *start)
     return 0;
 }
 
+DWORD WINAPI ReactivateUpdaterThread(void *)
+{
+    if (GetActive())
+        TellServer((int)kCmdReloadAndPass);
+    else
+        StartUpdater();
+    return 0;
+}
+
 } // namespace
+
+void ReactivateUpdaterInBackground()
+{
+    StartWorker(ReactivateUpdaterThread, NULL, "Error creating thread to start the Updater.");
+}
 
 void SwitchUpdaterInBackground(bool start)
 {

@@ -19,6 +19,9 @@ void TrimWorkingSet();
 // which a window thread must not do.
 // When no worker can be started, the log says so and nothing is switched.
 void SwitchUpdaterInBackground(bool start);
+// After a critical stop was lifted: a running updater re-reads its settings
+// and runs a pass; a stopped one is started and runs its first.
+void ReactivateUpdaterInBackground();
 
 // A program that cannot start shows why in a message box with no owner:
 // its fixed text, then the Windows error of the call that just failed.

@@ -4,6 +4,7 @@
 // an option sets off, made once.
 #include "settings.h"
 
+#include "tallib.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,42 @@ TEST_F(Settings, TurningTheIconOnMakesItsShortcutOnceAndAMissingPageKeepsTheOpti
     EXPECT_EQ("0", Value("App", "StartWithOS"));
     EXPECT_EQ("1", Value("App", "Notify"));
     EXPECT_EQ(1, TrayStarts());
+}
+
+// A critical status is lifted by the save that fixes its cause, in the
+// same write; a save that changes neither the account nor the hosts
+// leaves the stop in place, and a status that is not critical is kept.
+TEST_F(Settings, ASaveThatChangesTheAccountOrTheHostsLiftsACriticalStatusInTheSameWrite)
+{
+    const struct {
+        const char *story;
+        const char *status;
+        const char *userName, *password;
+        std::vector<std::string> hosts;
+        const char *statusAfter;
+        int commits; // a save that changes nothing writes nothing
+    } cases[] = {
+        {"a corrected password", "2", "alice", "right-pw", {"a.example.test"}, "0", 1},
+        {"another account", "2", "bob", "old-pw", {"a.example.test"}, "0", 1},
+        {"another host list", "2", "alice", "old-pw", {"a.example.test", "b.example.test"}, "0", 1},
+        {"nothing changed", "2", "alice", "old-pw", {"a.example.test"}, "2", 0},
+        {"a warning stays a warning", "1", "alice", "right-pw", {"a.example.test"}, "1", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.story);
+        lstrcpyA(g_app.userName, "alice");
+        lstrcpyA(g_app.password, "old-pw");
+        Save({"a.example.test"}, {0, 1, 1, 1, 1});
+        Profile_WriteText(configFile.c_str(), "App", "Status", c.status);
+        LoadSettings(g_app);
+
+        lstrcpyA(g_app.userName, c.userName);
+        lstrcpyA(g_app.password, c.password);
+        CommitCounter commits(configFile);
+        EXPECT_EQ((DWORD)ERROR_SUCCESS, Save(c.hosts, {0, 1, 1, 1, 1}));
+        EXPECT_EQ(c.commits, commits.Count());
+        EXPECT_EQ(c.statusAfter, Value("App", "Status"));
+    }
 }
 
 } // namespace

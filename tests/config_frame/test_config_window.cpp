@@ -228,7 +228,8 @@ TEST_F(ConfigWindow, StatusRuleAndWhatTheStatusPictureExplains)
     }
 
     // Critical in the file and the updater stopped: the question, not the
-    // inactive notice. No changes nothing; Yes shows Good and starts it.
+    // inactive notice. No changes nothing; Yes shows and stores Good and
+    // starts it.
     WritePrivateProfileStringA("App", "Status", "2", configFile.c_str());
     Tell(kCmdSettingsChanged, 2);
     EXPECT_TRUE(LabelBecomes("Status: Critical"));
@@ -240,6 +241,10 @@ TEST_F(ConfigWindow, StatusRuleAndWhatTheStatusPictureExplains)
     EXPECT_EQ(kCriticalQuestion, Explain(IDYES));
     EXPECT_TRUE(LabelBecomes("Status: Good"));
     EXPECT_TRUE(PumpUntil([&] { return Started().find("TalUpPs.exe|") != std::string::npos; })) << Started();
+    // Good was stored before the start: the updater started reads it and passes.
+    char stored[8] = "";
+    GetPrivateProfileStringA("App", "Status", "", stored, sizeof stored, configFile.c_str());
+    EXPECT_STREQ("0", stored);
     // A start made by No would have been recorded before this one.
     ASSERT_TRUE(WaitForProgramsToEnd(ExeFolder(), {"TalUpPs.exe"}));
     EXPECT_EQ(1, CountOccurrences(Started(), "TalUpPs.exe|")) << "No starts nothing: " << Started();

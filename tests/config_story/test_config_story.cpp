@@ -254,4 +254,59 @@ TEST_F(ConfigStory, WholeJob)
     EXPECT_EQ(1, CountOccurrences(ReadWholeFile(logFile), "Updater: Process stopped."));
 }
 
+// The server refused the account, so the updater stopped with a critical
+// status. The cause is fixed on the server; the user clicks the red status
+// in the utility and answers "Have you fixed the issue?" with Yes: the
+// updater starts, its first pass runs, and the file says Good.
+TEST_F(ConfigStory, ReactivationAfterARefusedAccountRunsAPass)
+{
+    char scrambled[256] = "";
+    SimpleEncrypt(kDemoPassword, 127, kPasswordKey, kPasswordKeyLength, scrambled);
+    Profile_WriteText(configFile.c_str(), kSectionApp, kKeyUserName, kDemoUser);
+    Profile_WriteText(configFile.c_str(), kSectionApp, kKeyPassword, scrambled);
+    Profile_WriteText(configFile.c_str(), kSectionApp, kKeySync, "0"); // no host-list download at the start
+    Host_SetText(1, kHomeHost);
+    Host_SetCount(1);
+    service::Script("update", "badauth");
+    updater = StartProgram("TalUpPs.exe");
+    ASSERT_TRUE(updater);
+    ASSERT_TRUE(WaitFor([&] { return !Running(updater); })) << "TalUpPs still runs after badauth";
+    ASSERT_EQ("2", Config(kSectionApp, kKeyStatus));
+    CloseHandle(updater);
+    updater = NULL;
+
+    utility = StartProgram("TalUpConfig.exe");
+    ASSERT_TRUE(utility);
+    DWORD pid = GetProcessId(utility);
+    HWND window = NULL;
+    ASSERT_TRUE(WaitFor([&] {
+        window = FindWindowA(kConfigClass, kConfigTitle);
+        return window && IsWindowEnabled(window) && ShownDialogs(pid).empty();
+    })) << "waited for the utility's window; shown:" << Describe(ShownDialogs(pid));
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_STATUS_HOTSPOT, BN_CLICKED),
+                 (LPARAM)GetDlgItem(window, IDC_STATUS_HOTSPOT));
+    HWND question = NULL;
+    ASSERT_TRUE(WaitFor([&] {
+        std::vector<HWND> shown = ShownDialogs(pid);
+        question = shown.size() == 1 && TextOf(GetDlgItem(shown[0], 0xFFFF)).find("Have you fixed the issue?") !=
+                                              std::string::npos
+                       ? shown[0]
+                       : NULL;
+        return question != NULL;
+    })) << "waited for the question; shown:" << Describe(ShownDialogs(pid));
+    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), (LPARAM)GetDlgItem(question, IDYES));
+
+    // The started updater's first pass sends the update the stop held back.
+    ASSERT_TRUE(WaitFor([&] { return CountOccurrences(ReadWholeFile(logFile), "Updater: Process started.") == 2; }))
+        << "waited for TalUpPs to start again:\n" << ReadWholeFile(logFile);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ("good", Config(kHomeHost, kKeyHostStatus));
+    EXPECT_EQ("0", Config(kSectionApp, kKeyStatus));
+    HWND updaterWindow = FindWindowExA(NULL, NULL, kUpdaterClass, NULL);
+    ASSERT_TRUE(updaterWindow) << "the started updater runs";
+    DWORD updaterPid = 0;
+    GetWindowThreadProcessId(updaterWindow, &updaterPid);
+    updater = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, updaterPid);
+}
+
 } // namespace
