@@ -107,7 +107,9 @@ void LoadSettings(ConfigApp &app)
     app.status = ReadInt(app, kKeyStatus, kStatusUnconfigured);
 }
 
-// Everything a save writes reaches the file in one commit.
+// Everything a save writes reaches the file in one commit. A save that
+// fails keeps nothing: the window stays open with the choices and the user
+// decides again, so nothing is written later that was reported unsaved.
 DWORD SaveSettings(ConfigApp &app, const PageChoices &choices)
 {
     Profile_BeginBatch(app.configPath);
@@ -117,7 +119,7 @@ DWORD SaveSettings(ConfigApp &app, const PageChoices &choices)
         SaveSelection(app, *choices.hosts);
     // The options as they are, written again, when the page has none.
     SaveOptions(app, choices.options ? *choices.options : (const ConfigOptions &)app);
-    if (Profile_EndBatch())
+    if (Profile_EndBatchOrDrop())
         return ERROR_SUCCESS;
     DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
