@@ -137,7 +137,9 @@ void LoadSettings(ConfigApp &app)
 // status holds the updaters' timed passes until its cause is fixed; a save
 // that changes the account or the host list is such a fix, so it lifts the
 // stop in the same commit. With nothing changed the stop holds: a refused
-// account is never sent again on its own.
+// account is never sent again on its own. A save that fails keeps nothing:
+// the window stays open with the choices and the user decides again, so
+// nothing is written later that was reported unsaved.
 DWORD SaveSettings(ConfigApp &app, const PageChoices &choices)
 {
     bool lift = ReadInt(app, kKeyStatus, kStatusGood) == kStatusCritical && ChangesAccountOrHosts(app, choices);
@@ -150,7 +152,7 @@ DWORD SaveSettings(ConfigApp &app, const PageChoices &choices)
         SaveSelection(app, *choices.hosts);
     // The options as they are, written again, when the page has none.
     SaveOptions(app, choices.options ? *choices.options : (const ConfigOptions &)app);
-    if (Profile_EndBatch())
+    if (Profile_EndBatchOrDrop())
         return ERROR_SUCCESS;
     DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;

@@ -17,18 +17,38 @@
 //      journal is flushed to disk;
 //   3. the new text is written over the file through the same handle, the
 //      file cut to its length and flushed;
-//   4. the journal is marked idle.
+//   4. the journal is marked idle, its change counter advanced.
 // Whoever next takes the configuration lock, to read or to write, reads the
 // journal's header and, when it says in use, puts the saved text back first.
+//
+// The rules, named where the code keeps them:
+//   J1  Only the owner of the machine-wide lock writes either file; a
+//       reader that could not have the lock reads and never puts back.
+//   J2  The journal holds the whole old text, in use, flushed, before the
+//       file is touched.
+//   J3  The file is whole and flushed before the journal is marked idle.
+//   J4  A commit succeeds only once the journal is idle on disk; until
+//       then the caller keeps its edits.
+//   J5  Only a journal in use whose length, checksum and size agree is put
+//       back; any other is marked idle with nothing put back.
+//   J6  Every commit and every put-back advances the journal's change
+//       counter, so that a process's copy of the file is known stale even
+//       when size and time stay the same.
+//   J7  The file and the journal are written as themselves: plain files
+//       with one name, reached through no link.
+//   J8  A file keeps its encoding: one saved as UTF-16 is written as
+//       UTF-16, never with an ANSI line in it.
 //
 //   the journal holds                      what happened          the next access
 //   -------------------------------------  ---------------------  ---------------------------
 //   nothing, or no header (as installed)   no commit yet          nothing to do
 //   a header that says idle                commits all finished   nothing to do
-//   "in use" and the whole old text        died in step 3 or 4    puts the text back (an
-//     (length, checksum and size agree;      (the file may be cut)  empty text too: the first
-//     the text may be empty)                                        save into an empty file),
-//                                                                   marks the journal idle
+//   "in use" and the whole old text        died in step 3 or 4,   the lock's owner puts the
+//     (length, checksum and size agree;      or step 4 failed       text back (an empty text
+//     the text may be empty)                 (the file may be cut)  too: the first save into an
+//                                                                   empty file), marks it idle;
+//                                                                   a reader without the lock
+//                                                                   reads the saved text
 //   "in use" with a text cut or not its    died in step 2: the    puts nothing back, marks
 //     own, or larger than a configuration    file is untouched      the journal idle
 //   a link or a second name                planted                refused: nothing written
@@ -38,12 +58,15 @@
 // the journal is marked idle, and a torn header or text fails the checks
 // above, so it is never put back. The state is read from the header, never
 // guessed from the journal's size: a journal in use for an empty file is
-// exactly one header long, as an idle one is.
+// exactly one header long, as an idle one is. The header's layout is the
+// one earlier versions wrote; its counter (once a count of commits alone)
+// now also counts put-backs, which those versions never read.
 //
 // A virus scanner or a backup may hold either file for a moment: an open
-// refused for sharing or a lock is tried again for up to two seconds.
-// Every failure ends with the thread's last error set to the Windows error
-// of the step that failed, for the caller to report.
+// refused for sharing or a lock is tried again for up to two seconds, the
+// write that marks the journal idle a few times. Every failure ends with
+// the thread's last error set to the Windows error of the step that failed,
+// for the caller to report.
 #include "internal.h"
 
 #include <string.h>
@@ -56,15 +79,16 @@ const char kJournalSuffix[] = ".journal";
 const char kMagic[4] = {'T', 'V', 'X', 'J'};
 const DWORD kIdle = 0, kInUse = 1;
 const DWORD kHeldFileWaitMs = 2000, kHeldFileRetryMs = 50;
+const int kIdleWriteTries = 5;
 
 // The journal starts with this header; in use, the old text follows.
-// `commits` counts the commits made through this journal, for support
-// and the tests.
+// `changes` counts the commits and put-backs made through this journal
+// (J6).
 #pragma pack(push, 1)
 struct JournalHeader {
     char magic[4];
     DWORD state;
-    unsigned long long commits;
+    unsigned long long changes;
     DWORD length;
     DWORD checksum;
 };
@@ -208,52 +232,46 @@ struct Journal {
 
 std::string JournalPath(const char *path) { return std::string(path) + kJournalSuffix; }
 
-// The state a journal's header says, read without writing: idle when the
-// journal is missing, empty (as the installer makes it) or no journal.
-DWORD ReadJournalState(const std::string &path, DWORD &state)
-{
-    state = kIdle;
-    // Asked once, without waiting: every read looks here, and a scanner
-    // holding the journal must not cost each read two seconds. No commit
-    // can be under way meanwhile (the caller holds the lock).
-    ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    if (!file)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : Failure(ERROR_OPEN_FAILED);
-    JournalHeader header = {};
-    DWORD read = 0;
-    if (!ReadFile(file.get(), &header, sizeof header, &read, NULL))
-        return Failure(ERROR_READ_FAULT);
-    if (read == sizeof header && memcmp(header.magic, kMagic, sizeof kMagic) == 0)
-        state = header.state;
-    return ERROR_SUCCESS;
-}
-
 // Drops whatever copy of the file the profile functions keep in memory.
 void ForgetCachedProfile(const char *path) { WritePrivateProfileStringA(NULL, NULL, NULL, path); }
 
+// Marks the journal idle, tried again a few times: a scanner may hold a
+// range of it for a moment. Until it is idle on disk no commit is done (J4).
+DWORD MarkIdle(Journal &journal)
+{
+    DWORD error = ERROR_SUCCESS;
+    for (int i = 0; i < kIdleWriteTries; ++i) {
+        if (i > 0)
+            Sleep(kHeldFileRetryMs);
+        if ((error = journal.Write(kIdle, std::string())) == ERROR_SUCCESS)
+            break;
+    }
+    return error;
+}
+
 // Puts back what an interrupted commit had saved, then marks the journal
-// idle (also one cut short, whose commit never touched the file).
+// idle (also one cut short, whose commit never touched the file: J5).
 DWORD RollBack(Journal &journal, const char *path)
 {
     if (journal.inUse) {
         ScopedFile config;
-        DWORD error = OpenForCommit(path, OPEN_ALWAYS, config);
+        DWORD error = OpenForCommit(path, OPEN_ALWAYS, config); // J7
         if (!error)
             error = Overwrite(config.get(), NULL, 0, journal.saved);
         ForgetCachedProfile(path);
         if (error)
             return error;
+        ++journal.header.changes; // J6: the text is not what readers last saw
     }
-    return journal.Write(kIdle, std::string());
+    return MarkIdle(journal);
 }
 
-DWORD Commit(const char *path, const ProfileEdit *edits, size_t count)
+DWORD Commit(const char *path, const ProfileEdit *edits, size_t count, ConfigText &found, bool &foundSet)
 {
     if (!MayWriteInDataFolder(path))
         return Failure(ERROR_ACCESS_DENIED);
     Journal journal;
-    DWORD error = journal.Open(JournalPath(path));
+    DWORD error = journal.Open(JournalPath(path)); // J7
     if (!error && journal.inUse)
         error = RollBack(journal, path);
     if (error)
@@ -261,7 +279,7 @@ DWORD Commit(const char *path, const ProfileEdit *edits, size_t count)
 
     ScopedFile config;
     std::string old;
-    error = OpenForCommit(path, OPEN_EXISTING, config);
+    error = OpenForCommit(path, OPEN_EXISTING, config); // J7
     if (error == ERROR_FILE_NOT_FOUND) {
         // Only a commit that writes something makes a missing file.
         std::string text;
@@ -275,77 +293,38 @@ DWORD Commit(const char *path, const ProfileEdit *edits, size_t count)
         error = ReadText(config.get(), old);
     if (error)
         return error;
-    std::string text = old;
-    if (!ApplyProfileEdits(text, edits, count))
+    found = DecodeConfigFile(old);
+    foundSet = true;
+    ConfigText edited = found;
+    std::vector<ProfileEdit> converted = EditsInEncoding(found, edits, count); // J8
+    if (!ApplyProfileEdits(edited.text, converted.data(), converted.size()))
         return ERROR_INVALID_PARAMETER;
+    std::string text = EncodeConfigFile(edited);
     if (text == old)
         return ERROR_SUCCESS; // a pass that finds the same address writes no LastIP, for one
 
-    if ((error = journal.Write(kInUse, old)) != ERROR_SUCCESS)
+    if ((error = journal.Write(kInUse, old)) != ERROR_SUCCESS) // J2
         return error;
-    if ((error = Overwrite(config.get(), NULL, 0, text)) != ERROR_SUCCESS) {
+    if ((error = Overwrite(config.get(), NULL, 0, text)) != ERROR_SUCCESS) { // J3
         config.reset();
         RollBack(journal, path); // left in use when even that fails: the next access puts it back
         return error;
     }
-    ++journal.header.commits;
-    journal.Write(kIdle, std::string()); // left in use, the next access puts back the old text: still whole
-    return ERROR_SUCCESS;
-}
-
-// The journal as this process last found it idle: its size and last-write
-// time. Every commit rewrites the journal (in use, then idle), so a journal
-// still as it was then is still idle and its header is not read again.
-struct IdleJournal {
-    std::string path;
-    WIN32_FILE_ATTRIBUTE_DATA seen = {};
-};
-
-CriticalSection g_idleLock;
-IdleJournal g_idle;
-
-bool StatJournal(const std::string &path, WIN32_FILE_ATTRIBUTE_DATA &data)
-{
-    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-           !(data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-}
-
-bool SameStat(const WIN32_FILE_ATTRIBUTE_DATA &a, const WIN32_FILE_ATTRIBUTE_DATA &b)
-{
-    return CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0 && a.nFileSizeHigh == b.nFileSizeHigh &&
-           a.nFileSizeLow == b.nFileSizeLow;
+    config.reset();
+    ++journal.header.changes; // J6
+    // J4: still in use, the next access puts back the old text, whole, and
+    // the caller, told of the failure, keeps its edits for a later commit.
+    return MarkIdle(journal);
 }
 
 DWORD Finish(const char *path, bool *restored)
 {
-    std::string journalPath = JournalPath(path);
-    // Taken before the header is read: a journal written meanwhile differs
-    // from it at the next read.
-    WIN32_FILE_ATTRIBUTE_DATA stat = {};
-    bool hasStat = StatJournal(journalPath, stat);
-    {
-        CriticalSectionLock lock(g_idleLock);
-        if (hasStat && lstrcmpiA(g_idle.path.c_str(), journalPath.c_str()) == 0 && SameStat(stat, g_idle.seen))
-            return ERROR_SUCCESS;
-        g_idle.path.clear();
-    }
-    DWORD state = kIdle;
-    if (DWORD error = ReadJournalState(journalPath, state))
-        return error;
-    if (state != kInUse) {
-        if (hasStat) {
-            CriticalSectionLock lock(g_idleLock);
-            g_idle.path = journalPath;
-            g_idle.seen = stat;
-        }
-        return ERROR_SUCCESS;
-    }
     // Putting the old text back writes: a reader, the elevated utility
     // among them, does it only in the real data folder, as any writer.
     if (!MayWriteInDataFolder(path))
         return Failure(ERROR_ACCESS_DENIED);
     Journal journal;
-    DWORD error = journal.Open(journalPath);
+    DWORD error = journal.Open(JournalPath(path)); // J7
     bool putBack = journal.inUse;
     if (!error)
         error = RollBack(journal, path);
@@ -354,11 +333,46 @@ DWORD Finish(const char *path, bool *restored)
     return error;
 }
 
+// The journal read as a reader may read it: shared, without waiting (every
+// read looks here, and a scanner holding the journal must not cost each
+// read two seconds), never written (J1).
+DWORD View(const char *path, JournalView &view)
+{
+    view = JournalView{};
+    ScopedFile file(CreateFileA(JournalPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    if (!file)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : Failure(ERROR_OPEN_FAILED);
+    JournalHeader header = {};
+    DWORD read = 0;
+    LARGE_INTEGER size = {};
+    if (!ReadFile(file.get(), &header, sizeof header, &read, NULL) || !GetFileSizeEx(file.get(), &size))
+        return Failure(ERROR_READ_FAULT);
+    if (read != sizeof header || memcmp(header.magic, kMagic, sizeof kMagic) != 0)
+        return ERROR_SUCCESS; // empty (as the installer makes it) or never finished: idle
+    view.changes = header.changes;
+    view.inUse = header.state == kInUse;
+    // J5: only a whole saved text is worth anything to a reader.
+    view.savedWhole = view.inUse && header.length <= kConfigReadMax &&
+                      size.QuadPart == (LONGLONG)(sizeof header + header.length) &&
+                      ReadAll(file.get(), view.saved, header.length) == ERROR_SUCCESS &&
+                      Checksum(view.saved) == header.checksum;
+    if (!view.savedWhole)
+        view.saved.clear();
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
-bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count)
+bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count, ConfigText *found, bool *foundSet)
 {
-    DWORD error = Commit(path, edits, count);
+    ConfigText text;
+    bool set = false;
+    DWORD error = Commit(path, edits, count, text, set);
+    if (found)
+        *found = std::move(text);
+    if (foundSet)
+        *foundSet = set;
     SetLastError(error);
     return error == ERROR_SUCCESS;
 }
@@ -368,6 +382,13 @@ bool FinishInterruptedCommit(const char *path, bool *restored)
     if (restored)
         *restored = false;
     DWORD error = Finish(path, restored);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+bool ReadJournalView(const char *path, JournalView &view)
+{
+    DWORD error = View(path, view);
     SetLastError(error);
     return error == ERROR_SUCCESS;
 }

@@ -8,6 +8,7 @@
 #include "scoped.h"
 
 #include <string>
+#include <vector>
 
 // Paths formed once per process, then only read.
 struct TalPaths {
@@ -38,19 +39,49 @@ int ConfigWrite(const char *section, const char *key, const char *value);
 int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);
 int ConfigReadInt(const char *section, const char *key, int fallback);
 
+// A configuration's text as the profile code edits it: the file's bytes,
+// or, for a file saved as UTF-16 with its byte-order mark, its text as
+// UTF-8, written back as UTF-16 (profile_encoding.cpp).
+struct ConfigText {
+    std::string text;
+    bool utf16 = false;
+};
+ConfigText DecodeConfigFile(const std::string &bytes);
+std::string EncodeConfigFile(const ConfigText &config);
+// The callers' ANSI edits, names and values in and out of a text's encoding.
+std::vector<ProfileEdit> EditsInEncoding(const ConfigText &config, const ProfileEdit *edits, size_t count);
+std::string NameInEncoding(const ConfigText &config, const char *name);
+std::string ValueFromEncoding(const ConfigText &config, const std::string &value);
+
 // Applies the edits, in order, to the file at path behind a rollback
 // journal beside it (config_commit.cpp): a crash at any moment leaves the
 // old or the new content once the next access has finished what it found.
 // The caller holds the configuration lock. False when any step failed, with
-// the file as it was and the thread's last error the Windows error of the
-// step that failed (ERROR_ACCESS_DENIED for a file that is a link or has a
-// second name or lies in a data folder that is not the real one,
-// ERROR_INVALID_PARAMETER for an edit that cannot be written).
-bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count);
-// Puts back the old content when a commit was interrupted; called under the
-// lock before every read. `restored`, when given, tells whether it did.
-// False when the journal cannot be used, with the last error set as above.
+// the file as it was (or put back by the next access) and the thread's last
+// error the Windows error of the step that failed (ERROR_ACCESS_DENIED for
+// a file that is a link or has a second name or lies in a data folder that
+// is not the real one, ERROR_INVALID_PARAMETER for an edit that cannot be
+// written). `found`, when given, receives the text the edits were applied
+// to, and `foundSet` whether the commit got as far as reading it.
+bool CommitEdits(const char *path, const ProfileEdit *edits, size_t count, ConfigText *found = nullptr,
+                 bool *foundSet = nullptr);
+// Puts back the old content when a commit was interrupted; called by the
+// lock's owner only. `restored`, when given, tells whether it did. False
+// when the journal cannot be used, with the last error set as above.
 bool FinishInterruptedCommit(const char *path, bool *restored = nullptr);
+
+// What a reader finds of the journal, without writing anything: the change
+// counter that every commit and every put-back advances, and whether a
+// commit is unfinished (interrupted, or running in a process that holds the
+// lock), with the whole old text it saved when that text is sound.
+struct JournalView {
+    unsigned long long changes = 0;
+    bool inUse = false;
+    bool savedWhole = false;
+    std::string saved;
+};
+// False when the journal is there but cannot be read now.
+bool ReadJournalView(const char *path, JournalView &view);
 
 // The storage code's outcomes for administrators, in the Event Log
 // (config_events.cpp): a commit that could not be made, with its cause in

@@ -7,20 +7,25 @@
 // the file again before a read when it changed on disk since this process
 // last looked, makes every write land and every read see the latest write,
 // without re-reading an unchanged file on every call. Every write is
-// a commit behind a rollback journal (config_commit.cpp), so a crash never
-// leaves the file empty or cut; a read first finishes a commit it finds
-// interrupted.
+// a commit behind a rollback journal (config_commit.cpp, whose rules J1 to
+// J8 are named here too), so a crash never leaves the file empty or cut; a
+// read first finishes a commit it finds interrupted.
 //
 // A write that cannot be made (another program holds the file, the disk is
 // full, the lock cannot be had in time) is never dropped in silence: the
 // cause is logged once, in words, the edits are kept in this process and
 // written first by its next commit of the file, and the caller gets 0 with
-// the Windows error as the thread's last error.
+// the Windows error as the thread's last error. Meanwhile every read of
+// this process answers with its kept edits applied: an update pass does
+// not send again what the server accepted because its records could not
+// be saved. A kept edit whose key another program changed before it could
+// be written is dropped, not replayed over the newer value.
 //
 // A thread may collect its writes in a batch and commit them at once: an
 // update pass changes some thirty keys, which then cost one commit (one
-// lock, one journal, one flush) instead of thirty. Only the collecting thread's writes to the
-// batch's file wait; every other write is committed on its own at once.
+// lock, one journal, one flush) instead of thirty. Only the collecting
+// thread's writes to the batch's file wait, and its reads see them; every
+// other write is committed on its own at once.
 #include "tallib.h"
 #include "internal.h"
 #include "no_throw.h"
@@ -36,16 +41,19 @@ namespace {
 const char kConfigMutexName[] = "Global\\TalvexUpdaterConfigFile";
 
 // What this process last read of the configuration file: its text, with
-// the size and last-write time the file had when it was read. A read that
-// finds the file as it was answers from this copy (by the reader's rules,
-// profile_text.cpp); one that finds it changed, by any process, reads the
-// file again first. Read and written under the machine-wide mutex, and
-// under g_seenLock for a reader that went ahead without it.
+// the size and last-write time the file had and the journal's change
+// counter when it was read. A read that finds all three as they were
+// answers from this copy (by the reader's rules, profile_text.cpp); one
+// that finds any changed, by any process, reads the file again first. Size
+// and time alone are not enough: same-size rewrites are the rule here, and
+// two commits within one tick of a file system's clock (2 s on FAT32) keep
+// the time (J6). Read and written under g_seenLock.
 struct SeenFile {
     char path[MAX_PATH] = "";
     FILETIME written = {};
     DWORD size = 0;
-    std::string text;
+    unsigned long long changes = 0;
+    ConfigText text;
 };
 
 CriticalSection g_seenLock;
@@ -63,20 +71,19 @@ bool Stat(const char *path, FILETIME *written, DWORD *size)
 
 // The whole file's text; false when it cannot be read now (missing, held,
 // larger than a configuration), which the next read tries again.
-bool ReadWholeFile(const char *path, DWORD expected, std::string &text)
+bool ReadWholeFile(const char *path, ConfigText &config)
 {
-    if (expected > kConfigReadMax)
-        return false;
     ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
     LARGE_INTEGER size = {};
     if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kConfigReadMax)
         return false;
-    text.resize((size_t)size.QuadPart);
+    std::string bytes((size_t)size.QuadPart, '\0');
     DWORD read = 0;
-    if (!text.empty() && !ReadFile(file.get(), text.data(), (DWORD)text.size(), &read, NULL))
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), (DWORD)bytes.size(), &read, NULL))
         return false;
-    text.resize(read);
+    bytes.resize(read);
+    config = DecodeConfigFile(bytes);
     return true;
 }
 
@@ -86,36 +93,32 @@ void ForgetFile()
 {
     CriticalSectionLock lock(g_seenLock);
     g_seen.path[0] = '\0';
-    g_seen.text.clear();
+    g_seen.text = ConfigText{};
 }
 
-// The value of a key as the system's profile reader reads it: without the
-// spaces around it, or one pair of quotes around it. False when the file,
-// the section or the key is missing, or the file cannot be read now: the
-// reader's fallback.
-bool FindValue(const char *path, const char *section, const char *key, std::string &value)
+// The file's current text, from this process's copy while the file, by its
+// size, time and the journal's counter, is as it was.
+bool CurrentText(const char *path, unsigned long long changes, ConfigText &config)
 {
     FILETIME written;
     DWORD size = 0;
-    if (!Stat(path, &written, &size))
+    if (!Stat(path, &written, &size) || lstrlenA(path) >= MAX_PATH)
         return false;
     CriticalSectionLock lock(g_seenLock);
     bool known = lstrcmpiA(g_seen.path, path) == 0 && CompareFileTime(&written, &g_seen.written) == 0 &&
-                 size == g_seen.size;
+                 size == g_seen.size && changes == g_seen.changes;
     if (!known) {
         g_seen.path[0] = '\0';
-        // The size and time are taken before the text: a change made while
-        // it is read shows as a change at the next read.
-        if (lstrlenA(path) >= MAX_PATH || !ReadWholeFile(path, size, g_seen.text))
+        // The figures are taken before the text: a change made while it is
+        // read shows as a change at the next read.
+        if (!ReadWholeFile(path, g_seen.text))
             return false;
         lstrcpyA(g_seen.path, path);
         g_seen.written = written;
         g_seen.size = size;
+        g_seen.changes = changes;
     }
-    if (!FindProfileValue(g_seen.text, section, key, value))
-        return false;
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-        value = value.substr(1, value.size() - 2);
+    config = g_seen.text;
     return true;
 }
 
@@ -128,6 +131,7 @@ struct HeldEdits {
     std::string path;
     std::vector<ProfileEdit> edits;
     bool failing = false; // a failure was logged; no commit worked since
+    std::vector<std::string> refusals; // the refused names already logged
 };
 
 CriticalSection g_heldLock;
@@ -150,29 +154,53 @@ void AppendEdits(std::vector<ProfileEdit> &to, std::vector<ProfileEdit> &&edits)
     }
 }
 
-// The held edits for path followed by the new ones.
-std::vector<ProfileEdit> WithHeldEdits(const char *path, std::vector<ProfileEdit> &&edits)
-{
-    CriticalSectionLock lock(g_heldLock);
-    std::vector<ProfileEdit> all;
-    if (!g_held.edits.empty() && lstrcmpiA(g_held.path.c_str(), path) == 0)
-        all.swap(g_held.edits);
-    AppendEdits(all, std::move(edits));
-    return all;
-}
-
-void HoldEdits(const char *path, std::vector<ProfileEdit> &&edits)
+std::vector<ProfileEdit> HeldFor(const char *path)
 {
     CriticalSectionLock lock(g_heldLock);
     if (lstrcmpiA(g_held.path.c_str(), path) != 0)
-        g_held.edits.clear(); // only one configuration is ever written
+        return {};
+    return g_held.edits;
+}
+
+// Replaces what is kept for path (only one configuration is ever written).
+void KeepEdits(const char *path, std::vector<ProfileEdit> &&edits)
+{
+    CriticalSectionLock lock(g_heldLock);
     g_held.path = path;
-    AppendEdits(g_held.edits, std::move(edits));
+    g_held.edits = std::move(edits);
+}
+
+// Each edit kept for the first time remembers what its key read in the
+// text it was meant to change: the file as the failed commit found it, or
+// else as it reads now, or else as this process last read it. With none
+// of them, the edit is kept unguarded, as an ordinary write.
+void GuardKept(const char *path, std::vector<ProfileEdit> &edits, const ConfigText *found)
+{
+    ConfigText base;
+    bool known = found != nullptr;
+    if (known) {
+        base = *found;
+    } else if (!(known = ReadWholeFile(path, base))) {
+        CriticalSectionLock lock(g_seenLock);
+        if ((known = lstrcmpiA(g_seen.path, path) == 0))
+            base = g_seen.text;
+    }
+    if (!known)
+        return;
+    for (ProfileEdit &edit : edits) {
+        if (edit.guarded || !edit.hasKey)
+            continue;
+        ProfileEdit probe = EditsInEncoding(base, &edit, 1)[0];
+        GuardProfileEdit(probe, base.text);
+        edit.guarded = true;
+        edit.hadValue = probe.hadValue;
+        edit.replaced = ValueFromEncoding(base, probe.replaced);
+    }
 }
 
 // Logs the first failure of a run of failures (in the Event Log too), and
 // the first commit that works after one, once each.
-void ReportCommit(const char *path, bool done, DWORD error)
+void ReportCommit(const char *path, bool done, DWORD error, bool kept)
 {
     bool log;
     {
@@ -188,44 +216,91 @@ void ReportCommit(const char *path, bool done, DWORD error)
     }
     std::string cause = "Windows " + DescribeError(error);
     std::string message = "Unable to save the configuration: " + cause +
-                          ".  The changes are kept and saved with the next change.";
+                          (kept ? ".  The changes are kept and saved with the next change." : ".");
     LogAndSignal(message.c_str(), LOG_NEW_RECORD, LOG_ERROR);
     ReportConfigNotSaved(path, cause.c_str());
 }
 
+// A name or value as it may appear in a log line: controls shown as "?",
+// and cut to a length a record can carry.
+std::string Shown(const std::string &text)
+{
+    std::string shown = text.substr(0, 128);
+    for (char &c : shown) {
+        if ((unsigned char)c < ' ')
+            c = '?';
+    }
+    return shown;
+}
+
+// An edit the file cannot hold as meant (a hand-edited host name with "]"
+// makes a section name no reader reads back) is refused alone, said once
+// per name, and never kept.
+void ReportRefused(const ProfileEdit &edit)
+{
+    std::string name = "[" + Shown(edit.section) + "]" + (edit.hasKey ? " " + Shown(edit.key) : "");
+    {
+        CriticalSectionLock lock(g_heldLock);
+        for (const std::string &logged : g_held.refusals) {
+            if (logged == name)
+                return;
+        }
+        if (g_held.refusals.size() < 32)
+            g_held.refusals.push_back(name);
+    }
+    std::string message = "Not saved: " + name +
+                          " cannot be written in the configuration (a name with \"]\", \"=\" or a line break,"
+                          " or a value with a line break).";
+    LogAndSignal(message.c_str(), LOG_NEW_RECORD, LOG_ERROR);
+}
+
 // Writes the edits (after any this process holds for the file) in one
 // commit, under the lock, and makes this process's next read come from the
-// new file. Never without the lock: a writer that cannot have it in time
-// fails rather than write unserialized.
-int Commit(const char *path, std::vector<ProfileEdit> &&newEdits)
+// new file. Never without the lock (J1): a writer that cannot have it in
+// time fails rather than write unserialized. A failed commit keeps its
+// edits when `keep` says so; the ones kept before are kept in any case.
+int Commit(const char *path, std::vector<ProfileEdit> &&newEdits, bool keep)
 {
     if (!MayWriteInDataFolder(path)) {
         // A planted folder is never written and nothing is kept for it; the
         // log lies in that folder, so the Event Log is where this is said.
-        ReportCommit(path, false, ERROR_ACCESS_DENIED);
+        ReportCommit(path, false, ERROR_ACCESS_DENIED, false);
         SetLastError(ERROR_ACCESS_DENIED);
         return 0;
     }
-    std::vector<ProfileEdit> edits = WithHeldEdits(path, std::move(newEdits));
-    if (edits.empty())
-        return 1;
     bool done = false;
     DWORD error = ERROR_TIMEOUT;
+    std::vector<ProfileEdit> held, edits;
+    ConfigText found;
+    bool foundSet = false;
     {
+        // Taken before the kept edits are: no other thread of this process
+        // commits them meanwhile, and its reads still see them.
         MachineLock lock(kConfigMutexName);
+        held = HeldFor(path);
+        edits = held;
+        AppendEdits(edits, std::move(newEdits));
+        if (edits.empty())
+            return 1;
         if (lock.owned) {
-            done = CommitEdits(path, edits.data(), edits.size());
+            done = CommitEdits(path, edits.data(), edits.size(), &found, &foundSet);
             error = done ? 0 : GetLastError();
+        }
+        if (!done) {
+            if (error == 0)
+                error = ERROR_WRITE_FAULT;
+            std::vector<ProfileEdit> &kept = keep ? edits : held;
+            GuardKept(path, kept, foundSet ? &found : nullptr);
+            KeepEdits(path, std::move(kept));
+        } else {
+            KeepEdits(path, {}); // J4: written, and only now forgotten
+        }
+        if (lock.owned) {
             WritePrivateProfileStringA(NULL, NULL, NULL, path);
             ForgetFile();
         }
     }
-    if (!done) {
-        if (error == 0)
-            error = ERROR_WRITE_FAULT;
-        HoldEdits(path, std::move(edits));
-    }
-    ReportCommit(path, done, error);
+    ReportCommit(path, done, error, keep);
     SetLastError(error);
     return done ? 1 : 0;
 }
@@ -246,27 +321,22 @@ bool IsBatchOwner() { return g_batch.owner == (LONG)GetCurrentThreadId(); }
 bool Batching(const char *path) { return IsBatchOwner() && lstrcmpiA(g_batch.path, path) == 0; }
 
 // Committed or not, the batch's edits are done with: a commit that fails
-// keeps them for the next one.
-int CommitBatched()
+// keeps them for the next one unless `keep` says otherwise.
+int CommitBatched(bool keep)
 {
     std::vector<ProfileEdit> edits;
     edits.swap(g_batch.edits);
-    return Commit(g_batch.path, std::move(edits));
+    return Commit(g_batch.path, std::move(edits), keep);
 }
 
-// A read by the collecting thread of a key it changed sees its own write:
-// what it collected is committed first. An update pass never reads back
-// what it wrote, so this costs it nothing.
-void SeeOwnWrites(const char *path, const char *section, const char *key)
+int EndBatch(bool keep)
 {
-    if (!Batching(path))
-        return;
-    for (const ProfileEdit &e : g_batch.edits) {
-        if (lstrcmpiA(e.section.c_str(), section) == 0 && (!e.hasKey || lstrcmpiA(e.key.c_str(), key) == 0)) {
-            NoThrowVoid([] { CommitBatched(); });
-            return;
-        }
-    }
+    if (!IsBatchOwner())
+        return 1;
+    int committed = NoThrow(0, [&] { return CommitBatched(keep); });
+    g_batch.path[0] = '\0';
+    InterlockedExchange(&g_batch.owner, 0);
+    return committed;
 }
 
 } // namespace
@@ -288,18 +358,12 @@ int TALAPI Profile_CommitBatch(void)
 {
     if (!IsBatchOwner())
         return 1;
-    return NoThrow(0, [] { return CommitBatched(); });
+    return NoThrow(0, [] { return CommitBatched(true); });
 }
 
-int TALAPI Profile_EndBatch(void)
-{
-    if (!IsBatchOwner())
-        return 1;
-    int committed = Profile_CommitBatch();
-    g_batch.path[0] = '\0';
-    InterlockedExchange(&g_batch.owner, 0);
-    return committed;
-}
+int TALAPI Profile_EndBatch(void) { return EndBatch(true); }
+
+int TALAPI Profile_EndBatchOrDrop(void) { return EndBatch(false); }
 
 int TALAPI Profile_WriteText(const char *path, const char *section, const char *key, const char *value)
 {
@@ -314,10 +378,15 @@ int TALAPI Profile_WriteText(const char *path, const char *section, const char *
         edit.key = key ? key : "";
         edit.hasValue = value != NULL;
         edit.value = value ? value : "";
+        if (!IsWritableEdit(edit)) {
+            ReportRefused(edit);
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
         if (!Batching(path)) {
             std::vector<ProfileEdit> edits;
             edits.push_back(std::move(edit));
-            return Commit(path, std::move(edits));
+            return Commit(path, std::move(edits), true);
         }
         g_batch.edits.push_back(std::move(edit));
         return 1;
@@ -340,6 +409,66 @@ void FinishBeforeRead(const char *path)
     }
 }
 
+// The text a read answers from, as the file holds it: with the lock, after
+// finishing an interrupted commit. Without the lock nothing is written (J1),
+// and an unfinished commit's whole saved text is the last whole
+// configuration (as it is when even the lock's owner could not put it back).
+bool FileText(const char *path, bool owned, ConfigText &config)
+{
+    JournalView view;
+    ReadJournalView(path, view);
+    if (owned && view.inUse) {
+        FinishBeforeRead(path);
+        ReadJournalView(path, view);
+    }
+    if (view.savedWhole) {
+        config = DecodeConfigFile(view.saved);
+        return true;
+    }
+    return CurrentText(path, view.changes, config);
+}
+
+// The edits of this process not yet in the file that may concern section:
+// the kept ones, then the reading thread's open batch.
+std::vector<ProfileEdit> PendingEdits(const char *path, const char *section)
+{
+    std::vector<ProfileEdit> pending = HeldFor(path);
+    if (Batching(path))
+        pending.insert(pending.end(), g_batch.edits.begin(), g_batch.edits.end());
+    std::erase_if(pending, [&](const ProfileEdit &e) { return lstrcmpiA(e.section.c_str(), section) != 0; });
+    return pending;
+}
+
+// The value of a key as the system's profile reader reads it, from the
+// file's text with this process's pending edits applied: without the
+// spaces around it, or one pair of quotes around it. False when the
+// section or the key is missing, or the file cannot be read now: the
+// reader's fallback.
+bool FindValue(const char *path, const char *section, const char *key, std::string &value)
+{
+    ConfigText config;
+    std::vector<ProfileEdit> pending;
+    {
+        MachineLock lock(kConfigMutexName);
+        pending = PendingEdits(path, section);
+        if (!FileText(path, lock.owned, config)) {
+            if (pending.empty())
+                return false;
+            config = ConfigText{}; // what this process wrote reads even so
+        }
+    }
+    if (!pending.empty()) {
+        std::vector<ProfileEdit> converted = EditsInEncoding(config, pending.data(), pending.size());
+        ApplyProfileEdits(config.text, converted.data(), converted.size());
+    }
+    if (!FindProfileValue(config.text, NameInEncoding(config, section), NameInEncoding(config, key), value))
+        return false;
+    value = ValueFromEncoding(config, value);
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        value = value.substr(1, value.size() - 2);
+    return true;
+}
+
 } // namespace
 
 int TALAPI Profile_ReadText(const char *path, const char *section, const char *key, const char *fallback,
@@ -353,15 +482,8 @@ int TALAPI Profile_ReadText(const char *path, const char *section, const char *k
         return lstrlenA(buffer);
     }
     return NoThrow(0, [&] {
-        SeeOwnWrites(path, section, key);
         std::string value;
-        bool found;
-        {
-            MachineLock lock(kConfigMutexName);
-            FinishBeforeRead(path);
-            found = FindValue(path, section, key, value);
-        }
-        if (!found) {
+        if (!FindValue(path, section, key, value)) {
             // The reader drops the spaces that end a fallback.
             value = fallback ? fallback : "";
             while (!value.empty() && value.back() == ' ')

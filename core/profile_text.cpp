@@ -193,13 +193,38 @@ bool IsWritableEdit(const ProfileEdit &edit)
 
 bool ApplyProfileEdits(std::string &text, const ProfileEdit *edits, size_t count)
 {
+    bool guarded = false;
     for (size_t i = 0; i < count; ++i) {
         if (!IsWritableEdit(edits[i]))
             return false;
+        guarded = guarded || edits[i].guarded;
     }
-    for (size_t i = 0; i < count; ++i)
-        Apply(text, edits[i]);
+    // Guards are judged against the text as it was found, not as earlier
+    // edits of the same commit left it (a kept [Hosts] deletion must not
+    // void the kept Host1 that follows it).
+    const std::string found = guarded ? text : std::string();
+    for (size_t i = 0; i < count; ++i) {
+        if (GuardHolds(edits[i], found))
+            Apply(text, edits[i]);
+    }
     return true;
+}
+
+void GuardProfileEdit(ProfileEdit &edit, const std::string &text)
+{
+    if (edit.guarded || !edit.hasKey)
+        return; // a section's deletion is replayed as it was asked
+    edit.guarded = true;
+    edit.hadValue = FindProfileValue(text, edit.section, edit.key, edit.replaced);
+}
+
+bool GuardHolds(const ProfileEdit &edit, const std::string &text)
+{
+    if (!edit.guarded)
+        return true;
+    std::string now;
+    bool has = FindProfileValue(text, edit.section, edit.key, now);
+    return has == edit.hadValue && (!has || now == edit.replaced);
 }
 
 bool FindProfileValue(const std::string &text, const std::string &section, const std::string &key,

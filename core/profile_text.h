@@ -16,6 +16,13 @@ struct ProfileEdit {
     std::string key;
     bool hasValue = false;
     std::string value;
+    // A kept edit (one a failed commit left for a later one) is written
+    // only while the key still reads as it did when it was kept, present
+    // with `replaced` or absent: a value another program wrote meanwhile
+    // is newer and wins.
+    bool guarded = false;
+    bool hadValue = false;
+    std::string replaced;
 };
 
 // True when the edit can be written as lines the profile reader reads back
@@ -41,3 +48,9 @@ bool ApplyProfileEdits(std::string &text, const ProfileEdit *edits, size_t count
 // key's line has no "=".
 bool FindProfileValue(const std::string &text, const std::string &section, const std::string &key,
                       std::string &value);
+
+// Makes a key edit guarded by what the key reads in `text` now.
+void GuardProfileEdit(ProfileEdit &edit, const std::string &text);
+
+// Whether a guarded edit still applies to `text` (every other edit does).
+bool GuardHolds(const ProfileEdit &edit, const std::string &text);

@@ -48,13 +48,21 @@ int TALAPI Profile_ReadInt(const char *path, const char *section, const char *ke
 // writes are in the file (or nothing was collected), 0 when the file could
 // not be written, with the Windows error as the thread's last error. A
 // write that fails (batched or single) is logged once and kept by the
-// process: its next write of the file writes it first. A read by that
-// thread of a key it changed commits first and so sees its write. Other
-// threads' writes are not collected. Profile_BeginBatch returns 0 when
-// another thread of the process has a batch open.
+// process: its next write of the file writes it first, unless another
+// program changed that key meanwhile (the newer value stays). Until then
+// the process's reads see its kept writes, and the batching thread's reads
+// its collected ones. A write the file cannot hold as meant (a section
+// name with "]", a key with "=", a line break) fails alone with
+// ERROR_INVALID_PARAMETER, is logged, and is never kept. Other threads'
+// writes are not collected. Profile_BeginBatch returns 0 when another
+// thread of the process has a batch open. Profile_EndBatchOrDrop ends a
+// batch as Profile_EndBatch does, but keeps none of its writes when they
+// could not be written: for a save the caller reports as failed, so that
+// what the user did not see saved is not written later behind their back.
 int TALAPI Profile_BeginBatch(const char *path);
 int TALAPI Profile_CommitBatch(void);
 int TALAPI Profile_EndBatch(void);
+int TALAPI Profile_EndBatchOrDrop(void);
 
 // ---- Host table ([Hosts] and one section per host) -----------------------
 int TALAPI Host_GetCount(void);

@@ -7,7 +7,7 @@
 set -uo pipefail
 published="
 GetFolder_Data GetFolder_EXEDir GetFile_INIFile
-Profile_WriteText Profile_ReadText Profile_ReadInt Profile_BeginBatch Profile_CommitBatch Profile_EndBatch
+Profile_WriteText Profile_ReadText Profile_ReadInt Profile_BeginBatch Profile_CommitBatch Profile_EndBatch Profile_EndBatchOrDrop
 Host_GetCount Host_GetText Host_SetText Host_SetCount Host_GetDelString
 Host_GetIP Host_GetUpdate Host_GetStatus
 Host_GetIPByIndex Host_GetUpdateByIndex Host_GetStatusByIndex

@@ -307,6 +307,60 @@ TEST_F(ProcessUpdater, RecordsThatCannotBeWrittenAreSaidKeptAndWrittenByTheNextP
     EXPECT_EQ(1, CountInLog("The configuration is saved again")) << Log();
 }
 
+// Another program holds the configuration (readable, not writable) across
+// two passes: the first is accepted and cannot be saved, the second reads
+// what the updater keeps and sends nothing again; once the file is free,
+// the next pass writes the records.
+TEST_F(ProcessUpdater, AConfigurationHeldAcrossTwoPassesSendsTheUpdateOnce)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost, kOfficeHost});
+    StartProcessUpdater();
+    ASSERT_EQ(1, service::CountRequests("/nic/update"));
+    service::SetAddress("203.0.113.8");
+    HANDLE held = CreateFileA(configFile.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Command(kCmdReloadAndPass);
+    Command(kCmdReloadAndPass);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP")) << "nothing could be written";
+    CloseHandle(held);
+
+    Command(kCmdReloadAndPass);
+    EXPECT_EQ(2, service::CountRequests("/nic/update"));
+    for (const char *host : {kHomeHost, kOfficeHost}) {
+        EXPECT_EQ("203.0.113.8", Config(host, "IP"));
+        EXPECT_EQ("good", Config(host, "Status"));
+    }
+    EXPECT_EQ(0, CountInLog(": nochg")) << Log();
+    EXPECT_EQ(1, CountInLog("Unable to save the configuration")) << Log();
+    EXPECT_EQ(1, CountInLog("The configuration is saved again")) << Log();
+}
+
+// A configuration saved as UTF-16 with its byte-order mark, as PowerShell
+// and Notepad save it: the account is found, the hosts updated, and the
+// file stays UTF-16.
+TEST_F(ProcessUpdater, AUtf16ConfigurationIsReadAndUpdated)
+{
+    WriteAccount(kDemoUser, kDemoPassword, {kHomeHost});
+    std::string ansi = ReadWholeFile(configFile), utf16 = "\xFF\xFE";
+    for (char c : ansi)
+        utf16.append(1, c).append(1, '\0');
+    WriteWholeFile(configFile, utf16);
+    StartProcessUpdater();
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+    EXPECT_EQ("203.0.113.7", Config(kHomeHost, "IP"));
+    EXPECT_EQ("good", Config(kHomeHost, "Status"));
+    std::string text = ReadWholeFile(configFile);
+    ASSERT_EQ(0u, text.find("\xFF\xFE"));
+    EXPECT_EQ(0u, text.size() % 2);
+    std::string narrow;
+    for (size_t i = 2; i + 1 < text.size(); i += 2) {
+        EXPECT_EQ('\0', text[i + 1]) << "a character outside ASCII, or an ANSI line, at " << i;
+        narrow += text[i];
+    }
+    EXPECT_NE(std::string::npos, narrow.find("IP=203.0.113.7\r\n")) << narrow;
+}
+
 TEST_F(ProcessUpdater, AResumeFromSleepRunsAPassShortlyAfter)
 {
     HWND window = StartWithOneHost();
