@@ -24,10 +24,10 @@ std::string ReadPreparedConfig(const std::string &text, PreparedConfig &config);
 
 // The whole file, read once for ReadPreparedConfig: the name itself, never
 // what a link at it leads to, with nobody writing it meanwhile; a warning
-// line when users may change it. Empty with `error` set when it is
+// line, when `warn`, if users may change it. Empty with `error` set when it is
 // missing, a link or a second name, unreadable or too large to be a
 // configuration.
-std::string ReadPreparedFile(const std::string &path, std::string &error);
+std::string ReadPreparedFile(const std::string &path, std::string &error, bool warn = true);
 
 // The helper's commands for it (setup_helper_main.cpp): check before
 // anything is installed, keeping the bytes checked in `checked` (a new

@@ -65,7 +65,7 @@ void WarnIfUsersMayChange(HANDLE file, const std::string &path)
 
 } // namespace
 
-std::string ReadPreparedFile(const std::string &path, std::string &error)
+std::string ReadPreparedFile(const std::string &path, std::string &error, bool warn)
 {
     // The name itself, never what a link at it leads to; shared for
     // reading only, so that nobody writes the file while it is read.
@@ -98,7 +98,8 @@ std::string ReadPreparedFile(const std::string &path, std::string &error)
         error = "it cannot be read (Windows " + DescribeError(GetLastError()) + ")";
         return "";
     }
-    WarnIfUsersMayChange(file.get(), path);
+    if (warn)
+        WarnIfUsersMayChange(file.get(), path);
     return text;
 }
 
@@ -127,7 +128,8 @@ bool CheckPreparedConfig(const std::string &path, const std::string &checked)
 bool ApplyPreparedConfig(const std::string &checked, const std::string &talLib)
 {
     PreparedConfig config;
-    std::string error, text = ReadPreparedFile(checked, error);
+    // The installer's own copy: who may write it was said of the file it came from.
+    std::string error, text = ReadPreparedFile(checked, error, false);
     if (!Check(checked, text, error, config))
         return false;
     ScopedLibrary lib(LoadLibraryExA(talLib.c_str(), NULL, LOAD_WITH_ALTERED_SEARCH_PATH));
