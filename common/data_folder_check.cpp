@@ -106,3 +106,23 @@ const char *DataFolderChainFault(const char *dataFolder)
     *last = '\0'; // the vendor folder above it
     return FolderFault(folder);
 }
+
+bool UntrustedMay(PACL dacl, ACCESS_MASK rights)
+{
+    if (!dacl)
+        return true;
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE *ace = NULL;
+        if (!GetAce(dacl, i, (void **)&ace) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        PSID sid = (PSID)&ace->SidStart;
+        if (OwnerIsTrusted(sid) || IsWellKnownSid(sid, WinCreatorOwnerSid) || IsWellKnownSid(sid, WinCreatorGroupSid))
+            continue;
+        ACCESS_MASK mask = ace->Mask;
+        MapGenericMask(&mask, &mapping);
+        if (mask & rights)
+            return true;
+    }
+    return false;
+}

@@ -24,3 +24,9 @@ const char *DataFolderChainFault(const char *dataFolder);
 // the program runs as: an administrator's account is also the unelevated
 // half of his session, which any program he runs can use.
 bool OwnerIsTrusted(PSID owner);
+
+// Whether an entry of the DACL gives an account OwnerIsTrusted refuses any
+// of `rights` (generic rights mapped as for files), on the object or on
+// what it holds; the creator entries, which apply only to what their
+// creator makes, excepted. A missing DACL gives everyone everything.
+bool UntrustedMay(PACL dacl, ACCESS_MASK rights);

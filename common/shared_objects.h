@@ -43,8 +43,11 @@ constexpr char kProcessUpdaterLockName[] = "Global\\TalvexUpdaterProcess";
 // - SYSTEM and Administrators: full control.
 // - Users and the service, on the folders: list, read and create files;
 //   never delete, rename or re-permission a folder, never make folders.
-// - Users and the service, on every file: read and write its data
-//   (FILE_GENERIC_READ | FILE_GENERIC_WRITE); no DELETE, no WRITE_DAC.
+// - Users and the service, on every file: read it, write and append its
+//   data (FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA); no
+//   DELETE, no WRITE_DAC, and not FILE_WRITE_ATTRIBUTES, which Windows
+//   asks of the target of a new hard link: nobody but an administrator
+//   can give a data file a second name (a commit refuses a file with one).
 // - OWNER RIGHTS, on every file: the file's owner may also delete it (a
 //   user the files he made himself, such as the setup.exe an older
 //   release's upgrade assistant downloads there), and
@@ -53,7 +56,7 @@ constexpr char kProcessUpdaterLockName[] = "Global\\TalvexUpdaterProcess";
 //   the installer and belong to Administrators, so no user can delete or
 //   re-permission them. There is no CREATOR OWNER entry.
 #define TALVEX_DATA_FOLDER_USERS_ON_FOLDERS "0x1200ab" // list, add file, read EA and attributes, traverse, read control, synchronize
-#define TALVEX_DATA_FOLDER_USERS_ON_FILES "0x12019f"   // FILE_GENERIC_READ | FILE_GENERIC_WRITE
+#define TALVEX_DATA_FOLDER_USERS_ON_FILES "0x12008f"   // FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA
 #define TALVEX_DATA_FOLDER_OWNER_ON_FILES "0x1301bf"   // the above, execute and DELETE
 constexpr char kDataFolderSecurity[] =
     "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
@@ -61,6 +64,17 @@ constexpr char kDataFolderSecurity[] =
     "(A;CI;" TALVEX_DATA_FOLDER_USERS_ON_FOLDERS ";;;" TALVEX_SERVICE_SID ")"
     "(A;OIIO;" TALVEX_DATA_FOLDER_USERS_ON_FILES ";;;" TALVEX_SERVICE_SID ")"
     "(A;OIIO;" TALVEX_DATA_FOLDER_OWNER_ON_FILES ";;;OW)";
+
+// The program folder, which the installer makes owned by Administrators
+// (installer/program_folder_setup.cpp), protected from what it would
+// inherit (under C:\ that is "Authenticated Users: Modify"): SYSTEM and
+// Administrators full control, users and the service read and execute.
+// Nobody else may add, rename or replace a program or the library that
+// runs elevated and in the service. Its files inherit it.
+#define TALVEX_PROGRAM_FOLDER_READERS "0x1200a9" // FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+constexpr char kProgramFolderSecurity[] =
+    "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" TALVEX_PROGRAM_FOLDER_READERS ";;;BU)"
+    "(A;OICI;" TALVEX_PROGRAM_FOLDER_READERS ";;;" TALVEX_SERVICE_SID ")";
 
 // The one privilege the service keeps; Windows removes every other one
 // from its token.

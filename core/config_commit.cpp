@@ -165,7 +165,9 @@ HANDLE OpenHeldFile(const char *path, DWORD access, DWORD share, DWORD dispositi
 // user chose.
 DWORD OpenForCommit(const char *path, DWORD disposition, ScopedFile &file)
 {
-    file.reset(OpenHeldFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, disposition));
+    // Only the rights users hold on the data files (shared_objects.h):
+    // GENERIC_WRITE would also ask for the attributes, which they lack.
+    file.reset(OpenHeldFile(path, FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA, FILE_SHARE_READ, disposition));
     if (!file)
         return Failure(ERROR_OPEN_FAILED);
     BY_HANDLE_FILE_INFORMATION info = {};

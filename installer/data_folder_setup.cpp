@@ -7,6 +7,9 @@
 //   are created new, owned by Administrators, with their rights set at
 //   creation, so no right is ever set on an object someone else made or
 //   spread to children someone else put there;
+// - a tree that cannot be moved aside (a file in it is held open) is never
+//   kept with the rights it had: the installation stops before anything
+//   is replaced, and says why;
 // - the configuration and the log are carried from a moved tree only when
 //   it was an older installation's (a real folder with a trusted owner),
 //   read through folders held open against renaming, from files with one
@@ -44,6 +47,9 @@ bool Fail(const std::string &what, DWORD error)
 }
 
 std::string MovedName(const std::string &path) { return path + ".moved-" + std::to_string(GetTickCount64()); }
+
+// A tree held open is tried this many times, 100 ms apart.
+const int kMoveTries = 50;
 
 // A security descriptor made from SDDL, freed with the object.
 struct Security {
@@ -192,7 +198,7 @@ Found Examine(const std::string &vendor, const std::string &data, std::string &w
 // the link itself would move the wrong folder: there the link is refused
 // and left for an administrator to remove (Wine does so for a symbolic
 // link, which it also cannot rename or remove).
-bool MoveAside(const std::string &path, std::string &moved)
+bool MoveAside(const std::string &path, std::string &moved, bool quiet = false)
 {
     DWORD attributes = NameAttributes(path);
     ScopedFile name(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -201,13 +207,34 @@ bool MoveAside(const std::string &path, std::string &moved)
     bool linkItself = name && GetFileInformationByHandleEx(name.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
                       (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
     name.reset();
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !linkItself)
-        return Fail(path + " is a link that this system cannot move aside; remove it and install again",
-                    ERROR_CANT_ACCESS_FILE);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !linkItself) {
+        Fail(path + " is a link that this system cannot move aside; remove it and install again",
+             ERROR_CANT_ACCESS_FILE);
+        SetLastError(ERROR_CANT_ACCESS_FILE);
+        return false;
+    }
     moved = MovedName(path);
     if (MoveFileExA(path.c_str(), moved.c_str(), 0))
         return true;
-    return Fail("Could not move " + path + " aside", GetLastError());
+    DWORD error = GetLastError();
+    if (!quiet)
+        Fail("Could not move " + path + " aside", error);
+    SetLastError(error);
+    return false;
+}
+
+// MoveAside, tried again for a few seconds while a file in the tree is
+// held: a program that has just been stopped may still have one open.
+bool MoveAsideSoon(const std::string &path, std::string &moved)
+{
+    for (int tries = 0;; ++tries) {
+        if (MoveAside(path, moved, tries < kMoveTries - 1))
+            return true;
+        DWORD error = GetLastError();
+        if (tries >= kMoveTries - 1 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED))
+            return false;
+        Sleep(100);
+    }
 }
 
 // A new folder, created with its owner and rights; one that appeared under
@@ -234,6 +261,17 @@ ScopedFile MakeFile(const std::string &path)
     return file;
 }
 
+// Copies what is left to read of `from` into `to`.
+bool CopyContent(HANDLE from, HANDLE to)
+{
+    char chunk[65536];
+    DWORD read = 0, written = 0;
+    while (ReadFile(from, chunk, sizeof chunk, &read, NULL) && read > 0)
+        if (!WriteFile(to, chunk, read, &written, NULL) || written != read)
+            return false;
+    return true;
+}
+
 // Copies the plain file `name` of the moved tree's data folder into `to`.
 // The moved vendor folder and its data folder are held, so the path leads
 // through the folders that were checked; a link or a second name at any
@@ -255,14 +293,8 @@ void Carry(const std::string &movedVendor, const char *name, HANDLE to)
         printf("%s not carried over: it is a link or a second name of another file\n", from.c_str());
         return;
     }
-    char chunk[65536];
-    DWORD read = 0, written = 0;
-    while (ReadFile(in.get(), chunk, sizeof chunk, &read, NULL) && read > 0) {
-        if (!WriteFile(to, chunk, read, &written, NULL) || written != read) {
-            Fail(std::string("Could not carry over ") + name, GetLastError());
-            return;
-        }
-    }
+    if (!CopyContent(in.get(), to))
+        Fail(std::string("Could not carry over ") + name, GetLastError());
 }
 
 // Gives a file of a kept tree that is plain the owner Administrators and
@@ -282,10 +314,36 @@ bool SecurePlain(HANDLE file, const std::string &path)
     return error == ERROR_SUCCESS || Fail("Could not set the rights of " + path, error);
 }
 
+// A file of a kept tree with a second name but still Administrators' own
+// (or SYSTEM's): its content is the installation's, whoever made the other
+// name, so it is opened without following a link, checked on that handle
+// and kept open while its name is moved aside; empty when it is a link,
+// a folder or someone else's.
+ScopedFile OpenOwnedByAdministrators(const std::string &path)
+{
+    DWORD attributes = NameAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return ScopedFile();
+    ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    PSID owner = NULL; // points into the descriptor
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+    if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL,
+                        descriptor.out()) != ERROR_SUCCESS ||
+        !OwnerIsTrusted(owner))
+        return ScopedFile();
+    return file;
+}
+
 // A file of a kept tree: made when missing; one that is plain is secured
 // through its checked handle (a running updater may hold it for a moment:
 // 5 s at most); one that is a link or has a second name is renamed aside
-// and made anew, empty (what it holds may be another file's).
+// and made anew: with the content it had when it is still Administrators'
+// own (only a second name was added: the account and hosts are kept),
+// empty otherwise (what it holds may be another file's).
 bool KeepFile(const std::string &path)
 {
     if (NameAttributes(path) != INVALID_FILE_ATTRIBUTES) {
@@ -297,9 +355,23 @@ bool KeepFile(const std::string &path)
                 break;
             Sleep(100);
         }
+        ScopedFile ours = OpenOwnedByAdministrators(path);
         std::string moved = MovedName(path);
         if (!MoveFileExA(path.c_str(), moved.c_str(), 0))
             return Fail("Could not move " + path + " aside", GetLastError());
+        ScopedFile made = MakeFile(path);
+        if (!made)
+            return false;
+        if (!ours) {
+            printf("%s was a link or another file's second name; moved aside as %s, made anew\n", path.c_str(),
+                   moved.c_str());
+            return true;
+        }
+        if (!CopyContent(ours.get(), made.get()))
+            return Fail("Could not copy " + moved + " into a new " + path, GetLastError());
+        printf("%s had a second name; its content was copied into a new file, the old one moved aside as %s\n",
+               path.c_str(), moved.c_str());
+        return true;
     }
     return (bool)MakeFile(path);
 }
@@ -324,14 +396,15 @@ bool KeepTree(const std::string &vendor, const std::string &data)
 bool Rebuild(const std::string &vendor, const std::string &data, Found found, const std::string &why)
 {
     std::string moved;
-    if (found != Found::Nothing && !MoveAside(vendor, moved)) {
-        // An older installation's tree in which a file is open cannot be
-        // renamed (an older assistant starts the installer from the data
-        // folder): it is kept this once, and the next installation rebuilds it.
-        if (found != Found::Older)
-            return false;
-        printf("%s; it is kept this time, as a file in it is open\n", why.c_str());
-        return KeepTree(vendor, data);
+    if (found != Found::Nothing && !MoveAsideSoon(vendor, moved)) {
+        // A tree that cannot be moved aside (someone holds a file in it
+        // open without letting it be renamed) is never kept: whatever its
+        // rights let users do to it would outlive this installation. The
+        // installation stops before anything is replaced.
+        printf("%s; it must be moved aside and made anew, and nothing was installed: close what holds a file in it "
+               "open and install again\n",
+               why.c_str());
+        return false;
     }
     if (!MakeFolder(vendor, kVendorSecurity.c_str()) || !MakeFolder(data, kInheritedSecurity))
         return false;

@@ -15,10 +15,12 @@
 !define RECOVERY_ACTIONS 3
 
 Var PreparedConfig ; the file given with /CONFIG=, empty without
+Var CheckedConfig  ; the bytes of it that were checked, in the installer's own folder
 
 ; Before anything is installed: a prepared configuration that is missing,
-; unreadable or malformed stops the installation with the reason (exit
-; code 2 when silent).
+; a link, unreadable or malformed stops the installation with the reason
+; (exit code 2 when silent). It is read once: what was checked is what is
+; applied, whatever happens to the file meanwhile.
 Function CheckPreparedConfig
   StrCpy $PreparedConfig ""
   ${GetParameters} $0
@@ -26,7 +28,9 @@ Function CheckPreparedConfig
   ${GetOptions} $0 "/CONFIG=" $1
   ${IfNot} ${Errors}
     StrCpy $PreparedConfig $1
-    !insertmacro _RunSetupHelper 'check-config "$PreparedConfig"'
+    InitPluginsDir
+    StrCpy $CheckedConfig "$PLUGINSDIR\prepared.talvex"
+    !insertmacro _RunSetupHelper 'check-config "$PreparedConfig" "$CheckedConfig"'
     ${If} $R3 != 0
       MessageBox MB_OK|MB_ICONSTOP "$R4" /SD IDOK
       SetErrorLevel 2
@@ -42,7 +46,7 @@ FunctionEnd
 ; writes them. Only when /CONFIG= was given, upgrade or not.
 Function ApplyPreparedConfig
   ${If} $PreparedConfig != ""
-    !insertmacro _RunSetupHelper 'apply-config "$PreparedConfig" "$INSTDIR\TalLib.dll"'
+    !insertmacro _RunSetupHelper 'apply-config "$CheckedConfig" "$INSTDIR\TalLib.dll"'
     ${If} $R3 != 0
       MessageBox MB_OK|MB_ICONSTOP "The prepared configuration was not written: $R4" /SD IDOK
       SetErrorLevel 2

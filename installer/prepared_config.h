@@ -22,12 +22,16 @@ struct PreparedConfig {
 // words, with the line where that applies.
 std::string ReadPreparedConfig(const std::string &text, PreparedConfig &config);
 
-// The whole file, read for ReadPreparedConfig; empty with `error` set when
-// it is missing, unreadable or too large to be a configuration.
-std::string ReadPreparedFile(const std::string &path, std::string &error);
+// The whole file, read once for ReadPreparedConfig: the name itself, never
+// what a link at it leads to, with nobody writing it meanwhile; a warning
+// line, when `warn`, if users may change it. Empty with `error` set when it is
+// missing, a link or a second name, unreadable or too large to be a
+// configuration.
+std::string ReadPreparedFile(const std::string &path, std::string &error, bool warn = true);
 
 // The helper's commands for it (setup_helper_main.cpp): check before
-// anything is installed, then write it into the installed configuration
-// through TalLib's commit.
-bool CheckPreparedConfig(const std::string &path);
-bool ApplyPreparedConfig(const std::string &path, const std::string &talLib);
+// anything is installed, keeping the bytes checked in `checked` (a new
+// file); then write those into the installed configuration through
+// TalLib's commit.
+bool CheckPreparedConfig(const std::string &path, const std::string &checked);
+bool ApplyPreparedConfig(const std::string &checked, const std::string &talLib);

@@ -1,10 +1,12 @@
 // TalSetupHelper's entry (setup_helper.h):
 //   TalSetupHelper make-data-folder <common application-data folder>
+//   TalSetupHelper make-program-folder <program folder>
 //   TalSetupHelper check-data-folder <data folder>
 //   TalSetupHelper start-as-user <program>
-//   TalSetupHelper check-config <prepared configuration>
-//   TalSetupHelper apply-config <prepared configuration> <installed TalLib.dll>
+//   TalSetupHelper check-config <prepared configuration> <copy of the bytes checked>
+//   TalSetupHelper apply-config <copy of the bytes checked> <installed TalLib.dll>
 //   TalSetupHelper wait-programs-gone <folder> <seconds>
+//   TalSetupHelper end-programs <folder> <seconds>
 // Ends with 0 when done, 1 otherwise, after a line that says why (the
 // installer shows it); 2, after the usage, for a command it does not know.
 #include "setup_helper.h"
@@ -24,6 +26,8 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && strcmp(argv[1], "make-data-folder") == 0)
         return MakeDataFolder(argv[2]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "make-program-folder") == 0)
+        return MakeProgramFolder(argv[2]) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "check-data-folder") == 0) {
         const char *fault = DataFolderChainFault(argv[2]);
         if (fault)
@@ -40,11 +44,13 @@ int main(int argc, char **argv)
     }
     if (argc == 4 && strcmp(argv[1], "wait-programs-gone") == 0)
         return WaitForProgramsGone(argv[2], (unsigned)atoi(argv[3])) ? 0 : 1;
-    if (argc == 3 && strcmp(argv[1], "check-config") == 0)
-        return CheckPreparedConfig(argv[2]) ? 0 : 1;
+    if (argc == 4 && strcmp(argv[1], "end-programs") == 0)
+        return EndProgramsOf(argv[2], (unsigned)atoi(argv[3])) ? 0 : 1;
+    if (argc == 4 && strcmp(argv[1], "check-config") == 0)
+        return CheckPreparedConfig(argv[2], argv[3]) ? 0 : 1;
     if (argc == 4 && strcmp(argv[1], "apply-config") == 0)
         return ApplyPreparedConfig(argv[2], argv[3]) ? 0 : 1;
-    printf("usage: TalSetupHelper make-data-folder <folder> | check-data-folder <folder> | start-as-user <program>"
-           " | wait-programs-gone <folder> <seconds> | check-config <file> | apply-config <file> <TalLib.dll>\n");
+    printf("usage: TalSetupHelper make-data-folder <folder> | make-program-folder <folder> | check-data-folder <folder> | start-as-user <program>"
+           " | wait-programs-gone <folder> <seconds> | end-programs <folder> <seconds> | check-config <file> <copy> | apply-config <copy> <TalLib.dll>\n");
     return 2;
 }

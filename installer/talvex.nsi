@@ -93,6 +93,8 @@ Section "Talvex Updater"
   ; A prepared configuration is checked before anything is stopped,
   ; made or replaced.
   Call CheckPreparedConfig
+  ; So is the program folder: made with rights of its own, or refused.
+  !insertmacro MakeProgramFolder
   StrCpy $Upgrading 0
   ${If} ${FileExists} "$INSTDIR\TalLib.dll"
     StrCpy $Upgrading 1
@@ -178,8 +180,10 @@ Section "Uninstall"
   !insertmacro DeleteService
   Call un.RemoveEventSource
   ; A program whose window went, or a service that reported itself
-  ; stopped, may still run for a moment and hold its files and the folder.
-  !insertmacro WaitProgramsGone "$INSTDIR"
+  ; stopped, may still run for a moment and hold its files and the folder;
+  ; one of another session (an icon another user's Startup shortcut
+  ; started) was never told to end. What still runs after a moment is ended.
+  !insertmacro EndProgramsOf "$INSTDIR"
 
   !insertmacro TALVEX_DELETE_FILES
   Delete "$INSTDIR\Uninstall.exe"

@@ -58,6 +58,10 @@ service_post /control/version '{"body": "4.0.9"}'
 service_post /control/script '{"endpoint": "download", "body": "not found", "status": 404}'
 start_assistant; click 200; shot download-failed; stop_assistant
 
+echo "== download refused (a signed installer of this very version)"
+service_post /control/download "{\"file\": \"$bin/stub_setup_same.exe\"}"
+start_assistant; click 200; shot download-not-newer 6; stop_assistant
+
 for dpi in 120 144; do
     echo "== offer at $dpi dots per inch"
     "$WINE_RUN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1

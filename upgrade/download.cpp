@@ -9,6 +9,7 @@
 #include "error_text.h"
 #include "publisher_check.h"
 
+#include "tallib.h"
 #include "talvex_settings.h"
 
 #include <string.h>
@@ -155,6 +156,20 @@ bool IsWindowsProgram(HANDLE file)
     return LooksLikeWindowsProgram(head, read, (uint64_t)size.QuadPart);
 }
 
+// The installer's product version from its version resource, read by the
+// name of the held file (which nobody can rename or change meanwhile);
+// empty when it carries none.
+std::string InstallerVersion(const char *path)
+{
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(path, &ignored);
+    std::string info(size, '\0');
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT length = 0;
+    bool present = size > 0 && GetFileVersionInfoA(path, 0, size, &info[0]) &&
+                   VerQueryValueA(&info[0], "\\", (void **)&fixed, &length) && fixed && length >= sizeof *fixed;
+    return FixedVersionText(present, present ? fixed->dwProductVersionMS : 0, present ? fixed->dwProductVersionLS : 0);
+}
+
 } // namespace
 
 HttpStep StartDownload(Download &d, HINTERNET session, HWND window, const char *installerFile, DWORD *error)
@@ -185,6 +200,7 @@ std::string DownloadStartFailure(HttpStep step)
 InstallerVerdict CheckDownload(Download &d, InstallerVerdict verdict, DWORD *detail, ScopedFile &held)
 {
     ScopedFile file(std::move(d.file));
+    d.version.clear();
     if (verdict == kInstallerOk) {
         file = HoldForReading(std::move(file), d.installerFile);
         if (!file) {
@@ -194,6 +210,15 @@ InstallerVerdict CheckDownload(Download &d, InstallerVerdict verdict, DWORD *det
             verdict = kInstallerNotProgram;
         } else if (!SignedByPublisher(file.get(), d.installerFile)) {
             verdict = kInstallerNotSigned;
+        } else {
+            // Never a downgrade, nor the same release again: a server that
+            // offers an older signed installer (one with a fault fixed
+            // since) is refused.
+            d.version = InstallerVersion(d.installerFile);
+            std::string installed = TALVEX_VERSION;
+            if (d.version.empty() || !IsNewerThan(d.version.c_str(), (int)d.version.size(), installed.c_str(),
+                                                  (int)installed.size()))
+                verdict = kInstallerNotNewer;
         }
     }
     if (verdict == kInstallerOk) {
@@ -207,6 +232,8 @@ InstallerVerdict CheckDownload(Download &d, InstallerVerdict verdict, DWORD *det
 
 std::string DownloadFailureText(const Download &d, InstallerVerdict verdict, DWORD detail)
 {
+    if (verdict == kInstallerNotNewer)
+        return VerdictText(verdict, detail, d.version.c_str(), d.received, d.total);
     return VerdictText(verdict, detail, DescribeError(detail).c_str(), d.received, d.total);
 }
 

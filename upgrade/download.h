@@ -31,6 +31,7 @@ struct Download final : HttpReceiver {
     uint64_t received = 0;
     int verdict = 0;          // why the receiver stopped the exchange (InstallerVerdict)
     DWORD detail = 0;         // and its error number
+    std::string version;      // the checked installer's product version (CheckDownload)
 
     bool OnSent() override;
     bool OnHeaders(HINTERNET request) override;

@@ -58,6 +58,14 @@ std::string VerdictText(InstallerVerdict verdict, unsigned long detail, const ch
     case kInstallerNotSigned:
         FormatText(text, sizeof text, "The file received is not signed by the Talvex publisher.");
         break;
+    case kInstallerNotNewer:
+        // The assistant only ever upgrades; an older release is installed
+        // by running its installer by hand.
+        FormatText(text, sizeof text,
+                   "The installer received (version %s) is not newer than the installed version.  To go back to an "
+                   "older version, run its installer yourself.",
+                   errorText[0] ? errorText : "unknown");
+        break;
     case kInstallerNetwork: // and anything unforeseen: the exchange is to blame
     default:
         FormatText(text, sizeof text, "The connection to the download server failed or could not be verified (%s).",
@@ -108,6 +116,28 @@ bool SignatureSound(long trustResult)
     default:
         return false;
     }
+}
+
+bool RevocationUnanswered(long trustResult)
+{
+    switch ((unsigned long)trustResult) {
+    case 0x80092012: // CRYPT_E_NO_REVOCATION_CHECK: no revocation server named
+    case 0x80092013: // CRYPT_E_REVOCATION_OFFLINE: the server could not be reached
+    case 0x800B010E: // CERT_E_REVOCATION_FAILURE
+        return true;
+    default: // CRYPT_E_REVOKED (0x80092010) among them
+        return false;
+    }
+}
+
+std::string FixedVersionText(bool present, unsigned long versionMS, unsigned long versionLS)
+{
+    if (!present)
+        return std::string();
+    char text[48];
+    FormatText(text, sizeof text, "%lu.%lu.%lu.%lu", versionMS >> 16, versionMS & 0xFFFF, versionLS >> 16,
+               versionLS & 0xFFFF);
+    return text;
 }
 
 bool KeyIsPinned(const unsigned char *keyHash, const char *pinnedKeys)

@@ -21,6 +21,7 @@ enum InstallerVerdict {
     kInstallerNotProgram, // not a Windows program
     kInstallerNetwork,    // the connection failed (TLS included)
     kInstallerNotSigned,  // no valid signature of the Talvex publisher
+    kInstallerNotNewer,   // signed, but not newer than the installed version
 };
 
 // The verdict on a complete exchange, before the file's form is examined.
@@ -29,7 +30,8 @@ InstallerVerdict JudgeExchange(bool saved, unsigned status, uint64_t received, u
 // What the window says of a download that may not be started, ending with
 // the advice that nothing was installed. detail is the HTTP status for
 // kInstallerBadStatus; errorText describes the Windows error of
-// kInstallerNotSaved and kInstallerNetwork.
+// kInstallerNotSaved and kInstallerNetwork, and is the installer's version
+// for kInstallerNotNewer.
 std::string VerdictText(InstallerVerdict verdict, unsigned long detail, const char *errorText, uint64_t received,
                         uint64_t total);
 
@@ -45,6 +47,17 @@ bool LooksLikeWindowsProgram(const unsigned char *head, size_t headSize, uint64_
 // bad digest and every other fault are refused. Trust in the signer comes
 // from the pinned key, not from the machine's roots.
 bool SignatureSound(long trustResult);
+
+// Whether a verification that asked for revocation failed only because
+// this machine could not learn whether a certificate was revoked (no
+// revocation server reachable, or none named). The check is then made
+// again without revocation, and logged. A revoked certificate is no such
+// failure: it is refused.
+bool RevocationUnanswered(long trustResult);
+
+// The product version of a version resource's fixed part, as "a.b.c.d";
+// empty when the file carries none.
+std::string FixedVersionText(bool present, unsigned long versionMS, unsigned long versionLS);
 
 // Whether the SHA-256 of a signer's public key (32 bytes) is one of the
 // pinned keys: hexadecimal SHA-256 values separated by spaces.

@@ -3,11 +3,16 @@
 // Windows would also accept any certificate that chains to one of the
 // machine's roots; the pinned key is what says the file is ours, and
 // under Wine, which checks no chain, it is the only check of the signer.
+// Revocation is asked for, so that a withdrawn signing certificate is
+// refused; where this machine cannot learn it (offline, no revocation
+// server reachable) the check is made again without it and the log says so.
 #include "publisher_check.h"
 
 #include "installer_check.h"
 #include "publisher_keys.h"
 #include "scoped.h"
+#include "tallib.h"
+#include "text_format.h"
 
 #include <bcrypt.h>
 #include <softpub.h>
@@ -56,7 +61,7 @@ bool VerifiedSignerKeyHash(HANDLE stateData, BYTE (&hash)[32])
 
 // The system's verdict on the file's embedded signature and, while its
 // state is open, the hash of the verified signer's key (false when none).
-LONG VerifyTrust(HANDLE file, const char *path, BYTE (&keyHash)[32], bool &haveKey)
+LONG VerifyTrust(HANDLE file, const char *path, bool revocation, BYTE (&keyHash)[32], bool &haveKey)
 {
     wchar_t widePath[MAX_PATH] = L"";
     MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH);
@@ -67,7 +72,9 @@ LONG VerifyTrust(HANDLE file, const char *path, BYTE (&keyHash)[32], bool &haveK
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof data;
     data.dwUIChoice = WTD_UI_NONE;
-    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.fdwRevocationChecks = revocation ? WTD_REVOKE_WHOLECHAIN : WTD_REVOKE_NONE;
+    if (revocation)
+        data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &fileInfo;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
@@ -85,6 +92,17 @@ bool SignedByPublisher(HANDLE file, const char *path)
 {
     BYTE keyHash[32];
     bool haveKey = false;
-    return SignatureSound(VerifyTrust(file, path, keyHash, haveKey)) && haveKey &&
-           KeyIsPinned(keyHash, TALVEX_PUBLISHER_KEYS);
+    LONG result = VerifyTrust(file, path, true, keyHash, haveKey);
+    if (RevocationUnanswered(result)) {
+        char record[160];
+        FormatText(record, sizeof record,
+                   "The installer's signature was checked without revocation: this computer could not learn it "
+                   "(0x%08lX).",
+                   (unsigned long)result);
+        LogToFile(record, LOG_NEW_RECORD, LOG_WARNING);
+        // The file is read again from its start by the second check.
+        SetFilePointer(file, 0, NULL, FILE_BEGIN);
+        result = VerifyTrust(file, path, false, keyHash, haveKey);
+    }
+    return SignatureSound(result) && haveKey && KeyIsPinned(keyHash, TALVEX_PUBLISHER_KEYS);
 }

@@ -32,6 +32,7 @@ struct UpgradeWindow {
     ScopedFile heldInstaller;        // the checked installer, held while it starts (download.h)
     ScopedHandle installerProcess;   // the started installer
     ScopedWait installerWait;        // the wait for its end
+    bool endWhenInstallerEnds = false; // "restarting" came while the installer ran
 };
 
 inline int ScaleX(const UpgradeWindow &state, int v) { return ScaleBy(v, state.scale.dpiX); }

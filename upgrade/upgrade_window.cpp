@@ -201,6 +201,39 @@ void OnInstallerMessage(UpgradeWindow &state, const char *heading, const char *t
     SetMessage(state.window, text);
 }
 
+// Whether the installer this assistant started still runs. Only its
+// process says so: the installer's messages can be posted by any program
+// on the desktop, and the hold on its file must outlast the moment it
+// reads itself.
+bool InstallerRuns(const UpgradeWindow &state)
+{
+    return state.installerProcess && WaitForSingleObject(state.installerProcess.get(), 0) == WAIT_TIMEOUT;
+}
+
+// The installer's process has ended (the wait says so, and the process
+// handle confirms it: the message itself could come from anyone): the
+// hold and the download folder go, and the assistant ends if it was told
+// to restart meanwhile.
+void OnInstallerEnded(UpgradeWindow &state)
+{
+    if (InstallerRuns(state))
+        return;
+    ReleaseInstaller(state);
+    RemoveDownloadFolder(state.downloadFolder);
+    if (state.endWhenInstallerEnds)
+        PostQuitMessage(0);
+}
+
+// "Restarting": the assistant ends, but not while the installer it started
+// runs, whose file it holds until then.
+void EndOnceInstallerEnded(UpgradeWindow &state)
+{
+    if (InstallerRuns(state))
+        state.endWhenInstallerEnds = true;
+    else
+        PostQuitMessage(0);
+}
+
 // ---- The window ---------------------------------------------------------------
 
 LRESULT OnCommand(UpgradeWindow &state, WPARAM wParam)
@@ -291,16 +324,14 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
         return OnCommand(*state, wParam);
     case kMsgUpgradeInstalling:
-        ReleaseInstaller(*state); // the installer now holds its own file
         OnInstallerMessage(*state, kHeadingInstalling, kMessageInstalling);
         break;
     case kMsgInstallerEnded:
-        ReleaseInstaller(*state);
-        RemoveDownloadFolder(state->downloadFolder);
+        OnInstallerEnded(*state);
         return 0;
     case kMsgUpgradeRestarting:
         OnInstallerMessage(*state, kHeadingRestarting, kMessageRestarting);
-        PostQuitMessage(0);
+        EndOnceInstallerEnded(*state);
         return 0;
     case kMsgDownloadDone:
         OnDownloadDone(*state, (InstallerVerdict)wParam, (DWORD)lParam);

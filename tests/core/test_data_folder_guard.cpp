@@ -1,6 +1,8 @@
 // The real data folder is written, and the data folder's rights
 // (common/shared_objects.h) give users no right to delete, rename or
-// re-permission the folders or the files the installer made. That nothing
+// re-permission the folders or the files the installer made, nor to give a
+// file a second name; the program folder's rights let others only read and
+// run its programs. That nothing
 // is written through a link planted in place of the folder is shown by
 // planted-link.sh, which makes the link from the Linux side.
 #include "test_env.h"
@@ -51,6 +53,11 @@ TEST(DataFolderRights, UsersMayNeitherDeleteNorRepermissionAndNoCreatorOwnerEntr
             EXPECT_EQ(0u, ace->Mask & kNeverForUsers);
             if (onFolders) {
                 EXPECT_EQ(0u, ace->Mask & FILE_ADD_SUBDIRECTORY) << "no folders of their own";
+            } else {
+                // Windows asks for the attributes right of a hard link's target.
+                EXPECT_EQ(0u, ace->Mask & (FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA)) << "no second name on a file";
+                EXPECT_EQ((DWORD)(FILE_WRITE_DATA | FILE_APPEND_DATA), ace->Mask & (FILE_WRITE_DATA | FILE_APPEND_DATA))
+                    << "the configuration and the log are written";
             }
         }
         if (name && strcmp(name, "S-1-3-4") == 0) { // OWNER RIGHTS
@@ -61,6 +68,39 @@ TEST(DataFolderRights, UsersMayNeitherDeleteNorRepermissionAndNoCreatorOwnerEntr
         LocalFree(name);
     }
     EXPECT_TRUE(ownerRights) << "the OWNER RIGHTS entry";
+    LocalFree(descriptor);
+}
+
+// The program folder's rights: its own, not inherited, and nobody but
+// SYSTEM and Administrators may change what it holds.
+TEST(ProgramFolderRights, ProtectedOwnedByAdministratorsAndOnlyReadAndRunForOthers)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(kProgramFolderSecurity, SDDL_REVISION_1,
+                                                                     &descriptor, NULL));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the folder above";
+    PSID owner = NULL;
+    BOOL present = FALSE, defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor, &owner, &defaulted));
+    EXPECT_TRUE(owner && IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+    PACL dacl = NULL;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl);
+    int readers = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE *ace = NULL;
+        ASSERT_TRUE(GetAce(dacl, i, (void **)&ace));
+        PSID sid = &ace->SidStart;
+        if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+            continue;
+        EXPECT_EQ((DWORD)(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE), ace->Mask) << "entry " << i;
+        EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, (int)ace->Header.AceFlags) << "entry " << i;
+        ++readers;
+    }
+    EXPECT_EQ(2, readers) << "users and the service";
     LocalFree(descriptor);
 }
 

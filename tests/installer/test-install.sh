@@ -50,6 +50,11 @@ setup_with_config "$malformed"
 check "a malformed one ends the installation with exit code 2" test $? -eq 2
 setup_with_config "$INST_BUILD/no-such.talvex"
 check "a missing one ends the installation with exit code 2" test $? -eq 2
+# (Wine shows no symbolic link to a file as one: a second name stands for it.)
+ln -f "$prepared" "$INST_BUILD/second-name.talvex"
+setup_with_config "$INST_BUILD/second-name.talvex"
+check "a second name of a good one ends the installation with exit code 2" test $? -eq 2
+rm -f "$INST_BUILD/second-name.talvex"
 check "nothing was installed" test ! -e "$PROGRAMS/TalLib.dll" -a ! -e "$DATA"
 
 echo "== silent installation into a fresh prefix, where a file stands in place of the data folder"
@@ -132,6 +137,30 @@ inst_setup "$setup"
 check "once the system allows the change, the upgrade makes it" least_rights
 check "and replaces the files" cmp -s "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll"
 
+echo "== an older data tree that a user holds open makes the upgrade stop with the old files in place"
+# Under Wine every data tree reads as an older installation's (no rights
+# are kept), so each installation moves it aside and makes it anew; the
+# folder held open without sharing deletion keeps it from being moved
+# (Windows refuses as well while a file in it is so held; Wine does not).
+printf 'old' >> "$PROGRAMS/TalLib.dll"
+before_files=$(program_files)
+moved_trees() { ls -d "$vendor".moved-* 2>/dev/null | wc -l; }
+trees_before=$(moved_trees)
+held="$(mktemp)"
+"$WINE" "$INST_BUILD/bin/InstallProbe.exe" open 'C:\ProgramData\Talvex' 60 >"$held" 2>/dev/null </dev/null &
+holder=$!
+check "a process holds the data folder open" inst_wait 10 sh -c "tr -d '\r' < \"\$1\" | grep -qx held" - "$held"
+"$WINE" cmd /c "$(winpath "$setup") /S /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+check "the installation stops with exit code 2" test $? -eq 2
+check "no program file was replaced" test "$(program_files)" = "$before_files"
+check "the tree was neither moved nor kept as new" test "$(moved_trees)" = "$trees_before"
+check "the service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
+kill $holder 2>/dev/null; wait $holder 2>/dev/null
+rm -f "$held"
+inst_setup "$setup"
+check "once nothing holds it, the upgrade makes the tree anew and replaces the files" \
+    sh -c 'cmp -s "$1" "$2" && [ "$(ls -d "$3".moved-* | wc -l)" -gt "$4" ]' - "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll" "$vendor" "$trees_before"
+
 echo "== a program file still held by a process that is slow to end"
 printf 'old' >> "$PROGRAMS/TalLib.dll"   # tells the old file from the new one
 held="$(mktemp)"
@@ -161,8 +190,20 @@ check "process updater runs again" inst_wait 10 process_runs
 restarted_once() { [ "$(tr -d '\r' < "$DATA/talvex.log" | grep -c 'Process started')" = 2 ]; }
 check "process updater was restarted" inst_wait 10 restarted_once
 
-echo "== silent uninstallation"
+echo "== silent uninstallation, while a program of the suite runs where no window of it can be found"
+# As a notification icon of another signed-in user's session would: a
+# program of the folder with no window on the uninstaller's desktop (the
+# probe in the place of TalUpControl.exe, keeping TalLib.dll loaded).
+cp "$INST_BUILD/bin/InstallProbe.exe" "$PROGRAMS/TalUpControl.exe"
+other_session="$(mktemp)"
+"$WINE" "$PROGRAMS_WIN\\TalUpControl.exe" hold "$PROGRAMS_WIN\\TalLib.dll" 120 >"$other_session" 2>/dev/null </dev/null &
+other=$!
+check "the program runs from the folder" inst_wait 10 sh -c "tr -d '\r' < \"\$1\" | grep -qx held" - "$other_session"
 check "uninstaller ends, the program folder gone" inst_uninstall
+ended() { [ ! -e "/proc/$1" ] || grep -q '^State:.Z' "/proc/$1/status"; } # gone, or a zombie not yet waited for
+check "the program was ended" inst_wait 10 ended $other
+wait $other 2>/dev/null
+rm -f "$other_session"
 check "service removed" test "$(inst_probe service)" = absent
 check "programs removed" test ! -e "$PROGRAMS"
 check "menu entries removed" test ! -e "$MENU"
@@ -232,8 +273,62 @@ check "the password as it was prepared" config_has 'Password=0a1b2c3d4e5f6071829
 check "the hosts are selected" sh -c 'tr -d "\r" < "$1" | grep -q "^Count=2$" && tr -d "\r" < "$1" | grep -q "^Host2=work.talvex.test$"' - "$DATA/config.talvex"
 check "the option is taken" config_has 'Notify=0'
 check "the preparing machine's own records are not" sh -c '! tr -d "\r" < "$1" | grep -qE "^(LastIP|IP)=198.51.100.9$"' - "$DATA/config.talvex"
+
+echo "== a prepared configuration changed after its check: what was checked is applied"
+# The installer's helper, step by step as the installer runs it: the file
+# is replaced by another good one between the check and the apply.
+checked="$INST_BUILD/checked.talvex"
+rm -f "$checked"
+"$WINE" "$INST_BUILD/bin/TalSetupHelper.exe" check-config "$(winpath "$prepared")" "$(winpath "$checked")" >/dev/null 2>&1 </dev/null
+check "the check passes" test $? -eq 0
+sed -i 's/fleet-user/changed-user/' "$prepared"
+"$WINE" "$INST_BUILD/bin/TalSetupHelper.exe" apply-config "$(winpath "$checked")" "$PROGRAMS_WIN\\TalLib.dll" >/dev/null 2>&1 </dev/null
+check "it is applied" test $? -eq 0
+check "the account checked is the one written" sh -c 'config_has() { tr -d "\r" < "$1" | grep -qx "$2"; }; config_has "$1" Username=fleet-user && ! grep -q changed-user "$1"' - "$DATA/config.talvex"
+rm -f "$checked"
 inst_uninstall /REMOVECONFIG
 rm -f "$prepared" "$malformed"
+
+echo "== the program folder's own rights, outside Program Files"
+tools_win='C:\Tools\Talvex Updater'
+tools="$WINEPREFIX/drive_c/Tools/Talvex Updater"
+rm -rf "$WINEPREFIX/drive_c/Tools"
+# Whether a DACL read back lets nobody but SYSTEM, Administrators and the
+# one account Wine has add, delete or re-permission anything. (Wine keeps
+# the rights as the folder's mode: the protection from inheritance is not
+# read back, and what a folder inherits is its mode's.)
+no_user_may_write() {
+    /usr/bin/python3 - "$1" "$2" <<'PY'
+import re, sys
+dacl, owner = sys.argv[1], sys.argv[2]
+trusted = {"SY", "BA", owner, "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"}
+letters = {"GA": 0x1F01FF, "GW": 0x120116, "FA": 0x1F01FF, "FW": 0x120116, "SD": 0x10000, "WD": 0x40000,
+           "WO": 0x80000, "DC": 0x40, "CC": 0x1, "LC": 0x4, "SW": 0x2}
+change = 0x2 | 0x4 | 0x40 | 0x10000 | 0x40000 | 0x80000
+if not dacl.startswith("D:"):
+    sys.exit(1)
+for kind, flags, rights, sid in re.findall(r"\(([A-Z]+);([A-Z]*);([^;]*);[^;]*;[^;]*;([^)]*)\)", dacl):
+    mask = int(rights, 16) if rights.startswith("0x") else sum(letters.get(rights[i:i + 2], 0) for i in range(0, len(rights), 2))
+    if kind == "A" and sid not in trusted and mask & change:
+        sys.exit(1)
+PY
+}
+me=$(inst_probe owner 'C:\windows\system32')
+mkdir -p "$tools"
+chmod 777 "$tools"
+printf 'not ours' > "$tools/version.dll"
+"$WINE" cmd /c "$(winpath "$setup") /S /D=$tools_win" >/dev/null 2>&1 </dev/null
+check "a folder users may write, holding a file of someone's, is refused with exit code 2" test $? -eq 2
+check "nothing was installed there" test ! -e "$tools/TalLib.dll" -a "$(cat "$tools/version.dll")" = 'not ours'
+rm -rf "$WINEPREFIX/drive_c/Tools"
+inst_setup "$setup" "$tools_win"
+check "installed into the folder named" test -f "$tools/TalLib.dll"
+check "its DACL lets no user write" no_user_may_write "$(inst_probe dacl "$tools_win")" "$me"
+inst_setup "$setup" "$tools_win"
+check "after an upgrade too" no_user_may_write "$(inst_probe dacl "$tools_win")" "$me"
+"$WINE" "$tools_win\\Uninstall.exe" /S /REMOVECONFIG >/dev/null 2>&1 </dev/null
+check "the uninstaller removes it" inst_wait 30 test ! -e "$tools"
+rm -rf "$WINEPREFIX/drive_c/Tools"
 
 inst_clean
 exit $((INST_FAILURES > 0))

@@ -5,7 +5,9 @@
 //   its own path, and its size in bytes, separated by "|"
 //   its folder's owner and rights as SDDL, as the system reads them back
 // It is written whole under a temporary name and then renamed, so that a
-// reader who finds the file finds all of it.
+// reader who finds the file finds all of it. When TALVEX_STUB_WAIT names an
+// event, the stand-in then runs on until the event is set (a minute at
+// most), as an installer at work would.
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
@@ -42,8 +44,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int)
     if (n == 0 || n >= MAX_PATH || !slash)
         return 1;
     std::string folder(self, slash);
-    DWORD named = GetEnvironmentVariableA("TALVEX_STUB_RECORD", record, MAX_PATH);
-    if (named == 0 || named >= MAX_PATH)
+    DWORD recordNamed = GetEnvironmentVariableA("TALVEX_STUB_RECORD", record, MAX_PATH);
+    if (recordNamed == 0 || recordNamed >= MAX_PATH)
         snprintf(record, sizeof record, "%s\\setup-ran.txt", folder.c_str());
 
     WIN32_FILE_ATTRIBUTE_DATA own = {};
@@ -62,5 +64,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int)
     CloseHandle(file);
     if (!whole || !MoveFileExA(partial.c_str(), record, MOVEFILE_REPLACE_EXISTING))
         return 1;
+    char event[MAX_PATH];
+    DWORD named = GetEnvironmentVariableA("TALVEX_STUB_WAIT", event, MAX_PATH);
+    HANDLE go = named > 0 && named < MAX_PATH ? OpenEventA(SYNCHRONIZE, FALSE, event) : NULL;
+    if (go) {
+        WaitForSingleObject(go, 60000);
+        CloseHandle(go);
+    }
     return 0;
 }

@@ -112,3 +112,32 @@ TEST(InstallerCheck, OnlyASoundSignatureByAPinnedKeyIsThePublishers)
     EXPECT_FALSE(KeyIsPinned(key, ""));
     EXPECT_FALSE(KeyIsPinned(key, NULL));
 }
+
+// Revocation that cannot be learnt is checked again without it; a revoked
+// certificate, and every other fault, is not.
+TEST(InstallerCheck, OnlyAnUnanswerableRevocationCheckIsMadeAgainWithoutIt)
+{
+    struct {
+        unsigned long result;
+        bool again;
+    } cases[] = {
+        {0x80092012, true},  // no revocation server named
+        {0x80092013, true},  // revocation server offline
+        {0x800B010E, true},  // revocation failure
+        {0x80092010, false}, // revoked
+        {0x00000000, false}, // verified
+        {0x800B0100, false}, // no signature
+        {0x80096010, false}, // bad digest
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.again, RevocationUnanswered((long)c.result)) << std::hex << c.result;
+}
+
+TEST(InstallerCheck, NotNewerSaysWhichVersionCameAndHowToGoBack)
+{
+    EXPECT_EQ("4.0.7.0", FixedVersionText(true, 0x00040000, 0x00070000));
+    EXPECT_EQ("", FixedVersionText(false, 0, 0));
+    EXPECT_EQ("The installer received (version 4.0.7.0) is not newer than the installed version.  To go back to "
+              "an older version, run its installer yourself.  Nothing was installed; try again later.",
+              VerdictText(kInstallerNotNewer, 0, "4.0.7.0", 0, 0));
+}

@@ -135,6 +135,7 @@ protected:
     }
     void TearDown() override
     {
+        SetEnvironmentVariableA("TALVEX_STUB_WAIT", NULL);
         Stop();
         RemoveDownloadFolders();
         DeleteFileA(ranFile.c_str());
@@ -371,6 +372,51 @@ TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
     EXPECT_TRUE(ran) << "setup.exe was not started";
     EXPECT_GT(triesOnTheFile.load(), 0);
     EXPECT_TRUE(swaps.empty()) << swaps.front() << " (" << swaps.size() << " swaps)";
+}
+
+// While the installer it started runs, the assistant keeps its file from
+// being swapped whatever other programs post to its window: the
+// installer's own "installing" and "restarting" messages change the texts,
+// and the assistant ends only once the installer's process has.
+TEST_F(Assistant, TheInstallersMessagesNeverReleaseTheHoldWhileItRuns)
+{
+    const char kGo[] = "TalvexStubGo";
+    ScopedHandle go(CreateEventA(NULL, TRUE, FALSE, kGo));
+    ASSERT_TRUE(go);
+    SetEnvironmentVariableA("TALVEX_STUB_WAIT", kGo);
+    ServeInstaller(true);
+    Download();
+    SetupRecord ran;
+    ASSERT_TRUE(Ran(ran)) << "setup.exe was not started";
+    PostMessageA(window, kMsgUpgradeInstalling, 0, 0);
+    PostMessageA(window, kMsgUpgradeRestarting, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return Text(kHeading) == "Restarting Talvex Upgrader"; }));
+
+    const DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    std::string moved = ran.path + ".swapped";
+    ScopedFile write(CreateFileA(ran.path.c_str(), GENERIC_WRITE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
+    ScopedFile remove(CreateFileA(ran.path.c_str(), DELETE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
+    EXPECT_FALSE(write) << "the installer could be opened for writing";
+    EXPECT_FALSE(remove) << "the installer could be opened for deletion";
+    EXPECT_FALSE(MoveFileA(ran.path.c_str(), moved.c_str())) << "the installer could be renamed";
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process, 0)) << "the assistant ended while the installer ran";
+
+    SetEvent(go.get());
+    EXPECT_TRUE(NoDownloadFolderLeft()) << "the folder stays after the installer ended";
+    EXPECT_TRUE(Exited(10000)) << "restarting was asked for: the assistant ends with the installer";
+}
+
+// A signed installer that is not newer than this release (the same one
+// here; an older one alike) is never started: the assistant only upgrades.
+TEST_F(Assistant, AnInstallerNotNewerThanTheInstalledVersionIsRefused)
+{
+    service::Post("/control/download",
+                  "{\"file\": " + service::Quote(STUB_SETUP_SAME_FILE) + ", \"content_length\": true}");
+    Download();
+    EXPECT_EQ("Download failed", Text(kHeading));
+    EXPECT_NE(std::string::npos, Text(kMessage).find("is not newer than the installed version")) << Text(kMessage);
+    EXPECT_TRUE(NoDownloadFolderLeft()) << "the refused installer or its folder stays";
+    EXPECT_FALSE(FileExists(ranFile)) << "nothing ran";
 }
 
 // Whatever arrives that is not the whole installer is deleted, nothing is

@@ -4,12 +4,18 @@
 //   InstallProbe window <class>   yes | no (message-only windows included)
 //   InstallProbe hold <file> <s>  keeps the program file loaded for s seconds,
 //                                 as a program slow to end would
+//   InstallProbe open <path> <s>  keeps the file or folder open for s seconds,
+//                                 shared for reading and writing but not for
+//                                 deletion, as any user may hold one he can read
 //   InstallProbe rights           the service's account, identity type and
 //                                 required privileges, one per line
 //   InstallProbe folder <path>    "as-shared" when the folder's rights are
 //                                 the data folder's, "not kept" where the
 //                                 system keeps no rights on files (Wine
 //                                 here), else its DACL in SDDL
+//   InstallProbe dacl <path>      the folder's DACL in SDDL, as the system
+//                                 reads it back
+//   InstallProbe owner <path>     the owner's SID
 //   InstallProbe legacy           makes the service what older installations
 //                                 left: LocalSystem, no identity, no list
 //   InstallProbe legacy-interactive  the same, allowed to interact with the
@@ -251,6 +257,18 @@ int main(int argc, char **argv)
             FreeLibrary(held);
         return held ? 0 : 1;
     }
+    if (argc == 4 && strcmp(argv[1], "open") == 0) {
+        // A folder too (backup semantics), as anyone may open one he can list.
+        HANDLE held = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, NULL);
+        printf("%s\n", held != INVALID_HANDLE_VALUE ? "held" : "not opened");
+        fflush(stdout);
+        if (held == INVALID_HANDLE_VALUE)
+            return 1;
+        Sleep((DWORD)atoi(argv[3]) * 1000);
+        CloseHandle(held);
+        return 0;
+    }
     if (argc == 2 && strcmp(argv[1], "rights") == 0)
         return PrintRights();
     if (argc == 2 && strcmp(argv[1], "legacy") == 0)
@@ -265,6 +283,22 @@ int main(int argc, char **argv)
             printf("%s\n", KeepsFileRights() ? dacl.c_str() : "not kept");
         return 0;
     }
+    if (argc == 3 && strcmp(argv[1], "owner") == 0) {
+        PSID owner = NULL;
+        PSECURITY_DESCRIPTOR sd = NULL;
+        char *text = NULL;
+        if (GetNamedSecurityInfoA(argv[2], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL,
+                                  &sd) == ERROR_SUCCESS &&
+            ConvertSidToStringSidA(owner, &text))
+            printf("%s\n", text);
+        LocalFree(text);
+        LocalFree(sd);
+        return 0;
+    }
+    if (argc == 3 && strcmp(argv[1], "dacl") == 0) {
+        printf("%s\n", FolderDacl(argv[2]).c_str());
+        return 0;
+    }
     if (argc == 2 && strcmp(argv[1], "description") == 0) {
         PrintDescription();
         return 0;
@@ -273,7 +307,8 @@ int main(int argc, char **argv)
         PrintMessage(argv[2], (DWORD)strtoul(argv[3], NULL, 10));
         return 0;
     }
-    fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds> | rights"
-                    " | legacy | legacy-interactive | folder <path> | description | message <file> <id>\n");
+    fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds>"
+                    " | open <file> <seconds> | rights"
+                    " | legacy | legacy-interactive | folder <path> | dacl <path> | owner <path> | description | message <file> <id>\n");
     return 2;
 }
