@@ -109,6 +109,10 @@ int TALAPI LogToFile(const char *message, int newRecord, unsigned level);
 int TALAPI LogAndSignal(const char *message, int newRecord, unsigned level);
 int TALAPI Signal(const char *pipeName, const char *text);
 int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath);
+// Empties the log in place (the file keeps its owner and rights; a missing
+// log is not made): 1, or 0 with the thread's last error saying why
+// (ERROR_ACCESS_DENIED for a log that is a link or has a second name).
+int TALAPI Log_Clear(void);
 int TALAPI GetBalloonMessage(unsigned code, char *buffer, int size, int *icon);
 unsigned long long TALAPI TimeElapsed(const char *timestamp);
 
