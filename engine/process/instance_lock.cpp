@@ -24,8 +24,9 @@ namespace {
 // (stopped just before a new start), and lets go as its process ends.
 const DWORD kLockWaitMs = 5000;
 
-// This process's account as a SID string ("S-1-5-21-..."); empty if unknown.
-std::string AccountSid()
+// A SID of this process's token as text ("S-1-5-21-..."): its user, or the
+// owner it gives the objects it makes; empty if unknown.
+std::string TokenSid(TOKEN_INFORMATION_CLASS which)
 {
     ScopedHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
@@ -33,28 +34,38 @@ std::string AccountSid()
     BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD size = 0;
     char *text = NULL;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size) ||
-        !ConvertSidToStringSidA(((TOKEN_USER *)buffer)->User.Sid, &text))
+    if (!GetTokenInformation(token.get(), which, buffer, sizeof buffer, &size))
         return std::string();
-    std::string sid = text;
+    PSID sid = which == TokenUser ? ((TOKEN_USER *)buffer)->User.Sid : ((TOKEN_OWNER *)buffer)->Owner;
+    if (!ConvertSidToStringSidA(sid, &text))
+        return std::string();
+    std::string result = text;
     LocalFree(text);
-    return sid;
+    return result;
 }
 
-// Whether the lock object was made by this account (or by SYSTEM or
-// Administrators, who could replace the updater anyway).
+// Whether the lock object was made by this account: its owner is the
+// account, or the owner this account's programs give what they make (on
+// Windows the account or Administrators), or SYSTEM or Administrators, who
+// could replace the updater anyway. Another account's program can make an
+// object of the name, never one with such an owner.
 bool MadeByUs(HANDLE lock, const std::string &sid)
 {
     PSID owner = NULL;
     ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
     if (GetSecurityInfo(lock, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL,
-                        descriptor.out()) != ERROR_SUCCESS ||
-        !owner)
+                        descriptor.out()) != ERROR_SUCCESS)
         return false;
+    // Windows gives every object an owner, its maker's; a system that keeps
+    // none names nobody who could have made it first.
+    if (!owner)
+        return true;
+    if (IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid))
+        return true;
     char *text = NULL;
     if (!ConvertSidToStringSidA(owner, &text))
         return false;
-    bool ours = sid == text || IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    bool ours = sid == text || TokenSid(TokenOwner) == text;
     LocalFree(text);
     return ours;
 }
@@ -70,7 +81,7 @@ void LogIgnored()
 ScopedHandle TakeInstanceLock(bool &heldElsewhere)
 {
     heldElsewhere = false;
-    std::string sid = AccountSid();
+    std::string sid = TokenSid(TokenUser);
     if (sid.empty())
         return ScopedHandle();
     std::string name = std::string(kProcessUpdaterLockName) + "-" + sid;
