@@ -107,6 +107,9 @@ int TALAPI GetRCLOE(unsigned code);
 int TALAPI GetTimestamp(char *buffer, unsigned size);
 int TALAPI LogToFile(const char *message, int newRecord, unsigned level);
 int TALAPI LogAndSignal(const char *message, int newRecord, unsigned level);
+// One of the suite's two pipes (kTrayPipeName, kConfigPipeName) is written
+// to that pipe of every signed-in session that has its reader (each reader
+// serves its own session's, session_pipe.h); 1 when at least one took it.
 int TALAPI Signal(const char *pipeName, const char *text);
 int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath);
 // Empties the log in place (the file keeps its owner and rights; a missing
