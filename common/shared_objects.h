@@ -25,15 +25,22 @@ constexpr char kPipeSecurity[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)"
                                  "(A;;" TALVEX_PIPE_WRITER_RIGHTS ";;;" TALVEX_SERVICE_SID ")";
 
 // The configuration and log locks ("Global\" mutexes): every program waits
-// on and releases them; only SYSTEM and Administrators may do more.
+// on and releases them; only SYSTEM and Administrators may do more. The
+// OWNER RIGHTS entry takes from whoever made the object (any user's
+// program may be the first) the owner's implicit right to re-permission it
+// and shut the others out.
 constexpr char kLockSecurity[] = "D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)"
                                  "(A;;0x100001;;;AU)"               // SYNCHRONIZE, MUTEX_MODIFY_STATE
-                                 "(A;;0x100001;;;" TALVEX_SERVICE_SID ")";
+                                 "(A;;0x100001;;;" TALVEX_SERVICE_SID ")"
+                                 "(A;;0x100001;;;OW)";
 
-// The user-process updater's lock, held by the one TalUpPs of the machine
-// for its whole life, whichever user's session it runs in: the Startup
-// shortcut starts one at every user's logon, and a window is found only in
-// its own session. Created with kLockSecurity.
+// The user-process updater's lock, held by the one TalUpPs of an account
+// for its whole life: the Startup shortcut starts one at every logon of
+// that user, and a window is found only in its own session. The name is
+// followed by "-" and the account's SID, and the object grants that
+// account (added at run time), SYSTEM and Administrators only; one found
+// that another account made is ignored (engine/process/instance_lock.cpp).
+constexpr char kProcessLockSecurity[] = "D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)";
 constexpr char kProcessUpdaterLockName[] = "Global\\TalvexUpdaterProcess";
 
 // The data folder (Talvex under the common application-data folder), its

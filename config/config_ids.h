@@ -79,6 +79,7 @@
 #define IDC_REFRESH_LOG 1034
 #define IDC_SAVE_LOG 1039
 #define IDM_COPY_LINES 32774
+#define IDM_CLEAR_LOG 32781
 
 // ---- Help page (109) --------------------------------------------------------
 #define IDC_SUPPORT_LINK 1049

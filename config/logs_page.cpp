@@ -1,7 +1,7 @@
 // The Logs page: the log file in a virtual list (rows drawn from the text in
 // memory, so a long log reloads at once), reloaded incrementally when the
-// file only grew, coloured by level; copying lines and exporting the
-// support report.
+// file only grew, coloured by level; copying lines, exporting the support
+// report and clearing the log.
 #include "logs_page.h"
 
 #include "clipboard.h"
@@ -28,6 +28,9 @@ const char kSaveTip[] = "Save the log file to a file that you can send to suppor
 const char kExportTitle[] = "Talvex Updater - Export Log File";
 const char kExportFilter[] = "Text Files (*.txt)\0*.TXT\0";
 const char kExportName[] = "TalUpLog.txt";
+const char kClearQuestion[] = "Clear the log?\n\nEvery record in it is removed. Save the log to a file first if "
+                              "you may need it.";
+const char kClearedRecord[] = "The log was cleared.";
 const COLORREF kWarningText = RGB(0, 0, 0), kWarningBack = RGB(255, 255, 0);
 const COLORREF kErrorText = RGB(255, 255, 255), kErrorBack = RGB(255, 64, 64);
 
@@ -205,6 +208,21 @@ void RefreshLog(HWND page, LogView *view)
     EnableWindow(link, TRUE);
 }
 
+// Empties the log in place, after asking; the record of the clearing is
+// the first of the new log.
+void ClearLog(HWND page, LogView *view)
+{
+    if (MessageBoxA(page, kClearQuestion, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
+    if (!Log_Clear()) {
+        std::string text = "The log could not be cleared.\n\n" + DescribeError(GetLastError());
+        MessageBoxA(page, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    LogToFile(kClearedRecord, LOG_NEW_RECORD, LOG_INFO);
+    RefreshLog(page, view);
+}
+
 void OnLogsCommand(HWND page, void *state, int id)
 {
     LogView &view = *(LogView *)state;
@@ -217,6 +235,9 @@ void OnLogsCommand(HWND page, void *state, int id)
         break;
     case IDM_COPY_LINES:
         CopySelectedLines(page, view);
+        break;
+    case IDM_CLEAR_LOG:
+        ClearLog(page, &view);
         break;
     }
 }

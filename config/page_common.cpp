@@ -6,6 +6,7 @@
 #include "config_state.h"
 #include "error_text.h"
 #include "scoped.h"
+#include "user_link.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -19,9 +20,11 @@ void AskAndOpen(HWND owner, const char *question, const char *target)
 {
     if (MessageBoxA(owner, question, kCaption, MB_YESNO) != IDYES)
         return;
-    // A browser or mail program that fails to start is said so, with the reason.
-    if ((INT_PTR)ShellExecuteA(owner, "open", target, NULL, NULL, SW_SHOWNORMAL) <= 32) {
-        std::string text = std::string("The page could not be opened: ") + target + "\n\n" + DescribeError(GetLastError());
+    // Opened as the signed-in user, never with this program's rights; a
+    // browser or mail program that fails to start is said so, with the reason.
+    std::string why;
+    if (!OpenLinkAsUser(target, why)) {
+        std::string text = std::string("The page could not be opened: ") + target + "\n\n" + why;
         MessageBoxA(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
     }
 }

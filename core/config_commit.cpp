@@ -78,7 +78,6 @@ namespace {
 const char kJournalSuffix[] = ".journal";
 const char kMagic[4] = {'T', 'V', 'X', 'J'};
 const DWORD kIdle = 0, kInUse = 1;
-const DWORD kHeldFileWaitMs = 2000, kHeldFileRetryMs = 50;
 const int kIdleWriteTries = 5;
 
 // The journal starts with this header; in use, the old text follows.
@@ -141,43 +140,14 @@ DWORD Overwrite(HANDLE file, const void *head, DWORD headSize, const std::string
     return ERROR_SUCCESS;
 }
 
-// Opens a file of the configuration without following a link. A file that
-// a virus scanner or a backup holds is tried again for a moment.
-HANDLE OpenHeldFile(const char *path, DWORD access, DWORD share, DWORD disposition)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        HANDLE file = CreateFileA(path, access, share, NULL, disposition,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-        DWORD error = GetLastError();
-        if (file != INVALID_HANDLE_VALUE || (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
-            GetTickCount() - start >= kHeldFileWaitMs) {
-            SetLastError(error);
-            return file;
-        }
-        Sleep(kHeldFileRetryMs);
-    }
-}
-
-// Opens a file for a commit, which others may only read meanwhile, and
-// checks that it is a plain file with one name: a link, or a second name
-// made elsewhere, would carry an elevated writer's changes into a file a
-// user chose.
+// Opens a file for a commit, which others may only read meanwhile: a plain
+// file with one name in the real data folder (OpenPlainDataFile).
 DWORD OpenForCommit(const char *path, DWORD disposition, ScopedFile &file)
 {
     // Only the rights users hold on the data files (shared_objects.h):
     // GENERIC_WRITE would also ask for the attributes, which they lack.
-    file.reset(OpenHeldFile(path, FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA, FILE_SHARE_READ, disposition));
-    if (!file)
-        return Failure(ERROR_OPEN_FAILED);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(file.get(), &info))
-        return Failure(ERROR_INVALID_HANDLE);
-    if (info.nNumberOfLinks > 1 || (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
-        file.reset();
-        return ERROR_ACCESS_DENIED;
-    }
-    return ERROR_SUCCESS;
+    return OpenPlainDataFile(path, FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA, FILE_SHARE_READ,
+                             disposition, file);
 }
 
 // The whole text of an open file; a configuration past the largest one is

@@ -34,6 +34,29 @@ bool CopyWhole(char *buffer, int size, const char *text);
 // link to elsewhere, or owned by another user (core/data_folder_guard.cpp).
 bool MayWriteInDataFolder(const char *path);
 
+// The full path a file at `path` is meant to have, its folder in long
+// names, so that it compares with what the file system says of a handle;
+// empty when the folder cannot be found.
+std::string IntendedPath(const char *path);
+// Whether the handle's file is the one at `intended` (an IntendedPath): a
+// junction or a link on the way gives another final path
+// (GetFinalPathNameByHandle).
+bool IsAt(HANDLE file, const std::string &intended);
+
+// Opens a file without following a link; one that a virus scanner or a
+// backup holds (a sharing or lock violation) is tried again for up to two
+// seconds. The thread's last error is the open's.
+HANDLE OpenHeldFile(const char *path, DWORD access, DWORD share, DWORD disposition);
+const DWORD kHeldFileWaitMs = 2000, kHeldFileRetryMs = 50;
+
+// Opens a shared file of the data folder as the configuration is opened: in
+// the real data folder (MayWriteInDataFolder), following no link, and only
+// a plain file with one name (an elevated writer must not change a file a
+// user reached through a second name or a link). ERROR_SUCCESS with `file`
+// open; otherwise the Windows error (ERROR_ACCESS_DENIED for a link, a
+// second name or a folder that is not the real one) and `file` empty.
+DWORD OpenPlainDataFile(const char *path, DWORD access, DWORD share, DWORD disposition, ScopedFile &file);
+
 // Configuration file access under the machine-wide lock.
 int ConfigWrite(const char *section, const char *key, const char *value);
 int ConfigReadText(const char *section, const char *key, const char *fallback, char *buffer, int size);

@@ -28,22 +28,39 @@ unsigned long long FileTimeValue(const FILETIME &t)
 }
 
 // Appends one record or continuation to the log under the log's lock.
+// The log is opened as the configuration is (OpenPlainDataFile): a link or
+// a second name at its name would carry the records, written by the
+// service and the elevated utility, into a file a user chose. A missing
+// log is not made here: the installer makes it, owned by Administrators,
+// with the data folder's rights; one made by a program would belong to
+// whoever ran it first, who could then replace it.
 void AppendToLog(const char *path, const char *message, bool newRecord, unsigned level, const char *timestamp)
 {
-    if (!MayWriteInDataFolder(path))
-        return; // the record is lost rather than written through a planted link
     MachineLock lock(kLogMutexName);
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the
     // end of the file, whatever other writers did since it was opened.
-    ScopedFile file(CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
-    if (!file)
+    ScopedFile file;
+    if (OpenPlainDataFile(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          OPEN_EXISTING, file) != ERROR_SUCCESS)
         return; // the record is lost, as callers accept
     LARGE_INTEGER size = {};
     // When the size is unknown a stray line break beats two merged records.
     bool hasText = !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0;
     std::string text = newRecord ? NewLogRecord(level, timestamp, message, hasText) : CleanLogText(message);
     WriteAllBytes(file.get(), text.data(), text.size());
+}
+
+// Empties the log in place under the log's lock: the file stays itself,
+// with its owner and rights, so nobody gets the chance to make it anew.
+DWORD EmptyLog(const char *path)
+{
+    MachineLock lock(kLogMutexName);
+    ScopedFile file;
+    // No GENERIC_WRITE: users hold no right to change the attributes.
+    DWORD error = OpenPlainDataFile(path, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, file);
+    if (error == ERROR_SUCCESS && (!SetEndOfFile(file.get()) || !FlushFileBuffers(file.get())))
+        error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
+    return error;
 }
 
 } // namespace
@@ -84,6 +101,14 @@ int TALAPI LogToFile(const char *message, int newRecord, unsigned level)
     if (path[0])
         NoThrowVoid([&] { AppendToLog(path, message, newRecord != 0, level, timestamp); });
     return 0;
+}
+
+int TALAPI Log_Clear(void)
+{
+    const char *path = Paths().logFile;
+    DWORD error = path[0] ? EmptyLog(path) : ERROR_PATH_NOT_FOUND;
+    SetLastError(error);
+    return error == ERROR_SUCCESS ? 1 : 0;
 }
 
 unsigned long long TALAPI TimeElapsed(const char *timestamp)

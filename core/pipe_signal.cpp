@@ -1,10 +1,14 @@
 // Signal and LogAndSignal: a short message written to a pipe of the suite
-// (the configuration utility's, the notification icon's), bounded in time,
-// and a log record paired with the utility's wake-up.
+// (the configuration utility's, the notification icon's) in every session
+// that has its reader, bounded in time, and a log record paired with the
+// utility's wake-up.
 #include "tallib.h"
 #include "internal.h"
+#include "session_pipe.h"
 #include "signals.h"
 #include "text_format.h"
+
+#include <wtsapi32.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -65,8 +69,9 @@ bool IsPlainPipeName(const char *name)
     return !strpbrk(rest, "\\/") && !strstr(rest, "..");
 }
 
-// Writes text as one message; true when all of it went out in time.
-bool WriteMessage(const char *pipeName, const char *text)
+// Writes text as one message; true when all of it went out in time. A
+// suite pipe's stall is kept under its machine-wide name.
+bool WriteMessage(const char *pipeName, PipeStall *stall, const char *text)
 {
     // No reader, or every instance busy: the message is dropped at once.
     // Whoever serves the pipe may identify the writer but never act as it
@@ -88,12 +93,63 @@ bool WriteMessage(const char *pipeName, const char *text)
     // A reader that neither reads nor closes would hold the writer for as
     // long as it likes: past the bound the message is dropped like one
     // that found no reader, and the write is cancelled before it is freed.
-    PipeStall *stall = StallOf(pipeName);
     bool timedOut = WaitForSingleObject(finished.get(), WriteLimitFor(stall)) != WAIT_OBJECT_0;
     if (timedOut)
         CancelIoEx(pipe.get(), &write);
     bool sent = GetOverlappedResult(pipe.get(), &write, &written, TRUE) && written == length;
     NoteWrite(stall, timedOut && !sent);
+    return sent;
+}
+
+// The sessions whose readers may listen: this process's own and every
+// session with a user signed in, connected or not (a disconnected user's
+// icon still runs). The service's own session has no icon.
+const DWORD kMostSessions = 64;
+
+void AddSession(DWORD *sessions, DWORD &count, DWORD session)
+{
+    for (DWORD i = 0; i < count; ++i)
+        if (sessions[i] == session)
+            return;
+    if (count < kMostSessions)
+        sessions[count++] = session;
+}
+
+DWORD ListSessions(DWORD *sessions)
+{
+    DWORD count = 0;
+    AddSession(sessions, count, OwnSession());
+    // The console's session even where the sessions cannot be listed.
+    DWORD console = WTSGetActiveConsoleSessionId();
+    if (console != 0xFFFFFFFF)
+        AddSession(sessions, count, console);
+    WTS_SESSION_INFOA *list = NULL;
+    DWORD listed = 0;
+    if (WTSEnumerateSessionsA(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &listed)) {
+        for (DWORD i = 0; i < listed; ++i) {
+            const WTS_SESSION_INFOA &session = list[i];
+            if (session.SessionId != 0 &&
+                (session.State == WTSActive || session.State == WTSConnected || session.State == WTSDisconnected))
+                AddSession(sessions, count, session.SessionId);
+        }
+        WTSFreeMemory(list);
+    }
+    return count;
+}
+
+// A suite pipe's message goes to that pipe of each session that has its
+// reader; a session without one has no such pipe and costs one failed open.
+// True when at least one reader took it.
+bool WriteToEverySession(const char *pipeName, PipeStall *stall, const char *text)
+{
+    DWORD sessions[kMostSessions];
+    DWORD count = ListSessions(sessions);
+    bool sent = false;
+    for (DWORD i = 0; i < count; ++i) {
+        char name[kSessionPipeNameSize];
+        if (SessionPipeName(pipeName, sessions[i], name, sizeof name) && WriteMessage(name, stall, text))
+            sent = true;
+    }
     return sent;
 }
 
@@ -104,7 +160,10 @@ int TALAPI Signal(const char *pipeName, const char *text)
     // Only pipes: the name is opened for writing and must never reach a file.
     if (!IsPlainPipeName(pipeName) || !text)
         return 0;
-    return WriteMessage(pipeName, text) ? 1 : 0;
+    PipeStall *stall = StallOf(pipeName);
+    if (stall)
+        return WriteToEverySession(stall->name, stall, text) ? 1 : 0;
+    return WriteMessage(pipeName, NULL, text) ? 1 : 0;
 }
 
 int TALAPI LogAndSignal(const char *message, int newRecord, unsigned level)

@@ -5,6 +5,7 @@
 
 #include "error_text.h"
 #include "scoped.h"
+#include "session_pipe.h"
 #include "shared_objects.h"
 #include "signals.h"
 #include "tallib.h"
@@ -31,7 +32,8 @@ struct Instance {
 };
 
 struct Listener {
-    PipeListenerSettings settings = {};
+    PipeListenerSettings settings = {}; // its pipeName is `sessionPipe`
+    char sessionPipe[kSessionPipeNameSize] = "";
     SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), NULL, FALSE};
     Instance instances[kInstances];
     DWORD lastIdle = 0;
@@ -241,6 +243,15 @@ bool StartPipeListener(const PipeListenerSettings &settings)
     }
     Listener *listener = new (memory) Listener;
     listener->settings = settings;
+    // This session's own pipe: a reader in another user's session serves
+    // that session's (session_pipe.h).
+    if (!SessionPipeName(settings.pipeName, OwnSession(), listener->sessionPipe, sizeof listener->sessionPipe)) {
+        LogNoListener(settings, ERROR_BAD_PATHNAME);
+        listener->~Listener();
+        HeapFree(GetProcessHeap(), 0, memory);
+        return false;
+    }
+    listener->settings.pipeName = listener->sessionPipe;
     // Kept for the life of the thread, which is the life of the program.
     // Without it the pipe is never made: default rights would shut out the
     // writers of other accounts, the service among them.

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 struct PipeListenerSettings {
+    // The suite's name of the pipe; the listener serves its session's own
+    // pipe of that name (session_pipe.h).
     const char *pipeName;
     // Names the program in the log record about a pipe name held by
     // another program ("Tray Icon", "Configuration").

@@ -111,6 +111,16 @@ pages() {
     click 300; shot "home$1"
 }
 pages ""
+# The Logs page's menu, and the question before the log is cleared
+# (answered No: the log stays).
+click 302
+(cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPDATER_CONFIG 1012 menu) >/dev/null 2>&1
+shot logs-menu 1 "#32768"
+(cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPDATER_CONFIG 1012 cancel) >/dev/null 2>&1
+(cd "$bin" && "$WINE_RUN" WindowCommand.exe TALVEX_UPDATER_CONFIG 1012 32781) >/dev/null 2>&1
+shot logs-clear 1 "#32770"
+(cd "$bin" && "$WINE_RUN" WindowCommand.exe "#32770" 7) >/dev/null 2>&1
+click 300
 stop_updater
 signal user 132 0; shot disabled 3
 stop_utility

@@ -63,8 +63,9 @@ kill_helpers() {
 
 echo "Update passes (two hosts, address check and update request each), median of $runs processes:"
 passes "nobody on the pipes"
-start_helper "$bin/HostileProgram.exe" squat '\\.\pipe\TalvexUpdaterTrayPipe' 600
-start_helper "$bin/HostileProgram.exe" squat '\\.\pipe\TalvexUpdaterConfigPipe' 600
+# Each session has its own pipes; Wine runs every program in session 1.
+start_helper "$bin/HostileProgram.exe" squat '\\.\pipe\TalvexUpdaterTrayPipe-1' 600
+start_helper "$bin/HostileProgram.exe" squat '\\.\pipe\TalvexUpdaterConfigPipe-1' 600
 passes "both pipe names held, never read"
 kill_helpers
 echo "(a pass writes the tray pipe twice and the configuration pipe about five times; the first"

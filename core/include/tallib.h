@@ -115,8 +115,15 @@ int TALAPI GetRCLOE(unsigned code);
 int TALAPI GetTimestamp(char *buffer, unsigned size);
 int TALAPI LogToFile(const char *message, int newRecord, unsigned level);
 int TALAPI LogAndSignal(const char *message, int newRecord, unsigned level);
+// One of the suite's two pipes (kTrayPipeName, kConfigPipeName) is written
+// to that pipe of every signed-in session that has its reader (each reader
+// serves its own session's, session_pipe.h); 1 when at least one took it.
 int TALAPI Signal(const char *pipeName, const char *text);
 int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const char *reportPath);
+// Empties the log in place (the file keeps its owner and rights; a missing
+// log is not made): 1, or 0 with the thread's last error saying why
+// (ERROR_ACCESS_DENIED for a log that is a link or has a second name).
+int TALAPI Log_Clear(void);
 int TALAPI GetBalloonMessage(unsigned code, char *buffer, int size, int *icon);
 unsigned long long TALAPI TimeElapsed(const char *timestamp);
 

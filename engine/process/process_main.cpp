@@ -3,18 +3,17 @@
 // cycle and its WM_USER messages carry the other programs' commands.
 #include "config_keys.h"
 #include "host_rules.h"
+#include "instance_lock.h"
 #include "network_change.h"
 #include "network_watch.h"
 #include "process_messages.h"
 #include "program.h"
 #include "scoped.h"
-#include "shared_objects.h"
 #include "signals.h"
 #include "tallib.h"
 #include "update_cycle.h"
 #include "window_state.h"
 
-#include <sddl.h>
 
 namespace {
 
@@ -24,9 +23,6 @@ const UINT_PTR kTimerId = 0;
 const UINT_PTR kResumeTimerId = 1;
 // One-shot: a network change's pass, once the change has been quiet.
 const UINT_PTR kNetworkTimerId = 2;
-// A second updater waits this long for the lock: the first may be ending
-// (stopped just before a new start), and lets go as its process ends.
-const DWORD kLockWaitMs = 5000;
 
 // Suspend and resume notices asked for a window, given back when the
 // window goes (or this goes out of scope).
@@ -259,28 +255,6 @@ bool RegisterUpdaterClass(HINSTANCE instance)
     return RegisterClassExA(&wc) != 0;
 }
 
-// The machine's one user-process updater holds this lock for its life.
-// Empty with heldElsewhere set when another updater holds it (or made it
-// with rights that refuse this account); empty without it when no mutex
-// could be made at all.
-ScopedHandle TakeMachineLock(bool &heldElsewhere)
-{
-    ScopedLocal<PSECURITY_DESCRIPTOR> sd;
-    SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kLockSecurity, SDDL_REVISION_1, sd.out(), NULL))
-        sa.lpSecurityDescriptor = sd.get();
-    ScopedHandle lock(CreateMutexExA(&sa, kProcessUpdaterLockName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
-    heldElsewhere = !lock && GetLastError() == ERROR_ACCESS_DENIED;
-    if (lock) {
-        // An abandoned lock is ours now: its holder ended without letting go.
-        DWORD r = WaitForSingleObject(lock.get(), kLockWaitMs);
-        heldElsewhere = r == WAIT_TIMEOUT;
-        if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED)
-            lock.reset();
-    }
-    return lock;
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
@@ -291,17 +265,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     }
     bool heldElsewhere = false;
-    ScopedHandle machineLock = TakeMachineLock(heldElsewhere);
+    ScopedHandle machineLock = TakeInstanceLock(heldElsewhere);
     // Given back before the handle closes, on every way out.
     ScopedMutexHold holding(machineLock.get());
     if (heldElsewhere) {
-        // Another user's updater, or this user's in its first pass: two
+        // This account's updater, perhaps still in its first pass: two
         // would send every update twice.
         LogToFile("Updater: Another updater process runs on this computer; this one ends.", LOG_NEW_RECORD, LOG_INFO);
         return 0;
     }
-    // Without the lock (no mutex could be made at all) the updater still
-    // runs: the window check below keeps one per session.
+    // Without the lock (none could be made, or another account made its
+    // name) the updater still runs: the window check keeps one per session.
     if (IsRunningProcess())
         return 0;
     if (!RegisterUpdaterClass(instance))

@@ -617,6 +617,32 @@ TEST_F(Pages, SaveLogToFileWritesTheSupportReportAndCancelWritesNothing)
     DeleteFileA(report.c_str());
 }
 
+// The log grows without end; an administrator clears it from its menu
+// instead of deleting it (a deleted log is made again only by the
+// installer). No keeps every record; Yes empties the file in place and
+// leaves one record saying so.
+TEST_F(Pages, ClearLogAsksThenEmptiesTheLogInPlace)
+{
+    WriteWholeFile(logFile, "0\t12-06-2026 19:05:07\tUpdater started\r\n2\t12-06-2026 19:06:07\tfailed");
+    CreateTestPages();
+    ASSERT_EQ(2, Rows(LogList()));
+
+    Answerer no("Talvex Updater", Press(IDNO));
+    Command(kPageLogs, IDM_CLEAR_LOG);
+    EXPECT_EQ("Clear the log?\n\nEvery record in it is removed. Save the log to a file first if you may need it.",
+              no.Wait());
+    EXPECT_EQ(2, Rows(LogList()));
+    EXPECT_NE(std::string::npos, ReadWholeFile(logFile).find("Updater started"));
+
+    Answerer yes("Talvex Updater", Press(IDYES));
+    Command(kPageLogs, IDM_CLEAR_LOG);
+    EXPECT_TRUE(!yes.Wait().empty());
+    std::string log = ReadWholeFile(logFile);
+    EXPECT_EQ("\tThe log was cleared.", log.substr(log.size() < 21 ? 0 : 21)) << log;
+    ASSERT_EQ(1, Rows(LogList()));
+    EXPECT_EQ("The log was cleared.", Cell(LogList(), 0, 1));
+}
+
 // Pictures of the pages for a person to look at, when
 // TALVEX_PAGE_PICTURES names a folder (Windows path) to write them to.
 void SaveWindowPicture(HWND window, const std::string &path)

@@ -174,6 +174,7 @@ TEST_F(ConfigStore, AReadSeesWhatAnotherProgramWroteSinceTheLast)
 
 TEST_F(ConfigStore, MissingDataFolderGivesDefaultsAndSilentFailures)
 {
+    DeleteFileA(logFile.c_str());
     ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
     EXPECT_EQ(0, SetStatus(1));
     EXPECT_EQ(0, Host_SetText(1, "a.example.test"));

@@ -12,7 +12,7 @@ namespace {
 
 const char kNewAddress[] = "198.51.100.23";
 
-std::string Squat(const char *pipe) { return std::string("squat ") + pipe + " 120"; }
+std::string Squat(const char *pipe) { return "squat " + OwnSessionPipe(pipe) + " 120"; }
 
 // How many update requests reached the local service, waited for.
 bool WaitForUpdates(int count, DWORD timeoutMs = 30000)

@@ -17,7 +17,7 @@ SimpleEncrypt SimpleDecrypt RemoveChars Account_GetPassword Account_SetPassword
 GetIP IsBehindProxy IsValidIP GetPublicAddress GetLastFailure
 IssueUpdate GetRCLOE b64encode b64decode b64buffer
 GetHostList
-GetTimestamp LogToFile LogAndSignal Signal MergeFiles GetBalloonMessage Alert TimeElapsed
+GetTimestamp LogToFile LogAndSignal Signal MergeFiles Log_Clear GetBalloonMessage Alert TimeElapsed
 TrayIcon_Find TrayIcon_Kill TalUp_Find Execute_TrayIcon Execute_Config Execute_Upgrade
 TellServer TellConfig IsRunningService IsRunningProcess GetActive StartUpdater StopUpdater Execute_AsUser
 CheckVersion NewVersion IsNewerThan

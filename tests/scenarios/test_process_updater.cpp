@@ -248,7 +248,7 @@ TEST_F(ProcessUpdater, SecondInstanceEndsAtOnce)
     EXPECT_EQ(0, RunProgram(Quoted(ExeFolder() + "TalUpPs.exe"), 20000));
     EXPECT_EQ(1, CountInLog("Updater: Process started."));
     EXPECT_EQ(1, service::CountRequests("/nic/update"));
-    // Turned away by the machine-wide lock, as another session's updater is.
+    // Turned away by the account's lock, which no other account can hold.
     EXPECT_EQ(1, CountInLog("Updater: Another updater process runs on this computer; this one ends."));
 }
 

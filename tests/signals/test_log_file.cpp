@@ -1,6 +1,7 @@
 // The log file's bytes on disk, timestamps and their age, and balloon texts.
 #include "log_checks.h"
 #include "test_env.h"
+#include "scoped.h"
 #include "tallib.h"
 
 #include <string.h>
@@ -31,6 +32,45 @@ TEST_F(LogFile, AnEmptyExistingFileGetsNoLeadingLineBreak)
     std::string log = ReadWholeFile(logFile);
     EXPECT_EQ("1\t", log.substr(0, 2));
     EXPECT_EQ("\tfirst", log.substr(21));
+}
+
+// The log is the installer's file and only ever that file: a missing one is
+// not made, one with a second name gets nothing (it would carry records
+// into another file), and clearing empties it in place. A link at its name
+// is made from the Linux side (tests/core/planted-link.sh).
+TEST_F(LogFile, OnlyTheInstallersPlainFileIsWrittenAndClearedInPlace)
+{
+    std::string other = dataFolder + "other.txt";
+    ASSERT_TRUE(DeleteFileA(logFile.c_str()));
+    LogToFile("lost", 1, 0);
+    EXPECT_FALSE(FileExists(logFile)) << "a missing log is not made";
+    EXPECT_EQ(0, Log_Clear());
+    EXPECT_FALSE(FileExists(logFile));
+
+    WriteWholeFile(other, "");
+    ASSERT_TRUE(CreateHardLinkA(logFile.c_str(), other.c_str(), NULL));
+    LogToFile("through a second name", 1, 0);
+    EXPECT_EQ(0, Log_Clear());
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_EQ("", ReadWholeFile(other)) << "nothing reached the other name";
+    ASSERT_TRUE(DeleteFileA(logFile.c_str()));
+    DeleteFileA(other.c_str());
+
+    WriteWholeFile(logFile, "");
+    BY_HANDLE_FILE_INFORMATION made = {}, now = {};
+    ScopedFile held(CreateFileA(logFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, 0, NULL));
+    ASSERT_TRUE(held && GetFileInformationByHandle(held.get(), &made));
+    LogToFile("old record", 1, 0);
+    EXPECT_EQ(1, Log_Clear());
+    EXPECT_EQ("", ReadWholeFile(logFile));
+    LogToFile("new record", 1, 0);
+    EXPECT_EQ("\tnew record", ReadWholeFile(logFile).substr(21)) << "the first record of the cleared log";
+    ScopedFile file(CreateFileA(logFile.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, 0, NULL));
+    ASSERT_TRUE(file && GetFileInformationByHandle(file.get(), &now));
+    EXPECT_TRUE(made.nFileIndexLow == now.nFileIndexLow && made.nFileIndexHigh == now.nFileIndexHigh)
+        << "the same file, not one made anew";
 }
 
 TEST_F(LogFile, LineBreaksAndTabsInAMessageCannotStartAnotherRecord)

@@ -1,6 +1,7 @@
 // Pipe messages as a reader of the suite receives them: one message per
 // connection, read whole in one read of a 128-byte buffer.
 #include "test_env.h"
+#include "session_pipe.h"
 #include "signals.h"
 #include "tallib.h"
 
@@ -103,7 +104,8 @@ TEST_F(PipeSignals, A127ByteMessageArrivesWholeAndALongerOneIsCutThere)
 
 TEST_F(PipeSignals, LogAndSignalLogsThenWritesAToTheConfigurationPipe)
 {
-    OneMessageReader reader(kConfigPipeName);
+    std::string pipe = OwnSessionPipe(kConfigPipeName);
+    OneMessageReader reader(pipe.c_str());
     ASSERT_TRUE(reader.created());
     reader.Start();
     LogAndSignal("Updater: Process started.", 1, 0);
@@ -111,6 +113,41 @@ TEST_F(PipeSignals, LogAndSignalLogsThenWritesAToTheConfigurationPipe)
     EXPECT_EQ("A", reader.message);
     std::string log = ReadWholeFile(logFile);
     EXPECT_EQ("\tUpdater: Process started.", log.substr(21));
+}
+
+// With two users signed in each session has its own icon and utility: the
+// suite's pipes carry the session's number, and the updater writes to the
+// pipe of every session that has a reader, never to one machine-wide name
+// that only the first reader of the machine would hold.
+TEST_F(PipeSignals, EachSessionHasItsOwnPipeAndTheMachineWideNameHearsNothing)
+{
+    struct {
+        DWORD session;
+        const char *name;
+    } const kNames[] = {
+        {1, "\\\\.\\pipe\\TalvexUpdaterTrayPipe-1"},
+        {2, "\\\\.\\pipe\\TalvexUpdaterTrayPipe-2"},
+        {4294967295u, "\\\\.\\pipe\\TalvexUpdaterTrayPipe-4294967295"},
+    };
+    for (const auto &expected : kNames) {
+        char name[kSessionPipeNameSize];
+        ASSERT_TRUE(SessionPipeName(kTrayPipeName, expected.session, name, sizeof name));
+        EXPECT_STREQ(expected.name, name);
+    }
+    char tooSmall[sizeof kTrayPipeName + 1];
+    EXPECT_FALSE(SessionPipeName(kTrayPipeName, 1, tooSmall, sizeof tooSmall));
+    EXPECT_STREQ("", tooSmall);
+
+    std::string own = OwnSessionPipe(kTrayPipeName);
+    OneMessageReader session(own.c_str()), machineWide(kTrayPipeName);
+    ASSERT_TRUE(session.created() && machineWide.created());
+    session.Start();
+    machineWide.Start();
+    // The write to every session is over when Signal returns.
+    EXPECT_EQ(1, Signal(kTrayPipeName, "D192.0.2.7"));
+    ASSERT_TRUE(session.Wait());
+    EXPECT_EQ("D192.0.2.7", session.message);
+    EXPECT_EQ("", machineWide.message) << "nobody writes to the machine-wide name";
 }
 
 TEST_F(PipeSignals, WithoutAReaderNothingWaits)

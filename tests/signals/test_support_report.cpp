@@ -70,3 +70,28 @@ TEST_F(SupportReport, AnUncreatableReportWritesNothingAndNullsAreSurvived)
     EXPECT_EQ(0, MergeFiles(configFile.c_str(), logFile.c_str(), NULL));
     EXPECT_EQ(1, MergeFiles(NULL, NULL, reportFile().c_str()));
 }
+
+// The report is written elevated to a path the user picked: an existing
+// file there (the save dialog asked to replace it) is replaced by a new
+// file, never written through, and a second name of another file is
+// refused, the other file untouched.
+TEST_F(SupportReport, IsWrittenNewNeverThroughWhatIsAlreadyThere)
+{
+    WriteWholeFile(configFile, "[App]\r\nStatus=0\r\n");
+    const std::string report = Expected("", "[App]\r\nStatus=0\r\n", "");
+    std::string other = dataFolder + "other.txt";
+
+    WriteWholeFile(reportFile(), std::string(100000, 'x'));
+    EXPECT_EQ(1, MergeFiles(configFile.c_str(), logFile.c_str(), reportFile().c_str()));
+    EXPECT_EQ(report, ReadWholeFile(reportFile())) << "an old report replaced whole";
+
+    ASSERT_TRUE(DeleteFileA(reportFile().c_str()));
+    WriteWholeFile(other, "an administrator's file");
+    ASSERT_TRUE(CreateHardLinkA(reportFile().c_str(), other.c_str(), NULL));
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(0, MergeFiles(configFile.c_str(), logFile.c_str(), reportFile().c_str()));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError()) << "said, for the message";
+    EXPECT_EQ("an administrator's file", ReadWholeFile(other));
+    EXPECT_EQ("an administrator's file", ReadWholeFile(reportFile())) << "the name left as it was";
+    DeleteFileA(other.c_str());
+}

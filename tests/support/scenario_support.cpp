@@ -17,8 +17,8 @@ void UpdaterScenario::SetUp()
 {
     DataFolderTest::SetUp();
     service::Reset();
-    trayPipe = std::make_unique<PipeListener>(kTrayPipeName);
-    configPipe = std::make_unique<PipeListener>(kConfigPipeName);
+    trayPipe = std::make_unique<PipeListener>(OwnSessionPipe(kTrayPipeName).c_str());
+    configPipe = std::make_unique<PipeListener>(OwnSessionPipe(kConfigPipeName).c_str());
 }
 
 void UpdaterScenario::TearDown()

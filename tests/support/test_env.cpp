@@ -2,6 +2,7 @@
 #include "test_env.h"
 
 #include "scoped.h"
+#include "session_pipe.h"
 
 #include "tallib.h"
 
@@ -32,7 +33,12 @@ void ResetDataFolder()
     std::string folder = DataFolderPath();
     DeleteFileA((folder + "config.talvex").c_str());
     DeleteFileA((folder + "config.talvex.journal").c_str()); // a killed writer's would be put back
-    DeleteFileA((folder + "talvex.log").c_str());
+    // The log as the installer leaves it: there and empty (no program makes
+    // a missing one).
+    std::string log = folder + "talvex.log";
+    DeleteFileA(log.c_str());
+    ScopedFile made(CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
 }
 
 void DataFolderTest::SetUp()
@@ -212,4 +218,11 @@ unsigned long long CommitCounter::Commits() const
     if (text.size() >= 16 && text.compare(0, 4, "TVXJ") == 0)
         memcpy(&commits, text.data() + 8, sizeof commits);
     return commits;
+}
+
+std::string OwnSessionPipe(const char *pipeName)
+{
+    char name[kSessionPipeNameSize] = "";
+    SessionPipeName(pipeName, OwnSession(), name, sizeof name);
+    return name;
 }

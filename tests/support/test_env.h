@@ -54,6 +54,10 @@ std::string TimestampSecondsAgo(long long secondsAgo);
 // How many times needle occurs in text (overlapping occurrences count).
 int CountOccurrences(const std::string &text, const std::string &needle);
 
+// The pipe of the suite (kTrayPipeName, kConfigPipeName) as this session's
+// reader serves it.
+std::string OwnSessionPipe(const char *pipeName);
+
 // The text in double quotes, for a command line.
 std::string Quoted(const std::string &text);
 

@@ -11,7 +11,11 @@
 
 namespace {
 
-const char kNameTakenRecord[] = "Tray Icon: the pipe \\\\.\\pipe\\TalvexUpdaterTrayPipe is held by another program";
+// The record of the icon's own session's pipe held by another program.
+std::string NameTakenRecord()
+{
+    return "Tray Icon: the pipe " + OwnSessionPipe(kTrayPipeName) + " is held by another program";
+}
 
 class TrayHostile : public TrayTest {
 protected:
@@ -30,7 +34,7 @@ protected:
 TEST_F(TrayHostile, AClientHoldingThePipeKeepsNoAddressMessageFromTheIcon)
 {
     ASSERT_TRUE(StartShown());
-    HostileProgram holder(std::string("hold ") + kTrayPipeName + " 60");
+    HostileProgram holder("hold " + OwnSessionPipe(kTrayPipeName) + " 60");
     ASSERT_TRUE(holder.ready());
 
     size_t before = FakeShell::requests.size();
@@ -43,10 +47,10 @@ TEST_F(TrayHostile, AClientHoldingThePipeKeepsNoAddressMessageFromTheIcon)
 
 TEST_F(TrayHostile, ANameTakenBeforeTheIconStartsIsLoggedOnceAndTheIconRecoversItsPipe)
 {
-    auto squatter = std::make_unique<HostileProgram>(std::string("squat ") + kTrayPipeName + " 60");
+    auto squatter = std::make_unique<HostileProgram>("squat " + OwnSessionPipe(kTrayPipeName) + " 60");
     ASSERT_TRUE(squatter->ready());
     ASSERT_TRUE(StartShown()) << "the icon is shown without its pipe";
-    ASSERT_TRUE(PumpUntil([&] { return CountOccurrences(ReadWholeFile(logFile), kNameTakenRecord) > 0; }))
+    ASSERT_TRUE(PumpUntil([&] { return CountOccurrences(ReadWholeFile(logFile), NameTakenRecord()) > 0; }))
         << ReadWholeFile(logFile);
     // A writer meanwhile is held no longer than its bound and goes on.
     DWORD start = GetTickCount();
@@ -65,5 +69,5 @@ TEST_F(TrayHostile, ANameTakenBeforeTheIconStartsIsLoggedOnceAndTheIconRecoversI
             return PumpUntil([&] { return FakeShell::requests.size() > before; }, 300);
         },
         15000));
-    EXPECT_EQ(1, CountOccurrences(ReadWholeFile(logFile), kNameTakenRecord)) << ReadWholeFile(logFile);
+    EXPECT_EQ(1, CountOccurrences(ReadWholeFile(logFile), NameTakenRecord())) << ReadWholeFile(logFile);
 }

@@ -1,12 +1,17 @@
 // WindowCommand: presses a button of a program's window from a shell
 // script, as a click would (WM_COMMAND with the button's id, to the window
 // that holds it: the window itself or one of its pages), once the button is
-// shown and enabled (it waits up to 30 s for that).
-//   WindowCommand <window class> <control id>
+// shown and enabled (it waits up to 30 s for that). With a third argument,
+// the window holding the control gets that command instead (a menu item of
+// a page: the control names the page), or with "menu" the control's
+// context menu, as a right click on it would, and with "cancel" the end
+// of that menu.
+//   WindowCommand <window class> <control id> [<command id> | menu | cancel]
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace {
 
@@ -37,8 +42,8 @@ HWND FindButton(HWND window, int id)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: WindowCommand <window class> <control id>\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: WindowCommand <window class> <control id> [<command id> | menu | cancel]\n");
         return 2;
     }
     int id = atoi(argv[2]);
@@ -54,6 +59,13 @@ int main(int argc, char **argv)
         fprintf(stderr, "WindowCommand: no usable control %d in a window of class %s\n", id, argv[1]);
         return 1;
     }
-    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
+    if (argc == 4 && strcmp(argv[3], "menu") == 0)
+        PostMessageA(GetParent(button), WM_CONTEXTMENU, (WPARAM)button, (LPARAM)-1);
+    else if (argc == 4 && strcmp(argv[3], "cancel") == 0)
+        PostMessageA(GetParent(button), WM_CANCELMODE, 0, 0);
+    else if (argc == 4)
+        PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(atoi(argv[3]), 0), 0);
+    else
+        PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
     return 0;
 }
