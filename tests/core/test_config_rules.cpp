@@ -41,6 +41,13 @@ int TALAPI LogAndSignal(const char *message, int, unsigned)
 void ReportConfigNotSaved(const char *, const char *) {}
 void ReportConfigPutBack(const char *) {}
 bool MayWriteInDataFolder(const char *) { return true; }
+// The test's files stand in a folder of its own: only the opening itself.
+DWORD OpenPlainDataFile(const char *path, DWORD access, DWORD share, DWORD disposition, ScopedFile &file)
+{
+    file.reset(CreateFileA(path, access, share, NULL, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                           NULL));
+    return file ? ERROR_SUCCESS : GetLastError();
+}
 const TalPaths &Paths()
 {
     static TalPaths paths = {};
