@@ -71,10 +71,20 @@ void PaintHelpPage(HWND page, void *state)
               kPictureSize);
 }
 
+// The window's new scale: the picture's top moves with the page.
+bool OnHelpScale(HWND page, void *state, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != kMsgPageScaleChanged || !lParam)
+        return false;
+    ((HelpState *)state)->scale = *(const ScreenScale *)lParam;
+    InvalidateRect(page, NULL, TRUE);
+    return true;
+}
+
 void FreeHelp(void *state) { delete (HelpState *)state; }
 
 const PageHandlers kHelpHandlers = {HandlePageMessage, InitHelpPage, OnHelpCommand, NULL, NULL, PaintHelpPage,
-                                    NULL, FreeHelp};
+                                    OnHelpScale, FreeHelp};
 
 } // namespace
 

@@ -125,10 +125,14 @@ bool OnHomeContextMenu(HWND page, void *, HWND control, LPARAM position)
     return ShowContextMenu(page, control, IDC_HOST_LIST, 0, position);
 }
 
-// The refreshes' results, posted by their workers.
+// The refreshes' results, posted by their workers; the window's new scale.
 bool OnHomeResult(HWND, void *state, UINT message, WPARAM, LPARAM lParam)
 {
     switch (message) {
+    case kMsgPageScaleChanged:
+        if (lParam)
+            RescaleHostList(HomeOf(state), *(const ScreenScale *)lParam);
+        return true;
     case kMsgShowAddress: {
         HomeState &home = HomeOf(state);
         SetDlgItemTextA(home.page, IDC_HOME_ADDRESS, OnAddressFound(home, lParam).c_str());

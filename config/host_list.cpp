@@ -177,3 +177,9 @@ std::vector<std::string> CheckedHostNames(const HomeState &home)
             names.push_back(row.name);
     return names;
 }
+
+void RescaleHostList(HomeState &home, const ScreenScale &scale)
+{
+    home.scale = scale;
+    SetColumnWidths(home, HostList(home));
+}

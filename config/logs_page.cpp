@@ -5,6 +5,7 @@
 #include "logs_page.h"
 
 #include "clipboard.h"
+#include "contrast.h"
 #include "config_ids.h"
 #include "error_text.h"
 #include "log_reader.h"
@@ -125,7 +126,8 @@ LRESULT OnCustomDraw(const LogView &view, NMLVCUSTOMDRAW *draw)
 {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-        return CDRF_NOTIFYITEMDRAW;
+        // A high-contrast theme's colours stand; the level is in the text.
+        return HighContrastOn() ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         size_t row = (size_t)draw->nmcd.dwItemSpec;
         int level = row < view.log.rows.size() ? view.log.rows[row].level : LOG_INFO;

@@ -3,10 +3,13 @@
 // subclassing; the link's state is freed with the control.
 #include "tal_link.h"
 
+#include "contrast.h"
 #include "scoped.h"
 #include "subclass.h"
 
 #include <commctrl.h>
+
+#include <utility>
 
 namespace {
 
@@ -23,6 +26,33 @@ struct Link {
 };
 
 void FreeLink(void *link) { delete (Link *)link; }
+
+// The link's font: font underlined, at normal weight.
+HFONT UnderlinedCopy(HFONT font)
+{
+    if (!font)
+        font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    LOGFONTA lf;
+    if (!GetObjectA(font, sizeof lf, &lf))
+        return NULL;
+    lf.lfUnderline = TRUE;
+    lf.lfWeight = FW_NORMAL;
+    return CreateFontIndirectA(&lf);
+}
+
+// A new font for the link (its page at a new scale) is underlined too;
+// the link's font before goes once the control no longer uses it.
+LRESULT OnSetFont(HWND control, Link &link, WPARAM wParam, LPARAM lParam)
+{
+    if ((HFONT)wParam == link.font.get())
+        return DefSubclassProc(control, WM_SETFONT, wParam, lParam);
+    ScopedGdi underlined(UnderlinedCopy((HFONT)wParam));
+    if (!underlined)
+        return DefSubclassProc(control, WM_SETFONT, wParam, lParam);
+    LRESULT result = DefSubclassProc(control, WM_SETFONT, (WPARAM)underlined.get(), lParam);
+    link.font = std::move(underlined);
+    return result;
+}
 
 void Activate(HWND control)
 {
@@ -90,6 +120,8 @@ LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void 
         return 0;
     case WM_LBUTTONDOWN:
         return 0;
+    case WM_SETFONT:
+        return OnSetFont(control, link, wParam, lParam);
     case WM_SETCURSOR:
         ShowHandCursor();
         return 1;
@@ -115,25 +147,15 @@ LRESULT LinkParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, 
         const Link *link = (const Link *)BehaviourState((HWND)lParam, kLinkBehaviour);
         if (link) {
             LRESULT brush = DefSubclassProc(parent, message, wParam, lParam);
-            SetTextColor((HDC)wParam, link->state == kOver ? kHoverColour : GetSysColor(COLOR_HOTLIGHT));
+            COLORREF over = ContrastColour(kHoverColour, COLOR_HIGHLIGHT);
+            SetTextColor((HDC)wParam, link->state == kOver ? over : GetSysColor(COLOR_HOTLIGHT));
             return brush;
         }
     }
     return DefSubclassProc(parent, message, wParam, lParam);
 }
 
-HFONT MakeUnderlinedFont(HWND control)
-{
-    HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
-    if (!font)
-        font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-    LOGFONTA lf;
-    if (!GetObjectA(font, sizeof lf, &lf))
-        return NULL;
-    lf.lfUnderline = TRUE;
-    lf.lfWeight = FW_NORMAL;
-    return CreateFontIndirectA(&lf);
-}
+HFONT MakeUnderlinedFont(HWND control) { return UnderlinedCopy((HFONT)SendMessageA(control, WM_GETFONT, 0, 0)); }
 
 } // namespace
 

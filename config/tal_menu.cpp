@@ -7,6 +7,7 @@
 
 #include "tal_link.h"
 
+#include "contrast.h"
 #include "scoped.h"
 #include "subclass.h"
 
@@ -33,15 +34,17 @@ struct MenuButton {
 
 void FreeMenuButton(void *button) { delete (MenuButton *)button; }
 
+// In a high-contrast theme the label stands on the window colour, in the
+// theme's text, hot-light and highlight colours.
 COLORREF TextColour(int state)
 {
     switch (state) {
     case kOver:
-        return RGB(254, 236, 100);
+        return ContrastColour(RGB(254, 236, 100), COLOR_HOTLIGHT);
     case kPressed:
-        return RGB(254, 0, 0);
+        return ContrastColour(RGB(254, 0, 0), COLOR_HIGHLIGHT);
     default:
-        return RGB(255, 255, 255);
+        return ContrastColour(RGB(255, 255, 255), COLOR_WINDOWTEXT);
     }
 }
 
@@ -56,7 +59,10 @@ void Paint(HWND button, const MenuButton &state)
     if (!memory || !bitmap)
         return;
     ScopedSelect selectBitmap(memory.get(), bitmap.get());
-    if (Image *background = state.background) {
+    if (state.background && HighContrastOn()) {
+        RECT all = {0, 0, width, height};
+        FillRect(memory.get(), &all, GetSysColorBrush(COLOR_WINDOW));
+    } else if (Image *background = state.background) {
         PrepareImage(*background, paint.get());
         if (background->dc) {
             // The button is as much wider than at 96 dpi as the screen's
@@ -170,4 +176,15 @@ void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenS
     if (!AttachBehaviour(control, kMenuBehaviour, MenuButtonProc, state, FreeMenuButton))
         return;
     SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
+}
+
+void SetMenuButtonScale(HWND control, HFONT font, const ScreenScale &scale)
+{
+    MenuButton *state = (MenuButton *)BehaviourState(control, kMenuBehaviour);
+    if (!state)
+        return;
+    if (state->font)
+        state->font = font;
+    state->scale = scale;
+    InvalidateRect(control, NULL, FALSE);
 }

@@ -11,3 +11,6 @@
 // clicks; background NULL: no strip behind the text, which is otherwise
 // drawn as the panel draws it at the screen's scale.
 void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale);
+// The window is shown at a new scale: the button paints its label in font
+// (when it paints one) and its strip for that scale.
+void SetMenuButtonScale(HWND control, HFONT font, const ScreenScale &scale);

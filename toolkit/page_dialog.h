@@ -42,6 +42,14 @@ HWND CreatePage(HINSTANCE instance, int templateId, HWND parent, const PageHandl
 // state is freed when the dialog goes.
 INT_PTR RunDialog(HINSTANCE instance, int templateId, HWND owner, const PageHandlers &handlers, void *state);
 
+// Lays the page's controls out to fill width by height pixels, where its
+// template's controls keep their places in dialog units measured in the
+// template's font at dpiY dots per inch. The first call learns the layout
+// (at the scale the page was made at); a later one at another scale gives
+// the controls the template's font made for that scale, so that the page
+// looks as a page made at that scale would.
+void FitPage(HWND page, int width, int height, int dpiY);
+
 // The state a page was made with; NULL for a window that is no page.
 void *PageState(HWND page);
 // The same, only for a page made with handlers: NULL for any other window,

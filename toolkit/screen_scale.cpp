@@ -94,14 +94,16 @@ void MatchMonitorScale(HWND window, const ScreenScale &made)
     SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(shown.dpiX, shown.dpiY), (LPARAM)&r);
 }
 
-HFONT CreateFontAtScale(HFONT font, int fromDpiY, int dpiY)
+HFONT CreateFontAtScale(HFONT font, int fromDpiY, int dpiY, bool keepPoints)
 {
     LOGFONTA lf;
     if (!font || fromDpiY <= 0 || !GetObjectA(font, sizeof lf, &lf))
         return NULL;
-    // Heights are pixels of the scale they were made at; the point size
-    // is what the font was asked for.
-    if (lf.lfHeight != 0) {
+    if (!keepPoints) {
+        lf.lfHeight = MulDiv(lf.lfHeight, dpiY, fromDpiY);
+    } else if (lf.lfHeight != 0) {
+        // Heights are pixels of the scale they were made at; the point
+        // size is what the font was asked for.
         int points = MulDiv(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight, 72, fromDpiY);
         int pixels = MulDiv(points, dpiY, 72);
         lf.lfHeight = lf.lfHeight < 0 ? -pixels : pixels;

@@ -46,7 +46,8 @@ inline int ScaleY(const ScreenScale &scale, int value) { return ScaleBy(value, s
 inline int UnscaleX(const ScreenScale &scale, int pixels) { return MulDiv(pixels, 96, scale.dpiX); }
 inline bool operator==(const ScreenScale &a, const ScreenScale &b) { return a.dpiX == b.dpiX && a.dpiY == b.dpiY; }
 
-// A copy of font, made for dpiY dots per inch instead of fromDpiY: the
-// same point size, so that it looks as a font made at that scale would.
-// NULL when the font cannot be read. The caller deletes it.
-HFONT CreateFontAtScale(HFONT font, int fromDpiY, int dpiY);
+// A copy of font, made for dpiY dots per inch instead of fromDpiY, as the
+// system makes its own fonts at that scale: its pixel height scaled, or
+// with keepPoints (a dialog's font, asked for in points) the same point
+// size. NULL when the font cannot be read. The caller deletes it.
+HFONT CreateFontAtScale(HFONT font, int fromDpiY, int dpiY, bool keepPoints);

@@ -8,6 +8,7 @@
 // otherwise.
 #include "service_control.h"
 #include "test_env.h"
+#include "window_picture.h"
 
 #include "config_keys.h"
 #include "scoped.h"
@@ -461,20 +462,60 @@ TEST_F(Assistant, ClosingDuringADownloadStopsItAndDeletesThePartialFile)
     EXPECT_FALSE(FileExists(ranFile));
 }
 
-TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)
+// The screen's scale for the programs started after it; 0 the default.
+void SetDpi(DWORD dpi)
 {
     HKEY desktop;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_SET_VALUE,
                                              NULL, &desktop, NULL));
-    DWORD dpi = 144;
-    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
-    Start();
-    RegDeleteValueA(desktop, "LogPixels");
+    if (dpi)
+        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
+    else
+        RegDeleteValueA(desktop, "LogPixels");
     RegCloseKey(desktop);
+}
+
+TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)
+{
+    SetDpi(144);
+    Start();
+    SetDpi(0);
     RECT r = {};
     GetWindowRect(window, &r);
     EXPECT_EQ(630, r.right - r.left);
     EXPECT_EQ(540, r.bottom - r.top);
+}
+
+// Dragged to a monitor of 144 dpi and told so by WM_DPICHANGED, the
+// window offering a new version looks as the one started at 144 dpi: the
+// same places and pixels (kept in pictures/ for a person to see).
+TEST_F(Assistant, MovedToAMonitorOf144DotsPerInchItLooksAsOneStartedThere)
+{
+    service::SetVersion("4.0.9");
+    SetDpi(144);
+    Start();
+    SetDpi(0);
+    RECT client = {};
+    GetClientRect(window, &client);
+    CreateDirectoryA((ExeFolder() + "pictures").c_str(), NULL);
+    std::string startedPlaces = ControlPlaces(window);
+    WindowPicture started = TakeWindowPicture(window, true);
+    SaveWindowPicture(started, ExeFolder() + "pictures\\dpi-started-144-assistant.bmp");
+    Stop();
+
+    Start();
+    RECT suggested = client;
+    AdjustWindowRectEx(&suggested, (DWORD)GetWindowLongA(window, GWL_STYLE), FALSE,
+                       (DWORD)GetWindowLongA(window, GWL_EXSTYLE));
+    OffsetRect(&suggested, 20 - suggested.left, 20 - suggested.top);
+    ASSERT_TRUE(SendDpiChange(window, 144, suggested));
+    ASSERT_TRUE(Settled());
+    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ASSERT_TRUE(Settled());
+    WindowPicture moved = TakeWindowPicture(window, true);
+    SaveWindowPicture(moved, ExeFolder() + "pictures\\dpi-moved-96-to-144-assistant.bmp");
+    EXPECT_EQ(startedPlaces, ControlPlaces(window));
+    EXPECT_EQ("", PictureDifference(started, moved));
 }
 
 } // namespace
