@@ -16,7 +16,7 @@ const int kPageWidth = 512, kPageHeight = 395;
 // whose measure differs from system to system, the page's size is not.
 void FitPageToFrame(HWND page, const ScreenScale &scale);
 // What every page does alike (white background, opaque statics, focus on
-// hit-test): the pages' PageHandlers::look.
+// hit-test): the pages' PageKind::look.
 bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
 // The module a window was made from.
 HINSTANCE InstanceOf(HWND window);
