@@ -75,9 +75,9 @@ void ReloadList(LogView *view, HWND list)
     InvalidateRect(list, NULL, FALSE);
 }
 
-void InitLogsPage(HWND page, void *state)
+void InitLogsPage(HWND page, LogView &view)
 {
-    FitPageToFrame(page, ((const LogView *)state)->scale);
+    FitPageToFrame(page, view.scale);
     AttachLink(GetDlgItem(page, IDC_REFRESH_LOG));
     AttachLink(GetDlgItem(page, IDC_SAVE_LOG));
     HINSTANCE instance = InstanceOf(page);
@@ -90,7 +90,7 @@ void InitLogsPage(HWND page, void *state)
     GetClientRect(list, &client);
     AddColumn(list, 0, "Time", (int)(client.right * 0.3));
     AddColumn(list, 1, "Description", (int)(client.right * 0.7));
-    ReloadList((LogView *)state, list);
+    ReloadList(&view, list);
 }
 
 // The text of a row's cell for the virtual list.
@@ -207,9 +207,8 @@ void RefreshLog(HWND page, LogView *view)
     EnableWindow(link, TRUE);
 }
 
-void OnLogsCommand(HWND page, void *state, int id)
+void OnLogsCommand(HWND page, LogView &view, int id)
 {
-    LogView &view = *(LogView *)state;
     switch (id) {
     case IDC_REFRESH_LOG:
         RefreshLog(page, &view);
@@ -224,9 +223,8 @@ void OnLogsCommand(HWND page, void *state, int id)
 }
 
 // Answers a list notification; FALSE for those left to the list.
-BOOL OnLogsNotify(HWND page, void *state, NMHDR *header)
+BOOL OnLogsNotify(HWND page, LogView &view, NMHDR *header)
 {
-    const LogView &view = *(const LogView *)state;
     if (header->idFrom != IDC_LOG_LIST)
         return FALSE;
     switch (header->code) {
@@ -243,21 +241,22 @@ BOOL OnLogsNotify(HWND page, void *state, NMHDR *header)
     return FALSE;
 }
 
-bool OnLogsContextMenu(HWND page, void *, HWND control, LPARAM position)
+bool OnLogsContextMenu(HWND page, LogView &, HWND control, LPARAM position)
 {
     return ShowContextMenu(page, control, IDC_LOG_LIST, 1, position);
 }
 
-void FreeLogView(void *state) { delete (LogView *)state; }
-
-const PageHandlers kLogsHandlers = {HandlePageMessage, InitLogsPage, OnLogsCommand, OnLogsNotify,
-                                    OnLogsContextMenu, NULL,         NULL,          FreeLogView};
+const PageKind<LogView> kLogsPage = {.look = HandlePageMessage,
+                                     .init = InitLogsPage,
+                                     .command = OnLogsCommand,
+                                     .notify = OnLogsNotify,
+                                     .contextMenu = OnLogsContextMenu};
 
 } // namespace
 
 void ReloadLogPage(HWND page)
 {
-    LogView *view = (LogView *)PageState(page, kLogsHandlers);
+    LogView *view = PageState(page, kLogsPage);
     if (view)
         ReloadList(view, GetDlgItem(page, IDC_LOG_LIST));
 }
@@ -267,5 +266,5 @@ HWND CreateLogsPage(HWND frame, ScreenScale scale, const ConfigSettings &setting
     LogView *view = new LogView();
     view->scale = scale;
     view->settings = &settings;
-    return CreatePage(InstanceOf(frame), IDD_LOGS, frame, kLogsHandlers, view);
+    return CreatePage(InstanceOf(frame), IDD_LOGS, frame, kLogsPage, view);
 }

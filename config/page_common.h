@@ -20,7 +20,7 @@ void FitPageToFrame(HWND page, const ScreenScale &scale);
 // theme. Not the caller's to delete.
 HBRUSH PageBrush();
 // What every page does alike (white background, opaque statics, focus on
-// hit-test): the pages' PageHandlers::look.
+// hit-test): the pages' PageKind::look.
 bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
 // The module a window was made from.
 HINSTANCE InstanceOf(HWND window);

@@ -1,5 +1,5 @@
 // One dialog procedure for every page and dialog: it finds the window's
-// handlers and state in the window's user data.
+// binding (its kind, state and typed handlers) in the window's user data.
 #include "page_dialog.h"
 
 #include "scoped.h"
@@ -24,8 +24,7 @@ struct PageLayout {
 };
 
 struct Page {
-    const PageHandlers *handlers;
-    void *state;
+    PageBinding binding;
     // The maker's flag, set when the dialog takes the page at WM_INITDIALOG:
     // from then on the dialog frees the page, and the maker must not read
     // the page again, since the dialog may be gone when its call returns.
@@ -37,8 +36,8 @@ Page *PageOf(HWND page) { return (Page *)GetWindowLongPtrA(page, DWLP_USER); }
 
 void Free(Page *page)
 {
-    if (page->handlers->freeState)
-        page->handlers->freeState(page->state);
+    if (page->binding.freeState)
+        page->binding.freeState(page->binding.state);
     delete page; // the controls, and with them the use of its font, are gone
 }
 
@@ -124,27 +123,11 @@ SIZE UseFontAt(HWND page, PageLayout &layout, int dpiY)
 
 INT_PTR Dispatch(HWND window, const Page &page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const PageHandlers &h = *page.handlers;
+    const PageBinding &b = page.binding;
     INT_PTR result = 0;
-    if (h.look && h.look(window, message, wParam, lParam, &result))
+    if (b.look && b.look(window, message, wParam, lParam, &result))
         return result;
-    switch (message) {
-    case WM_COMMAND:
-        if (HIWORD(wParam) != 0 || !h.command)
-            return FALSE;
-        h.command(window, page.state, LOWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return h.notify ? h.notify(window, page.state, (NMHDR *)lParam) : FALSE;
-    case WM_CONTEXTMENU:
-        return h.contextMenu && h.contextMenu(window, page.state, (HWND)wParam, lParam);
-    case WM_PAINT:
-        if (!h.paint)
-            return FALSE;
-        h.paint(window, page.state);
-        return TRUE;
-    }
-    return h.other && h.other(window, page.state, message, wParam, lParam);
+    return b.dispatch(b.kind, b.state, window, message, wParam, lParam, &result) ? result : FALSE;
 }
 
 INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -154,9 +137,10 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         *page->taken = true;
         page->taken = NULL;
         SetWindowLongPtrA(window, DWLP_USER, (LONG_PTR)page);
-        if (page->handlers->init)
-            page->handlers->init(window, page->state);
-        return TRUE;
+        // The look does not see WM_INITDIALOG: the page's own init comes first.
+        INT_PTR result = TRUE;
+        page->binding.dispatch(page->binding.kind, page->binding.state, window, message, wParam, lParam, &result);
+        return result;
     }
     Page *page = PageOf(window);
     if (!page)
@@ -180,10 +164,10 @@ const Page *BoundPage(HWND window)
 
 // Hands a new page record to make, which makes the dialog with it as its
 // parameter; frees the record when the dialog never took it.
-template <class Make> auto WithPage(const PageHandlers &handlers, void *state, Make make)
+template <class Make> auto WithPage(const PageBinding &binding, Make make)
 {
     bool taken = false;
-    Page *page = new Page{&handlers, state, &taken, {}};
+    Page *page = new Page{binding, &taken, {}};
     auto result = make((LPARAM)page);
     if (!taken)
         Free(page);
@@ -192,30 +176,24 @@ template <class Make> auto WithPage(const PageHandlers &handlers, void *state, M
 
 } // namespace
 
-HWND CreatePage(HINSTANCE instance, int templateId, HWND parent, const PageHandlers &handlers, void *state)
+HWND CreateBoundPage(HINSTANCE instance, int templateId, HWND parent, const PageBinding &binding)
 {
-    return WithPage(handlers, state, [&](LPARAM page) {
+    return WithPage(binding, [&](LPARAM page) {
         return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, PageProc, page);
     });
 }
 
-INT_PTR RunDialog(HINSTANCE instance, int templateId, HWND owner, const PageHandlers &handlers, void *state)
+INT_PTR RunBoundDialog(HINSTANCE instance, int templateId, HWND owner, const PageBinding &binding)
 {
-    return WithPage(handlers, state, [&](LPARAM page) {
+    return WithPage(binding, [&](LPARAM page) {
         return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, PageProc, page);
     });
 }
 
-void *PageState(HWND page)
+void *BoundPageState(HWND page, const void *kind)
 {
     const Page *bound = BoundPage(page);
-    return bound ? bound->state : NULL;
-}
-
-void *PageState(HWND page, const PageHandlers &handlers)
-{
-    const Page *bound = BoundPage(page);
-    return bound && bound->handlers == &handlers ? bound->state : NULL;
+    return bound && bound->binding.kind == kind ? bound->binding.state : NULL;
 }
 
 void FitPage(HWND page, int width, int height, int dpiY)
