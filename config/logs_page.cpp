@@ -246,11 +246,23 @@ bool OnLogsContextMenu(HWND page, LogView &, HWND control, LPARAM position)
     return ShowContextMenu(page, control, IDC_LOG_LIST, 1, position);
 }
 
+// The window's new scale: the page is laid out again; the columns follow
+// the list's new width.
+bool OnLogsScale(HWND page, LogView &view, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != kMsgPageScaleChanged || !lParam)
+        return false;
+    view.scale = *(const ScreenScale *)lParam;
+    SetLogColumnWidths(GetDlgItem(page, IDC_LOG_LIST));
+    return true;
+}
+
 const PageKind<LogView> kLogsPage = {.look = HandlePageMessage,
                                      .init = InitLogsPage,
                                      .command = OnLogsCommand,
                                      .notify = OnLogsNotify,
-                                     .contextMenu = OnLogsContextMenu};
+                                     .contextMenu = OnLogsContextMenu,
+                                     .other = OnLogsScale};
 
 } // namespace
 

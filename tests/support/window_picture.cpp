@@ -3,6 +3,9 @@
 
 #include "test_env.h"
 
+#include <commctrl.h>
+#include <string.h>
+
 #include <algorithm>
 
 namespace {
@@ -38,7 +41,15 @@ BOOL CALLBACK AddPlace(HWND child, LPARAM parameter)
     MapWindowPoints(NULL, walk.top, (POINT *)&r, 2);
     walk.text += std::string(cls) + " " + std::to_string(GetDlgCtrlID(child)) + " (" + std::to_string(r.left) + ", " +
                  std::to_string(r.top) + ") " + std::to_string(r.right - r.left) + "x" +
-                 std::to_string(r.bottom - r.top) + "\n";
+                 std::to_string(r.bottom - r.top);
+    // A list's columns are no windows of their own.
+    for (int column = 0; strcmp(cls, "SysListView32") == 0 && column < 8; ++column) {
+        LRESULT width = SendMessageA(child, LVM_GETCOLUMNWIDTH, column, 0);
+        if (width <= 0)
+            break;
+        walk.text += " column " + std::to_string(width);
+    }
+    walk.text += "\n";
     return TRUE;
 }
 

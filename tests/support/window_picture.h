@@ -29,7 +29,8 @@ void SaveWindowPicture(HWND window, const std::string &path);
 // false when it could not be sent.
 bool SendDpiChange(HWND window, int dpi, const RECT &suggested);
 // Every shown control of a window, one a line: class, id and place in the
-// window's client area, in the order the window holds them.
+// window's client area (and a list's column widths), in the order the
+// window holds them.
 std::string ControlPlaces(HWND window);
 // "" when both are alike (within area, when given, in the pictures' own
 // coordinates), else how many pixels differ and within which box.
