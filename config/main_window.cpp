@@ -161,16 +161,32 @@ void CreatePanel(ConfigApp &app)
         AttachMenuButton(nav, (HFONT)app.panelFont.get(), &app.pictures[kPicStrip], app.scale);
     }
     // Only the hand cursor and the click: the status picture shows through.
+    // Named for a screen reader by the status label, once that is made.
     HWND hotspot = CreateChild(app, "STATIC", "", 0, IDC_STATUS_HOTSPOT);
-    AttachMenuButton(hotspot, NULL, NULL, app.scale);
 
     // One line, wider than the hint beneath it with the same centre, so that
     // "Status: Welcome!" does not wrap out of sight in wider fonts.
     HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, IDC_STATUS_LABEL);
     SendMessageA(label, WM_SETFONT, (WPARAM)app.panelFont.get(), FALSE);
+    AttachMenuButton(hotspot, NULL, NULL, app.scale, label);
     SetStatusLabel(app);
     HWND hint = CreateChild(app, "STATIC", "(Click for details)", SS_CENTER, IDC_STATUS_HINT);
     SendMessageA(hint, WM_SETFONT, (WPARAM)app.hintFont.get(), FALSE);
+}
+
+// Tab goes round in reading order: the navigation buttons and the status
+// picture down the panel, then the page's controls, then OK, Cancel and
+// Apply. The pages come after the panel's controls, whatever their making's
+// order; nothing of the two overlaps, so only the Tab order changes.
+void PlaceInTabOrder(ConfigApp &app)
+{
+    HWND after = GetDlgItem(app.window, IDC_STATUS_HOTSPOT);
+    for (HWND page : app.pages) {
+        if (!page)
+            continue;
+        SetWindowPos(page, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = page;
+    }
 }
 
 void OnCreate(ConfigApp &app)
@@ -179,6 +195,7 @@ void OnCreate(ConfigApp &app)
     CreatePages(app);
     CreateButtons(app);
     CreatePanel(app);
+    PlaceInTabOrder(app);
     ShowUpdaterDetecting(app.pages[kPageHome]);
 }
 
@@ -322,6 +339,12 @@ void ShowPage(ConfigApp &app, int index)
 {
     if (index < 0 || index >= kPageCount)
         return;
+    // The keyboard focus does not stay behind on a page that goes out of
+    // sight: it goes to the shown page's navigation button.
+    HWND focus = GetFocus();
+    for (int i = 0; i < kPageCount; ++i)
+        if (i != index && app.pages[i] && focus && IsChild(app.pages[i], focus))
+            SetFocus(GetDlgItem(app.window, IDC_NAV_HOME + index));
     for (int i = 0; i < kPageCount; ++i) {
         if (i != index && app.pages[i])
             ShowWindow(app.pages[i], SW_HIDE);
@@ -352,6 +375,7 @@ bool OnCommand(ConfigApp &app, int id, int code)
         OnOk(app);
         return true;
     case IDC_CANCEL:
+    case IDCANCEL: // Escape, from the dialog keys of the message loop
         DestroyWindow(app.window);
         return true;
     case IDC_APPLY:

@@ -3,6 +3,7 @@
 // subclassing; the link's state is freed with the control.
 #include "tal_link.h"
 
+#include "accessible.h"
 #include "contrast.h"
 #include "scoped.h"
 #include "subclass.h"
@@ -59,18 +60,14 @@ void Activate(HWND control)
     SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), 0), (LPARAM)control);
 }
 
-// The focus rectangle is drawn by inversion: the second call erases it.
-void InvertFocusRect(HWND control)
+// The whole link is repainted each time, then its focus rectangle drawn
+// over it once: drawn by inversion, a rectangle drawn twice would vanish.
+LRESULT PaintLink(HWND control, WPARAM wParam, LPARAM lParam)
 {
-    HWND parent = GetParent(control);
-    if (!parent)
-        return;
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(NULL, parent, (POINT *)&r, 2);
-    ScopedGetDC dc(parent);
-    if (dc.get())
-        DrawFocusRect(dc.get(), &r);
+    InvalidateRect(control, NULL, FALSE);
+    LRESULT result = DefSubclassProc(control, WM_PAINT, wParam, lParam);
+    DrawFocusCue(control);
+    return result;
 }
 
 bool OutsideWindow(HWND control, LPARAM lParam)
@@ -114,10 +111,17 @@ LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void 
 {
     Link &link = *(Link *)state;
     switch (message) {
+    case WM_PAINT:
+        return PaintLink(control, wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        InvertFocusRect(control);
+        InvalidateRect(control, NULL, TRUE);
         return 0;
+    case WM_UPDATEUISTATE:
+        InvalidateRect(control, NULL, TRUE);
+        break;
+    case WM_GETDLGCODE:
+        return DefSubclassProc(control, message, wParam, lParam) | KeysWanted(lParam);
     case WM_LBUTTONDOWN:
         return 0;
     case WM_SETFONT:
@@ -131,6 +135,10 @@ LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void 
     case WM_LBUTTONUP:
         if (!OnButtonUp(control, link))
             return 0;
+        break;
+    case WM_KEYDOWN:
+        if (IsFirstPress(wParam, lParam, VK_RETURN))
+            Activate(control);
         break;
     case WM_KEYUP:
         if (wParam == VK_SPACE)
@@ -159,6 +167,30 @@ HFONT MakeUnderlinedFont(HWND control) { return UnderlinedCopy((HFONT)SendMessag
 
 } // namespace
 
+bool FocusCueShown(HWND control)
+{
+    return GetFocus() == control && !(SendMessageA(control, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
+void DrawFocusCue(HWND control)
+{
+    if (!FocusCueShown(control))
+        return;
+    RECT r;
+    GetClientRect(control, &r);
+    ScopedGetDC dc(control);
+    if (dc.get())
+        DrawFocusRect(dc.get(), &r);
+}
+
+LRESULT KeysWanted(LPARAM lParam)
+{
+    const MSG *msg = (const MSG *)lParam;
+    return msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0;
+}
+
+bool IsFirstPress(WPARAM wParam, LPARAM lParam, WPARAM key) { return wParam == key && !(lParam & (1 << 30)); }
+
 void ShowHandCursor()
 {
     HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
@@ -180,4 +212,5 @@ void AttachLink(HWND control)
     SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
     if (link->font)
         SendMessageA(control, WM_SETFONT, (WPARAM)link->font.get(), FALSE);
+    AttachAccessibleControl(control, ROLE_SYSTEM_LINK, NULL, NULL);
 }

@@ -7,6 +7,7 @@
 
 #include "tal_link.h"
 
+#include "accessible.h"
 #include "contrast.h"
 #include "scoped.h"
 #include "subclass.h"
@@ -30,6 +31,7 @@ struct MenuButton {
     Image *background;  // the frame's strip picture, or NULL
     ScreenScale scale;
     int state = kNormal;
+    bool focusDrawn = false; // without a font: the rectangle is on the screen
 };
 
 void FreeMenuButton(void *button) { delete (MenuButton *)button; }
@@ -79,26 +81,32 @@ void Paint(HWND button, const MenuButton &state)
     char text[kMaxLabel + 1] = "";
     int length = GetWindowTextA(button, text, sizeof text);
     TextOutA(memory.get(), width / 2, kLabelTopPixels, text, length);
+    if (FocusCueShown(button)) {
+        RECT client = {0, 0, width, height};
+        DrawFocusRect(memory.get(), &client);
+    }
     BitBlt(paint.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
-void DrawFocus(HWND button)
+// A button that paints itself draws its focus rectangle as it paints. One
+// without a font shows what lies beneath: its rectangle is drawn over that
+// once, and taken away by showing the control afresh.
+void ShowFocusCue(HWND button, MenuButton &state)
 {
-    ScopedGetDC dc(button);
-    RECT r;
-    GetClientRect(button, &r);
-    if (dc.get())
-        DrawFocusRect(dc.get(), &r);
-}
-
-void OnKillFocus(HWND button, const MenuButton &state)
-{
-    if (state.background) {
+    if (state.font) {
         InvalidateRect(button, NULL, TRUE);
+        return;
+    }
+    bool shown = FocusCueShown(button);
+    if (shown == state.focusDrawn)
+        return;
+    if (shown) {
+        DrawFocusCue(button);
     } else {
         ShowWindow(button, SW_HIDE);
         ShowWindow(button, SW_SHOW);
     }
+    state.focusDrawn = shown;
 }
 
 void Activate(HWND button, MenuButton &state)
@@ -140,11 +148,16 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
         Paint(button, state);
         return 1;
     case WM_SETFOCUS:
-        DrawFocus(button);
-        return 0;
     case WM_KILLFOCUS:
-        OnKillFocus(button, state);
+        ShowFocusCue(button, state);
         return 0;
+    case WM_UPDATEUISTATE: {
+        LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+        ShowFocusCue(button, state);
+        return result;
+    }
+    case WM_GETDLGCODE:
+        return DefSubclassProc(button, message, wParam, lParam) | KeysWanted(lParam);
     case WM_SETCURSOR:
         ShowHandCursor();
         return 1;
@@ -154,6 +167,10 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
         return 0;
     case WM_LBUTTONUP:
         Activate(button, state);
+        break;
+    case WM_KEYDOWN:
+        if (IsFirstPress(wParam, lParam, VK_RETURN))
+            Activate(button, state);
         break;
     case WM_KEYUP:
         if (wParam == VK_SPACE)
@@ -166,16 +183,23 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
     return DefSubclassProc(button, message, wParam, lParam);
 }
 
+bool IsPressed(HWND button)
+{
+    const MenuButton *state = (const MenuButton *)BehaviourState(button, kMenuBehaviour);
+    return state && state->state == kPressed;
+}
+
 } // namespace
 
-void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale)
+void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale, HWND nameFrom)
 {
     if (!control)
         return;
     MenuButton *state = new MenuButton{font, background, scale};
     if (!AttachBehaviour(control, kMenuBehaviour, MenuButtonProc, state, FreeMenuButton))
         return;
-    SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
+    SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY | WS_TABSTOP);
+    AttachAccessibleControl(control, ROLE_SYSTEM_PUSHBUTTON, nameFrom, IsPressed);
 }
 
 void SetMenuButtonScale(HWND control, HFONT font, const ScreenScale &scale)

@@ -46,7 +46,7 @@ LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 } // namespace
 
 void AttachLink(HWND) {}
-void AttachMenuButton(HWND, HFONT, Image *, const ScreenScale &) {}
+void AttachMenuButton(HWND, HFONT, Image *, const ScreenScale &, HWND) {}
 
 HomeState &Home() { return *HomePageState(g_app.pages[kPageHome]); }
 

@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 #include "test_windows.h"
 
+#include <oleacc.h>
+
 #include <windows.h>
 
 #include <stdlib.h>
@@ -265,6 +267,66 @@ TEST_F(Assistant, OfferOfANewerVersionThenIgnoringItStoresItAndTellsTheConfigura
     GetPrivateProfileStringA(kSectionApp, kKeyIgnoreVersion, "", ignored, sizeof ignored, configFile.c_str());
     EXPECT_STREQ("4.0.9", ignored);
     DestroyWindow(config);
+}
+
+// The control that has the window's focus, as a screen reader reads it:
+// its id and accessible name (its role is the system's: the buttons are
+// standard ones, which Wine 8 reads as plain client areas).
+std::string FocusReading(HWND window)
+{
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui) ? gui.hwndFocus : NULL;
+    std::string reading = std::to_string(focus ? GetDlgCtrlID(focus) : -1);
+    IAccessible *object = NULL;
+    if (!focus || FAILED(AccessibleObjectFromWindow(focus, OBJID_CLIENT, __uuidof(IAccessible), (void **)&object)))
+        return reading + " (no object)";
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = NULL;
+    char text[128] = "";
+    if (SUCCEEDED(object->get_accName(self, &name)) && name) {
+        WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text, NULL, NULL);
+        SysFreeString(name);
+    }
+    object->Release();
+    return reading + " \"" + text + "\"";
+}
+
+// Both outcomes' buttons, reached by Tab left to right and read by their
+// names; Escape closes the window as "Close" does.
+TEST_F(Assistant, TabReachesEveryButtonInOrderReadByItsNameAndEscapeCloses)
+{
+    ScopedCom com;
+    struct Outcome {
+        const char *version;
+        std::vector<std::string> stops;
+    } outcomes[] = {
+        {"4.0.9", {std::to_string(kUpgradeNow) + " \"Upgrade Now\"", std::to_string(kIgnore) + " \"Ignore This Version\"",
+                   std::to_string(kClose) + " \"Close\""}},
+        {"4.0.8", {std::to_string(kCheckAgain) + " \"Check Again\"", std::to_string(kClose) + " \"Close\""}},
+    };
+    for (const Outcome &outcome : outcomes) {
+        service::SetVersion(outcome.version);
+        Start();
+        std::vector<std::string> got;
+        for (size_t i = 0; i < outcome.stops.size(); ++i) {
+            got.push_back(FocusReading(window));
+            HWND before = GetDlgItem(window, atoi(got.back().c_str()));
+            PostMessageA(window, WM_KEYDOWN, VK_TAB, 1);
+            PumpUntil([&] {
+                GUITHREADINFO gui = {};
+                gui.cbSize = sizeof gui;
+                return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui) && gui.hwndFocus != before;
+            }, 5000);
+        }
+        EXPECT_EQ(outcome.stops, got) << "version " << outcome.version;
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+        EXPECT_TRUE(Exited(10000)) << "Escape left the assistant open";
+        CloseHandle(process);
+        process = NULL;
+    }
 }
 
 TEST_F(Assistant, UnreachablePageThenCheckAgainFindsTheNewerVersion)
