@@ -8,7 +8,7 @@
 #     LEVEL asInvoker | requireAdministrator           # requested execution level
 #     [WINDOWS]        # a GUI program (no console); services and helpers too
 #     [COMCTL6]        # binds version 6 of the common controls
-#     [DPI_AWARE]      # lays itself out by the screen's dots per inch
+#     [DPI_AWARE]      # lays itself out by its monitor's dots per inch (per-monitor aware)
 #     [TALLIB]         # links TalLib.dll
 #     [NO_EXCEPTIONS]  # throws and catches nothing: built without the C++
 #                      # exception runtime and its unwind tables

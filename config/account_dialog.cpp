@@ -15,9 +15,8 @@ const int kAccountFieldMax = 31;
 
 // The user name field, the first to take the focus, gets it with its text
 // selected from the dialog manager.
-void FillAccount(HWND dialog, void *state)
+void FillAccount(HWND dialog, ConfigSettings &settings)
 {
-    const ConfigSettings &settings = *(const ConfigSettings *)state;
     CentreWindow(dialog, GetParent(dialog));
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_USER, EM_LIMITTEXT, kAccountFieldMax, 0);
     SendDlgItemMessageA(dialog, IDC_ACCOUNT_PASSWORD, EM_LIMITTEXT, kAccountFieldMax, 0);
@@ -37,12 +36,12 @@ void TakeAccount(HWND dialog, ConfigSettings &settings)
 }
 
 // Escape (IDCANCEL) does nothing: only the Cancel button cancels.
-void OnAccountCommand(HWND dialog, void *state, int id)
+void OnAccountCommand(HWND dialog, ConfigSettings &settings, int id)
 {
     switch (id) {
     case IDOK: // Enter
     case IDC_ACCOUNT_OKAY:
-        TakeAccount(dialog, *(ConfigSettings *)state);
+        TakeAccount(dialog, settings);
         EndDialog(dialog, 1);
         break;
     case IDC_ACCOUNT_CANCEL:
@@ -52,11 +51,11 @@ void OnAccountCommand(HWND dialog, void *state, int id)
 }
 
 // The state is the caller's settings, which outlive the dialog.
-const PageHandlers kAccountHandlers = {NULL, FillAccount, OnAccountCommand, NULL, NULL, NULL, NULL, NULL};
+const PageKind<ConfigSettings> kAccountDialog = {.init = FillAccount, .command = OnAccountCommand, .ownsState = false};
 
 } // namespace
 
 bool RunAccountDialog(HWND owner, ConfigSettings &settings)
 {
-    return RunDialog(InstanceOf(owner), IDD_ACCOUNT, owner, kAccountHandlers, &settings) == 1;
+    return RunDialog(InstanceOf(owner), IDD_ACCOUNT, owner, kAccountDialog, &settings) == 1;
 }

@@ -42,9 +42,8 @@ const Box *BoxOf(int id)
     return NULL;
 }
 
-void InitAdvancedPage(HWND page, void *state)
+void InitAdvancedPage(HWND page, AdvancedState &advanced)
 {
-    const AdvancedState &advanced = *(const AdvancedState *)state;
     FitPageToFrame(page, advanced.scale);
     SetDlgItemTextA(page, IDC_VERSION_TEXT, kVersionLine);
     HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
@@ -57,9 +56,8 @@ void InitAdvancedPage(HWND page, void *state)
         ShowWindow(link, SW_HIDE);
 }
 
-void OnAdvancedCommand(HWND page, void *state, int id)
+void OnAdvancedCommand(HWND page, AdvancedState &advanced, int id)
 {
-    AdvancedState &advanced = *(AdvancedState *)state;
     if (const Box *box = BoxOf(id)) {
         // A box counts as on only when checked.
         advanced.chosen.*box->option = IsDlgButtonChecked(page, id) == BST_CHECKED ? 1 : 0;
@@ -71,27 +69,25 @@ void OnAdvancedCommand(HWND page, void *state, int id)
         Execute_Upgrade(NULL);
 }
 
-void FreeAdvanced(void *state) { delete (AdvancedState *)state; }
-
-const PageHandlers kAdvancedHandlers = {HandlePageMessage, InitAdvancedPage, OnAdvancedCommand, NULL, NULL, NULL,
-                                        NULL, FreeAdvanced};
+const PageKind<AdvancedState> kAdvancedPage = {
+    .look = HandlePageMessage, .init = InitAdvancedPage, .command = OnAdvancedCommand};
 
 } // namespace
 
 HWND CreateAdvancedPage(HWND frame, ScreenScale scale, const ConfigOptions &options)
 {
-    return CreatePage(InstanceOf(frame), IDD_ADVANCED, frame, kAdvancedHandlers, new AdvancedState{scale, options});
+    return CreatePage(InstanceOf(frame), IDD_ADVANCED, frame, kAdvancedPage, new AdvancedState{scale, options});
 }
 
 const ConfigOptions *ChosenOptions(HWND page)
 {
-    const AdvancedState *advanced = (const AdvancedState *)PageState(page, kAdvancedHandlers);
+    const AdvancedState *advanced = PageState(page, kAdvancedPage);
     return advanced ? &advanced->chosen : NULL;
 }
 
 void ShowUpgradeAvailable(HWND page, bool available)
 {
-    if (!PageState(page, kAdvancedHandlers))
+    if (!PageState(page, kAdvancedPage))
         return;
     HWND link = GetDlgItem(page, IDC_UPGRADE_LINK);
     EnableWindow(link, available ? TRUE : FALSE);

@@ -91,6 +91,7 @@ HWND CreateMainWindow(ConfigApp &app, int show)
                                   width, height, NULL, NULL, app.instance, &app);
     if (!window)
         return NULL;
+    MatchMonitorScale(window, app.scale);
     CentreWindow(window, NULL);
     ShowWindow(window, show);
     UpdateWindow(window);

@@ -18,5 +18,9 @@ constexpr UINT kMsgUpdaterActivity = WM_APP + 16; // 0x8010
 constexpr UINT kMsgPageChanged = WM_APP + 20;
 constexpr UINT kMsgShowPage = WM_APP + 21;
 constexpr UINT kMsgShowStatus = WM_APP + 22;
+// From the main window to a page: the window is shown at a new scale,
+// lParam the ScreenScale (valid for the call). The page lays itself out
+// again (FitPageToFrame) and redoes what it sized by the scale.
+constexpr UINT kMsgPageScaleChanged = WM_APP + 23;
 // Asks a progress window to close itself.
 constexpr UINT kMsgCloseProgress = WM_APP + 40;

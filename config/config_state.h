@@ -57,6 +57,7 @@ struct ConfigApp : ConfigSettings {
     ScreenScale scale;                // the screen's dots per inch
     ScopedGdi panelFont;
     ScopedGdi hintFont;
+    ScopedGdi buttonFont;             // the GUI font at a scale other than the screen's, or none
     Image pictures[kPictureCount];
     ScopedHandle tellThread;          // the last TellServer sent in the background
 };

@@ -45,9 +45,9 @@ struct HelpState {
     Image *picture;
 };
 
-void InitHelpPage(HWND page, void *state)
+void InitHelpPage(HWND page, HelpState &help)
 {
-    FitPageToFrame(page, ((const HelpState *)state)->scale);
+    FitPageToFrame(page, help.scale);
     for (const HelpLink &link : kLinks) {
         AttachLink(GetDlgItem(page, link.id));
         CreateToolTip(link.id, page, InstanceOf(page), link.target);
@@ -55,30 +55,40 @@ void InitHelpPage(HWND page, void *state)
     SetDlgItemTextA(page, IDC_ABOUT_TEXT, kAboutText);
 }
 
-void OnHelpCommand(HWND page, void *, int id)
+void OnHelpCommand(HWND page, HelpState &, int id)
 {
     for (const HelpLink &link : kLinks)
         if (link.id == id)
             AskAndOpen(page, link.question, link.target);
 }
 
-void PaintHelpPage(HWND page, void *state)
+void PaintHelpPage(HWND page, HelpState &help)
 {
-    const HelpState &help = *(const HelpState *)state;
     ScopedPaint paint(page);
     PrepareImage(*help.picture, paint.get());
     DrawImage(*help.picture, paint.get(), kPictureLeftPixels, ScaleY(help.scale, kPictureY), kPictureSize,
               kPictureSize);
 }
 
-void FreeHelp(void *state) { delete (HelpState *)state; }
+// The window's new scale: the picture's top moves with the page.
+bool OnHelpScale(HWND page, HelpState &help, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != kMsgPageScaleChanged || !lParam)
+        return false;
+    help.scale = *(const ScreenScale *)lParam;
+    InvalidateRect(page, NULL, TRUE);
+    return true;
+}
 
-const PageHandlers kHelpHandlers = {HandlePageMessage, InitHelpPage, OnHelpCommand, NULL, NULL, PaintHelpPage,
-                                    NULL, FreeHelp};
+const PageKind<HelpState> kHelpPage = {.look = HandlePageMessage,
+                                       .init = InitHelpPage,
+                                       .command = OnHelpCommand,
+                                       .paint = PaintHelpPage,
+                                       .other = OnHelpScale};
 
 } // namespace
 
 HWND CreateHelpPage(HWND frame, ScreenScale scale, Image &picture)
 {
-    return CreatePage(InstanceOf(frame), IDD_HELP, frame, kHelpHandlers, new HelpState{scale, &picture});
+    return CreatePage(InstanceOf(frame), IDD_HELP, frame, kHelpPage, new HelpState{scale, &picture});
 }

@@ -41,11 +41,8 @@ const Tip kTips[] = {
     {IDC_MANAGE_HOSTS, "Visit Talvex to add, modify, and remove your hosts."},
 };
 
-HomeState &HomeOf(void *state) { return *(HomeState *)state; }
-
-void InitHomePage(HWND page, void *state)
+void InitHomePage(HWND page, HomeState &home)
 {
-    HomeState &home = HomeOf(state);
     home.page = page;
     FitPageToFrame(page, home.scale);
     for (int id : kLinks)
@@ -75,9 +72,8 @@ void ChangeUser(HomeState &home)
         StartHostListRefresh(home);
 }
 
-void OnHomeCommand(HWND page, void *state, int id)
+void OnHomeCommand(HWND page, HomeState &home, int id)
 {
-    HomeState &home = HomeOf(state);
     switch (id) {
     case IDC_CHANGE_USER:
         ChangeUser(home);
@@ -112,39 +108,43 @@ void OnHomeCommand(HWND page, void *state, int id)
     }
 }
 
-BOOL OnHomeNotify(HWND page, void *state, NMHDR *header)
+BOOL OnHomeNotify(HWND page, HomeState &home, NMHDR *header)
 {
     if (header->idFrom == IDC_HOST_LIST && header->code == LVN_ITEMCHANGED &&
-        IsHostCheckChange(HomeOf(state), (const NMLISTVIEW *)header))
+        IsHostCheckChange(home, (const NMLISTVIEW *)header))
         TellFrame(page, kMsgPageChanged, 0);
     return FALSE;
 }
 
-bool OnHomeContextMenu(HWND page, void *, HWND control, LPARAM position)
+bool OnHomeContextMenu(HWND page, HomeState &, HWND control, LPARAM position)
 {
     return ShowContextMenu(page, control, IDC_HOST_LIST, 0, position);
 }
 
-// The refreshes' results, posted by their workers.
-bool OnHomeResult(HWND, void *state, UINT message, WPARAM, LPARAM lParam)
+// The refreshes' results, posted by their workers; the window's new scale.
+bool OnHomeResult(HWND, HomeState &home, UINT message, WPARAM, LPARAM lParam)
 {
     switch (message) {
-    case kMsgShowAddress: {
-        HomeState &home = HomeOf(state);
+    case kMsgPageScaleChanged:
+        if (lParam)
+            RescaleHostList(home, *(const ScreenScale *)lParam);
+        return true;
+    case kMsgShowAddress:
         SetDlgItemTextA(home.page, IDC_HOME_ADDRESS, OnAddressFound(home, lParam).c_str());
         return true;
-    }
     case kMsgHostRefreshDone:
-        OnHostRefreshDone(HomeOf(state), lParam);
+        OnHostRefreshDone(home, lParam);
         return true;
     }
     return false;
 }
 
-void FreeHome(void *state) { delete (HomeState *)state; }
-
-const PageHandlers kHomeHandlers = {HandlePageMessage, InitHomePage,  OnHomeCommand, OnHomeNotify,
-                                    OnHomeContextMenu, NULL,          OnHomeResult,  FreeHome};
+const PageKind<HomeState> kHomePage = {.look = HandlePageMessage,
+                                       .init = InitHomePage,
+                                       .command = OnHomeCommand,
+                                       .notify = OnHomeNotify,
+                                       .contextMenu = OnHomeContextMenu,
+                                       .other = OnHomeResult};
 
 } // namespace
 
@@ -153,30 +153,30 @@ HWND CreateHomePage(HWND frame, ScreenScale scale, ConfigSettings &settings)
     HomeState *home = new HomeState();
     home->scale = scale;
     home->settings = &settings;
-    return CreatePage(InstanceOf(frame), IDD_HOME, frame, kHomeHandlers, home);
+    return CreatePage(InstanceOf(frame), IDD_HOME, frame, kHomePage, home);
 }
 
 void ShowUserName(HWND page, const char *name)
 {
-    if (PageState(page, kHomeHandlers))
+    if (PageState(page, kHomePage))
         SetDlgItemTextA(page, IDC_HOME_USER, name);
 }
 
 void ShowLastUpdate(HWND page, const char *time)
 {
-    if (PageState(page, kHomeHandlers))
+    if (PageState(page, kHomePage))
         SetDlgItemTextA(page, IDC_HOME_LAST_UPDATE, time);
 }
 
 void ShowUpdaterDetecting(HWND page)
 {
-    if (PageState(page, kHomeHandlers))
+    if (PageState(page, kHomePage))
         SetDlgItemTextA(page, IDC_HOME_UPDATER, kDetecting);
 }
 
 void ShowUpdaterRunning(HWND page, bool running)
 {
-    if (!PageState(page, kHomeHandlers))
+    if (!PageState(page, kHomePage))
         return;
     SetDlgItemTextA(page, IDC_HOME_UPDATER, running ? "On" : "Off");
     HWND start = GetDlgItem(page, IDC_START_UPDATER), stop = GetDlgItem(page, IDC_STOP_UPDATER);
@@ -189,7 +189,7 @@ void ShowUpdaterRunning(HWND page, bool running)
 
 void RefreshHomePage(HWND page, bool withHostList)
 {
-    HomeState *home = (HomeState *)PageState(page, kHomeHandlers);
+    HomeState *home = PageState(page, kHomePage);
     if (!home)
         return;
     if (withHostList)
@@ -197,9 +197,11 @@ void RefreshHomePage(HWND page, bool withHostList)
     RefreshAddress(*home);
 }
 
+HomeState *HomePageState(HWND page) { return PageState(page, kHomePage); }
+
 bool ChosenHosts(HWND page, std::vector<std::string> &hosts)
 {
-    const HomeState *home = (const HomeState *)PageState(page, kHomeHandlers);
+    const HomeState *home = PageState(page, kHomePage);
     if (!home)
         return false;
     hosts = CheckedHostNames(*home);

@@ -24,6 +24,10 @@ void ShowUpdaterRunning(HWND page, bool running);
 // withHostList, then the address check.
 void RefreshHomePage(HWND page, bool withHostList);
 
+// The page's own state (home_state.h); NULL when page is no Home page.
+struct HomeState;
+HomeState *HomePageState(HWND page);
+
 // The hosts the user chose for the updater, in row order: every row whose
 // box is not unchecked. False when page is no Home page.
 bool ChosenHosts(HWND page, std::vector<std::string> &hosts);

@@ -2,6 +2,7 @@
 // re-check of the saved selection, and the check and copy commands.
 #include "host_list.h"
 
+#include "accessible.h"
 #include "config_ids.h"
 #include "host_rows.h"
 #include "host_selection.h"
@@ -91,6 +92,8 @@ void InitHostList(const HomeState &home)
     GetClientRect(list, &client);
     AddColumn(list, 0, "Enabled", (int)(client.right * 0.1));
     AddColumn(list, 1, "Hostname", (int)(client.right * 0.9));
+    // A row's first column is its box alone: it is read by the host's name.
+    AttachAccessibleCheckList(list, 1);
     // Wine draws no groups (and answers their messages with 0): nothing
     // below depends on them, every row still shows there.
     SendMessageA(list, LVM_ENABLEGROUPVIEW, TRUE, 0);
@@ -176,4 +179,10 @@ std::vector<std::string> CheckedHostNames(const HomeState &home)
         if (row.check != kUnchecked && !row.name.empty())
             names.push_back(row.name);
     return names;
+}
+
+void RescaleHostList(HomeState &home, const ScreenScale &scale)
+{
+    home.scale = scale;
+    SetColumnWidths(home, HostList(home));
 }

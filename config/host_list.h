@@ -17,6 +17,9 @@
 HWND HostList(const HomeState &home);
 // Columns and groups, once the page is fitted to its size.
 void InitHostList(const HomeState &home);
+// The window's new scale: the page has been laid out again; the columns
+// follow its list's new width.
+void RescaleHostList(HomeState &home, const ScreenScale &scale);
 // A download's rows: the list is emptied, filled, then drawn once.
 void BeginHostRows(HomeState &home);
 void AddHostRow(HomeState &home, const char *name, size_t length);

@@ -5,6 +5,7 @@
 #include "logs_page.h"
 
 #include "clipboard.h"
+#include "contrast.h"
 #include "config_ids.h"
 #include "error_text.h"
 #include "log_reader.h"
@@ -77,9 +78,9 @@ void ReloadList(LogView *view, HWND list)
     InvalidateRect(list, NULL, FALSE);
 }
 
-void InitLogsPage(HWND page, void *state)
+void InitLogsPage(HWND page, LogView &view)
 {
-    FitPageToFrame(page, ((const LogView *)state)->scale);
+    FitPageToFrame(page, view.scale);
     AttachLink(GetDlgItem(page, IDC_REFRESH_LOG));
     AttachLink(GetDlgItem(page, IDC_SAVE_LOG));
     HINSTANCE instance = InstanceOf(page);
@@ -92,7 +93,7 @@ void InitLogsPage(HWND page, void *state)
     GetClientRect(list, &client);
     AddColumn(list, 0, "Time", (int)(client.right * 0.3));
     AddColumn(list, 1, "Description", (int)(client.right * 0.7));
-    ReloadList((LogView *)state, list);
+    ReloadList(&view, list);
 }
 
 // The text of a row's cell for the virtual list.
@@ -128,7 +129,8 @@ LRESULT OnCustomDraw(const LogView &view, NMLVCUSTOMDRAW *draw)
 {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-        return CDRF_NOTIFYITEMDRAW;
+        // A high-contrast theme's colours stand; the level is in the text.
+        return HighContrastOn() ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         size_t row = (size_t)draw->nmcd.dwItemSpec;
         int level = row < view.log.rows.size() ? view.log.rows[row].level : LOG_INFO;
@@ -223,9 +225,8 @@ void ClearLog(HWND page, LogView *view)
     RefreshLog(page, view);
 }
 
-void OnLogsCommand(HWND page, void *state, int id)
+void OnLogsCommand(HWND page, LogView &view, int id)
 {
-    LogView &view = *(LogView *)state;
     switch (id) {
     case IDC_REFRESH_LOG:
         RefreshLog(page, &view);
@@ -243,9 +244,8 @@ void OnLogsCommand(HWND page, void *state, int id)
 }
 
 // Answers a list notification; FALSE for those left to the list.
-BOOL OnLogsNotify(HWND page, void *state, NMHDR *header)
+BOOL OnLogsNotify(HWND page, LogView &view, NMHDR *header)
 {
-    const LogView &view = *(const LogView *)state;
     if (header->idFrom != IDC_LOG_LIST)
         return FALSE;
     switch (header->code) {
@@ -262,21 +262,34 @@ BOOL OnLogsNotify(HWND page, void *state, NMHDR *header)
     return FALSE;
 }
 
-bool OnLogsContextMenu(HWND page, void *, HWND control, LPARAM position)
+bool OnLogsContextMenu(HWND page, LogView &, HWND control, LPARAM position)
 {
     return ShowContextMenu(page, control, IDC_LOG_LIST, 1, position);
 }
 
-void FreeLogView(void *state) { delete (LogView *)state; }
+// The window's new scale: the page is laid out again; the columns follow
+// the list's new width.
+bool OnLogsScale(HWND page, LogView &view, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != kMsgPageScaleChanged || !lParam)
+        return false;
+    view.scale = *(const ScreenScale *)lParam;
+    SetLogColumnWidths(GetDlgItem(page, IDC_LOG_LIST));
+    return true;
+}
 
-const PageHandlers kLogsHandlers = {HandlePageMessage, InitLogsPage, OnLogsCommand, OnLogsNotify,
-                                    OnLogsContextMenu, NULL,         NULL,          FreeLogView};
+const PageKind<LogView> kLogsPage = {.look = HandlePageMessage,
+                                     .init = InitLogsPage,
+                                     .command = OnLogsCommand,
+                                     .notify = OnLogsNotify,
+                                     .contextMenu = OnLogsContextMenu,
+                                     .other = OnLogsScale};
 
 } // namespace
 
 void ReloadLogPage(HWND page)
 {
-    LogView *view = (LogView *)PageState(page, kLogsHandlers);
+    LogView *view = PageState(page, kLogsPage);
     if (view)
         ReloadList(view, GetDlgItem(page, IDC_LOG_LIST));
 }
@@ -286,5 +299,5 @@ HWND CreateLogsPage(HWND frame, ScreenScale scale, const ConfigSettings &setting
     LogView *view = new LogView();
     view->scale = scale;
     view->settings = &settings;
-    return CreatePage(InstanceOf(frame), IDD_LOGS, frame, kLogsHandlers, view);
+    return CreatePage(InstanceOf(frame), IDD_LOGS, frame, kLogsPage, view);
 }

@@ -17,6 +17,7 @@
 #include "tal_menu.h"
 #include "window_state.h"
 
+#include "contrast.h"
 #include "error_text.h"
 #include "scoped.h"
 #include "signals.h"
@@ -58,11 +59,53 @@ const int kPanelFontHeight = 19, kHintFontHeight = 14;
 // a box that grows with the screen.
 int CentredX(const ConfigApp &app, int x, int width) { return ScaleX(app, x) + (ScaleX(app, width) - width) / 2; }
 
-HWND CreateChild(const ConfigApp &app, const char *cls, const char *text, DWORD style, int x, int y, int width,
-                 int height, int id)
+// Where each of the frame's own controls stands at the window's scale.
+RECT FramePlace(const ConfigApp &app, int id)
 {
-    return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, app.window,
-                           (HMENU)(INT_PTR)id, app.instance, NULL);
+    auto x = [&](int v) { return ScaleX(app, v); };
+    auto y = [&](int v) { return ScaleY(app, v); };
+    auto box = [](int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; };
+    switch (id) {
+    case IDC_BOTTOM_BAND:
+        return box(x(kBandX), y(kBandY), x(kBandWidth), y(kBandHeight));
+    case IDC_OK:
+        return box(x(kOkX), y(kButtonY), x(kButtonWidth), y(kButtonHeight));
+    case IDC_CANCEL:
+        return box(x(kCancelX), y(kButtonY), x(kButtonWidth), y(kButtonHeight));
+    case IDC_APPLY:
+        return box(x(kApplyX), y(kButtonY), x(kButtonWidth), y(kButtonHeight));
+    case IDC_NAV_HOME:
+    case IDC_NAV_ADVANCED:
+    case IDC_NAV_LOGS:
+    case IDC_NAV_HELP:
+        // Each product truncated before the sum.
+        return box(x(kNavX), y(kNavY) + (id - IDC_NAV_HOME) * y(kNavHeight), x(kNavWidth), y(kNavHeight));
+    case IDC_STATUS_HOTSPOT:
+        return box(x(kHotspotX), y(kStatusY), x(kHotspotWidth), y(kStatusSize));
+    case IDC_STATUS_LABEL:
+        return box(x(kLabelX), y(kLabelY), x(kLabelWidth), y(kLabelHeight));
+    case IDC_STATUS_HINT:
+        return box(x(kHintX), y(kHintY), x(kHintWidth), y(kHintHeight));
+    }
+    return RECT{};
+}
+
+const int kFrameControls[] = {IDC_BOTTOM_BAND, IDC_OK,       IDC_CANCEL,         IDC_APPLY,
+                              IDC_NAV_HOME,    IDC_NAV_ADVANCED, IDC_NAV_LOGS,   IDC_NAV_HELP,
+                              IDC_STATUS_HOTSPOT, IDC_STATUS_LABEL, IDC_STATUS_HINT};
+
+HWND CreateChild(const ConfigApp &app, const char *cls, const char *text, DWORD style, int id)
+{
+    RECT r = FramePlace(app, id);
+    return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, app.window, (HMENU)(INT_PTR)id, app.instance, NULL);
+}
+
+// The page area at the window's scale.
+void PlacePage(const ConfigApp &app, HWND page)
+{
+    SetWindowPos(page, NULL, ScaleX(app, kPageX), kPageTopPixels, ScaleX(app, kPageWidth), ScaleY(app, kPageHeight),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Each page gets what it shows: the settings, or the help picture.
@@ -75,8 +118,7 @@ void CreatePages(ConfigApp &app)
     for (int i = 0; i < kPageCount; ++i) {
         if (!app.pages[i])
             continue;
-        SetWindowPos(app.pages[i], NULL, ScaleX(app, kPageX), kPageTopPixels, ScaleX(app, kPageWidth),
-                     ScaleY(app, kPageHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+        PlacePage(app, app.pages[i]);
         ShowWindow(app.pages[i], i == kPageHome ? SW_SHOW : SW_HIDE);
     }
 }
@@ -87,23 +129,25 @@ HGDIOBJ CreatePanelFont(int height)
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Microsoft Sans Serif");
 }
 
+// The panel's fonts at the window's scale.
+void CreatePanelFonts(ConfigApp &app)
+{
+    app.panelFont.reset(CreatePanelFont(ScaleY(app, kPanelFontHeight)));
+    app.hintFont.reset(CreatePanelFont(ScaleY(app, kHintFontHeight)));
+}
+
 void CreateButtons(ConfigApp &app)
 {
-    auto x = [&](int v) { return ScaleX(app, v); };
-    auto y = [&](int v) { return ScaleY(app, v); };
     // The band stays beneath the buttons that stand on it.
-    HWND band = CreateChild(app, "STATIC", "", WS_CLIPSIBLINGS, x(kBandX), y(kBandY), x(kBandWidth), y(kBandHeight),
-                            IDC_BOTTOM_BAND);
+    HWND band = CreateChild(app, "STATIC", "", WS_CLIPSIBLINGS, IDC_BOTTOM_BAND);
     SetWindowPos(band, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     HFONT gui = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     static const struct {
         int id;
         const char *text;
-        int x;
-    } buttons[] = {{IDC_OK, "OK", kOkX}, {IDC_CANCEL, "Cancel", kCancelX}, {IDC_APPLY, "Apply", kApplyX}};
+    } buttons[] = {{IDC_OK, "OK"}, {IDC_CANCEL, "Cancel"}, {IDC_APPLY, "Apply"}};
     for (const auto &b : buttons) {
-        HWND button = CreateChild(app, "BUTTON", b.text, WS_TABSTOP | BS_PUSHBUTTON, x(b.x), y(kButtonY),
-                                  x(kButtonWidth), y(kButtonHeight), b.id);
+        HWND button = CreateChild(app, "BUTTON", b.text, WS_TABSTOP | BS_PUSHBUTTON, b.id);
         SendMessageA(button, WM_SETFONT, (WPARAM)gui, FALSE);
     }
     EnableWindow(GetDlgItem(app.window, IDC_APPLY), FALSE);
@@ -111,38 +155,85 @@ void CreateButtons(ConfigApp &app)
 
 void CreatePanel(ConfigApp &app)
 {
-    auto x = [&](int v) { return ScaleX(app, v); };
-    auto y = [&](int v) { return ScaleY(app, v); };
     static const char *const labels[] = {"Home", "Advanced", "Logs", "Help"};
     for (int i = 0; i < 4; ++i) {
-        HWND nav = CreateChild(app, "STATIC", labels[i], WS_TABSTOP, x(kNavX), y(kNavY) + i * y(kNavHeight),
-                               x(kNavWidth), y(kNavHeight), IDC_NAV_HOME + i);
+        HWND nav = CreateChild(app, "STATIC", labels[i], WS_TABSTOP, IDC_NAV_HOME + i);
         AttachMenuButton(nav, (HFONT)app.panelFont.get(), &app.pictures[kPicStrip], app.scale);
     }
     // Only the hand cursor and the click: the status picture shows through.
-    HWND hotspot = CreateChild(app, "STATIC", "", 0, x(kHotspotX), y(kStatusY), x(kHotspotWidth), y(kStatusSize),
-                               IDC_STATUS_HOTSPOT);
-    AttachMenuButton(hotspot, NULL, NULL, app.scale);
+    // Named for a screen reader by the status label, once that is made.
+    HWND hotspot = CreateChild(app, "STATIC", "", 0, IDC_STATUS_HOTSPOT);
 
     // One line, wider than the hint beneath it with the same centre, so that
     // "Status: Welcome!" does not wrap out of sight in wider fonts.
-    HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, x(kLabelX), y(kLabelY),
-                             x(kLabelWidth), y(kLabelHeight), IDC_STATUS_LABEL);
+    HWND label = CreateChild(app, "STATIC", "Status: Loading", SS_CENTER | SS_CENTERIMAGE, IDC_STATUS_LABEL);
     SendMessageA(label, WM_SETFONT, (WPARAM)app.panelFont.get(), FALSE);
+    AttachMenuButton(hotspot, NULL, NULL, app.scale, label);
     SetStatusLabel(app);
-    HWND hint = CreateChild(app, "STATIC", "(Click for details)", SS_CENTER, x(kHintX), y(kHintY), x(kHintWidth),
-                            y(kHintHeight), IDC_STATUS_HINT);
+    HWND hint = CreateChild(app, "STATIC", "(Click for details)", SS_CENTER, IDC_STATUS_HINT);
     SendMessageA(hint, WM_SETFONT, (WPARAM)app.hintFont.get(), FALSE);
+}
+
+// Tab goes round in reading order: the navigation buttons and the status
+// picture down the panel, then the page's controls, then OK, Cancel and
+// Apply. The pages come after the panel's controls, whatever their making's
+// order; nothing of the two overlaps, so only the Tab order changes.
+void PlaceInTabOrder(ConfigApp &app)
+{
+    HWND after = GetDlgItem(app.window, IDC_STATUS_HOTSPOT);
+    for (HWND page : app.pages) {
+        if (!page)
+            continue;
+        SetWindowPos(page, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = page;
+    }
 }
 
 void OnCreate(ConfigApp &app)
 {
-    app.panelFont.reset(CreatePanelFont(ScaleY(app, kPanelFontHeight)));
-    app.hintFont.reset(CreatePanelFont(ScaleY(app, kHintFontHeight)));
+    CreatePanelFonts(app);
     CreatePages(app);
     CreateButtons(app);
     CreatePanel(app);
+    PlaceInTabOrder(app);
     ShowUpdaterDetecting(app.pages[kPageHome]);
+}
+
+// Shown at a new scale (another monitor's, or the monitor's scale
+// changed): the window takes the size the system suggests and lays out
+// its controls, fonts and pages from the same figures at that scale. The
+// pictures keep their pixel size at every scale and stay where they are.
+void OnDpiChanged(ConfigApp &app, WPARAM wParam, LPARAM suggested)
+{
+    app.scale = ScaleOfDpiChange(wParam);
+    // The fonts before go at the end, once no control uses them.
+    ScopedGdi oldPanel = std::move(app.panelFont), oldHint = std::move(app.hintFont);
+    ScopedGdi oldButton = std::move(app.buttonFont);
+    CreatePanelFonts(app);
+    // The buttons' stock font is made for the screen's scale.
+    HFONT gui = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    int screenDpi = ReadScreenScale().dpiY;
+    if (app.scale.dpiY != screenDpi)
+        app.buttonFont.reset(CreateFontAtScale(gui, screenDpi, app.scale.dpiY, false));
+    for (int id : {IDC_OK, IDC_CANCEL, IDC_APPLY})
+        SendDlgItemMessageA(app.window, id, WM_SETFONT, (WPARAM)(app.buttonFont ? app.buttonFont.get() : gui), FALSE);
+    TakeSuggestedRect(app.window, suggested);
+    for (int id : kFrameControls) {
+        RECT r = FramePlace(app, id);
+        MoveWindow(GetDlgItem(app.window, id), r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+    }
+    for (int id = IDC_NAV_HOME; id <= IDC_NAV_HELP; ++id)
+        SetMenuButtonScale(GetDlgItem(app.window, id), (HFONT)app.panelFont.get(), app.scale);
+    SetMenuButtonScale(GetDlgItem(app.window, IDC_STATUS_HOTSPOT), NULL, app.scale);
+    SendDlgItemMessageA(app.window, IDC_STATUS_LABEL, WM_SETFONT, (WPARAM)app.panelFont.get(), FALSE);
+    SendDlgItemMessageA(app.window, IDC_STATUS_HINT, WM_SETFONT, (WPARAM)app.hintFont.get(), FALSE);
+    for (HWND page : app.pages) {
+        if (!page)
+            continue;
+        PlacePage(app, page);
+        SendMessageA(page, kMsgPageScaleChanged, 0, (LPARAM)&app.scale);
+    }
+    RedrawWindow(app.window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void OnDestroy(ConfigApp &app)
@@ -150,6 +241,7 @@ void OnDestroy(ConfigApp &app)
     // The pages and the panel's controls are gone by now: nothing uses the fonts.
     app.panelFont.reset();
     app.hintFont.reset();
+    app.buttonFont.reset();
     PostQuitMessage(0);
 }
 
@@ -164,9 +256,15 @@ void OnPaint(ConfigApp &app, HWND window)
     if (area.right > panel) {
         RECT white = area;
         white.left = white.left > panel ? white.left : panel;
-        FillRect(dc, &white, (HBRUSH)GetStockObject(WHITE_BRUSH));
+        FillRect(dc, &white, PageBrush());
     }
-    if (area.left < panel) {
+    // A high-contrast theme has the panel in its window colour; the
+    // pictures on it stay as they are, whole and legible on any colour.
+    if (area.left < panel && HighContrastOn()) {
+        RECT strip = area;
+        strip.right = strip.right < panel ? strip.right : panel;
+        FillRect(dc, &strip, GetSysColorBrush(COLOR_WINDOW));
+    } else if (area.left < panel) {
         for (int y = area.top; y < area.bottom; ++y)
             DrawImageColumns(app.pictures[kPicStrip], dc, 0, y, panel, 1, 0, kPanelWidth);
     }
@@ -176,7 +274,7 @@ void OnPaint(ConfigApp &app, HWND window)
     DrawImage(app.pictures[StatusPicture(app.status)], dc, CentredX(app, kStatusX, kStatusSize), ScaleY(app, kStatusY),
               kStatusSize, kStatusSize);
 
-    ScopedGdi pen(CreatePen(PS_SOLID, 1, kSeparatorColour));
+    ScopedGdi pen(CreatePen(PS_SOLID, 1, ContrastColour(kSeparatorColour, COLOR_WINDOWTEXT)));
     ScopedSelect select(dc, pen.get());
     for (int y : {ScaleY(app, kRuleTopY), ScaleY(app, kRuleBottomY)}) {
         MoveToEx(dc, ScaleX(app, kRuleLeft), y, NULL);
@@ -192,7 +290,7 @@ LRESULT OnCtlColorStatic(HWND window, HDC dc, HWND control, LPARAM lParam)
     if (id == IDC_BOTTOM_BAND)
         return DefWindowProcA(window, WM_CTLCOLORSTATIC, (WPARAM)dc, lParam);
     if (id == IDC_STATUS_LABEL || id == IDC_STATUS_HINT)
-        SetTextColor(dc, RGB(255, 255, 255));
+        SetTextColor(dc, ContrastColour(RGB(255, 255, 255), COLOR_WINDOWTEXT));
     SetBkMode(dc, TRANSPARENT);
     return (LRESULT)GetStockObject(NULL_BRUSH);
 }
@@ -244,6 +342,12 @@ void ShowPage(ConfigApp &app, int index)
 {
     if (index < 0 || index >= kPageCount)
         return;
+    // The keyboard focus does not stay behind on a page that goes out of
+    // sight: it goes to the shown page's navigation button.
+    HWND focus = GetFocus();
+    for (int i = 0; i < kPageCount; ++i)
+        if (i != index && app.pages[i] && focus && IsChild(app.pages[i], focus))
+            SetFocus(GetDlgItem(app.window, IDC_NAV_HOME + index));
     for (int i = 0; i < kPageCount; ++i) {
         if (i != index && app.pages[i])
             ShowWindow(app.pages[i], SW_HIDE);
@@ -274,6 +378,7 @@ bool OnCommand(ConfigApp &app, int id, int code)
         OnOk(app);
         return true;
     case IDC_CANCEL:
+    case IDCANCEL: // Escape, from the dialog keys of the message loop
         DestroyWindow(app.window);
         return true;
     case IDC_APPLY:
@@ -355,6 +460,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT:
         OnPaint(app, window);
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(app, wParam, lParam);
+        return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: // a high-contrast theme switched on or off, among others
+        RepaintForColours(window, message, wParam, lParam);
+        break;
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(window, (HDC)wParam, (HWND)lParam, lParam);
     case WM_COMMAND:

@@ -5,6 +5,8 @@
 #include "config_ids.h"
 #include "config_state.h"
 #include "error_text.h"
+#include "contrast.h"
+#include "page_dialog.h"
 #include "scoped.h"
 #include "user_link.h"
 
@@ -46,21 +48,7 @@ bool ShowContextMenu(HWND page, HWND control, int list, int popup, LPARAM positi
 
 void FitPageToFrame(HWND page, const ScreenScale &scale)
 {
-    RECT client = {};
-    GetClientRect(page, &client);
-    if (client.right <= 0 || client.bottom <= 0)
-        return;
-    double fx = ScaleX(scale, kPageWidth) / (double)client.right;
-    double fy = ScaleY(scale, kPageHeight) / (double)client.bottom;
-    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        RECT r = {};
-        GetWindowRect(child, &r);
-        MapWindowPoints(NULL, page, (POINT *)&r, 2);
-        int left = (int)(r.left * fx), top = (int)(r.top * fy);
-        MoveWindow(child, left, top, (int)(r.right * fx) - left, (int)(r.bottom * fy) - top, FALSE);
-    }
-    SetWindowPos(page, NULL, 0, 0, ScaleX(scale, kPageWidth), ScaleY(scale, kPageHeight),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FitPage(page, ScaleX(scale, kPageWidth), ScaleY(scale, kPageHeight), scale.dpiY);
 }
 
 void AddColumn(HWND list, int index, const char *title, int width)
@@ -73,17 +61,25 @@ void AddColumn(HWND list, int index, const char *title, int width)
     SendMessageA(list, LVM_INSERTCOLUMNA, (WPARAM)index, (LPARAM)&column);
 }
 
-bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM, INT_PTR *result)
+HBRUSH PageBrush() { return ContrastBrush((HBRUSH)GetStockObject(WHITE_BRUSH), COLOR_WINDOW); }
+
+bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
 {
     switch (message) {
+    case kMsgPageScaleChanged:
+        if (lParam)
+            FitPageToFrame(page, *(const ScreenScale *)lParam);
+        return false; // the page's own handler redoes what it sized by the scale
     case WM_CTLCOLORDLG:
-        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
+        *result = (INT_PTR)PageBrush();
         return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         SetBkMode((HDC)wParam, OPAQUE);
-        SetBkColor((HDC)wParam, RGB(255, 255, 255));
-        *result = (INT_PTR)GetStockObject(WHITE_BRUSH);
+        SetBkColor((HDC)wParam, ContrastColour(RGB(255, 255, 255), COLOR_WINDOW));
+        if (HighContrastOn())
+            SetTextColor((HDC)wParam, GetSysColor(COLOR_WINDOWTEXT));
+        *result = (INT_PTR)PageBrush();
         return true;
     case WM_NCHITTEST: {
         // The mouse over a page takes the keyboard focus back to the main

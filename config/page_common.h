@@ -12,11 +12,15 @@
 // A page's size in pixels at 96 dots per inch.
 const int kPageWidth = 512, kPageHeight = 395;
 // Moves and sizes the page's controls so that its template fills the
-// page's size at the screen's scale: dialog units are pixels of a font
+// page's size at the window's scale: dialog units are pixels of a font
 // whose measure differs from system to system, the page's size is not.
+// Called again at a new scale, it lays the page out as at that scale.
 void FitPageToFrame(HWND page, const ScreenScale &scale);
+// The pages' background: white, or the window colour of a high-contrast
+// theme. Not the caller's to delete.
+HBRUSH PageBrush();
 // What every page does alike (white background, opaque statics, focus on
-// hit-test): the pages' PageHandlers::look.
+// hit-test): the pages' PageKind::look.
 bool HandlePageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result);
 // The module a window was made from.
 HINSTANCE InstanceOf(HWND window);

@@ -30,9 +30,9 @@ void AddMarquee(HWND window)
         SendMessageA(bar, PBM_SETMARQUEE, TRUE, kMarqueeMs);
 }
 
-void InitProgress(HWND window, void *state)
+void InitProgress(HWND window, ProgressState &progress)
 {
-    CentreWindow(window, ((const ProgressState *)state)->owner);
+    CentreWindow(window, progress.owner);
     AddMarquee(window);
 }
 
@@ -49,31 +49,29 @@ void Finish(HWND window, const ProgressState &progress)
 
 // Only the Cancel button closes it; Escape and Enter would close it too
 // easily, and are taken here without effect.
-void OnProgressCommand(HWND window, void *state, int id)
+void OnProgressCommand(HWND window, ProgressState &progress, int id)
 {
     if (id == IDC_PROGRESS_CANCEL)
-        Finish(window, *(const ProgressState *)state);
+        Finish(window, progress);
 }
 
-bool OnProgressMessage(HWND window, void *state, UINT message, WPARAM, LPARAM)
+bool OnProgressMessage(HWND window, ProgressState &progress, UINT message, WPARAM, LPARAM)
 {
     if (message != kMsgCloseProgress)
         return false;
-    Finish(window, *(const ProgressState *)state);
+    Finish(window, progress);
     return true;
 }
 
-void FreeProgress(void *state) { delete (ProgressState *)state; }
-
-const PageHandlers kProgressHandlers = {NULL, InitProgress, OnProgressCommand, NULL, NULL, NULL, OnProgressMessage,
-                                        FreeProgress};
+const PageKind<ProgressState> kProgressWindow = {
+    .init = InitProgress, .command = OnProgressCommand, .other = OnProgressMessage};
 
 } // namespace
 
 HWND CreateProgressWindow(HWND parent)
 {
     HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(parent, GWLP_HINSTANCE);
-    HWND window = CreatePage(instance, IDD_PROGRESS, parent, kProgressHandlers, new ProgressState{parent});
+    HWND window = CreatePage(instance, IDD_PROGRESS, parent, kProgressWindow, new ProgressState{parent});
     if (window)
         ShowWindow(window, SW_SHOW);
     return window;
@@ -84,7 +82,7 @@ void CloseProgressWindow(HWND progress, HWND parent)
     // Called on the window thread when the refresh's result arrives. After
     // Cancel the window is gone and only the front changes; its state tells
     // it from a window that has reused the handle.
-    const ProgressState *state = (const ProgressState *)PageState(progress, kProgressHandlers);
+    const ProgressState *state = PageState(progress, kProgressWindow);
     if (state && state->owner == parent)
         SendMessageA(progress, kMsgCloseProgress, 0, 0);
     HWND front = parent ? GetAncestor(parent, GA_ROOT) : NULL;

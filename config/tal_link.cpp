@@ -3,10 +3,14 @@
 // subclassing; the link's state is freed with the control.
 #include "tal_link.h"
 
+#include "accessible.h"
+#include "contrast.h"
 #include "scoped.h"
 #include "subclass.h"
 
 #include <commctrl.h>
+
+#include <utility>
 
 namespace {
 
@@ -24,23 +28,46 @@ struct Link {
 
 void FreeLink(void *link) { delete (Link *)link; }
 
+// The link's font: font underlined, at normal weight.
+HFONT UnderlinedCopy(HFONT font)
+{
+    if (!font)
+        font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    LOGFONTA lf;
+    if (!GetObjectA(font, sizeof lf, &lf))
+        return NULL;
+    lf.lfUnderline = TRUE;
+    lf.lfWeight = FW_NORMAL;
+    return CreateFontIndirectA(&lf);
+}
+
+// A new font for the link (its page at a new scale) is underlined too;
+// the link's font before goes once the control no longer uses it.
+LRESULT OnSetFont(HWND control, Link &link, WPARAM wParam, LPARAM lParam)
+{
+    if ((HFONT)wParam == link.font.get())
+        return DefSubclassProc(control, WM_SETFONT, wParam, lParam);
+    ScopedGdi underlined(UnderlinedCopy((HFONT)wParam));
+    if (!underlined)
+        return DefSubclassProc(control, WM_SETFONT, wParam, lParam);
+    LRESULT result = DefSubclassProc(control, WM_SETFONT, (WPARAM)underlined.get(), lParam);
+    link.font = std::move(underlined);
+    return result;
+}
+
 void Activate(HWND control)
 {
     SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), 0), (LPARAM)control);
 }
 
-// The focus rectangle is drawn by inversion: the second call erases it.
-void InvertFocusRect(HWND control)
+// The whole link is repainted each time, then its focus rectangle drawn
+// over it once: drawn by inversion, a rectangle drawn twice would vanish.
+LRESULT PaintLink(HWND control, WPARAM wParam, LPARAM lParam)
 {
-    HWND parent = GetParent(control);
-    if (!parent)
-        return;
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(NULL, parent, (POINT *)&r, 2);
-    ScopedGetDC dc(parent);
-    if (dc.get())
-        DrawFocusRect(dc.get(), &r);
+    InvalidateRect(control, NULL, FALSE);
+    LRESULT result = DefSubclassProc(control, WM_PAINT, wParam, lParam);
+    DrawFocusCue(control);
+    return result;
 }
 
 bool OutsideWindow(HWND control, LPARAM lParam)
@@ -84,12 +111,21 @@ LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void 
 {
     Link &link = *(Link *)state;
     switch (message) {
+    case WM_PAINT:
+        return PaintLink(control, wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        InvertFocusRect(control);
+        InvalidateRect(control, NULL, TRUE);
         return 0;
+    case WM_UPDATEUISTATE:
+        InvalidateRect(control, NULL, TRUE);
+        break;
+    case WM_GETDLGCODE:
+        return DefSubclassProc(control, message, wParam, lParam) | KeysWanted(lParam);
     case WM_LBUTTONDOWN:
         return 0;
+    case WM_SETFONT:
+        return OnSetFont(control, link, wParam, lParam);
     case WM_SETCURSOR:
         ShowHandCursor();
         return 1;
@@ -99,6 +135,10 @@ LRESULT LinkProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, void 
     case WM_LBUTTONUP:
         if (!OnButtonUp(control, link))
             return 0;
+        break;
+    case WM_KEYDOWN:
+        if (IsFirstPress(wParam, lParam, VK_RETURN))
+            Activate(control);
         break;
     case WM_KEYUP:
         if (wParam == VK_SPACE)
@@ -115,27 +155,41 @@ LRESULT LinkParentProc(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, 
         const Link *link = (const Link *)BehaviourState((HWND)lParam, kLinkBehaviour);
         if (link) {
             LRESULT brush = DefSubclassProc(parent, message, wParam, lParam);
-            SetTextColor((HDC)wParam, link->state == kOver ? kHoverColour : GetSysColor(COLOR_HOTLIGHT));
+            COLORREF over = ContrastColour(kHoverColour, COLOR_HIGHLIGHT);
+            SetTextColor((HDC)wParam, link->state == kOver ? over : GetSysColor(COLOR_HOTLIGHT));
             return brush;
         }
     }
     return DefSubclassProc(parent, message, wParam, lParam);
 }
 
-HFONT MakeUnderlinedFont(HWND control)
-{
-    HFONT font = (HFONT)SendMessageA(control, WM_GETFONT, 0, 0);
-    if (!font)
-        font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-    LOGFONTA lf;
-    if (!GetObjectA(font, sizeof lf, &lf))
-        return NULL;
-    lf.lfUnderline = TRUE;
-    lf.lfWeight = FW_NORMAL;
-    return CreateFontIndirectA(&lf);
-}
+HFONT MakeUnderlinedFont(HWND control) { return UnderlinedCopy((HFONT)SendMessageA(control, WM_GETFONT, 0, 0)); }
 
 } // namespace
+
+bool FocusCueShown(HWND control)
+{
+    return GetFocus() == control && !(SendMessageA(control, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
+void DrawFocusCue(HWND control)
+{
+    if (!FocusCueShown(control))
+        return;
+    RECT r;
+    GetClientRect(control, &r);
+    ScopedGetDC dc(control);
+    if (dc.get())
+        DrawFocusRect(dc.get(), &r);
+}
+
+LRESULT KeysWanted(LPARAM lParam)
+{
+    const MSG *msg = (const MSG *)lParam;
+    return msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0;
+}
+
+bool IsFirstPress(WPARAM wParam, LPARAM lParam, WPARAM key) { return wParam == key && !(lParam & (1 << 30)); }
 
 void ShowHandCursor()
 {
@@ -158,4 +212,5 @@ void AttachLink(HWND control)
     SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
     if (link->font)
         SendMessageA(control, WM_SETFONT, (WPARAM)link->font.get(), FALSE);
+    AttachAccessibleControl(control, ROLE_SYSTEM_LINK, NULL, NULL);
 }

@@ -7,6 +7,8 @@
 
 #include "tal_link.h"
 
+#include "accessible.h"
+#include "contrast.h"
 #include "scoped.h"
 #include "subclass.h"
 
@@ -29,19 +31,22 @@ struct MenuButton {
     Image *background;  // the frame's strip picture, or NULL
     ScreenScale scale;
     int state = kNormal;
+    bool focusDrawn = false; // without a font: the rectangle is on the screen
 };
 
 void FreeMenuButton(void *button) { delete (MenuButton *)button; }
 
+// In a high-contrast theme the label stands on the window colour, in the
+// theme's text, hot-light and highlight colours.
 COLORREF TextColour(int state)
 {
     switch (state) {
     case kOver:
-        return RGB(254, 236, 100);
+        return ContrastColour(RGB(254, 236, 100), COLOR_HOTLIGHT);
     case kPressed:
-        return RGB(254, 0, 0);
+        return ContrastColour(RGB(254, 0, 0), COLOR_HIGHLIGHT);
     default:
-        return RGB(255, 255, 255);
+        return ContrastColour(RGB(255, 255, 255), COLOR_WINDOWTEXT);
     }
 }
 
@@ -56,7 +61,10 @@ void Paint(HWND button, const MenuButton &state)
     if (!memory || !bitmap)
         return;
     ScopedSelect selectBitmap(memory.get(), bitmap.get());
-    if (Image *background = state.background) {
+    if (state.background && HighContrastOn()) {
+        RECT all = {0, 0, width, height};
+        FillRect(memory.get(), &all, GetSysColorBrush(COLOR_WINDOW));
+    } else if (Image *background = state.background) {
         PrepareImage(*background, paint.get());
         if (background->dc) {
             // The button is as much wider than at 96 dpi as the screen's
@@ -73,26 +81,32 @@ void Paint(HWND button, const MenuButton &state)
     char text[kMaxLabel + 1] = "";
     int length = GetWindowTextA(button, text, sizeof text);
     TextOutA(memory.get(), width / 2, kLabelTopPixels, text, length);
+    if (FocusCueShown(button)) {
+        RECT client = {0, 0, width, height};
+        DrawFocusRect(memory.get(), &client);
+    }
     BitBlt(paint.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
-void DrawFocus(HWND button)
+// A button that paints itself draws its focus rectangle as it paints. One
+// without a font shows what lies beneath: its rectangle is drawn over that
+// once, and taken away by showing the control afresh.
+void ShowFocusCue(HWND button, MenuButton &state)
 {
-    ScopedGetDC dc(button);
-    RECT r;
-    GetClientRect(button, &r);
-    if (dc.get())
-        DrawFocusRect(dc.get(), &r);
-}
-
-void OnKillFocus(HWND button, const MenuButton &state)
-{
-    if (state.background) {
+    if (state.font) {
         InvalidateRect(button, NULL, TRUE);
+        return;
+    }
+    bool shown = FocusCueShown(button);
+    if (shown == state.focusDrawn)
+        return;
+    if (shown) {
+        DrawFocusCue(button);
     } else {
         ShowWindow(button, SW_HIDE);
         ShowWindow(button, SW_SHOW);
     }
+    state.focusDrawn = shown;
 }
 
 void Activate(HWND button, MenuButton &state)
@@ -134,11 +148,16 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
         Paint(button, state);
         return 1;
     case WM_SETFOCUS:
-        DrawFocus(button);
-        return 0;
     case WM_KILLFOCUS:
-        OnKillFocus(button, state);
+        ShowFocusCue(button, state);
         return 0;
+    case WM_UPDATEUISTATE: {
+        LRESULT result = DefSubclassProc(button, message, wParam, lParam);
+        ShowFocusCue(button, state);
+        return result;
+    }
+    case WM_GETDLGCODE:
+        return DefSubclassProc(button, message, wParam, lParam) | KeysWanted(lParam);
     case WM_SETCURSOR:
         ShowHandCursor();
         return 1;
@@ -148,6 +167,10 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
         return 0;
     case WM_LBUTTONUP:
         Activate(button, state);
+        break;
+    case WM_KEYDOWN:
+        if (IsFirstPress(wParam, lParam, VK_RETURN))
+            Activate(button, state);
         break;
     case WM_KEYUP:
         if (wParam == VK_SPACE)
@@ -160,14 +183,32 @@ LRESULT MenuButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, 
     return DefSubclassProc(button, message, wParam, lParam);
 }
 
+bool IsPressed(HWND button)
+{
+    const MenuButton *state = (const MenuButton *)BehaviourState(button, kMenuBehaviour);
+    return state && state->state == kPressed;
+}
+
 } // namespace
 
-void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale)
+void AttachMenuButton(HWND control, HFONT font, Image *background, const ScreenScale &scale, HWND nameFrom)
 {
     if (!control)
         return;
     MenuButton *state = new MenuButton{font, background, scale};
     if (!AttachBehaviour(control, kMenuBehaviour, MenuButtonProc, state, FreeMenuButton))
         return;
-    SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
+    SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY | WS_TABSTOP);
+    AttachAccessibleControl(control, ROLE_SYSTEM_PUSHBUTTON, nameFrom, IsPressed);
+}
+
+void SetMenuButtonScale(HWND control, HFONT font, const ScreenScale &scale)
+{
+    MenuButton *state = (MenuButton *)BehaviourState(control, kMenuBehaviour);
+    if (!state)
+        return;
+    if (state->font)
+        state->font = font;
+    state->scale = scale;
+    InvalidateRect(control, NULL, FALSE);
 }

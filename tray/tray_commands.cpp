@@ -43,7 +43,6 @@ TrayCommandResult RunTrayCommand(TrayState &state, WORD id)
     switch (id) {
     case IDM_CONFIGURATION:
         Execute_Config(UiOwner(state));
-        TrimWorkingSet();
         return kCommandDone;
     case IDM_START_UPDATER:
         SwitchUpdaterInBackground(true);
@@ -56,7 +55,6 @@ TrayCommandResult RunTrayCommand(TrayState &state, WORD id)
         return kEndTheProgram;
     case IDM_UPGRADE:
         Execute_Upgrade(UiOwner(state));
-        TrimWorkingSet();
         return kCommandDone;
     case IDM_EXIT:
         return ExitUpdater(state) ? kEndTheProgram : kCommandDone;

@@ -7,7 +7,11 @@
 #include "config_keys.h"
 #include "tallib.h"
 
+#include "screen_scale.h"
+
 #include <string.h>
+
+#include <utility>
 
 // The shell's record in the form the product was made for.
 static_assert(sizeof(void *) != 4 || NOTIFYICONDATAA_V2_SIZE == 488, "the 488-byte icon record");
@@ -32,7 +36,7 @@ void FillRecord(TrayState &state)
     r.hWnd = state.window;
     r.uID = kTrayIconId;
     r.uCallbackMessage = kTrayCallback;
-    r.hIcon = state.icon;
+    r.hIcon = state.icon.get();
     FormatTooltip(state.settings.lastUpdate, state.settings.lastIp, r.szTip, sizeof r.szTip);
 }
 
@@ -65,8 +69,25 @@ void FormatTooltip(const char *lastUpdate, const char *lastIp, char *tip, size_t
     CopyCut(tip, size, whole);
 }
 
+bool PickIconImage(TrayState &state)
+{
+    // The notification area is the taskbar's: its scale is the one that
+    // counts, whatever the scale of this program's own hidden windows.
+    int size = MetricForWindow(SM_CXSMICON, FindWindowA("Shell_TrayWnd", NULL));
+    if (state.icon && size == state.iconSize)
+        return false;
+    // Not shared: a shared icon keeps the first size it was loaded at.
+    ScopedIcon icon((HICON)LoadImageA(state.instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON, size, size, 0));
+    if (!icon)
+        return false;
+    state.icon = std::move(icon); // the shell copies the image it is given
+    state.iconSize = size;
+    return true;
+}
+
 void AddIcon(TrayState &state)
 {
+    PickIconImage(state);
     ReadSettings(state);
     state.record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     FillRecord(state);

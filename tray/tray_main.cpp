@@ -34,6 +34,10 @@ LRESULT CALLBACK ShellWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PostMessageA(state->window, message, wParam, lParam);
         return 0;
     }
+    // The screens changed (a monitor, its resolution or scale): the icon
+    // may need another image.
+    if (state && message == WM_DISPLAYCHANGE)
+        PostMessageA(state->window, kMsgDisplayChanged, 0, 0);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -63,8 +67,10 @@ void OnCreate(TrayState &state, HWND window)
 void OnPipeMessage(TrayState &state, WPARAM which, int code)
 {
     RefreshIcon(state);
-    if (which == kPipeResultMessage && state.settings.notify)
+    if (which == kPipeResultMessage && state.settings.notify) {
         ShowResultBalloon(state, code);
+        TrimWorkingSet();
+    }
 }
 
 // WM_USER from other programs: only the new-version notice is known.
@@ -73,6 +79,7 @@ LRESULT OnCommandCode(TrayState &state, WPARAM code)
     if (code == kCmdUpgradeAvailable) {
         state.upgradePending = true;
         ShowBalloon(state, kNewVersionBalloon, kBalloonInfo);
+        TrimWorkingSet();
     }
     return 0;
 }
@@ -100,7 +107,10 @@ void OnIconCallback(TrayState &state, LPARAM event)
         state.upgradePending = false;
         break;
     }
-    TrimWorkingSet();
+    // A pass of the pointer must not give the working set back only to
+    // fault it in again at the next one.
+    if (IconEventEndsWork(event))
+        TrimWorkingSet();
 }
 
 // False for an id that is not one of the menu's.
@@ -109,6 +119,8 @@ bool OnMenuCommand(TrayState &state, WORD id)
     TrayCommandResult result = RunTrayCommand(state, id);
     if (result == kEndTheProgram)
         EndTray(state);
+    else if (result == kCommandDone)
+        TrimWorkingSet();
     return result != kNotACommand;
 }
 
@@ -136,6 +148,10 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case kMsgPipeMessage:
         OnPipeMessage(*state, wParam, (int)lParam);
+        return 0;
+    case kMsgDisplayChanged:
+        if (PickIconImage(*state))
+            RefreshIcon(*state);
         return 0;
     default:
         if (state->taskbarCreated && message == state->taskbarCreated) {
@@ -188,8 +204,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     state.instance = instance;
     // Registered once: the shell broadcasts it when it restarts.
     state.taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    state.icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON,
-                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
     GetFile_INIFile(state.configPath, sizeof state.configPath);
     ReadSettings(state);
 

@@ -2,6 +2,8 @@
 // the icon record and settings snapshot, owned by the window thread.
 #pragma once
 
+#include "scoped.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -39,7 +41,8 @@ struct TraySettings {
 struct TrayState {
     HINSTANCE instance = NULL;
     HWND window = NULL;
-    HICON icon = NULL; // group 106 at the small-icon size, for the life of the program
+    ScopedIcon icon;   // group 106 at the small-icon size of the notification area's scale
+    int iconSize = 0;  // that size, in pixels
     char configPath[MAX_PATH] = "";
     TraySettings settings = {};
     NOTIFYICONDATAA record = {};

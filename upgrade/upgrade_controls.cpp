@@ -7,6 +7,8 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include <utility>
+
 namespace {
 
 // The bold font's height at 96 dots per inch.
@@ -89,18 +91,49 @@ HFONT MakeBoldFont(const UpgradeWindow &state, HFONT base)
 
 HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
 
+HGDIOBJ FontOf(const UpgradeWindow &state, const ControlSpec &c)
+{
+    return c.bold && state.boldFont ? state.boldFont.get() : (HGDIOBJ)state.guiFont;
+}
+
 } // namespace
+
 
 void CreateControls(UpgradeWindow &state)
 {
     state.guiFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     state.boldFont.reset(MakeBoldFont(state, state.guiFont));
+    state.controls.clear();
     for (const ControlSpec &c : kControls) {
         HWND control = CreateWindowExA(0, c.cls, c.text, c.style, ScaleX(state, c.x), ScaleY(state, c.y),
                                        ScaleX(state, c.width), ScaleY(state, c.height), state.window,
                                        (HMENU)(INT_PTR)c.id, state.instance, NULL);
-        HGDIOBJ font = c.bold && state.boldFont ? state.boldFont.get() : (HGDIOBJ)state.guiFont;
-        SendMessageA(control, WM_SETFONT, (WPARAM)font, FALSE);
+        SendMessageA(control, WM_SETFONT, (WPARAM)FontOf(state, c), FALSE);
+        RECT r = {};
+        GetWindowRect(control, &r);
+        state.controls.push_back(
+            {control, {r.right - r.left - ScaleX(state, c.width), r.bottom - r.top - ScaleY(state, c.height)}});
+    }
+    FitVersionColumn(state);
+}
+
+void RescaleControls(UpgradeWindow &state, const ScreenScale &scale)
+{
+    state.scale = scale;
+    // The fonts before go at the end, once no control uses them.
+    ScopedGdi oldGui = std::move(state.scaledGuiFont), oldBold = std::move(state.boldFont);
+    HFONT stock = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    int screenDpi = ReadScreenScale().dpiY; // the stock font's scale
+    if (scale.dpiY != screenDpi)
+        state.scaledGuiFont.reset(CreateFontAtScale(stock, screenDpi, scale.dpiY, false));
+    state.guiFont = state.scaledGuiFont ? (HFONT)state.scaledGuiFont.get() : stock;
+    state.boldFont.reset(MakeBoldFont(state, stock));
+    for (size_t i = 0; i < state.controls.size() && i < sizeof kControls / sizeof kControls[0]; ++i) {
+        const ControlSpec &c = kControls[i];
+        const MadeControl &made = state.controls[i];
+        MoveWindow(made.window, ScaleX(state, c.x), ScaleY(state, c.y), ScaleX(state, c.width) + made.grown.cx,
+                   ScaleY(state, c.height) + made.grown.cy, FALSE);
+        SendMessageA(made.window, WM_SETFONT, (WPARAM)FontOf(state, c), FALSE);
     }
     FitVersionColumn(state);
 }

@@ -13,6 +13,9 @@ constexpr char kHeadingChecking[] = "Checking for latest version...";
 // Makes the controls of the table in state.window, with their fonts, and
 // widens the version labels where the font needs it.
 void CreateControls(UpgradeWindow &state);
+// The window is shown at a new scale: the controls of the table are laid
+// out and given fonts as at that scale.
+void RescaleControls(UpgradeWindow &state, const ScreenScale &scale);
 
 void SetHeading(HWND window, const char *text);
 void SetMessage(HWND window, const char *text);

@@ -44,6 +44,8 @@ HWND CreateMainWindow(UpgradeWindow &state)
                                   0, 0, width, height, NULL, NULL, state.instance, &state);
     if (!window)
         return NULL;
+    ScreenScale made = state.scale;
+    MatchMonitorScale(window, made);
     CentreWindow(window, NULL);
     return window;
 }

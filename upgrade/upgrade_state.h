@@ -11,15 +11,26 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // The window's caption, and the caption of the assistant's message boxes.
 constexpr char kUpgradeCaption[] = "Talvex Upgrade Assistant";
+
+// A control of the table, and what it added to the size it was asked for
+// when made (an etched line makes itself two pixels high).
+struct MadeControl {
+    HWND window;
+    SIZE grown;
+};
 
 struct UpgradeWindow {
     HINSTANCE instance = NULL;
     HWND window = NULL;
     ScreenScale scale;        // the screen's dots per inch
-    HFONT guiFont = NULL;     // the stock GUI font, never deleted
+    HFONT guiFont = NULL;     // the stock GUI font, or scaledGuiFont
+    ScopedGdi scaledGuiFont;  // the GUI font made for another scale than the screen's, or none
     ScopedGdi boldFont;
+    std::vector<MadeControl> controls; // as the control table lists them
     ScopedInternet session;   // asynchronous root handle, open for the whole run (OpenHttpSession)
     DWORD sessionError = 0;   // why the session could not be opened
     DownloadFolder downloadFolder; // where this download saves setup.exe (download_folder.h)

@@ -7,6 +7,7 @@
 #include "upgrade_ids.h"
 #include "upgrade_messages.h"
 #include "window_state.h"
+#include "contrast.h"
 #include "worker.h"
 
 #include "config_keys.h"
@@ -269,6 +270,16 @@ LRESULT OnCommand(UpgradeWindow &state, WPARAM wParam)
 // The header band's title picture stands here, at 96 dots per inch.
 const int kHeaderTitleX = 215;
 
+// Shown at a new scale (another monitor's, or the monitor's changed): the
+// size the system suggests, the controls and fonts as at that scale. The
+// header's pictures keep their pixel size at every scale.
+void OnDpiChanged(UpgradeWindow &state, WPARAM wParam, LPARAM suggested)
+{
+    TakeSuggestedRect(state.window, suggested);
+    RescaleControls(state, ScaleOfDpiChange(wParam));
+    RedrawWindow(state.window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 void OnPaint(UpgradeWindow &state)
 {
     ScopedPaint paint(state.window);
@@ -321,6 +332,13 @@ LRESULT CALLBACK UpgradeWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_PAINT:
         OnPaint(*state);
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(*state, wParam, lParam);
+        return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: // a high-contrast theme switched on or off, among others
+        RepaintForColours(window, message, wParam, lParam);
+        break;
     case WM_COMMAND:
         return OnCommand(*state, wParam);
     case kMsgUpgradeInstalling:

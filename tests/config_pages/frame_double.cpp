@@ -1,7 +1,7 @@
 // The frame's side of the page interface, for the page tests.
 #include "frame_double.h"
 
-#include "page_dialog.h"
+#include "home_page.h"
 #include "tal_link.h"
 #include "tal_menu.h"
 #include "signals.h"
@@ -46,9 +46,9 @@ LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 } // namespace
 
 void AttachLink(HWND) {}
-void AttachMenuButton(HWND, HFONT, Image *, const ScreenScale &) {}
+void AttachMenuButton(HWND, HFONT, Image *, const ScreenScale &, HWND) {}
 
-HomeState &Home() { return *(HomeState *)PageState(g_app.pages[kPageHome]); }
+HomeState &Home() { return *HomePageState(g_app.pages[kPageHome]); }
 
 HWND CreateTestMainWindow()
 {

@@ -7,17 +7,20 @@
 #include "test_env.h"
 
 #include "clipboard.h"
+#include "contrast.h"
 #include "config_ids.h"
 #include "signals.h"
 #include "tallib.h"
 
 #include <gtest/gtest.h>
 #include "test_windows.h"
+#include "window_picture.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <functional>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -138,6 +141,73 @@ std::function<void(HWND)> Press(int button)
 {
     return [button](HWND dialog) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(dialog, button)); };
 }
+
+// A high-contrast theme as Windows shows one. Wine 8 keeps none (it refuses
+// SPI_SETHIGHCONTRAST), so this program's own import of
+// SystemParametersInfoA answers that one is on, and the system colours
+// are set to a theme's while it lasts.
+class HighContrastTheme {
+public:
+    HighContrastTheme()
+    {
+        real_ = (Spi)PatchImport("user32.dll", "SystemParametersInfoA", (void *)ThemeOn);
+        for (int i = 0; i < 4; ++i)
+            before_[i] = GetSysColor(kElements[i]);
+        SetSysColors(4, kElements, kTheme);
+    }
+    ~HighContrastTheme()
+    {
+        SetSysColors(4, kElements, before_);
+        if (real_)
+            PatchImport("user32.dll", "SystemParametersInfoA", (void *)real_);
+        real_ = NULL;
+    }
+    bool on() const { return real_ != NULL; }
+
+    static constexpr int kElements[4] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HOTLIGHT, COLOR_HIGHLIGHT};
+    static constexpr COLORREF kTheme[4] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255)};
+
+private:
+    typedef BOOL(WINAPI *Spi)(UINT, UINT, void *, UINT);
+    static BOOL WINAPI ThemeOn(UINT action, UINT parameter, void *data, UINT update)
+    {
+        if (action == SPI_GETHIGHCONTRAST && data) {
+            ((HIGHCONTRASTA *)data)->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+            return TRUE;
+        }
+        return real_(action, parameter, data, update);
+    }
+    // Points this program's import of name from dll at replacement and
+    // answers what it pointed at; NULL when there is no such import.
+    static void *PatchImport(const char *dll, const char *name, void *replacement)
+    {
+        BYTE *base = (BYTE *)GetModuleHandleA(NULL);
+        const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+        DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+        for (const IMAGE_IMPORT_DESCRIPTOR *d = (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports); d->Name; ++d) {
+            if (lstrcmpiA((const char *)(base + d->Name), dll) != 0)
+                continue;
+            const IMAGE_THUNK_DATA *names = (const IMAGE_THUNK_DATA *)(base + d->OriginalFirstThunk);
+            IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + d->FirstThunk);
+            for (; names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                    strcmp((const char *)((const IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name,
+                           name) != 0)
+                    continue;
+                DWORD protection = 0;
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+                void *before = (void *)slots->u1.Function;
+                slots->u1.Function = (ULONG_PTR)replacement;
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+                return before;
+            }
+        }
+        return NULL;
+    }
+    static Spi real_;
+    COLORREF before_[4] = {};
+};
+HighContrastTheme::Spi HighContrastTheme::real_ = NULL;
 
 class Pages : public DataFolderTest {
 protected:
@@ -645,37 +715,71 @@ TEST_F(Pages, ClearLogAsksThenEmptiesTheLogInPlace)
 
 // Pictures of the pages for a person to look at, when
 // TALVEX_PAGE_PICTURES names a folder (Windows path) to write them to.
-void SaveWindowPicture(HWND window, const std::string &path)
+// With a high-contrast theme on (and the system's colour change told as
+// the frame tells it), every page is painted in the theme's window colour
+// and its texts in the theme's text colour (pictures/contrast-*.bmp); with
+// it off, white again. The links' colours belong to the frame's link
+// behaviour, which this stand-in frame has not; Wine's list views keep the
+// colours they were made with whatever the system's change.
+TEST_F(Pages, InAHighContrastThemeThePagesTakeItsColours)
 {
-    RECT area;
-    GetWindowRect(window, &area);
-    int width = area.right - area.left, height = area.bottom - area.top;
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    int stride = ((width * 3 + 3) / 4) * 4;
-    std::vector<char> pixels((size_t)stride * height);
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), (BITMAPINFO *)&header, DIB_RGB_COLORS);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + (DWORD)pixels.size();
-    std::string bytes((const char *)&file, sizeof file);
-    bytes.append((const char *)&header, sizeof header);
-    bytes.append(pixels.data(), pixels.size());
-    WriteWholeFile(path, bytes);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
+    CreateTestPages();
+    struct {
+        int page;
+        const char *name;
+        int label; // a static text of the page, 0 for none
+    } rows[] = {
+        {kPageHome, "home", IDC_HOME_USER_LABEL},
+        {kPageAdvanced, "advanced", IDC_OPT_NOTIFY},
+        {kPageLogs, "logs", 0},
+        {kPageHelp, "help", 0},
+    };
+    // How many pixels of a control's rectangle (on screen) have colour.
+    auto pixelsOf = [](HWND control, COLORREF colour) {
+        RECT r = {};
+        GetWindowRect(control, &r);
+        HDC screen = GetDC(NULL);
+        int count = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                count += GetPixel(screen, x, y) == colour;
+        ReleaseDC(NULL, screen);
+        return count;
+    };
+    auto show = [&](int index) {
+        for (int j = 0; j < kPageCount; ++j)
+            ShowWindow(Page(j), j == index ? SW_SHOW : SW_HIDE);
+        SetForegroundWindow(g_app.window);
+        RedrawWindow(Page(index), NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Pump(300);
+    };
+    auto corner = [&](int index) {
+        RECT r = {};
+        GetWindowRect(Page(index), &r);
+        HDC screen = GetDC(NULL);
+        COLORREF c = GetPixel(screen, r.left + 2, r.bottom - 2);
+        ReleaseDC(NULL, screen);
+        return c;
+    };
+    CreateDirectoryA((ExeFolder() + "pictures").c_str(), NULL);
+    {
+        HighContrastTheme theme;
+        ASSERT_TRUE(theme.on()) << "the theme could not be put in place";
+        RepaintForColours(g_app.window, WM_SYSCOLORCHANGE, 0, 0);
+        for (const auto &row : rows) {
+            show(row.page);
+            SaveWindowPicture(g_app.window, ExeFolder() + "pictures\\contrast-" + row.name + ".bmp");
+            EXPECT_EQ(RGB(0, 0, 0), corner(row.page)) << row.name << ": the page is not in the window colour";
+            if (row.label) {
+                EXPECT_GT(pixelsOf(Item(row.page, row.label), RGB(255, 255, 255)), 0) << row.name << ": no text colour";
+            }
+        }
+    }
+    RepaintForColours(g_app.window, WM_SYSCOLORCHANGE, 0, 0);
+    for (const auto &row : rows) {
+        show(row.page);
+        EXPECT_EQ(RGB(255, 255, 255), corner(row.page)) << row.name << ": white again without the theme";
+    }
 }
 
 TEST_F(Pages, PicturesForReview)

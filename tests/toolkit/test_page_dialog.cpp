@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -17,41 +18,41 @@ struct Seen {
     std::vector<int> commands;
     std::vector<UINT> others;
     int notifies = 0;
-    bool swallowCommands = false; // the look answers WM_COMMAND itself
     int *freed = nullptr;
+    ~Seen() { ++*freed; }
 };
 
-Seen &SeenOf(void *state) { return *(Seen *)state; }
+// Another kind of page, whose state the first kind's accessor never gives.
+struct Other {};
+const PageKind<Other> kOtherKind = {};
 
-bool Look(HWND page, UINT message, WPARAM, LPARAM, INT_PTR *result)
+bool g_swallowCommands = false; // the look answers WM_COMMAND itself
+
+bool Look(HWND, UINT message, WPARAM, LPARAM, INT_PTR *result)
 {
-    Seen *seen = (Seen *)PageState(page);
-    if (message == WM_COMMAND && seen && seen->swallowCommands) {
+    if (message == WM_COMMAND && g_swallowCommands) {
         *result = TRUE;
         return true;
     }
     return false;
 }
-void Init(HWND page, void *state) { SeenOf(state).initPage = page; }
-void Command(HWND, void *state, int id) { SeenOf(state).commands.push_back(id); }
-BOOL Notify(HWND, void *state, NMHDR *)
+void Init(HWND page, Seen &seen) { seen.initPage = page; }
+void Command(HWND, Seen &seen, int id) { seen.commands.push_back(id); }
+BOOL Notify(HWND, Seen &seen, NMHDR *)
 {
-    ++SeenOf(state).notifies;
+    ++seen.notifies;
     return TRUE;
 }
-bool Other(HWND, void *state, UINT message, WPARAM, LPARAM)
+bool OtherMessage(HWND, Seen &seen, UINT message, WPARAM, LPARAM)
 {
-    SeenOf(state).others.push_back(message);
+    seen.others.push_back(message);
     return message == WM_APP + 1;
 }
-void Free(void *state)
-{
-    Seen *seen = (Seen *)state;
-    ++*seen->freed;
-    delete seen;
-}
 
-const PageHandlers kHandlers = {Look, Init, Command, Notify, NULL, NULL, Other, Free};
+const PageKind<Seen> kKind = {.look = Look, .init = Init, .command = Command, .notify = Notify, .other = OtherMessage};
+
+// A handler of another page's state is refused by the description.
+static_assert(!std::is_assignable_v<decltype(kKind.init) &, void (*)(HWND, Other &)>);
 
 HWND Parent()
 {
@@ -65,11 +66,12 @@ TEST(PageDialog, HandlersGetThePagesOwnStateWhichGoesWithThePage)
     int freed = 0;
     Seen *seen = new Seen();
     seen->freed = &freed;
-    HWND page = CreatePage(GetModuleHandleA(NULL), kTemplate, parent, kHandlers, seen);
+    HWND page = CreatePage(GetModuleHandleA(NULL), kTemplate, parent, kKind, seen);
     ASSERT_NE((HWND)NULL, page);
     EXPECT_EQ(page, seen->initPage) << "initialised with its state in place";
-    EXPECT_EQ(seen, PageState(page));
-    EXPECT_EQ(nullptr, PageState(parent)) << "a window that is no page has no page state";
+    EXPECT_EQ(seen, PageState(page, kKind));
+    EXPECT_EQ(nullptr, PageState(parent, kKind)) << "a window that is no page has no page state";
+    EXPECT_EQ(nullptr, PageState(page, kOtherKind)) << "nor has a page of another kind";
 
     // Commands of code 0 are the page's; other codes are left to the dialog.
     SendMessageA(page, WM_COMMAND, MAKEWPARAM(kButton, BN_CLICKED), 0);
@@ -82,9 +84,10 @@ TEST(PageDialog, HandlersGetThePagesOwnStateWhichGoesWithThePage)
     EXPECT_EQ(std::vector<UINT>{WM_APP + 1}, seen->others);
 
     // What all pages do alike comes first.
-    seen->swallowCommands = true;
+    g_swallowCommands = true;
     SendMessageA(page, WM_COMMAND, MAKEWPARAM(kButton, BN_CLICKED), 0);
     EXPECT_EQ(1u, seen->commands.size());
+    g_swallowCommands = false;
 
     DestroyWindow(page);
     EXPECT_EQ(1, freed);
@@ -97,7 +100,7 @@ TEST(PageDialog, APageThatCannotBeMadeFreesItsState)
     int freed = 0;
     Seen *seen = new Seen();
     seen->freed = &freed;
-    EXPECT_EQ((HWND)NULL, CreatePage(GetModuleHandleA(NULL), 4242, NULL, kHandlers, seen));
+    EXPECT_EQ((HWND)NULL, CreatePage(GetModuleHandleA(NULL), 4242, NULL, kKind, seen));
     EXPECT_EQ(1, freed);
 }
 

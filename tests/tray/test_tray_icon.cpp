@@ -300,3 +300,18 @@ TEST(TrayResources, IconGroupHoldsSixteenPixelImagesAtFourEightAnd32BitsAndLarge
     EXPECT_EQ("16x16x4 16x16x8 16x16x32 20x20x32 24x24x32 32x32x32 48x48x32 ", images);
     FreeLibrary(program);
 }
+
+TEST(TrayWork, TheWorkingSetIsGivenBackAfterWorkNeverAsThePointerPasses)
+{
+    struct {
+        LPARAM event;
+        bool trims;
+    } rows[] = {
+        {WM_MOUSEMOVE, false},        {WM_LBUTTONDOWN, false},      {WM_LBUTTONUP, false},
+        {WM_RBUTTONUP, false},        {NIN_BALLOONSHOW, false},     {WM_LBUTTONDBLCLK, true},
+        {WM_RBUTTONDOWN, true},       {NIN_BALLOONUSERCLICK, true}, {NIN_BALLOONHIDE, true},
+        {NIN_BALLOONTIMEOUT, true},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(row.trims, IconEventEndsWork(row.event)) << "icon event " << row.event;
+}

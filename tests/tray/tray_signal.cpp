@@ -4,6 +4,7 @@
 //   TraySignal --upgrade    sends the new-version notice
 //   TraySignal --menu X Y   puts the pointer at X,Y and right-clicks the icon
 //   TraySignal --point X Y  puts the pointer at X,Y (over the icon: its tip)
+//   TraySignal --moves N    the icon's callback for N pointer moves over it
 #include "signals.h"
 #include "tallib.h"
 
@@ -15,7 +16,7 @@
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: TraySignal <message> | --upgrade | --menu X Y | --point X Y\n");
+        fprintf(stderr, "usage: TraySignal <message> | --upgrade | --menu X Y | --point X Y | --moves N\n");
         return 2;
     }
     HWND tray = FindWindowExA(NULL, NULL, kTrayClass, kTrayTitle);
@@ -23,6 +24,13 @@ int main(int argc, char **argv)
         return tray && SendMessageA(tray, WM_USER, kCmdUpgradeAvailable, 0) == 0 ? 0 : 1;
     if (strcmp(argv[1], "--point") == 0 && argc == 4)
         return SetCursorPos(atoi(argv[2]), atoi(argv[3])) ? 0 : 1;
+    if (strcmp(argv[1], "--moves") == 0 && argc == 3) {
+        // Sent, not posted: each move is handled before the next, as the
+        // notification area hands them over.
+        for (int i = 0; tray && i < atoi(argv[2]); ++i)
+            SendMessageA(tray, WM_USER + 1, 2000, WM_MOUSEMOVE);
+        return tray ? 0 : 1;
+    }
     if (strcmp(argv[1], "--menu") == 0 && argc == 4) {
         SetCursorPos(atoi(argv[2]), atoi(argv[3]));
         // Wine's notification area posts this on a right-click of the icon.

@@ -8,6 +8,7 @@
 // otherwise.
 #include "service_control.h"
 #include "test_env.h"
+#include "window_picture.h"
 
 #include "config_keys.h"
 #include "scoped.h"
@@ -15,6 +16,8 @@
 
 #include <gtest/gtest.h>
 #include "test_windows.h"
+
+#include <oleacc.h>
 
 #include <windows.h>
 
@@ -267,6 +270,66 @@ TEST_F(Assistant, OfferOfANewerVersionThenIgnoringItStoresItAndTellsTheConfigura
     DestroyWindow(config);
 }
 
+// The control that has the window's focus, as a screen reader reads it:
+// its id and accessible name (its role is the system's: the buttons are
+// standard ones, which Wine 8 reads as plain client areas).
+std::string FocusReading(HWND window)
+{
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    HWND focus = GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui) ? gui.hwndFocus : NULL;
+    std::string reading = std::to_string(focus ? GetDlgCtrlID(focus) : -1);
+    IAccessible *object = NULL;
+    if (!focus || FAILED(AccessibleObjectFromWindow(focus, OBJID_CLIENT, __uuidof(IAccessible), (void **)&object)))
+        return reading + " (no object)";
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = NULL;
+    char text[128] = "";
+    if (SUCCEEDED(object->get_accName(self, &name)) && name) {
+        WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text, NULL, NULL);
+        SysFreeString(name);
+    }
+    object->Release();
+    return reading + " \"" + text + "\"";
+}
+
+// Both outcomes' buttons, reached by Tab left to right and read by their
+// names; Escape closes the window as "Close" does.
+TEST_F(Assistant, TabReachesEveryButtonInOrderReadByItsNameAndEscapeCloses)
+{
+    ScopedCom com;
+    struct Outcome {
+        const char *version;
+        std::vector<std::string> stops;
+    } outcomes[] = {
+        {"4.0.9", {std::to_string(kUpgradeNow) + " \"Upgrade Now\"", std::to_string(kIgnore) + " \"Ignore This Version\"",
+                   std::to_string(kClose) + " \"Close\""}},
+        {"4.0.8", {std::to_string(kCheckAgain) + " \"Check Again\"", std::to_string(kClose) + " \"Close\""}},
+    };
+    for (const Outcome &outcome : outcomes) {
+        service::SetVersion(outcome.version);
+        Start();
+        std::vector<std::string> got;
+        for (size_t i = 0; i < outcome.stops.size(); ++i) {
+            got.push_back(FocusReading(window));
+            HWND before = GetDlgItem(window, atoi(got.back().c_str()));
+            PostMessageA(window, WM_KEYDOWN, VK_TAB, 1);
+            PumpUntil([&] {
+                GUITHREADINFO gui = {};
+                gui.cbSize = sizeof gui;
+                return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &gui) && gui.hwndFocus != before;
+            }, 5000);
+        }
+        EXPECT_EQ(outcome.stops, got) << "version " << outcome.version;
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+        EXPECT_TRUE(Exited(10000)) << "Escape left the assistant open";
+        CloseHandle(process);
+        process = NULL;
+    }
+}
+
 TEST_F(Assistant, UnreachablePageThenCheckAgainFindsTheNewerVersion)
 {
     service::Listen(80, false);
@@ -507,20 +570,60 @@ TEST_F(Assistant, ClosingDuringADownloadStopsItAndDeletesThePartialFile)
     EXPECT_FALSE(FileExists(ranFile));
 }
 
-TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)
+// The screen's scale for the programs started after it; 0 the default.
+void SetDpi(DWORD dpi)
 {
     HKEY desktop;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_SET_VALUE,
                                              NULL, &desktop, NULL));
-    DWORD dpi = 144;
-    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
-    Start();
-    RegDeleteValueA(desktop, "LogPixels");
+    if (dpi)
+        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE *)&dpi, sizeof dpi);
+    else
+        RegDeleteValueA(desktop, "LogPixels");
     RegCloseKey(desktop);
+}
+
+TEST_F(Assistant, At144DotsPerInchTheWindowIs630By540)
+{
+    SetDpi(144);
+    Start();
+    SetDpi(0);
     RECT r = {};
     GetWindowRect(window, &r);
     EXPECT_EQ(630, r.right - r.left);
     EXPECT_EQ(540, r.bottom - r.top);
+}
+
+// Dragged to a monitor of 144 dpi and told so by WM_DPICHANGED, the
+// window offering a new version looks as the one started at 144 dpi: the
+// same places and pixels (kept in pictures/ for a person to see).
+TEST_F(Assistant, MovedToAMonitorOf144DotsPerInchItLooksAsOneStartedThere)
+{
+    service::SetVersion("4.0.9");
+    SetDpi(144);
+    Start();
+    SetDpi(0);
+    RECT client = {};
+    GetClientRect(window, &client);
+    CreateDirectoryA((ExeFolder() + "pictures").c_str(), NULL);
+    std::string startedPlaces = ControlPlaces(window);
+    WindowPicture started = TakeWindowPicture(window, true);
+    SaveWindowPicture(started, ExeFolder() + "pictures\\dpi-started-144-assistant.bmp");
+    Stop();
+
+    Start();
+    RECT suggested = client;
+    AdjustWindowRectEx(&suggested, (DWORD)GetWindowLongA(window, GWL_STYLE), FALSE,
+                       (DWORD)GetWindowLongA(window, GWL_EXSTYLE));
+    OffsetRect(&suggested, 20 - suggested.left, 20 - suggested.top);
+    ASSERT_TRUE(SendDpiChange(window, 144, suggested));
+    ASSERT_TRUE(Settled());
+    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ASSERT_TRUE(Settled());
+    WindowPicture moved = TakeWindowPicture(window, true);
+    SaveWindowPicture(moved, ExeFolder() + "pictures\\dpi-moved-96-to-144-assistant.bmp");
+    EXPECT_EQ(startedPlaces, ControlPlaces(window));
+    EXPECT_EQ("", PictureDifference(started, moved));
 }
 
 } // namespace
