@@ -107,7 +107,7 @@ const char *DataFolderChainFault(const char *dataFolder)
     return FolderFault(folder);
 }
 
-bool UntrustedMay(PACL dacl, ACCESS_MASK rights)
+bool UntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly)
 {
     if (!dacl)
         return true;
@@ -117,7 +117,11 @@ bool UntrustedMay(PACL dacl, ACCESS_MASK rights)
         if (!GetAce(dacl, i, (void **)&ace) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
             continue;
         PSID sid = (PSID)&ace->SidStart;
-        if (OwnerIsTrusted(sid) || IsWellKnownSid(sid, WinCreatorOwnerSid) || IsWellKnownSid(sid, WinCreatorGroupSid))
+        bool trusted = administratorsOnly ? IsWellKnownSid(sid, WinLocalSystemSid) ||
+                                                IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+                                                IsSid(sid, kTrustedInstallerSid)
+                                          : OwnerIsTrusted(sid);
+        if (trusted || IsWellKnownSid(sid, WinCreatorOwnerSid) || IsWellKnownSid(sid, WinCreatorGroupSid))
             continue;
         ACCESS_MASK mask = ace->Mask;
         MapGenericMask(&mask, &mapping);

@@ -29,4 +29,8 @@ bool OwnerIsTrusted(PSID owner);
 // of `rights` (generic rights mapped as for files), on the object or on
 // what it holds; the creator entries, which apply only to what their
 // creator makes, excepted. A missing DACL gives everyone everything.
-bool UntrustedMay(PACL dacl, ACCESS_MASK rights);
+// With `administratorsOnly`, only SYSTEM, Administrators and
+// TrustedInstaller are trusted, not the owner of the system's folder:
+// where the signed-in account owns that too (as under Wine), a folder of
+// his is still his.
+bool UntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly = false);

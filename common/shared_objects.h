@@ -83,6 +83,13 @@ constexpr char kProgramFolderSecurity[] =
     "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" TALVEX_PROGRAM_FOLDER_READERS ";;;BU)"
     "(A;OICI;" TALVEX_PROGRAM_FOLDER_READERS ";;;" TALVEX_SERVICE_SID ")";
 
+// The folder the elevated installer runs its own copy from, when it was
+// started from a folder a user may change (installer/own_copy_setup.cpp):
+// made new for each run under the system's temporary folder, owned by
+// Administrators, SYSTEM and Administrators alone, protected from what it
+// would inherit, removed when the copy has ended.
+constexpr char kInstallerCopySecurity[] = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
 // The one privilege the service keeps; Windows removes every other one
 // from its token.
 constexpr char kServicePrivilege[] = "SeChangeNotifyPrivilege";

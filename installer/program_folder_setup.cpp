@@ -34,12 +34,6 @@ namespace {
 const char *const kSuiteFiles[] = {"TalLib.dll",   "TalUpPs.exe", "TalUpSvc.exe",   "TalUpControl.exe",
                                    "TalUpUp.exe",  "TalTray.exe", "TalUpConfig.exe", "Uninstall.exe"};
 
-// Rights that let a user change what the folder holds or how it is
-// reached: add a file or folder, delete or rename one in it, delete or
-// rename the folder, change its rights or owner.
-const ACCESS_MASK kChangeRights =
-    FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | FILE_WRITE_DATA;
-
 bool Fail(const std::string &what) { return printf("%s\n", what.c_str()), false; }
 
 // One of the suite's files, or one set aside under its name with ".old"
@@ -212,7 +206,7 @@ bool MakeProgramFolder(const std::string &given)
     if (!OwnerIsTrusted(owner))
         return Fail("The program folder " + folder +
                     " belongs to an account other than SYSTEM, Administrators or TrustedInstaller: choose another folder");
-    if (!UntrustedMay(dacl, kChangeRights))
+    if (!UntrustedMay(dacl, kFolderChangeRights))
         return true;
     return MakeSafe(held.get(), folder, security);
 }

@@ -4,7 +4,15 @@
 // temporary folder, never installed.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+
+// Rights that let a user change what a folder holds or how it is reached:
+// add a file or folder, delete or rename one in it, delete or rename the
+// folder, change its rights or owner.
+constexpr ACCESS_MASK kFolderChangeRights =
+    FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | FILE_WRITE_DATA;
 
 // Makes the data folder under the common application-data folder `appData`
 // (data_folder_setup.cpp). False, after a line that says why, when it
@@ -25,3 +33,21 @@ bool WaitForProgramsGone(const std::string &folder, unsigned seconds, bool quiet
 // still running, in whichever session, is ended. False, after a line
 // naming it, when one could not be ended.
 bool EndProgramsOf(const std::string &folder, unsigned graceSeconds);
+
+// Whether the installer `installer` runs from a real folder of a trusted
+// owner that only SYSTEM, Administrators and TrustedInstaller may change
+// (own_copy_setup.cpp); with `ownCopy`, whether it is a copy MakeOwnCopy
+// made, in a folder that passes the checks of FolderFault and UntrustedMay.
+// True, silently, when it does; false, after a line that says why not.
+bool RunsFromAdministratorsFolder(const std::string &installer, bool ownCopy);
+
+// Copies the installer, read through one handle that lets nobody write it
+// meanwhile, into a new folder of the system's temporary folder that only
+// SYSTEM and Administrators may use, and checks the copy against the
+// pinned publisher keys. True after the copy's path alone (no line end);
+// false, after a line that says why, with nothing left behind.
+bool MakeOwnCopy(const std::string &installer);
+
+// Removes a copy MakeOwnCopy made, and its folder, once the copy has
+// ended; a path that is not of such a copy is refused.
+bool RemoveOwnCopy(const std::string &copy);

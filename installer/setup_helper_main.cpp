@@ -7,6 +7,10 @@
 //   TalSetupHelper apply-config <copy of the bytes checked> <installed TalLib.dll>
 //   TalSetupHelper wait-programs-gone <folder> <seconds>
 //   TalSetupHelper end-programs <folder> <seconds>
+//   TalSetupHelper runs-from-administrators-folder <installer>
+//   TalSetupHelper runs-as-own-copy <installer>
+//   TalSetupHelper make-own-copy <installer>
+//   TalSetupHelper remove-own-copy <copy>
 // Ends with 0 when done, 1 otherwise, after a line that says why (the
 // installer shows it); 2, after the usage, for a command it does not know.
 #include "setup_helper.h"
@@ -50,7 +54,16 @@ int main(int argc, char **argv)
         return CheckPreparedConfig(argv[2], argv[3]) ? 0 : 1;
     if (argc == 4 && strcmp(argv[1], "apply-config") == 0)
         return ApplyPreparedConfig(argv[2], argv[3]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "runs-from-administrators-folder") == 0)
+        return RunsFromAdministratorsFolder(argv[2], false) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "runs-as-own-copy") == 0)
+        return RunsFromAdministratorsFolder(argv[2], true) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "make-own-copy") == 0)
+        return MakeOwnCopy(argv[2]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "remove-own-copy") == 0)
+        return RemoveOwnCopy(argv[2]) ? 0 : 1;
     printf("usage: TalSetupHelper make-data-folder <folder> | make-program-folder <folder> | check-data-folder <folder> | start-as-user <program>"
-           " | wait-programs-gone <folder> <seconds> | end-programs <folder> <seconds> | check-config <file> <copy> | apply-config <copy> <TalLib.dll>\n");
+           " | wait-programs-gone <folder> <seconds> | end-programs <folder> <seconds> | check-config <file> <copy> | apply-config <copy> <TalLib.dll>"
+           " | runs-from-administrators-folder <installer> | runs-as-own-copy <installer> | make-own-copy <installer> | remove-own-copy <copy>\n");
     return 2;
 }

@@ -72,9 +72,12 @@ Var Upgrading    ; a previous installation is in the folder
 ; Variables and functions of their own: included once the target is set.
 !include "fleet.nsh"
 !include "upgrade_rules.nsh"
+!include "own_copy.nsh"
 
 Function .onInit
   SetShellVarContext all
+  ; Before anything else: from here on it runs where no user can plant.
+  Call RunFromAdministratorsFolder
 !if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
   SetRegView 64
 !endif
@@ -139,6 +142,9 @@ Section "Talvex Updater"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Talvex"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\TalUpUp.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  ; Where this installer ran: its own copy's folder when it was started
+  ; from a folder users may change.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallSource" "$EXEDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1

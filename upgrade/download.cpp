@@ -10,6 +10,7 @@
 #include "publisher_check.h"
 
 #include "tallib.h"
+#include "text_format.h"
 #include "talvex_settings.h"
 
 #include <string.h>
@@ -170,6 +171,23 @@ std::string InstallerVersion(const char *path)
     return FixedVersionText(present, present ? fixed->dwProductVersionMS : 0, present ? fixed->dwProductVersionLS : 0);
 }
 
+// The publisher check; a check this computer could not make with
+// revocation is logged.
+bool SignedAndLogged(HANDLE file, const char *path)
+{
+    unsigned long unanswered = 0;
+    bool signedByPublisher = SignedByPublisher(file, path, &unanswered);
+    if (unanswered) {
+        char record[160];
+        FormatText(record, sizeof record,
+                   "The installer's signature was checked without revocation: this computer could not learn it "
+                   "(0x%08lX).",
+                   unanswered);
+        LogToFile(record, LOG_NEW_RECORD, LOG_WARNING);
+    }
+    return signedByPublisher;
+}
+
 } // namespace
 
 HttpStep StartDownload(Download &d, HINTERNET session, HWND window, const char *installerFile, DWORD *error)
@@ -208,7 +226,7 @@ InstallerVerdict CheckDownload(Download &d, InstallerVerdict verdict, DWORD *det
             *detail = GetLastError();
         } else if (!IsWindowsProgram(file.get())) {
             verdict = kInstallerNotProgram;
-        } else if (!SignedByPublisher(file.get(), d.installerFile)) {
+        } else if (!SignedAndLogged(file.get(), d.installerFile)) {
             verdict = kInstallerNotSigned;
         } else {
             // Never a downgrade, nor the same release again: a server that

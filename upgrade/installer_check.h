@@ -8,6 +8,9 @@
 
 #include <string>
 
+// The signature rules the assistant's publisher check applies.
+#include "signature_rules.h"
+
 // The percentage shown for received bytes of total, truncated; -1 when none
 // is shown (no total announced, or more received than announced).
 int DownloadPercent(uint64_t received, uint64_t total);
@@ -41,24 +44,6 @@ std::string VerdictText(InstallerVerdict verdict, unsigned long detail, const ch
 // whose sections' data end within it. `head` holds the first headSize bytes.
 bool LooksLikeWindowsProgram(const unsigned char *head, size_t headSize, uint64_t fileSize);
 
-// Whether the system's verification of a file's Authenticode signature
-// (WinVerifyTrust's result) leaves the signature itself sound: verified,
-// or verified up to a root this machine does not know. No signature, a
-// bad digest and every other fault are refused. Trust in the signer comes
-// from the pinned key, not from the machine's roots.
-bool SignatureSound(long trustResult);
-
-// Whether a verification that asked for revocation failed only because
-// this machine could not learn whether a certificate was revoked (no
-// revocation server reachable, or none named). The check is then made
-// again without revocation, and logged. A revoked certificate is no such
-// failure: it is refused.
-bool RevocationUnanswered(long trustResult);
-
 // The product version of a version resource's fixed part, as "a.b.c.d";
 // empty when the file carries none.
 std::string FixedVersionText(bool present, unsigned long versionMS, unsigned long versionLS);
-
-// Whether the SHA-256 of a signer's public key (32 bytes) is one of the
-// pinned keys: hexadecimal SHA-256 values separated by spaces.
-bool KeyIsPinned(const unsigned char *keyHash, const char *pinnedKeys);

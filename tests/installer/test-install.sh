@@ -289,6 +289,45 @@ rm -f "$checked"
 inst_uninstall /REMOVECONFIG
 rm -f "$prepared" "$malformed"
 
+echo "== an installer started from the user's download folder runs from its own copy"
+# The user may change his download folder: the installer copies itself into
+# a folder of the system's temporary folder that only Administrators may
+# use, runs the copy, and removes it when the copy has ended. The copy
+# records where it ran in the uninstall entry.
+download="$INST_BUILD/download"
+system_temp="$WINEPREFIX/drive_c/windows/temp"
+rm -rf "$download"
+mkdir -p "$download"
+cp "$setup" "$download/setup.exe"
+osslsigncode remove-signature -in "$setup" -out "$download/unsigned.exe" >/dev/null 2>&1
+printf '[App]\r\nUsername=fleet-user\r\nthis is no configuration\r\n' > "$download/malformed.talvex"
+ran_from() { "$WINE" reg query "$UNINSTALL_KEY" $REG_VIEW /v InstallSource 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+no_copy_left() { ! ls -d "$system_temp"/TalvexSetup.* >/dev/null 2>&1; }
+# installer | extra options | exit code | installed from its copy (1) or not at all (0)
+while IFS='|' read -r program options code installed; do
+    inst_clean
+    "$WINE" cmd /c "$(winpath "$download/$program") /S $options /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+    check "$program $options ends with exit code $code" test $? -eq "$code"
+    if [ "$installed" = 1 ]; then
+        check "it ran from its own copy in the system's temporary folder" \
+            sh -c 'printf "%s\n" "$1" | grep -qiE "^C:\\\\windows\\\\temp\\\\TalvexSetup\.[0-9.]+$"' - "$(ran_from)"
+        check "the programs were installed" test -f "$PROGRAMS/TalLib.dll"
+    else
+        check "nothing was installed" test ! -e "$PROGRAMS/TalLib.dll" -a -z "$(ran_from)"
+    fi
+    check "the copy's folder is gone" no_copy_left
+done <<EOF_CASES
+setup.exe||0|1
+setup.exe|/CONFIG=$(winpath "$download/malformed.talvex")|2|0
+unsigned.exe||2|0
+EOF_CASES
+# A copy told it is one is believed only in a folder the installer made.
+"$WINE" cmd /c "$(winpath "$download/setup.exe") /S /OWNCOPY /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+check "an installer that says it is its own copy elsewhere is refused with exit code 2" test $? -eq 2
+check "and installs nothing" test ! -e "$PROGRAMS/TalLib.dll"
+rm -rf "$download"
+inst_clean
+
 echo "== the program folder's own rights, outside Program Files"
 tools_win='C:\Tools\Talvex Updater'
 tools="$WINEPREFIX/drive_c/Tools/Talvex Updater"

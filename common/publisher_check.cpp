@@ -5,14 +5,14 @@
 // under Wine, which checks no chain, it is the only check of the signer.
 // Revocation is asked for, so that a withdrawn signing certificate is
 // refused; where this machine cannot learn it (offline, no revocation
-// server reachable) the check is made again without it and the log says so.
+// server reachable) the check is made again without it, and the caller is
+// told so (the assistant logs it). The installer's helper checks its own
+// copy of the installer with the same rules.
 #include "publisher_check.h"
 
-#include "installer_check.h"
 #include "publisher_keys.h"
 #include "scoped.h"
-#include "tallib.h"
-#include "text_format.h"
+#include "signature_rules.h"
 
 #include <bcrypt.h>
 #include <softpub.h>
@@ -88,18 +88,14 @@ LONG VerifyTrust(HANDLE file, const char *path, bool revocation, BYTE (&keyHash)
 
 } // namespace
 
-bool SignedByPublisher(HANDLE file, const char *path)
+bool SignedByPublisher(HANDLE file, const char *path, unsigned long *unansweredRevocation)
 {
     BYTE keyHash[32];
     bool haveKey = false;
+    *unansweredRevocation = 0;
     LONG result = VerifyTrust(file, path, true, keyHash, haveKey);
     if (RevocationUnanswered(result)) {
-        char record[160];
-        FormatText(record, sizeof record,
-                   "The installer's signature was checked without revocation: this computer could not learn it "
-                   "(0x%08lX).",
-                   (unsigned long)result);
-        LogToFile(record, LOG_NEW_RECORD, LOG_WARNING);
+        *unansweredRevocation = (unsigned long)result;
         // The file is read again from its start by the second check.
         SetFilePointer(file, 0, NULL, FILE_BEGIN);
         result = VerifyTrust(file, path, false, keyHash, haveKey);
