@@ -38,6 +38,16 @@ HWND FindButton(HWND window, int id)
     return search.found;
 }
 
+// What a shown control of the window says, so that a press that could not
+// be made tells what the window showed instead.
+BOOL CALLBACK PrintShownText(HWND child, LPARAM)
+{
+    char text[256] = "";
+    if (IsWindowVisible(child) && GetWindowTextA(child, text, sizeof text) > 0)
+        fprintf(stderr, "  control %d: %s\n", GetDlgCtrlID(child), text);
+    return TRUE;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -56,7 +66,10 @@ int main(int argc, char **argv)
         Sleep(100);
     }
     if (!button || !IsWindowEnabled(button)) {
-        fprintf(stderr, "WindowCommand: no usable control %d in a window of class %s\n", id, argv[1]);
+        fprintf(stderr, "WindowCommand: no usable control %d in a window of class %s (%s)\n", id, argv[1],
+                !window ? "no such window" : !button ? "no such control shown" : "the control is disabled");
+        if (window)
+            EnumChildWindows(window, PrintShownText, 0);
         return 1;
     }
     if (argc == 4 && strcmp(argv[3], "menu") == 0)
