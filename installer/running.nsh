@@ -95,6 +95,33 @@
   ${EndIf}
 !macroend
 
+; Writes one program file (File sets the error flag when it cannot, in
+; a silent installation without asking). Another process may hold the old
+; file at that very moment (a virus scanner, a reader of its version): it
+; is moved aside, as a held file may be, and the new one written again. One
+; that still cannot be written stops the installation with the reason
+; (exit code 2 when silent) rather than leave programs of two versions
+; behind an installation said to be done.
+!macro InstallProgramFile source name
+  ClearErrors
+  File "${source}"
+  ${If} ${Errors}
+    DetailPrint "${name} was held by another program; it is moved aside and written again."
+    Delete "$INSTDIR\${name}.old"
+    Rename "$INSTDIR\${name}" "$INSTDIR\${name}.old"
+    Delete /REBOOTOK "$INSTDIR\${name}.old"
+    ClearErrors
+    File "${source}"
+    ${If} ${Errors}
+      DetailPrint "${name} could not be written in $INSTDIR."
+      Call RestartWhatRan
+      MessageBox MB_OK|MB_ICONSTOP "Talvex Updater could not replace ${name} in $INSTDIR: another program holds it. Close it and run the installation again." /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 ; Removes the emptied program folder. A file that was deleted while a
 ; process still held it goes only when that process lets go, and the
 ; folder with it: tried for five seconds at most.
