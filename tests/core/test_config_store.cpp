@@ -174,8 +174,15 @@ TEST_F(ConfigStore, AReadSeesWhatAnotherProgramWroteSinceTheLast)
 
 TEST_F(ConfigStore, MissingDataFolderGivesDefaultsAndSilentFailures)
 {
-    DeleteFileA(logFile.c_str());
-    ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str()));
+    // Whatever an earlier program left there goes too, or the folder stays.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dataFolder + "*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileA((dataFolder + found.cFileName).c_str());
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    ASSERT_TRUE(RemoveDirectoryA(dataFolder.c_str())) << GetLastError();
     EXPECT_EQ(0, SetStatus(1));
     EXPECT_EQ(0, Host_SetText(1, "a.example.test"));
     EXPECT_EQ(3, GetStatus());

@@ -109,6 +109,24 @@ WindowPicture TakeWindowPicture(HWND window, bool clientOnly)
     return picture;
 }
 
+WindowPicture SteadyWindowPicture(HWND window, bool clientOnly)
+{
+    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    WindowPicture last = TakeWindowPicture(window, clientOnly);
+    for (int tries = 0; tries < 50; ++tries) {
+        // Once the window's thread answers, what it was asked to paint is painted.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+        Sleep(100);
+        WindowPicture next = TakeWindowPicture(window, clientOnly);
+        bool alike = next.width == last.width && next.height == last.height && next.pixels == last.pixels;
+        last = std::move(next);
+        if (alike)
+            break;
+    }
+    return last;
+}
+
 void SaveWindowPicture(const WindowPicture &picture, const std::string &path)
 {
     BITMAPINFOHEADER header = Header(picture);

@@ -20,6 +20,10 @@ struct WindowPicture {
 
 // The window's whole rectangle, or its client area only, from the screen.
 WindowPicture TakeWindowPicture(HWND window, bool clientOnly = false);
+// The window's picture once its drawing is over: painted again, then taken
+// until two pictures in a row are alike (a repaint still under way under
+// load, a button drawn late); after five seconds, the last one taken.
+WindowPicture SteadyWindowPicture(HWND window, bool clientOnly = false);
 // Writes the picture as a 24-bit BMP file.
 void SaveWindowPicture(const WindowPicture &picture, const std::string &path);
 // The window's picture written to path.

@@ -390,12 +390,19 @@ TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
 }
 
 // Another program tries, every few milliseconds from before the download
-// until the installer has ended, to swap the installer the assistant
-// checks: rename it, open it for writing, open it for deletion. The
-// assistant holds the file from its creation until the installer has
-// ended (the stand-in never says it is installing), so every try fails.
+// while the installer runs, to swap the installer the assistant checks:
+// rename it, open it for writing, open it for deletion. The assistant
+// holds the file from its creation until the installer has ended (the
+// stand-in never says it is installing), so every try fails.
 TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
 {
+    // The stand-in waits to be let go, so every try below is made while
+    // the file is, or is about to be, the running installer's: the moment
+    // after it ended, when the assistant lets go, is never tried.
+    const char kGo[] = "TalvexStubGoAfterSwaps";
+    ScopedHandle go(CreateEventA(NULL, TRUE, FALSE, kGo));
+    ASSERT_TRUE(go);
+    SetEnvironmentVariableA("TALVEX_STUB_WAIT", kGo);
     ServeInstaller(true);
     const DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     std::atomic<bool> stop{false};
@@ -403,10 +410,7 @@ TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
     std::vector<std::string> swaps;
     std::thread swapper([&] {
         while (!stop) {
-            // Once the installer ran and ended, its folder is removed.
             std::vector<std::string> folders = DownloadFolders();
-            if (ReadRecord(ranFile).whole && folders.empty())
-                break;
             for (const std::string &folder : folders) {
                 const std::string installer = folder + "\\setup.exe", moved = installer + ".swapped";
                 bool present = FileExists(installer);
@@ -429,9 +433,13 @@ TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
     Download();
     SetupRecord record;
     bool ran = Ran(record);
-    EXPECT_TRUE(NoDownloadFolderLeft()) << "the installer never ended";
+    // More tries on the file of the installer that runs, then it may end.
+    int before = triesOnTheFile.load();
+    PumpUntil([&] { return triesOnTheFile.load() >= before + 20; }, 10000);
     stop = true;
     swapper.join();
+    SetEvent(go.get());
+    EXPECT_TRUE(NoDownloadFolderLeft()) << "the installer never ended";
     EXPECT_TRUE(ran) << "setup.exe was not started";
     EXPECT_GT(triesOnTheFile.load(), 0);
     EXPECT_TRUE(swaps.empty()) << swaps.front() << " (" << swaps.size() << " swaps)";
@@ -607,7 +615,7 @@ TEST_F(Assistant, MovedToAMonitorOf144DotsPerInchItLooksAsOneStartedThere)
     GetClientRect(window, &client);
     CreateDirectoryA((ExeFolder() + "pictures").c_str(), NULL);
     std::string startedPlaces = ControlPlaces(window);
-    WindowPicture started = TakeWindowPicture(window, true);
+    WindowPicture started = SteadyWindowPicture(window, true);
     SaveWindowPicture(started, ExeFolder() + "pictures\\dpi-started-144-assistant.bmp");
     Stop();
 
@@ -618,9 +626,7 @@ TEST_F(Assistant, MovedToAMonitorOf144DotsPerInchItLooksAsOneStartedThere)
     OffsetRect(&suggested, 20 - suggested.left, 20 - suggested.top);
     ASSERT_TRUE(SendDpiChange(window, 144, suggested));
     ASSERT_TRUE(Settled());
-    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ASSERT_TRUE(Settled());
-    WindowPicture moved = TakeWindowPicture(window, true);
+    WindowPicture moved = SteadyWindowPicture(window, true);
     SaveWindowPicture(moved, ExeFolder() + "pictures\\dpi-moved-96-to-144-assistant.bmp");
     EXPECT_EQ(startedPlaces, ControlPlaces(window));
     EXPECT_EQ("", PictureDifference(started, moved));
