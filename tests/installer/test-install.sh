@@ -156,6 +156,7 @@ check "no program file was replaced" test "$(program_files)" = "$before_files"
 check "the tree was neither moved nor kept as new" test "$(moved_trees)" = "$trees_before"
 check "the service runs again" inst_wait 10 sh -c "[ \"\$(\"$WINE\" \"$INST_BUILD/bin/InstallProbe.exe\" service | tr -d '\r')\" = running ]"
 kill $holder 2>/dev/null; wait $holder 2>/dev/null
+check "the holder let go" inst_wait 10 "$WINE" "$INST_BUILD/bin/InstallProbe.exe" free 'C:\ProgramData\Talvex'
 rm -f "$held"
 inst_setup "$setup"
 check "once nothing holds it, the upgrade makes the tree anew and replaces the files" \
@@ -174,6 +175,21 @@ check "the new file is written in its place" cmp -s "$PROGRAMS/TalLib.dll" "$INS
 kill $holder 2>/dev/null; wait $holder 2>/dev/null
 rm -f "$held"
 rm -f "$PROGRAMS/TalLib.dll.old"
+
+echo "== a program file another program keeps from being written and moved cannot be replaced: said, not skipped"
+printf 'old' >> "$PROGRAMS/TalLib.dll"
+held="$(mktemp)"
+"$WINE" "$INST_BUILD/bin/InstallProbe.exe" lock "$PROGRAMS_WIN\\TalLib.dll" 30 >"$held" 2>/dev/null </dev/null &
+holder=$!
+check "a process holds the file open" inst_wait 10 sh -c "tr -d '\r' < \"\$1\" | grep -qx held" - "$held"
+inst_setup "$setup"
+check "the installation stops with exit code 2 rather than leave the old file" test $? -eq 2
+check "the old file is still there" sh -c '! cmp -s "$1" "$2"' - "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll"
+kill $holder 2>/dev/null; wait $holder 2>/dev/null
+check "the holder let go" inst_wait 10 "$WINE" "$INST_BUILD/bin/InstallProbe.exe" free "$PROGRAMS_WIN\\TalLib.dll"
+rm -f "$held"
+inst_setup "$setup"
+check "once it is let go, the next installation replaces it" cmp -s "$PROGRAMS/TalLib.dll" "$INST_BUILD/bin/TalLib.dll"
 
 echo "== an installation whose updater is the process keeps it"
 "$WINE" sc stop "Talvex Updater" >/dev/null 2>&1

@@ -7,6 +7,11 @@
 //   InstallProbe open <path> <s>  keeps the file or folder open for s seconds,
 //                                 shared for reading and writing but not for
 //                                 deletion, as any user may hold one he can read
+//   InstallProbe lock <file> <s>  keeps the file open for s seconds, shared
+//                                 for reading only, as a scanner may
+//   InstallProbe free <path>      exits 0 once no handle keeps the file or
+//                                 folder from being deleted (a holder's
+//                                 handles go a moment after its process)
 //   InstallProbe rights           the service's account, identity type and
 //                                 required privileges, one per line
 //   InstallProbe folder <path>    "as-shared" when the folder's rights are
@@ -257,10 +262,18 @@ int main(int argc, char **argv)
             FreeLibrary(held);
         return held ? 0 : 1;
     }
-    if (argc == 4 && strcmp(argv[1], "open") == 0) {
+    if (argc == 3 && strcmp(argv[1], "free") == 0) {
+        HANDLE probe = CreateFileA(argv[2], DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+        if (probe == INVALID_HANDLE_VALUE)
+            return 1;
+        CloseHandle(probe);
+        return 0;
+    }
+    if (argc == 4 && (strcmp(argv[1], "open") == 0 || strcmp(argv[1], "lock") == 0)) {
         // A folder too (backup semantics), as anyone may open one he can list.
-        HANDLE held = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, NULL);
+        DWORD share = strcmp(argv[1], "lock") == 0 ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+        HANDLE held = CreateFileA(argv[2], GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
         printf("%s\n", held != INVALID_HANDLE_VALUE ? "held" : "not opened");
         fflush(stdout);
         if (held == INVALID_HANDLE_VALUE)
