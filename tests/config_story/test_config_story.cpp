@@ -13,13 +13,29 @@
 #include "tallib.h"
 
 #include <commctrl.h>
+#include <exdisp.h>
 #include <gtest/gtest.h>
+#include <shlguid.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The desktop shell the utility starts the updater through can be reached:
+// its shell windows can be had. Under Wine it comes up a while after the
+// first window of a session, and a program it was asked to start before
+// that starts only at the next logon.
+bool DesktopShellReachable()
+{
+    IShellWindows *windows = NULL;
+    HRESULT result = CoCreateInstance(CLSID_ShellWindows, NULL, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                      (void **)&windows);
+    if (windows)
+        windows->Release();
+    return SUCCEEDED(result);
+}
 
 const char kAccountTitle[] = "Talvex Account Information";
 const char kMailHost[] = "mail.talvex-demo.test";
@@ -283,6 +299,9 @@ TEST_F(ConfigStory, ReactivationAfterARefusedAccountRunsAPass)
         window = FindWindowA(kConfigClass, kConfigTitle);
         return window && IsWindowEnabled(window) && ShownDialogs(pid).empty();
     })) << "waited for the utility's window; shown:" << Describe(ShownDialogs(pid));
+    CoInitialize(NULL);
+    EXPECT_TRUE(WaitFor(DesktopShellReachable)) << "the desktop shell never came up";
+    CoUninitialize();
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_STATUS_HOTSPOT, BN_CLICKED),
                  (LPARAM)GetDlgItem(window, IDC_STATUS_HOTSPOT));
     HWND question = NULL;
