@@ -8,6 +8,9 @@ constexpr char kDataFolderVendor[] = "Talvex";
 constexpr char kDataFolderProduct[] = "Updater";
 constexpr char kConfigFileName[] = "config.talvex";
 constexpr char kLogFileName[] = "talvex.log";
+// Never read or written: every program locks a byte of it before it uses the
+// configuration or the log (core/machine_lock.cpp).
+constexpr char kLockFileName[] = "talvex.lock";
 
 // ---- Sections --------------------------------------------------------------
 constexpr char kSectionApp[] = "App";

@@ -24,16 +24,6 @@ constexpr char kPipeSecurity[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)"
                                  "(A;;" TALVEX_PIPE_WRITER_RIGHTS ";;;AU)"
                                  "(A;;" TALVEX_PIPE_WRITER_RIGHTS ";;;" TALVEX_SERVICE_SID ")";
 
-// The configuration and log locks ("Global\" mutexes): every program waits
-// on and releases them; only SYSTEM and Administrators may do more. The
-// OWNER RIGHTS entry takes from whoever made the object (any user's
-// program may be the first) the owner's implicit right to re-permission it
-// and shut the others out.
-constexpr char kLockSecurity[] = "D:P(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)"
-                                 "(A;;0x100001;;;AU)"               // SYNCHRONIZE, MUTEX_MODIFY_STATE
-                                 "(A;;0x100001;;;" TALVEX_SERVICE_SID ")"
-                                 "(A;;0x100001;;;OW)";
-
 // The user-process updater's lock, held by the one TalUpPs of an account
 // for its whole life: the Startup shortcut starts one at every logon of
 // that user, and a window is found only in its own session. The name is
@@ -59,9 +49,11 @@ constexpr char kProcessUpdaterLockName[] = "Global\\TalvexUpdaterProcess";
 //   user the files he made himself, such as the setup.exe an older
 //   release's upgrade assistant downloads there), and
 //   no more: this entry replaces an owner's implicit right to change the
-//   file's rights. The configuration, its journal and the log are made by
-//   the installer and belong to Administrators, so no user can delete or
-//   re-permission them. There is no CREATOR OWNER entry.
+//   file's rights. The configuration, its journal, the log and the lock
+//   file "talvex.lock" (whose bytes are the configuration's and the log's
+//   locks: core/machine_lock.cpp) are made by the installer and belong to
+//   Administrators, so no user can make them first, delete or re-permission
+//   them. There is no CREATOR OWNER entry.
 #define TALVEX_DATA_FOLDER_USERS_ON_FOLDERS "0x1200ab" // list, add file, read EA and attributes, traverse, read control, synchronize
 #define TALVEX_DATA_FOLDER_USERS_ON_FILES "0x12008f"   // FILE_GENERIC_READ | FILE_WRITE_DATA | FILE_APPEND_DATA
 #define TALVEX_DATA_FOLDER_OWNER_ON_FILES "0x1301bf"   // the above, execute and DELETE

@@ -15,6 +15,7 @@ struct TalPaths {
     char dataFolder[MAX_PATH];  // ends in a backslash
     char configFile[MAX_PATH];
     char logFile[MAX_PATH];
+    char lockFile[MAX_PATH];    // the shared files' locks (machine_lock.cpp)
     char exeFolder[MAX_PATH];   // ends in a backslash
     char trayExe[MAX_PATH];
     char processUpdaterExe[MAX_PATH];
@@ -125,20 +126,30 @@ bool WriteAllBytes(HANDLE file, const char *data, size_t size);
 
 // ---- Machine-wide locks, signal windows and the log ------------------------
 
-// Holds a "Global\" named mutex, shared by the service and every user's
-// programs, for one scope; the process opens each mutex once and keeps it.
-// The wait is bounded, so nothing hangs behind a stuck process: after it
-// `owned` is false, and a reader goes ahead unserialized while a
-// configuration writer fails and says so.
+// The locks the programs share (machine_lock.cpp): one byte each of the
+// data folder's "talvex.lock", which the installer makes and no user can
+// make, replace or re-permission. The configuration's and the log's
+// serialize each access to their file; the pass lock is held by an
+// updater from deciding which hosts need an update until their records
+// are written, so that two updaters (two accounts' user-process updaters)
+// never both send what one of them is about to record.
+enum class SharedLock { Config = 0, Log = 1, Pass = 2 };
+const DWORD kSharedLockWaitMs = 10000;
+
+// Holds a shared lock for one scope, across the service and every user's
+// programs; a thread may nest it. The wait is bounded, so nothing hangs
+// behind a stuck process: after it `owned` is false and `error` says why
+// (ERROR_TIMEOUT, or the lock file's own error), and a reader goes ahead
+// unserialized while a configuration writer fails and says so.
 struct MachineLock {
-    explicit MachineLock(const char *name);
+    explicit MachineLock(SharedLock which, DWORD waitMs = kSharedLockWaitMs);
+    ~MachineLock();
     MachineLock(const MachineLock &) = delete;
     MachineLock &operator=(const MachineLock &) = delete;
 
-    HANDLE mutex = NULL; // the process keeps it open (machine_lock.cpp)
+    int index;
     bool owned = false;
-    ScopedHandle unkept; // owns `mutex` when the process could not keep it
-    ScopedMutexHold hold; // given back before `unkept` closes
+    DWORD error = ERROR_SUCCESS;
 };
 
 // The one way windows of the suite are looked up; title may be NULL.

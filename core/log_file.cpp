@@ -1,7 +1,7 @@
 // The shared log file: its records and their timestamps.
 //
 // Every program appends to the log at once. Each write is one
-// open-append-close under a machine-wide mutex: whether a record needs a
+// open-append-close under the log's lock (machine_lock.cpp): whether a record needs a
 // leading line break depends on whether the file already holds text, and
 // without the lock two processes starting at once would both see an empty
 // file and write their records onto one line.
@@ -15,8 +15,6 @@
 #include <string>
 
 namespace {
-
-const char kLogMutexName[] = "Global\\TalvexUpdaterLogFile";
 
 // The age reported for a text that is no timestamp: as old as can be, so
 // callers treat it as stale (as they do a time later than now).
@@ -36,7 +34,7 @@ unsigned long long FileTimeValue(const FILETIME &t)
 // whoever ran it first, who could then replace it.
 void AppendToLog(const char *path, const char *message, bool newRecord, unsigned level, const char *timestamp)
 {
-    MachineLock lock(kLogMutexName);
+    MachineLock lock(SharedLock::Log);
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the
     // end of the file, whatever other writers did since it was opened.
     ScopedFile file;
@@ -54,7 +52,7 @@ void AppendToLog(const char *path, const char *message, bool newRecord, unsigned
 // with its owner and rights, so nobody gets the chance to make it anew.
 DWORD EmptyLog(const char *path)
 {
-    MachineLock lock(kLogMutexName);
+    MachineLock lock(SharedLock::Log);
     ScopedFile file;
     // No GENERIC_WRITE: users hold no right to change the attributes.
     DWORD error = OpenPlainDataFile(path, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, file);

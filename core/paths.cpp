@@ -33,6 +33,7 @@ BOOL CALLBACK ComputePaths(PINIT_ONCE, PVOID, PVOID *)
         PathAddBackslashA(p.dataFolder)) {
         JoinPath(p.configFile, p.dataFolder, kConfigFileName);
         JoinPath(p.logFile, p.dataFolder, kLogFileName);
+        JoinPath(p.lockFile, p.dataFolder, kLockFileName);
     } else {
         p.dataFolder[0] = '\0';
     }

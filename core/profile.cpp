@@ -1,9 +1,10 @@
 // Configuration file access: every read and write, in every program, runs
-// here under one machine-wide named mutex.
+// here under the configuration's lock, which every program of every
+// account and session shares (machine_lock.cpp).
 //
 // Each private-profile write rewrites the whole file, so two processes
 // writing at the same moment lose each other's keys; and a process may keep
-// a copy of the file. Holding the mutex around every access, and reading
+// a copy of the file. Holding the lock around every access, and reading
 // the file again before a read when it changed on disk since this process
 // last looked, makes every write land and every read see the latest write,
 // without re-reading an unchanged file on every call. Every write is
@@ -35,10 +36,6 @@
 #include <vector>
 
 namespace {
-
-// "Global\" so that the service (session 0, its own account) and the
-// programs of the logged-on user share one object.
-const char kConfigMutexName[] = "Global\\TalvexUpdaterConfigFile";
 
 // What this process last read of the configuration file: its text, with
 // the size and last-write time the file had and the journal's change
@@ -269,14 +266,14 @@ int Commit(const char *path, std::vector<ProfileEdit> &&newEdits, bool keep)
         return 0;
     }
     bool done = false;
-    DWORD error = ERROR_TIMEOUT;
+    DWORD error = ERROR_SUCCESS;
     std::vector<ProfileEdit> held, edits;
     ConfigText found;
     bool foundSet = false;
     {
         // Taken before the kept edits are: no other thread of this process
         // commits them meanwhile, and its reads still see them.
-        MachineLock lock(kConfigMutexName);
+        MachineLock lock(SharedLock::Config);
         held = HeldFor(path);
         edits = held;
         AppendEdits(edits, std::move(newEdits));
@@ -285,6 +282,8 @@ int Commit(const char *path, std::vector<ProfileEdit> &&newEdits, bool keep)
         if (lock.owned) {
             done = CommitEdits(path, edits.data(), edits.size(), &found, &foundSet);
             error = done ? 0 : GetLastError();
+        } else {
+            error = lock.error;
         }
         if (!done) {
             if (error == 0)
@@ -449,7 +448,7 @@ bool FindValue(const char *path, const char *section, const char *key, std::stri
     ConfigText config;
     std::vector<ProfileEdit> pending;
     {
-        MachineLock lock(kConfigMutexName);
+        MachineLock lock(SharedLock::Config);
         pending = PendingEdits(path, section);
         if (!FileText(path, lock.owned, config)) {
             if (pending.empty())

@@ -3,6 +3,7 @@
 
 #include "admin_events.h"
 #include "config_keys.h"
+#include "error_text.h"
 #include "signals.h"
 #include "tallib.h"
 #include "talvex_settings.h"
@@ -142,6 +143,39 @@ void AnnounceResult(int code)
     Signal(kTrayPipeName, text);
 }
 
+// Another updater (another account's user-process updater) may be at the
+// same point of a pass for the same hosts, woken by the same network
+// change: whichever comes second waits for the first to record what it
+// sent, and then finds nothing to send. The other's exchange takes well
+// under a second on a working network; a pass waits 30 s at most, then
+// goes on without the lock (a hung or hostile holder delays the hosts'
+// update, never stops it, and holds up a stop of the updater no longer
+// than a slow exchange would); that is said once, until the lock can be
+// had again.
+const unsigned kPassLockWaitMs = 30000;
+
+struct PassHold {
+    bool held = false;
+    PassHold()
+    {
+        static bool toldUnheld = false;
+        held = Pass_Begin(kPassLockWaitMs) != 0;
+        if (!held && !toldUnheld) {
+            std::string why = DescribeError(GetLastError());
+            LogAndSignal(("This pass goes on without waiting for other updaters: Windows " + why + ".").c_str(),
+                         LOG_NEW_RECORD, LOG_INFO);
+        }
+        toldUnheld = !held;
+    }
+    ~PassHold()
+    {
+        if (held)
+            Pass_End();
+    }
+    PassHold(const PassHold &) = delete;
+    PassHold &operator=(const PassHold &) = delete;
+};
+
 } // namespace
 
 bool CheckAndAnnounceAddress(EngineState &engine)
@@ -176,6 +210,7 @@ PassOutcome RunUpdateCycle(EngineState &engine, bool force)
         }
     } else if (Account_IsUsable(engine.userName, engine.password)) {
         engine.reportAddressFailure = 1;
+        PassHold pass; // until the answer's records are in the file
         std::string hosts = HostsToUpdate(engine);
         if (hosts.size() >= kShortestHostList && IsValidIP(engine.currentAddress)) {
             hosts.pop_back();

@@ -2,7 +2,7 @@
 // under the common application-data folder, and an older installation let
 // them change its tree, so the installer trusts nothing it finds there:
 // - a tree this version made (owner and rights as it sets them) is kept;
-//   only its three files are made or checked;
+//   only its four files are made or checked;
 // - any other tree is moved aside whole and made anew: folders and files
 //   are created new, owned by Administrators, with their rights set at
 //   creation, so no right is ever set on an object someone else made or
@@ -17,6 +17,7 @@
 //   nothing is carried, and the installer's details say so.
 #include "setup_helper.h"
 
+#include "config_keys.h"
 #include "data_folder_check.h"
 #include "error_text.h"
 #include "scoped.h"
@@ -34,11 +35,12 @@
 namespace {
 
 const char *const kKeptFiles[] = {"config.talvex", "talvex.log"};
-// The configuration's rollback journal: made here so that it too belongs to
-// Administrators and no user can delete it or plant a link in its name. A
-// journal of a moved tree is never carried: only the configuration it may
-// have belonged to is.
-const char kJournalFile[] = "config.talvex.journal";
+// Made here, and never carried from a moved tree, so that they too belong
+// to Administrators and no user can make them first, delete them or plant a
+// link in their name: the configuration's rollback journal (a moved tree's
+// is not the configuration's any more) and the file whose bytes every
+// program locks before it uses the configuration or the log.
+const char *const kMadeFiles[] = {"config.talvex.journal", kLockFileName};
 
 bool Fail(const std::string &what, DWORD error)
 {
@@ -388,7 +390,10 @@ bool KeepTree(const std::string &vendor, const std::string &data)
     for (const char *name : kKeptFiles)
         if (!KeepFile(data + "\\" + name))
             return false;
-    return KeepFile(data + "\\" + kJournalFile);
+    for (const char *name : kMadeFiles)
+        if (!KeepFile(data + "\\" + name))
+            return false;
+    return true;
 }
 
 // Moves the tree found aside (when there is one) and makes it anew,
@@ -415,8 +420,9 @@ bool Rebuild(const std::string &vendor, const std::string &data, Found found, co
         if (found == Found::Older)
             Carry(moved, name, made.get());
     }
-    if (!MakeFile(data + "\\" + kJournalFile))
-        return false;
+    for (const char *name : kMadeFiles)
+        if (!MakeFile(data + "\\" + name))
+            return false;
     if (found == Found::Older)
         printf("%s; moved aside as %s, its configuration and log carried over\n", why.c_str(), moved.c_str());
     else if (found == Found::Foreign)

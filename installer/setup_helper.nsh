@@ -7,7 +7,7 @@
 ; nothing found there is trusted: the helper moves aside a folder that is a
 ; link or belongs to someone else, makes the folders owned by Administrators
 ; with the rights of common/shared_objects.h, and creates the configuration,
-; its journal and the log. The macros use $R3 and $R4.
+; its journal, the log and the lock file. The macros use $R3 and $R4.
 
 !macro _RunSetupHelper arguments
   InitPluginsDir

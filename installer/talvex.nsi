@@ -218,6 +218,7 @@ Section "Uninstall"
   ${AndIf} $3 == 1
     Delete "${DATA_FOLDER}\config.talvex"
     Delete "${DATA_FOLDER}\config.talvex.journal"
+    Delete "${DATA_FOLDER}\talvex.lock"
     Delete "${DATA_FOLDER}\talvex.log"
     RMDir "${DATA_FOLDER}"
     RMDir "$APPDATA\Talvex"

@@ -124,6 +124,17 @@ int TALAPI MergeFiles(const char *configurationPath, const char *logPath, const 
 // log is not made): 1, or 0 with the thread's last error saying why
 // (ERROR_ACCESS_DENIED for a log that is a link or has a second name).
 int TALAPI Log_Clear(void);
+
+// The pass lock, which an updater holds from deciding which hosts need an
+// update until their records are written: another updater's pass (another
+// account's user-process updater) that runs at the same moment waits for
+// it, then finds the hosts recorded and sends nothing. Pass_Begin waits at
+// most waitMs; 0 when the lock could not be had (the thread's last error
+// says why: ERROR_TIMEOUT, or the lock file's error), and the pass goes on
+// without it. Pass_End, on the thread that began, lets it go.
+int TALAPI Pass_Begin(unsigned waitMs);
+void TALAPI Pass_End(void);
+
 int TALAPI GetBalloonMessage(unsigned code, char *buffer, int size, int *icon);
 unsigned long long TALAPI TimeElapsed(const char *timestamp);
 

@@ -5,6 +5,7 @@
 #include "commit_faults.h"
 #undef WriteFile
 
+#include "held_lock_byte.h"
 #include "internal.h"
 #include "tallib.h"
 
@@ -48,15 +49,20 @@ DWORD OpenPlainDataFile(const char *path, DWORD access, DWORD share, DWORD dispo
                            NULL));
     return file ? ERROR_SUCCESS : GetLastError();
 }
+// The data folder's lock file, the one TalLib.dll loaded beside locks too.
 const TalPaths &Paths()
 {
-    static TalPaths paths = {};
+    static TalPaths paths = [] {
+        TalPaths made = {};
+        SHGetFolderPathA(NULL, CSIDL_COMMON_APPDATA, NULL, SHGFP_TYPE_CURRENT, made.lockFile);
+        lstrcatA(made.lockFile, "\\Talvex\\Updater\\talvex.lock");
+        return made;
+    }();
     return paths;
 }
 
 namespace {
 
-const char kMutex[] = "Global\\TalvexUpdaterConfigFile";
 const char kStart[] = "[App]\r\nStatus=0\r\nLastIP=203.0.113.7\r\n[home.example.test]\r\nIP=203.0.113.7\r\n";
 const char kHost[] = "home.example.test";
 
@@ -105,32 +111,6 @@ int CountRecords(const char *text)
         count += record.find(text) != std::string::npos;
     return count;
 }
-
-// Holds the configuration lock from another thread until released.
-struct LockHolder {
-    ScopedHandle taken{CreateEventA(NULL, TRUE, FALSE, NULL)}, release{CreateEventA(NULL, TRUE, FALSE, NULL)};
-    ScopedHandle thread;
-    explicit LockHolder()
-    {
-        thread.reset(CreateThread(NULL, 0, Hold, this, 0, NULL));
-        WaitForSingleObject(taken.get(), 10000);
-    }
-    ~LockHolder()
-    {
-        SetEvent(release.get());
-        WaitForSingleObject(thread.get(), 10000);
-    }
-    static DWORD WINAPI Hold(void *param)
-    {
-        LockHolder *self = (LockHolder *)param;
-        ScopedHandle mutex(CreateMutexA(NULL, FALSE, kMutex));
-        WaitForSingleObject(mutex.get(), INFINITE);
-        SetEvent(self->taken.get());
-        WaitForSingleObject(self->release.get(), INFINITE);
-        ReleaseMutex(mutex.get());
-        return 0;
-    }
-};
 
 } // namespace
 
@@ -266,7 +246,7 @@ TEST_F(ConfigRules, EveryCommitEndsWholeAndNothingKeptIsLostOrReplayedOverANewer
              WriteAll(t.journal, Journal(true, 2000, kStart));
              WriteAll(t.config, "[App]\r\nStatus=1\r\nLas");
              {
-                 LockHolder holder;
+                 HeldLockByte holder(Paths().lockFile, 0); // another program holds the lock
                  EXPECT_EQ("0", t.Read("App", "Status"));
                  EXPECT_EQ("[App]\r\nStatus=1\r\nLas", ReadAll(t.config));
                  EXPECT_TRUE(JournalInUse(t.journal));

@@ -92,6 +92,7 @@ TEST_F(FileFaults, TheDataFolderRemovedWhileTheUpdaterRunsComesBackWithTheNextSa
     DeleteFileA(configFile.c_str());
     DeleteFileA((configFile + ".journal").c_str());
     DeleteFileA(logFile.c_str());
+    DeleteFileA((dataFolder + "talvex.lock").c_str());
     ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
     service::SetAddress("203.0.113.8");
     Command(kCmdReloadAndPass);

@@ -62,7 +62,7 @@ printf 'planted' > "$vendor"
 inst_setup "$setup" "$PROGRAMS_WIN\\"
 check "the file was moved aside" sh -c 'for moved in "$1".moved-*; do test -f "$moved" && exit 0; done; exit 1' - "$vendor"
 check "a real data folder was made in its place" sh -c 'test -d "$1" -a ! -L "$1" -a -d "$2" -a ! -L "$2"' - "$vendor" "$DATA"
-check "the configuration, its journal and the log were made" test -f "$DATA/config.talvex" -a -f "$DATA/config.talvex.journal" -a -f "$DATA/talvex.log"
+check "the configuration, its journal, the log and the lock file were made" test -f "$DATA/config.talvex" -a -f "$DATA/config.talvex.journal" -a -f "$DATA/talvex.log" -a -f "$DATA/talvex.lock"
 for name in $(inst_programs); do
     check "$name installed" test -f "$PROGRAMS/$name"
     check "$name carries the product version" test "$(inst_probe version "$PROGRAMS_WIN\\$name")" = "$(

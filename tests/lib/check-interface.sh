@@ -18,6 +18,7 @@ GetIP IsBehindProxy IsValidIP GetPublicAddress GetLastFailure
 IssueUpdate GetRCLOE b64encode b64decode b64buffer
 GetHostList
 GetTimestamp LogToFile LogAndSignal Signal MergeFiles Log_Clear GetBalloonMessage Alert TimeElapsed
+Pass_Begin Pass_End
 TrayIcon_Find TrayIcon_Kill TalUp_Find Execute_TrayIcon Execute_Config Execute_Upgrade
 TellServer TellConfig IsRunningService IsRunningProcess GetActive StartUpdater StopUpdater Execute_AsUser
 CheckVersion NewVersion IsNewerThan

@@ -2,16 +2,17 @@
 // the user and the service see after each pass.
 #include "scenario_support.h"
 
+#include "held_lock_byte.h"
 #include "service_control.h"
 #include "signals.h"
 #include "tallib.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace {
 
 const char kBothHosts[] = "\"hostname\": \"home.talvex-demo.test,office.talvex-demo.test\"";
-
 
 } // namespace
 
@@ -391,4 +392,35 @@ TEST_F(ProcessUpdater, ABurstOfNetworkChangesRunsAPassOnceTheyAreQuiet)
 
     EXPECT_TRUE(HomeAddressBecomes("203.0.113.8", 30)) << Log();
     EXPECT_EQ(2, service::CountRequests("/nic/update"));
+}
+
+// Another account's updater, woken by the same network change, is between
+// deciding what to send and recording its answer: this one waits for it,
+// then finds the host recorded and does not send it again.
+TEST_F(ProcessUpdater, AnotherUpdatersPassIsWaitedForAndWhatItSentIsNotSentAgain)
+{
+    HWND window = StartWithOneHost();
+    ASSERT_NE((HWND)NULL, window);
+    auto passesEnded = [&] {
+        std::vector<std::string> messages = configPipe->Messages();
+        return std::count(messages.begin(), messages.end(), std::string(1, kConfigMsgPassDone[0]));
+    };
+    auto ended = passesEnded();
+    int checks = service::CountRequests("/");
+    service::SetAddress("203.0.113.8");
+    {
+        HeldLockByte otherPass(DataFolderPath() + "talvex.lock", 2);
+        PostMessageA(window, WM_APP + 1, 0, 0); // a network change (process_main.cpp)
+        // Once its address is checked this updater waits for the other's pass.
+        for (int tenths = 0; tenths < 300 && service::CountRequests("/") == checks; ++tenths)
+            Sleep(100);
+        ASSERT_GT(service::CountRequests("/"), checks);
+        SetConfig(kHomeHost, "IP", "203.0.113.8"); // what the other pass sent and recorded
+        SetConfig(kHomeHost, "Update", TimestampSecondsAgo(0).c_str());
+    }
+    for (size_t n = configPipe->Messages().size() + 1; passesEnded() == ended && configPipe->WaitFor(n, 30000); ++n) {
+    }
+    EXPECT_GT(passesEnded(), ended) << Log();
+    EXPECT_EQ(1, service::CountRequests("/nic/update"));
+    EXPECT_EQ(0, CountInLog("IP Changed from [203.0.113.7] to [203.0.113.8]")) << Log();
 }

@@ -39,6 +39,10 @@ void ResetDataFolder()
     DeleteFileA(log.c_str());
     ScopedFile made(CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, NULL));
+    // And the lock file, which stays (a program that holds its byte has it open).
+    ScopedFile lock(CreateFileA((folder + "talvex.lock").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
 }
 
 void DataFolderTest::SetUp()
