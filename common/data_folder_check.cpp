@@ -107,14 +107,17 @@ const char *DataFolderChainFault(const char *dataFolder)
     return FolderFault(folder);
 }
 
-bool UntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly)
+namespace {
+
+bool AnyUntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly, bool objectOnly)
 {
     if (!dacl)
         return true;
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE *ace = NULL;
-        if (!GetAce(dacl, i, (void **)&ace) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+        if (!GetAce(dacl, i, (void **)&ace) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (objectOnly && (ace->Header.AceFlags & INHERIT_ONLY_ACE)))
             continue;
         PSID sid = (PSID)&ace->SidStart;
         bool trusted = administratorsOnly ? IsWellKnownSid(sid, WinLocalSystemSid) ||
@@ -130,3 +133,12 @@ bool UntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly)
     }
     return false;
 }
+
+} // namespace
+
+bool UntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly)
+{
+    return AnyUntrustedMay(dacl, rights, administratorsOnly, false);
+}
+
+bool UntrustedMayOnObject(PACL dacl, ACCESS_MASK rights) { return AnyUntrustedMay(dacl, rights, false, true); }

@@ -34,3 +34,8 @@ bool OwnerIsTrusted(PSID owner);
 // where the signed-in account owns that too (as under Wine), a folder of
 // his is still his.
 bool UntrustedMay(PACL dacl, ACCESS_MASK rights, bool administratorsOnly = false);
+
+// The same counting only the entries that apply to the object itself (not
+// those it only passes on to what it holds): whether other accounts may do
+// any of `rights` to a folder above another, such as delete or rename it.
+bool UntrustedMayOnObject(PACL dacl, ACCESS_MASK rights);

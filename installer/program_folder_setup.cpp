@@ -4,6 +4,10 @@
 // above it. A folder found in place:
 // - a link (junction, symbolic link) or a folder of someone else's is
 //   refused: the programs would be written where its maker chose;
+// - so is one under a folder that users may delete, rename or
+//   re-permission (C:\Tools, which inherits "Authenticated Users: Modify"
+//   from C:\): the whole tree could be renamed away and another put in
+//   its place; missing folders above it are made with its own rights;
 // - a real folder of Administrators' (or SYSTEM's) that already lets no
 //   user write is used as it is;
 // - one that lets users write is made safe through the handle that checked
@@ -151,9 +155,9 @@ bool MakeSafe(HANDLE held, const std::string &folder, FolderSecurity &security)
 }
 
 // Creates the folders above the program folder that do not exist yet,
-// with the rights they inherit (the program folder's own rights protect
-// what matters).
-bool MakeParents(const std::string &folder)
+// with the program folder's own rights: a folder above it that users may
+// rename could be renamed away and a tree of theirs put in its place.
+bool MakeParents(const std::string &folder, SECURITY_ATTRIBUTES &made)
 {
     size_t slash = folder.find_last_of('\\');
     if (slash == std::string::npos || slash < 3)
@@ -161,10 +165,53 @@ bool MakeParents(const std::string &folder)
     std::string parent = folder.substr(0, slash);
     if (GetFileAttributesA(parent.c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
-    if (!MakeParents(parent))
+    if (!MakeParents(parent, made))
         return false;
-    return CreateDirectoryA(parent.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS ||
+    return CreateDirectoryA(parent.c_str(), &made) || GetLastError() == ERROR_ALREADY_EXISTS ||
            Fail("Could not make " + parent + ": Windows " + DescribeError(GetLastError()));
+}
+
+// Rights on a folder above the program folder that would let a user put
+// another tree in its place: delete, rename or re-permission the folder,
+// or delete or rename what it holds (the next folder down, whatever that
+// folder's own rights say).
+constexpr ACCESS_MASK kAboveChangeRights = DELETE | WRITE_DAC | WRITE_OWNER | FILE_DELETE_CHILD;
+
+// Every folder above the program folder, from the drive down: a real
+// folder of a trusted owner that no other account may delete, rename or
+// re-permission, nor empty of the next folder down. Checked once the
+// missing ones are made, before anything is written.
+bool CheckAbove(const std::string &folder)
+{
+    if (folder.size() < 4 || folder[1] != ':' || folder[2] != '\\')
+        return Fail("The program folder " + folder + " is not on a drive of this computer: choose a folder such as "
+                    "C:\\Program Files\\Talvex Updater");
+    for (size_t slash = folder.find('\\'); slash != std::string::npos && slash < folder.size();
+         slash = folder.find('\\', slash + 1)) {
+        std::string above = folder.substr(0, slash);
+        if (above.size() == 2 && above[1] == ':')
+            above += '\\'; // the drive's root folder
+        ScopedFile held(CreateFileA(above.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
+        BY_HANDLE_FILE_INFORMATION info = {};
+        PSID owner = NULL; // owner and list point into the descriptor
+        PACL dacl = NULL;
+        ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+        if (!held || !GetFileInformationByHandle(held.get(), &info) ||
+            GetSecurityInfo(held.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                            NULL, &dacl, NULL, descriptor.out()) != ERROR_SUCCESS)
+            return Fail("The folder " + above + " above the program folder cannot be read: Windows " +
+                        DescribeError(GetLastError()));
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return Fail("The folder " + above + " above the program folder is a link to another place: choose a "
+                        "real folder");
+        if (!OwnerIsTrusted(owner) || UntrustedMayOnObject(dacl, kAboveChangeRights))
+            return Fail("The folder " + above + " above the program folder lets other accounts than "
+                        "Administrators rename, delete or re-permission it or what it holds: choose a folder under "
+                        "one only administrators may change, such as C:\\Program Files");
+    }
+    return true;
 }
 
 } // namespace
@@ -181,7 +228,7 @@ bool MakeProgramFolder(const std::string &given)
     DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         SECURITY_ATTRIBUTES made = {sizeof made, security.descriptor.get(), FALSE};
-        if (!MakeParents(folder))
+        if (!MakeParents(folder, made) || !CheckAbove(folder))
             return false;
         // A folder that appeared under the name meanwhile is not taken.
         return CreateDirectoryA(folder.c_str(), &made) ||
@@ -191,6 +238,8 @@ bool MakeProgramFolder(const std::string &given)
         return Fail("The program folder " + folder + " is a file, not a folder");
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return Fail("The program folder " + folder + " is a link to another place: choose a real folder");
+    if (!CheckAbove(folder))
+        return false;
 
     // Held without sharing deletion, so it is the folder checked that is
     // changed and written into.

@@ -369,6 +369,14 @@ for kind, flags, rights, sid in re.findall(r"\(([A-Z]+);([A-Z]*);([^;]*);[^;]*;[
 PY
 }
 me=$(inst_probe owner 'C:\windows\system32')
+# A folder above it that users may change: the tree could be renamed away
+# and another put in its place.
+mkdir -p "$WINEPREFIX/drive_c/Tools"
+chmod 777 "$WINEPREFIX/drive_c/Tools"
+"$WINE" cmd /c "$(winpath "$setup") /S /D=$tools_win" >/dev/null 2>&1 </dev/null
+check "under a folder users may change it is refused with exit code 2" test $? -eq 2
+check "and nothing was made under that folder" test ! -e "$tools"
+rm -rf "$WINEPREFIX/drive_c/Tools"
 mkdir -p "$tools"
 chmod 777 "$tools"
 printf 'not ours' > "$tools/version.dll"
@@ -379,6 +387,7 @@ rm -rf "$WINEPREFIX/drive_c/Tools"
 inst_setup "$setup" "$tools_win"
 check "installed into the folder named" test -f "$tools/TalLib.dll"
 check "its DACL lets no user write" no_user_may_write "$(inst_probe dacl "$tools_win")" "$me"
+check "nor does the folder above it, which the installer made" no_user_may_write "$(inst_probe dacl 'C:\Tools')" "$me"
 inst_setup "$setup" "$tools_win"
 check "after an upgrade too" no_user_may_write "$(inst_probe dacl "$tools_win")" "$me"
 "$WINE" "$tools_win\\Uninstall.exe" /S /REMOVECONFIG >/dev/null 2>&1 </dev/null
