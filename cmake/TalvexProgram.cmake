@@ -6,6 +6,7 @@
 #   talvex_program(TalTray
 #     DESCRIPTION "Talvex Updater notification icon"   # version resource and manifest
 #     LEVEL asInvoker | requireAdministrator           # requested execution level
+#     [FILENAME setup.exe]                             # the file's name, when it is not NAME.exe
 #     [WINDOWS]        # a GUI program (no console); services and helpers too
 #     [COMCTL6]        # binds version 6 of the common controls
 #     [DPI_AWARE]      # lays itself out by its monitor's dots per inch (per-monitor aware)
@@ -30,12 +31,14 @@ string(REPLACE "." "," TALVEX_VERSION_COMMAS "${TALVEX_VERSION},0")
 set(TALVEX_VERSION_FOUR "${TALVEX_VERSION}.0")
 
 function(talvex_program name)
-  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB;NO_EXCEPTIONS" "DESCRIPTION;LEVEL" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(TP "WINDOWS;COMCTL6;DPI_AWARE;TALLIB;NO_EXCEPTIONS" "DESCRIPTION;LEVEL;FILENAME" "SOURCES;LIBS" ${ARGN})
   if(NOT TP_LEVEL)
     set(TP_LEVEL asInvoker)
   endif()
   set(TP_NAME ${name})
-  set(TP_FILENAME ${name}.exe)
+  if(NOT TP_FILENAME)
+    set(TP_FILENAME ${name}.exe)
+  endif()
   set(TP_FILETYPE VFT_APP)
   set(TP_DEPENDENCY "")
   set(TP_DPI "")
@@ -56,6 +59,8 @@ function(talvex_program name)
   else()
     add_executable(${name} ${TP_SOURCES} ${out}/${name}_version.rc)
   endif()
+  get_filename_component(file_stem ${TP_FILENAME} NAME_WE)
+  set_target_properties(${name} PROPERTIES OUTPUT_NAME ${file_stem})
   set_source_files_properties(${out}/${name}_version.rc PROPERTIES OBJECT_DEPENDS ${TP_MANIFEST_FILE})
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE talvex_common ${TP_LIBS})

@@ -6,13 +6,19 @@
 // Revocation is asked for, so that a withdrawn signing certificate is
 // refused; where this machine cannot learn it (offline, no revocation
 // server reachable) the check is made again without it, and the caller is
-// told so (the assistant logs it). The installer's helper checks its own
-// copy of the installer with the same rules.
+// told so (the assistant logs it). The installer's first stage and its
+// helper check the installer's copy with the same rules.
+//
+// The verification's DLLs are loaded from the system folder by full path,
+// never imported: the first stage runs elevated from a folder its user may
+// change, where a DLL of one of their names could lie beside it.
 #include "publisher_check.h"
 
 #include "publisher_keys.h"
 #include "scoped.h"
 #include "signature_rules.h"
+#include "system_library.h"
+#include "wide_text.h"
 
 #include <bcrypt.h>
 #include <softpub.h>
@@ -21,18 +27,34 @@
 
 namespace {
 
-bool Sha256(const BYTE *data, DWORD size, BYTE (&hash)[32])
+// The functions of wintrust.dll and crypt32.dll the check calls, from the
+// system folder (system_library.h); loaded once, kept for the process.
+struct TrustFunctions {
+    ScopedLibrary wintrust{LoadSystemLibrary("wintrust.dll")};
+    ScopedLibrary crypt32{LoadSystemLibrary("crypt32.dll")};
+    decltype(&WinVerifyTrust) verifyTrust = Find<decltype(&WinVerifyTrust)>(wintrust, "WinVerifyTrust");
+    decltype(&WTHelperProvDataFromStateData) providerData =
+        Find<decltype(&WTHelperProvDataFromStateData)>(wintrust, "WTHelperProvDataFromStateData");
+    decltype(&WTHelperGetProvSignerFromChain) signer =
+        Find<decltype(&WTHelperGetProvSignerFromChain)>(wintrust, "WTHelperGetProvSignerFromChain");
+    decltype(&WTHelperGetProvCertFromChain) certificate =
+        Find<decltype(&WTHelperGetProvCertFromChain)>(wintrust, "WTHelperGetProvCertFromChain");
+    decltype(&CryptEncodeObjectEx) encode = Find<decltype(&CryptEncodeObjectEx)>(crypt32, "CryptEncodeObjectEx");
+    decltype(&CryptHashCertificate2) hash = Find<decltype(&CryptHashCertificate2)>(crypt32, "CryptHashCertificate2");
+
+    bool complete() const { return verifyTrust && providerData && signer && certificate && encode && hash; }
+
+    template <typename F>
+    static F Find(const ScopedLibrary &library, const char *name)
+    {
+        return library ? (F)(void *)GetProcAddress(library.get(), name) : nullptr;
+    }
+};
+
+const TrustFunctions &Trust()
 {
-    BCRYPT_ALG_HANDLE algorithm = NULL;
-    BCRYPT_HASH_HANDLE state = NULL;
-    bool ok = BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, NULL, 0) == 0 &&
-              BCryptCreateHash(algorithm, &state, NULL, 0, NULL, 0, 0) == 0 &&
-              BCryptHashData(state, (PUCHAR)data, size, 0) == 0 && BCryptFinishHash(state, hash, 32, 0) == 0;
-    if (state)
-        BCryptDestroyHash(state);
-    if (algorithm)
-        BCryptCloseAlgorithmProvider(algorithm, 0);
-    return ok;
+    static const TrustFunctions functions;
+    return functions;
 }
 
 // The SHA-256 of a certificate's public key (DER SubjectPublicKeyInfo), as
@@ -41,10 +63,11 @@ bool KeyHash(PCCERT_CONTEXT certificate, BYTE (&hash)[32])
 {
     // CRYPT_ENCODE_ALLOC_FLAG without allocation functions of ours: LocalAlloc.
     ScopedLocal<BYTE *> key;
-    DWORD keySize = 0;
-    return CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &certificate->pCertInfo->SubjectPublicKeyInfo,
-                               CRYPT_ENCODE_ALLOC_FLAG, NULL, key.out(), &keySize) &&
-           Sha256(key.get(), keySize, hash);
+    DWORD keySize = 0, hashSize = sizeof hash;
+    return Trust().encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &certificate->pCertInfo->SubjectPublicKeyInfo,
+                          CRYPT_ENCODE_ALLOC_FLAG, NULL, key.out(), &keySize) &&
+           Trust().hash(BCRYPT_SHA256_ALGORITHM, 0, NULL, key.get(), keySize, hash, &hashSize) &&
+           hashSize == sizeof hash;
 }
 
 // The certificate the system verified the signature with: the first signer's
@@ -53,21 +76,19 @@ bool KeyHash(PCCERT_CONTEXT certificate, BYTE (&hash)[32])
 // never the one whose key is pinned.
 bool VerifiedSignerKeyHash(HANDLE stateData, BYTE (&hash)[32])
 {
-    CRYPT_PROVIDER_DATA *provider = WTHelperProvDataFromStateData(stateData);
-    CRYPT_PROVIDER_SGNR *signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : NULL;
-    CRYPT_PROVIDER_CERT *certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : NULL;
+    CRYPT_PROVIDER_DATA *provider = Trust().providerData(stateData);
+    CRYPT_PROVIDER_SGNR *signer = provider ? Trust().signer(provider, 0, FALSE, 0) : NULL;
+    CRYPT_PROVIDER_CERT *certificate = signer ? Trust().certificate(signer, 0) : NULL;
     return certificate && certificate->pCert && KeyHash(certificate->pCert, hash);
 }
 
 // The system's verdict on the file's embedded signature and, while its
 // state is open, the hash of the verified signer's key (false when none).
-LONG VerifyTrust(HANDLE file, const char *path, bool revocation, BYTE (&keyHash)[32], bool &haveKey)
+LONG VerifyTrust(HANDLE file, const wchar_t *path, bool revocation, BYTE (&keyHash)[32], bool &haveKey)
 {
-    wchar_t widePath[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH);
     WINTRUST_FILE_INFO fileInfo = {};
     fileInfo.cbStruct = sizeof fileInfo;
-    fileInfo.pcwszFilePath = widePath;
+    fileInfo.pcwszFilePath = path;
     fileInfo.hFile = file; // the handle held since the download: nothing can change the file meanwhile
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof data;
@@ -79,20 +100,23 @@ LONG VerifyTrust(HANDLE file, const char *path, bool revocation, BYTE (&keyHash)
     data.pFile = &fileInfo;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    LONG result = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    LONG result = Trust().verifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
     haveKey = data.hWVTStateData && VerifiedSignerKeyHash(data.hWVTStateData, keyHash);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
+    Trust().verifyTrust((HWND)INVALID_HANDLE_VALUE, &action, &data);
     return result;
 }
 
 } // namespace
 
-bool SignedByPublisher(HANDLE file, const char *path, unsigned long *unansweredRevocation)
+bool SignedByPublisher(HANDLE file, const wchar_t *path, unsigned long *unansweredRevocation)
 {
     BYTE keyHash[32];
     bool haveKey = false;
     *unansweredRevocation = 0;
+    // Without the system's verification nothing is taken for signed.
+    if (!Trust().complete())
+        return false;
     LONG result = VerifyTrust(file, path, true, keyHash, haveKey);
     if (RevocationUnanswered(result)) {
         *unansweredRevocation = (unsigned long)result;
@@ -101,4 +125,9 @@ bool SignedByPublisher(HANDLE file, const char *path, unsigned long *unansweredR
         result = VerifyTrust(file, path, false, keyHash, haveKey);
     }
     return SignatureSound(result) && haveKey && KeyIsPinned(keyHash, TALVEX_PUBLISHER_KEYS);
+}
+
+bool SignedByPublisher(HANDLE file, const char *path, unsigned long *unansweredRevocation)
+{
+    return SignedByPublisher(file, Wide(path).c_str(), unansweredRevocation);
 }

@@ -65,6 +65,11 @@ struct FileTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) { CloseHandle(h); }
 };
+struct FindTraits {
+    using Type = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { FindClose(h); }
+};
 struct KeyTraits {
     using Type = HKEY;
     static HKEY Invalid() { return NULL; }
@@ -93,6 +98,10 @@ struct WaitTraits {
 using ScopedHandle = Scoped<scoped_detail::NullIsNothing<HANDLE, CloseHandle>>;
 // Files and pipes, whose "nothing" is INVALID_HANDLE_VALUE.
 using ScopedFile = Scoped<scoped_detail::FileTraits>;
+// A search of a folder's names from FindFirstFile.
+using ScopedFind = Scoped<scoped_detail::FindTraits>;
+// A view of a file mapping from MapViewOfFile.
+using ScopedView = Scoped<scoped_detail::NullIsNothing<LPCVOID, UnmapViewOfFile>>;
 using ScopedInternet = Scoped<scoped_detail::NullIsNothing<HINTERNET, WinHttpCloseHandle>>;
 using ScopedService = Scoped<scoped_detail::NullIsNothing<SC_HANDLE, CloseServiceHandle>>;
 using ScopedKey = Scoped<scoped_detail::KeyTraits>;

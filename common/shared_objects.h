@@ -76,7 +76,7 @@ constexpr char kProgramFolderSecurity[] =
     "(A;OICI;" TALVEX_PROGRAM_FOLDER_READERS ";;;" TALVEX_SERVICE_SID ")";
 
 // The folder the elevated installer runs its own copy from, when it was
-// started from a folder a user may change (installer/own_copy_setup.cpp):
+// started from a folder a user may change (installer/copy_folder.cpp):
 // made new for each run under the system's temporary folder, owned by
 // Administrators, SYSTEM and Administrators alone, protected from what it
 // would inherit, removed when the copy has ended.

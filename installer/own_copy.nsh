@@ -1,18 +1,21 @@
 ; The elevated installer runs only from a folder that only Administrators
-; may change. Started from anywhere else (a download folder, which its
-; user may change), it copies itself, through one handle that lets nobody
-; write the file meanwhile, into a new folder of the system's temporary
-; folder that only SYSTEM and Administrators may use, checks the copy
-; against the publisher's signature, runs it with its own command line and
-; ends with the copy's exit code; the copy's folder is removed once the
-; copy has ended (installer/own_copy_setup.cpp). The function uses $R0 to
-; $R6.
+; may change. The first stage setup.exe starts it so: written into a new
+; folder of the system's temporary folder that only SYSTEM and
+; Administrators may use, with /OWNCOPY, and with that folder as its TEMP
+; (first_stage_main.cpp). Started by itself from anywhere else (a download
+; folder, which its user may change), it copies itself, through one handle
+; that lets nobody write the file meanwhile, into such a folder, checks the
+; copy against the publisher's signature, runs it with its own command
+; line and that TEMP, and ends with the copy's exit code; the copy's folder
+; is removed once the copy has ended (installer/own_copy_setup.cpp). The
+; function uses $R0 to $R7.
 ;
 ; /OWNCOPY tells the copy what it is; it is believed only from a folder
-; the helper makes for copies that passes the check the other elevated
-; code makes (a real folder, owned by Administrators or SYSTEM, that no
-; one else may change). A copy whose folder does not is refused, never
-; copied again.
+; of the form the copies are made in that passes the check the other
+; elevated code makes (a real folder, owned by Administrators or SYSTEM,
+; that no one else may change), and only when the helper the copy
+; unpacked first lies in that folder too. A copy that fails is refused,
+; never copied again.
 
 Function RunFromAdministratorsFolder
   ${GetParameters} $R0
@@ -38,6 +41,12 @@ Function RunFromAdministratorsFolder
     Quit
   ${EndIf}
   StrCpy $R5 $R4
+  ; The copy unpacks its helper and plug-ins under its TEMP: its own
+  ; folder, as the first stage gives it (a copy that finds its helper
+  ; elsewhere refuses to run, and says why).
+  ${GetParent} $R5 $R7
+  System::Call 'kernel32::SetEnvironmentVariableW(w "TEMP", w R7)'
+  System::Call 'kernel32::SetEnvironmentVariableW(w "TMP", w R7)'
   ; /D= comes last, unquoted, as the installer takes it: the folder this
   ; run would use (the one given, or the default or registered one).
   ClearErrors

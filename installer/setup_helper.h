@@ -36,18 +36,21 @@ bool EndProgramsOf(const std::string &folder, unsigned graceSeconds);
 
 // Whether the installer `installer` runs from a real folder of a trusted
 // owner that only SYSTEM, Administrators and TrustedInstaller may change
-// (own_copy_setup.cpp); with `ownCopy`, whether it is a copy MakeOwnCopy
-// made, in a folder that passes the checks of FolderFault and UntrustedMay.
-// True, silently, when it does; false, after a line that says why not.
+// (own_copy_setup.cpp); with `ownCopy`, whether it is a copy in a folder
+// of the form MakeCopyFolder gives (copy_folder.h) that passes the checks
+// of FolderFault and UntrustedMay, and this helper, which the copy
+// unpacked, lies in that folder too. True, silently, when it does; false,
+// after a line that says why not.
 bool RunsFromAdministratorsFolder(const std::string &installer, bool ownCopy);
 
 // Copies the installer, read through one handle that lets nobody write it
 // meanwhile, into a new folder of the system's temporary folder that only
 // SYSTEM and Administrators may use, and checks the copy against the
-// pinned publisher keys. True after the copy's path alone (no line end);
-// false, after a line that says why, with nothing left behind.
+// pinned publisher keys (copy_folder.h). True after the copy's path alone
+// (no line end); false, after a line that says why, with nothing left
+// behind.
 bool MakeOwnCopy(const std::string &installer);
 
-// Removes a copy MakeOwnCopy made, and its folder, once the copy has
-// ended; a path that is not of such a copy is refused.
+// Removes a copy of the installer, and its folder with all in it, once the
+// copy has ended; a path that is not of such a copy is refused.
 bool RemoveOwnCopy(const std::string &copy);

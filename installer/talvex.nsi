@@ -1,9 +1,13 @@
-; The Talvex Updater installer: one setup.exe that installs the programs
-; into the program folder, prepares the data folder, registers the updater
-; service, adds Start-menu entries and an uninstaller. Run silently by the
-; upgrade assistant as  setup.exe /S /D=<program folder>  over a running
+; The Talvex Updater installer: it installs the programs into the program
+; folder, prepares the data folder, registers the updater service, adds
+; Start-menu entries and an uninstaller. Run silently by the upgrade
+; assistant as  setup.exe /S /D=<program folder>  over a running
 ; installation: it stops what runs, replaces the programs, keeps the
 ; configuration and starts again what ran before.
+;
+; Built as setup-payload.exe and shipped inside the first stage setup.exe
+; (first_stage_main.cpp), which runs it from a folder only Administrators
+; may use, with /OWNCOPY, and that folder as its TEMP (own_copy.nsh).
 ;
 ; An upgrade always installs into the folder the installation is
 ; registered in (upgrade_rules.nsh).
@@ -12,10 +16,6 @@
 ;   -DTALVEX_BUILD_NSH=<generated settings: version, target, output, files>
 
 Unicode true
-; makensis warns (9000) that Windows loads compatibility shims into a
-; program named setup.exe; the installer keeps that name, under which the
-; upgrade assistant saves and starts the download.
-!pragma warning disable 9000
 !include "${TALVEX_BUILD_NSH}"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"

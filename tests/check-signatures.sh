@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every file the product ships carries a valid Authenticode signature by the
-# build's publisher certificate: the seven binaries and the installer (the
-# installer tests check the uninstaller it writes).
+# build's publisher certificate: the seven binaries, the installer's first
+# stage and the NSIS installer it carries (the installer tests check the
+# uninstaller it writes).
 #   check-signatures.sh BUILD_DIR
 set -uo pipefail
 build=$1
@@ -9,7 +10,7 @@ cert=$(sed -n 's/^TALVEX_SIGN_CERT:FILEPATH=//p' "$build/CMakeCache.txt")
 [ -n "$cert" ] || cert="$build/signing/publisher.crt"
 failures=0
 for file in TalLib.dll TalUpPs.exe TalUpSvc.exe TalUpControl.exe TalTray.exe TalUpConfig.exe TalUpUp.exe \
-    ../installer/setup.exe; do
+    ../installer/setup.exe ../installer/setup-payload.exe; do
     if osslsigncode verify -CAfile "$cert" -in "$build/bin/$file" >/dev/null 2>&1; then
         echo "ok    $file signed"
     else

@@ -306,16 +306,26 @@ inst_uninstall /REMOVECONFIG
 rm -f "$prepared" "$malformed"
 
 echo "== an installer started from the user's download folder runs from its own copy"
-# The user may change his download folder: the installer copies itself into
-# a folder of the system's temporary folder that only Administrators may
-# use, runs the copy, and removes it when the copy has ended. The copy
-# records where it ran in the uninstall entry.
+# The user may change his download folder: the first stage (setup.exe)
+# writes the installer it carries into a folder of the system's temporary
+# folder that only Administrators may use, checks it there, runs it with
+# that folder as its TEMP, and removes the folder when it has ended. The
+# NSIS installer run by itself (setup-payload.exe) copies itself there as
+# before. The copy records where it ran in the uninstall entry, and runs
+# only when the helper it unpacked first lies in its folder too (below).
 download="$INST_BUILD/download"
 system_temp="$WINEPREFIX/drive_c/windows/temp"
+payload="$INST_BUILD/installer/setup-payload.exe"
 rm -rf "$download"
 mkdir -p "$download"
 cp "$setup" "$download/setup.exe"
+cp "$payload" "$download/setup-payload.exe"
+# Without its own signature the first stage refuses to start. What guards
+# against a setup.exe swapped after the consent prompt is the check of the
+# installer it carries: a first stage signed as ever around an installer
+# that is not the publisher's never runs it.
 osslsigncode remove-signature -in "$setup" -out "$download/unsigned.exe" >/dev/null 2>&1
+cp "$INST_BUILD/bin/setup-unsigned-payload.exe" "$download/unsigned-payload.exe"
 printf '[App]\r\nUsername=fleet-user\r\nthis is no configuration\r\n' > "$download/malformed.talvex"
 ran_from() { "$WINE" reg query "$UNINSTALL_KEY" $REG_VIEW /v InstallSource 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 no_copy_left() { ! ls -d "$system_temp"/TalvexSetup.* >/dev/null 2>&1; }
@@ -325,7 +335,7 @@ while IFS='|' read -r program options code installed; do
     "$WINE" cmd /c "$(winpath "$download/$program") /S $options /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
     check "$program $options ends with exit code $code" test $? -eq "$code"
     if [ "$installed" = 1 ]; then
-        check "it ran from its own copy in the system's temporary folder" \
+        check "it ran from its own copy in the system's temporary folder, its helper unpacked there" \
             sh -c 'printf "%s\n" "$1" | grep -qiE "^C:\\\\windows\\\\temp\\\\TalvexSetup\.[0-9.]+$"' - "$(ran_from)"
         check "the programs were installed" test -f "$PROGRAMS/TalLib.dll"
     else
@@ -335,13 +345,24 @@ while IFS='|' read -r program options code installed; do
 done <<EOF_CASES
 setup.exe||0|1
 setup.exe|/CONFIG=$(winpath "$download/malformed.talvex")|2|0
+setup-payload.exe||0|1
 unsigned.exe||2|0
+unsigned-payload.exe||2|0
 EOF_CASES
 # A copy told it is one is believed only in a folder the installer made.
-"$WINE" cmd /c "$(winpath "$download/setup.exe") /S /OWNCOPY /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+"$WINE" cmd /c "$(winpath "$download/setup-payload.exe") /S /OWNCOPY /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
 check "an installer that says it is its own copy elsewhere is refused with exit code 2" test $? -eq 2
 check "and installs nothing" test ! -e "$PROGRAMS/TalLib.dll"
-rm -rf "$download"
+# ... and only when what it unpacks lies in that folder: started with the
+# administrator's own TEMP, as an installer run without its first stage
+# would be, its helper would lie where his unelevated programs may write.
+elsewhere="$system_temp/TalvexSetup.0.0"
+mkdir -p "$elsewhere"
+cp "$payload" "$elsewhere/setup.exe"
+"$WINE" cmd /c "C:\\windows\\temp\\TalvexSetup.0.0\\setup.exe /S /OWNCOPY /D=$PROGRAMS_WIN" >/dev/null 2>&1 </dev/null
+check "a copy whose helper was unpacked outside its folder is refused with exit code 2" test $? -eq 2
+check "and installs nothing" test ! -e "$PROGRAMS/TalLib.dll"
+rm -rf "$download" "$elsewhere"
 inst_clean
 
 echo "== the program folder's own rights, outside Program Files"
