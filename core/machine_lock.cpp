@@ -12,8 +12,9 @@
 //
 // Byte-range locks belong to a handle and cannot wait with a time limit, so
 // the threads of a process first take turns on a mutex of the process's
-// own: a thread may nest the lock, and only its outermost hold opens the
-// file and locks the byte, polling until the time limit. A process that
+// own: a thread may nest the lock, and only its outermost hold locks the
+// byte, polling until the time limit. The process opens the file once for
+// all the bytes it holds at a time, and closes it with the last. A process that
 // ends or crashes releases its bytes with its handles; an interrupted
 // commit is put back by the next holder (config_commit.cpp).
 #include "tallib.h"
@@ -38,16 +39,18 @@ const DWORD kLongestPollMs = 16;
 // rest is touched only by the thread that holds `turn`.
 struct LockState {
     ScopedHandle turn;
-    ScopedFile file; // open, its byte locked, while a thread of this process holds the lock
+    bool held = false; // its byte locked, through g_file
     int depth = 0;
 };
 
-CriticalSection g_turnsMade;
+// Guards what the process keeps of the locks: the turns made, the lock
+// file and the one last checked.
+CriticalSection g_processKept;
 LockState g_locks[3];
 
 HANDLE Turn(LockState &state)
 {
-    CriticalSectionLock lock(g_turnsMade);
+    CriticalSectionLock lock(g_processKept);
     if (!state.turn)
         state.turn.reset(CreateMutexA(NULL, FALSE, NULL));
     return state.turn.get();
@@ -88,8 +91,45 @@ bool OwnedByTrusted(HANDLE file)
            OwnerIsTrusted(owner);
 }
 
+// The lock file this process last opened and checked in full, by its
+// identity: a file keeps its volume and index for as long as it exists, so
+// one opened again with that identity, plain and with one name, is the
+// file checked, wherever its name led. Touched under g_processKept.
+struct CheckedFile {
+    bool known = false;
+    DWORD volume = 0, indexHigh = 0, indexLow = 0;
+};
+CheckedFile g_checked;
+
+bool IsPlainWithOneName(HANDLE file, BY_HANDLE_FILE_INFORMATION &info)
+{
+    return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+bool IsCheckedFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    CriticalSectionLock lock(g_processKept);
+    return g_checked.known && IsPlainWithOneName(file, info) && info.dwVolumeSerialNumber == g_checked.volume &&
+           info.nFileIndexHigh == g_checked.indexHigh && info.nFileIndexLow == g_checked.indexLow;
+}
+
+void RememberChecked(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    CriticalSectionLock lock(g_processKept);
+    g_checked.known = IsPlainWithOneName(file, info);
+    g_checked.volume = info.dwVolumeSerialNumber;
+    g_checked.indexHigh = info.nFileIndexHigh;
+    g_checked.indexLow = info.nFileIndexLow;
+}
+
 // Opens the lock file as the other shared files are opened (no link, one
-// name, in the real data folder); ERROR_SUCCESS or the reason.
+// name, in the real data folder); ERROR_SUCCESS or the reason. Every read
+// of the configuration takes a lock, so the full checks are made once per
+// file: an open that finds the file already checked costs no more than
+// the open.
 DWORD OpenLockFile(ScopedFile &file)
 {
     const char *path = Paths().lockFile;
@@ -98,6 +138,10 @@ DWORD OpenLockFile(ScopedFile &file)
     // Reading is all a byte-range lock asks for, and it leaves every other
     // open of the file possible.
     const DWORD access = FILE_GENERIC_READ, share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    file.reset(CreateFileA(path, access, share, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    if (file && IsCheckedFile(file.get()))
+        return ERROR_SUCCESS;
     DWORD error = OpenPlainDataFile(path, access, share, OPEN_EXISTING, file);
     if (error == ERROR_FILE_NOT_FOUND && (!InDataFolder(path) || MakesTrustedFiles()))
         error = OpenPlainDataFile(path, access, share, OPEN_ALWAYS, file);
@@ -107,7 +151,38 @@ DWORD OpenLockFile(ScopedFile &file)
                            "the shared files are used without their lock.\n");
         error = ERROR_ACCESS_DENIED;
     }
+    if (error == ERROR_SUCCESS)
+        RememberChecked(file.get());
     return error;
+}
+
+// The lock file, open while a thread of this process holds or waits for
+// any of its bytes: one handle for them all, so that the many reads of a
+// pass, made while it holds the pass lock, open nothing. Under
+// g_processKept.
+ScopedFile g_file;
+int g_bytesUsing = 0;
+
+// The open lock file for one more byte; NULL, with the reason, when it
+// cannot be opened.
+HANDLE UseLockFile(DWORD &error)
+{
+    CriticalSectionLock lock(g_processKept);
+    if (!g_file && (error = OpenLockFile(g_file)) != ERROR_SUCCESS) {
+        g_file.reset();
+        return NULL;
+    }
+    ++g_bytesUsing;
+    return g_file.get();
+}
+
+// Closed with the last byte let go: a data folder an administrator removes
+// is then never kept by a program that only waits for its next pass.
+void LetGoLockFile()
+{
+    CriticalSectionLock lock(g_processKept);
+    if (--g_bytesUsing == 0)
+        g_file.reset();
 }
 
 DWORD Remaining(DWORD start, DWORD waitMs)
@@ -153,16 +228,15 @@ MachineLock::MachineLock(SharedLock which, DWORD waitMs) : index((int)which)
         error = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
         return;
     }
-    if (!state.file) {
-        ScopedFile file;
-        error = OpenLockFile(file);
-        if (error == ERROR_SUCCESS)
-            error = LockByte(file.get(), (DWORD)index, start, waitMs);
+    if (!state.held) {
+        HANDLE file = UseLockFile(error);
+        if (file && (error = LockByte(file, (DWORD)index, start, waitMs)) != ERROR_SUCCESS)
+            LetGoLockFile();
         if (error != ERROR_SUCCESS) {
             ReleaseMutex(turn);
             return;
         }
-        state.file = std::move(file);
+        state.held = true;
     }
     ++state.depth;
     owned = true;
@@ -176,8 +250,9 @@ MachineLock::~MachineLock()
     if (--state.depth == 0) {
         OVERLAPPED at = {};
         at.Offset = (DWORD)index;
-        UnlockFileEx(state.file.get(), 0, 1, 0, &at);
-        state.file.reset(); // closing the handle would release the byte too
+        UnlockFileEx(g_file.get(), 0, 1, 0, &at); // open while this byte uses it
+        state.held = false;
+        LetGoLockFile();
     }
     ReleaseMutex(state.turn.get());
 }
