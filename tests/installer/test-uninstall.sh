@@ -15,9 +15,14 @@ inst_begin "$1"
 setup="$INST_BUILD/installer/setup.exe"
 probe() { "$WINE" "$INST_BUILD/bin/InstallProbe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 entry() { "$WINE" reg query "$UNINSTALL_KEY" $REG_VIEW /v "$1" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
-copy_running() { probe running "$INST_COPIES" | grep -iE '^C:\\windows\\temp\\TalvexSetup\.[0-9.]+\\Uninstall\.exe$'; }
-no_copy_running() { [ -z "$(copy_running)" ]; }
-pending() { "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r'; }
+copy_path() { probe running "$INST_COPIES" | grep -iE '^C:\\windows\\temp\\TalvexSetup\.[0-9.]+\\Uninstall\.exe$'; }
+copy_running() { [ -n "$(copy_path)" ]; }
+no_copy_running() { [ -z "$(copy_path)" ]; }
+# Whether the files Windows deletes when it next starts include this one.
+deleted_at_restart() {
+    "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null |
+        tr -d '\r' | grep -qiF "$1"
+}
 inst_clean
 inst_setup "$setup"
 # The uninstallers NSIS copied into the user's %TEMP% before (an entry
@@ -30,14 +35,14 @@ check "the entries start it in place" test "$(entry UninstallString)" = "\"$PROG
 inst_run "$(entry UninstallString)"
 check "in place it ends with 0 once its copy runs" test $? -eq 0
 check "the copy runs from a folder of the system's temporary folder, and waits at its first page" inst_wait 30 copy_running
-copy=$(copy_running | head -n 1)
+copy=$(copy_path | head -n 1)
 check "nothing of it was made in the user's temporary folder" test -z "$(find "$WINEPREFIX/drive_c/users" -iname '~nsu*.tmp')"
 # The page is shown once the copy has checked where it runs and left its
 # folder to the next start.
 check "Cancel on its page ends it" "$WINE" "$INST_BUILD/bin/WindowCommand.exe" '#32770' 2
 check "the copy has ended" inst_wait 30 no_copy_running
 check "and removed nothing" test -f "$PROGRAMS/TalLib.dll" -a -f "$PROGRAMS/Uninstall.exe"
-check "its folder is left to be deleted when Windows next starts" sh -c 'pending | grep -qiF "$1"' - "${copy%\\*}"
+check "its folder is left to be deleted when Windows next starts" deleted_at_restart "${copy%\\*}"
 
 echo "== an uninstaller that says it is its own copy is believed only in a copy's folder"
 inst_run "\"$PROGRAMS_WIN\\Uninstall.exe\" /S /OWNCOPY _?=$PROGRAMS_WIN"
