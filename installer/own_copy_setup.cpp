@@ -103,7 +103,8 @@ bool MakeOwnCopy(const std::string &installer, const char *name)
     std::string folder, copy, why, left;
     if (!MakeCopyFolder(folder, why))
         return Fail(why);
-    if (!WriteSignedCopy(folder, name, view.get(), (size_t)size.QuadPart, "The program " + installer, copy, why)) {
+    std::string origin = (strcmp(name, kCopyName) == 0 ? "The installer " : "The uninstaller ") + installer;
+    if (!WriteSignedCopy(folder, name, view.get(), (size_t)size.QuadPart, origin, copy, why)) {
         if (!RemoveCopyFolder(folder, left))
             why += "\n" + left;
         return Fail(why);

@@ -236,4 +236,7 @@ Section "Uninstall"
   ; Again, now that no more is unpacked: the copy's folder as it is now
   ; goes when Windows next starts.
   !insertmacro _RunSetupHelper 'remove-copy-at-restart "$EXEPATH"'
+  ${If} $R3 != 0
+    DetailPrint $R4
+  ${EndIf}
 SectionEnd
