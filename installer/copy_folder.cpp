@@ -104,10 +104,10 @@ bool MakeCopyFolder(std::string &folder, std::string &why)
     return true;
 }
 
-bool WriteSignedCopy(const std::string &folder, const void *bytes, size_t size, const std::string &origin,
-                     std::string &copy, std::string &why)
+bool WriteSignedCopy(const std::string &folder, const char *name, const void *bytes, size_t size,
+                     const std::string &origin, std::string &copy, std::string &why)
 {
-    copy = folder + "\\" + kCopyName;
+    copy = folder + "\\" + name;
     // One handle that shares only reading, from the first byte written to
     // the end of the check: nobody writes, renames or replaces the file
     // meanwhile, so the bytes checked are the bytes written.
@@ -141,7 +141,9 @@ bool IsCopyPath(const std::string &copy)
     size_t name = temp.size() + 1, prefix = strlen(kCopyFolderPrefix);
     return folder.size() > name + prefix && _strnicmp(folder.c_str(), temp.c_str(), temp.size()) == 0 &&
            folder[temp.size()] == '\\' && _strnicmp(folder.c_str() + name, kCopyFolderPrefix, prefix) == 0 &&
-           folder.find('\\', name) == std::string::npos && _stricmp(copy.c_str() + folder.size() + 1, kCopyName) == 0;
+           folder.find('\\', name) == std::string::npos &&
+           (_stricmp(copy.c_str() + folder.size() + 1, kCopyName) == 0 ||
+            _stricmp(copy.c_str() + folder.size() + 1, kUninstallerCopyName) == 0);
 }
 
 bool RemoveCopyFolder(const std::string &folder, std::string &why)
@@ -156,4 +158,16 @@ bool RemoveCopyFolder(const std::string &folder, std::string &why)
                                  (scheduled ? "; Windows removes it when it next starts" : ""));
         Sleep(100);
     }
+}
+
+bool RemoveCopyFolderAtRestart(const std::string &folder, std::string &why)
+{
+    // Depth first, so that at the restart each folder is emptied before
+    // its own deletion comes.
+    bool scheduled = true;
+    DWORD error = DeleteTree(folder, true, scheduled, 0);
+    if (error == ERROR_SUCCESS || scheduled)
+        return true;
+    return Fail(why, "The folder " + folder + " could not be removed (" + WindowsError(error) +
+                         "), nor left to be removed when Windows next starts");
 }

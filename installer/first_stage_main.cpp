@@ -137,7 +137,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     bool ran = false;
     std::wstring own;
     if (OwnPath(own, why) && OwnFileSigned(own, why) && Payload(payload, size, why) && MakeCopyFolder(folder, why)) {
-        ran = WriteSignedCopy(folder, payload, size, "The installer carried by " + Narrow(own), copy, why) &&
+        ran = WriteSignedCopy(folder, kCopyName, payload, size, "The installer carried by " + Narrow(own), copy, why) &&
               RunCopy(copy, line, exitCode, why);
         // Left, the folder does no harm (only Administrators may use it):
         // it is said, and the installer's result stays the result.

@@ -58,3 +58,85 @@ Function RunFromAdministratorsFolder
   SetErrorLevel $R6
   Quit
 FunctionEnd
+
+; The uninstaller runs so too. The uninstall entry and the Start-menu
+; shortcut start it in place, with _?= and the program folder, so that
+; NSIS makes no copy of it in the user's %TEMP%. There, in the program
+; folder that only Administrators may change, it unpacks its helper and
+; plug-ins into a folder of its own before anything else, has the helper
+; copy it into a copy's folder (checked as the installer's copy is), starts
+; the copy with its command line, /OWNCOPY and that folder as its TEMP, and
+; ends without waiting (exit code 0), so that the program folder, its own
+; file in it, can be removed. The copy, which cannot remove its own folder,
+; leaves it to be deleted when Windows next starts. Started from anywhere
+; else (NSIS's own copy in %TEMP%, as an entry without _?= starts it), it
+; unpacks nothing and hands over to the uninstaller of the registered
+; program folder. The function uses $R0 to $R7.
+!define UNINSTALL_PLUGINS "Uninstall.tmp"
+
+Function un.RunFromAdministratorsFolder
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/OWNCOPY" $R1
+  ${IfNot} ${Errors}
+    !insertmacro _RunSetupHelper 'runs-as-own-copy "$EXEPATH"'
+    ${If} $R3 != 0
+      MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater uninstaller cannot run from this folder: $R4" /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    ; However the copy ends (cancelled, too), its folder goes at the restart.
+    !insertmacro _RunSetupHelper 'remove-copy-at-restart "$EXEPATH"'
+    Return
+  ${EndIf}
+  ; The registry's program folder, which only Administrators may change,
+  ; never a folder named on the command line.
+  ReadRegStr $R2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $R2 == ""
+    MessageBox MB_OK|MB_ICONSTOP "No installation of Talvex Updater is registered on this computer." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  ${If} $EXEDIR != $R2
+    SetErrorLevel 0
+    ClearErrors
+    Exec '"$R2\Uninstall.exe" $R0 _?=$R2'
+    ${If} ${Errors}
+      MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater uninstaller $R2\Uninstall.exe could not be started." /SD IDOK
+      SetErrorLevel 2
+    ${EndIf}
+    Quit
+  ${EndIf}
+  ; Made new: a folder left by an uninstaller that was ended goes first.
+  RMDir /r "$EXEDIR\${UNINSTALL_PLUGINS}"
+  ClearErrors
+  CreateDirectory "$EXEDIR\${UNINSTALL_PLUGINS}"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater uninstaller could not make $EXEDIR\${UNINSTALL_PLUGINS}." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  ; Set before any plug-in or file is unpacked: InitPluginsDir makes a
+  ; folder under $TEMP only while $PLUGINSDIR is empty, and NSIS removes
+  ; this one when the uninstaller ends.
+  UnsafeStrCpy $PLUGINSDIR "$EXEDIR\${UNINSTALL_PLUGINS}"
+  !insertmacro _RunSetupHelper 'make-uninstaller-copy "$EXEPATH"'
+  ${If} $R3 != 0
+    MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater uninstaller could not make the copy it runs from: $R4" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  StrCpy $R5 $R4
+  ${GetParent} $R5 $R7
+  System::Call 'kernel32::SetEnvironmentVariableW(w "TEMP", w R7)'
+  System::Call 'kernel32::SetEnvironmentVariableW(w "TMP", w R7)'
+  SetErrorLevel 0
+  ClearErrors
+  Exec '"$R5" $R0 /OWNCOPY _?=$EXEDIR'
+  ${If} ${Errors}
+    !insertmacro _RunSetupHelper 'remove-own-copy "$R5"'
+    MessageBox MB_OK|MB_ICONSTOP "The Talvex Updater uninstaller could not start its copy $R5." /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+  Quit
+FunctionEnd

@@ -7,6 +7,9 @@
 // into a new folder only SYSTEM and Administrators may use, checked
 // against the publisher's signature (copy_folder.h), runs the copy with
 // its own command line and ends with the copy's exit code (own_copy.nsh).
+// The uninstaller, started in place in the program folder, copies itself
+// so too and leaves the rest to the copy, which may then remove the
+// program folder; the copy's folder goes when Windows next starts.
 #include "setup_helper.h"
 
 #include "copy_folder.h"
@@ -29,11 +32,12 @@ bool Fail(const std::string &what) { return printf("%s\n", what.c_str()), false;
 
 std::string WindowsError(DWORD error) { return "Windows " + DescribeError(error); }
 
-// Whether this helper, which the copy unpacks first, lies in the copy's
-// folder: the installer unpacks everything into $PLUGINSDIR under its
-// TEMP, which its starter sets to that folder. Anywhere else (the
-// administrator's own %TEMP%) his unelevated programs could have replaced
-// it, and what else the installer unpacks, before it runs.
+// Whether this helper, which the installer or uninstaller unpacks first,
+// lies in `folder`, the one it runs from: a copy unpacks everything into
+// $PLUGINSDIR under its TEMP, which its starter sets to the copy's folder;
+// the uninstaller in place unpacks into a folder of the program folder.
+// Anywhere else (the administrator's own %TEMP%) his unelevated programs
+// could have replaced it, and what else is unpacked, before it runs.
 bool HelperInFolder(const std::string &folder)
 {
     char helper[MAX_PATH];
@@ -41,7 +45,7 @@ bool HelperInFolder(const std::string &folder)
     if (length == 0 || length >= sizeof helper)
         return Fail("The helper cannot find its own file: " + WindowsError(GetLastError()));
     if (_strnicmp(helper, folder.c_str(), folder.size()) != 0 || helper[folder.size()] != '\\')
-        return Fail(std::string("The installer unpacks its files in ") + FolderOf(helper) + ", outside " + folder);
+        return Fail(std::string("Its files are unpacked in ") + FolderOf(helper) + ", outside " + folder);
     return true;
 }
 
@@ -82,7 +86,7 @@ bool RunsFromAdministratorsFolder(const std::string &installer, bool ownCopy)
     return !ownCopy || HelperInFolder(folder);
 }
 
-bool MakeOwnCopy(const std::string &installer)
+bool MakeOwnCopy(const std::string &installer, const char *name)
 {
     // Read through one handle that shares only reading: while it is open
     // nobody writes, renames or replaces the file. The copy's signature,
@@ -99,7 +103,8 @@ bool MakeOwnCopy(const std::string &installer)
     std::string folder, copy, why, left;
     if (!MakeCopyFolder(folder, why))
         return Fail(why);
-    if (!WriteSignedCopy(folder, view.get(), (size_t)size.QuadPart, "The installer " + installer, copy, why)) {
+    std::string origin = (strcmp(name, kCopyName) == 0 ? "The installer " : "The uninstaller ") + installer;
+    if (!WriteSignedCopy(folder, name, view.get(), (size_t)size.QuadPart, origin, copy, why)) {
         if (!RemoveCopyFolder(folder, left))
             why += "\n" + left;
         return Fail(why);
@@ -116,4 +121,19 @@ bool RemoveOwnCopy(const std::string &copy)
         return Fail(copy + " is no copy of the installer");
     std::string why;
     return RemoveCopyFolder(FolderOf(copy), why) || Fail(why);
+}
+
+bool MakeUninstallerCopy(const std::string &uninstaller)
+{
+    // Only what was unpacked where the uninstaller runs, the program folder
+    // that only Administrators may change, makes the copy.
+    return HelperInFolder(FolderOf(uninstaller)) && MakeOwnCopy(uninstaller, kUninstallerCopyName);
+}
+
+bool RemoveCopyAtRestart(const std::string &copy)
+{
+    if (!IsCopyPath(copy))
+        return Fail(copy + " is no copy of the uninstaller");
+    std::string why;
+    return RemoveCopyFolderAtRestart(FolderOf(copy), why) || Fail(why);
 }

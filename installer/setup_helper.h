@@ -43,14 +43,23 @@ bool EndProgramsOf(const std::string &folder, unsigned graceSeconds);
 // after a line that says why not.
 bool RunsFromAdministratorsFolder(const std::string &installer, bool ownCopy);
 
-// Copies the installer, read through one handle that lets nobody write it
-// meanwhile, into a new folder of the system's temporary folder that only
-// SYSTEM and Administrators may use, and checks the copy against the
-// pinned publisher keys (copy_folder.h). True after the copy's path alone
-// (no line end); false, after a line that says why, with nothing left
-// behind.
-bool MakeOwnCopy(const std::string &installer);
+// Copies the installer (or uninstaller) as `name`, read through one handle
+// that lets nobody write it meanwhile, into a new folder of the system's
+// temporary folder that only SYSTEM and Administrators may use, and checks
+// the copy against the pinned publisher keys (copy_folder.h). True after
+// the copy's path alone (no line end); false, after a line that says why,
+// with nothing left behind.
+bool MakeOwnCopy(const std::string &installer, const char *name);
+
+// The same copy of the uninstaller `uninstaller`, made only when this
+// helper was unpacked in the uninstaller's own folder (the program folder).
+bool MakeUninstallerCopy(const std::string &uninstaller);
 
 // Removes a copy of the installer, and its folder with all in it, once the
 // copy has ended; a path that is not of such a copy is refused.
 bool RemoveOwnCopy(const std::string &copy);
+
+// Leaves a running copy's folder, with all in it, to be deleted when
+// Windows next starts (what can go now goes); a path that is not of such a
+// copy is refused.
+bool RemoveCopyAtRestart(const std::string &copy);

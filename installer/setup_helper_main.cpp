@@ -11,10 +11,13 @@
 //   TalSetupHelper runs-as-own-copy <installer>
 //   TalSetupHelper make-own-copy <installer>
 //   TalSetupHelper remove-own-copy <copy>
+//   TalSetupHelper make-uninstaller-copy <uninstaller>
+//   TalSetupHelper remove-copy-at-restart <copy>
 // Ends with 0 when done, 1 otherwise, after a line that says why (the
 // installer shows it); 2, after the usage, for a command it does not know.
 #include "setup_helper.h"
 
+#include "copy_folder.h"
 #include "prepared_config.h"
 
 #include "data_folder_check.h"
@@ -59,11 +62,16 @@ int main(int argc, char **argv)
     if (argc == 3 && strcmp(argv[1], "runs-as-own-copy") == 0)
         return RunsFromAdministratorsFolder(argv[2], true) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "make-own-copy") == 0)
-        return MakeOwnCopy(argv[2]) ? 0 : 1;
+        return MakeOwnCopy(argv[2], kCopyName) ? 0 : 1;
     if (argc == 3 && strcmp(argv[1], "remove-own-copy") == 0)
         return RemoveOwnCopy(argv[2]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "make-uninstaller-copy") == 0)
+        return MakeUninstallerCopy(argv[2]) ? 0 : 1;
+    if (argc == 3 && strcmp(argv[1], "remove-copy-at-restart") == 0)
+        return RemoveCopyAtRestart(argv[2]) ? 0 : 1;
     printf("usage: TalSetupHelper make-data-folder <folder> | make-program-folder <folder> | check-data-folder <folder> | start-as-user <program>"
            " | wait-programs-gone <folder> <seconds> | end-programs <folder> <seconds> | check-config <file> <copy> | apply-config <copy> <TalLib.dll>"
-           " | runs-from-administrators-folder <installer> | runs-as-own-copy <installer> | make-own-copy <installer> | remove-own-copy <copy>\n");
+           " | runs-from-administrators-folder <installer> | runs-as-own-copy <installer> | make-own-copy <installer> | remove-own-copy <copy>"
+           " | make-uninstaller-copy <uninstaller> | remove-copy-at-restart <copy>\n");
     return 2;
 }

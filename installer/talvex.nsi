@@ -89,6 +89,9 @@ Function un.onInit
 !if ${TALVEX_NSIS_TARGET} == "amd64-unicode"
   SetRegView 64
 !endif
+  ; Before anything is unpacked (own_copy.nsh); the registry view first,
+  ; to read where the programs are.
+  Call un.RunFromAdministratorsFolder
 FunctionEnd
 
 Section "Talvex Updater"
@@ -134,7 +137,8 @@ Section "Talvex Updater"
   CreateShortcut "${MENU_FOLDER}\Talvex Updater Tray Icon.lnk" "$INSTDIR\TalTray.exe"
 !endif
   CreateShortcut "${MENU_FOLDER}\Talvex Upgrade Assistant.lnk" "$INSTDIR\TalUpUp.exe"
-  CreateShortcut "${MENU_FOLDER}\Uninstall Talvex Updater.lnk" "$INSTDIR\Uninstall.exe"
+  ; In place, so that NSIS makes no copy of it in the user's %TEMP%.
+  CreateShortcut "${MENU_FOLDER}\Uninstall Talvex Updater.lnk" "$INSTDIR\Uninstall.exe" "_?=$INSTDIR"
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -145,8 +149,8 @@ Section "Talvex Updater"
   ; Where this installer ran: its own copy's folder when it was started
   ; from a folder users may change.
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallSource" "$EXEDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe" _?=$INSTDIR'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
@@ -193,6 +197,9 @@ Section "Uninstall"
 
   !insertmacro TALVEX_DELETE_FILES
   Delete "$INSTDIR\Uninstall.exe"
+  ; What an uninstaller started in place unpacked, should it have been
+  ; ended before it could remove it (own_copy.nsh).
+  RMDir /r "$INSTDIR\${UNINSTALL_PLUGINS}"
 
   Delete "${MENU_FOLDER}\*.lnk"
   RMDir "${MENU_FOLDER}"
@@ -226,4 +233,10 @@ Section "Uninstall"
 
   ; Last, so that a caller waiting for the folder to go knows all is done.
   !insertmacro RemoveProgramFolder
+  ; Again, now that no more is unpacked: the copy's folder as it is now
+  ; goes when Windows next starts.
+  !insertmacro _RunSetupHelper 'remove-copy-at-restart "$EXEPATH"'
+  ${If} $R3 != 0
+    DetailPrint $R4
+  ${EndIf}
 SectionEnd

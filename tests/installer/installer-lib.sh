@@ -62,11 +62,24 @@ inst_wait() {
     return 1
 }
 
-# inst_uninstall [OPTIONS]: the silent uninstaller; it continues from a copy
-# of itself, so wait until the program folder is gone.
+# The folders the installer's and the uninstaller's copies run from.
+INST_COPIES='C:\windows\temp\TalvexSetup.'
+
+# inst_run COMMAND_LINE: runs it as it is (as the list of installed
+# programs runs an entry) and ends with its exit code.
+inst_run() { "$WINE" "$INST_BUILD/bin/InstallProbe.exe" run "$1" >/dev/null 2>&1 </dev/null; }
+
+# inst_uninstalled FOLDER: the program folder is gone and no copy of the
+# uninstaller runs any more (it ends a moment after it removed the folder).
+inst_uninstalled() { [ ! -e "$1" ] && ! "$WINE" "$INST_BUILD/bin/InstallProbe.exe" running "$INST_COPIES" >/dev/null 2>&1; }
+
+# inst_uninstall [OPTIONS]: the silent uninstaller as its entry starts it,
+# in place (options before _?=, which comes last). It continues from a
+# copy of itself and ends at once, so wait until that copy has removed the
+# program folder and ended.
 inst_uninstall() {
-    "$WINE" "$PROGRAMS_WIN\\Uninstall.exe" /S "$@" >/dev/null 2>&1 </dev/null
-    inst_wait 30 test ! -e "$PROGRAMS"
+    inst_run "\"$PROGRAMS_WIN\\Uninstall.exe\" /S $* _?=$PROGRAMS_WIN" || return 1
+    inst_wait 30 inst_uninstalled "$PROGRAMS"
 }
 
 # inst_clean: nothing of the product left in the prefix.
@@ -76,6 +89,9 @@ inst_clean() {
     fi
     "$WINE" reg delete 'HKLM\System\CurrentControlSet\Services\Talvex Updater' /f >/dev/null 2>&1
     "$WINE" reg delete "$UNINSTALL_KEY" $REG_VIEW /f >/dev/null 2>&1
+    # What Windows deletes when it next starts, which this prefix never
+    # does: the folders the uninstaller's copies ran from.
+    rm -rf "$WINEPREFIX/drive_c/windows/temp"/TalvexSetup.*
     # The data folder, and any the installer moved aside.
     rm -rf "$PROGRAMS" "$MENU" "$WINEPREFIX/drive_c/ProgramData/Talvex" "$WINEPREFIX/drive_c/ProgramData/Talvex".moved-*
 }

@@ -30,12 +30,19 @@
 //   InstallProbe message <file> <id>  the Event Log message of that identifier
 //                                 in the file's message table, its inserts
 //                                 left as they are ("none" without one)
+//   InstallProbe run <command line>  starts that command line as it is (as the
+//                                 list of installed programs runs an entry:
+//                                 no quoting added) and ends with its exit
+//                                 code, once it has ended (3 after 120 s)
+//   InstallProbe running <prefix> the program of every process whose program's
+//                                 path begins so, one a line; exits 1 for none
 #include "shared_objects.h"
 
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
 #include <winsvc.h>
+#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -234,6 +241,46 @@ void PrintMessage(const char *file, DWORD id)
         FreeLibrary(module);
 }
 
+int RunCommandLine(const char *commandLine)
+{
+    std::string line = commandLine;
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &start, &started))
+        return 3;
+    CloseHandle(started.hThread);
+    DWORD code = 3;
+    if (WaitForSingleObject(started.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &code))
+        code = 3;
+    CloseHandle(started.hProcess);
+    return (int)code;
+}
+
+int PrintRunning(const char *prefix)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int found = 0;
+    for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        char path[MAX_PATH];
+        DWORD size = sizeof path;
+        if (process && QueryFullProcessImageNameA(process, 0, path, &size) &&
+            _strnicmp(path, prefix, strlen(prefix)) == 0) {
+            printf("%s\n", path);
+            ++found;
+        }
+        if (process)
+            CloseHandle(process);
+    }
+    if (snapshot != INVALID_HANDLE_VALUE)
+        CloseHandle(snapshot);
+    return found ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -320,8 +367,13 @@ int main(int argc, char **argv)
         PrintMessage(argv[2], (DWORD)strtoul(argv[3], NULL, 10));
         return 0;
     }
+    if (argc == 3 && strcmp(argv[1], "run") == 0)
+        return RunCommandLine(argv[2]);
+    if (argc == 3 && strcmp(argv[1], "running") == 0)
+        return PrintRunning(argv[2]);
     fprintf(stderr, "usage: InstallProbe service | version <file> | window <class> | hold <file> <seconds>"
                     " | open <file> <seconds> | rights"
-                    " | legacy | legacy-interactive | folder <path> | dacl <path> | owner <path> | description | message <file> <id>\n");
+                    " | legacy | legacy-interactive | folder <path> | dacl <path> | owner <path> | description | message <file> <id>"
+                    " | run <command line> | running <prefix>\n");
     return 2;
 }
