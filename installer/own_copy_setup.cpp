@@ -59,29 +59,19 @@ bool RunsFromAdministratorsFolder(const std::string &installer, bool ownCopy)
     if (ownCopy && !IsCopyPath(installer))
         return Fail(installer + " is no copy the installer made");
     // The folder itself, never what a link in its place leads to.
-    ScopedFile held(CreateFileA(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    PSID owner = NULL; // owner and list point into the descriptor
-    PACL dacl = NULL;
-    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
-    if (!held || !GetFileInformationByHandle(held.get(), &info))
-        return Fail(folder + " cannot be opened: " + WindowsError(GetLastError()));
-    DWORD error = GetSecurityInfo(held.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                  &owner, NULL, &dacl, NULL, descriptor.out());
-    if (error != ERROR_SUCCESS)
-        return Fail("The rights of " + folder + " cannot be read: " + WindowsError(error));
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    FolderLook look;
+    if (DWORD error = look.Open(folder))
+        return Fail(folder + " cannot be opened or its rights read: " + WindowsError(error));
+    if (look.link)
         return Fail(folder + " is a link");
-    if (!OwnerIsTrusted(owner))
+    if (!OwnerIsTrusted(look.owner))
         return Fail(folder + " belongs to another account than Administrators'");
     // A folder is taken for the installer's own only when nobody but
     // SYSTEM, Administrators and TrustedInstaller may change it; a copy's
     // folder, made with only SYSTEM and Administrators in it, is checked
     // as the tree's other elevated code checks a folder (which also
     // trusts the owner of the system's folder).
-    if (UntrustedMay(dacl, kFolderChangeRights, !ownCopy))
+    if (UntrustedMay(look.dacl, kFolderChangeRights, !ownCopy))
         return Fail(folder + " lets other accounts than Administrators change it");
     return !ownCopy || HelperInFolder(folder);
 }

@@ -191,22 +191,14 @@ bool CheckAbove(const std::string &folder)
         std::string above = folder.substr(0, slash);
         if (above.size() == 2 && above[1] == ':')
             above += '\\'; // the drive's root folder
-        ScopedFile held(CreateFileA(above.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, NULL));
-        BY_HANDLE_FILE_INFORMATION info = {};
-        PSID owner = NULL; // owner and list point into the descriptor
-        PACL dacl = NULL;
-        ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
-        if (!held || !GetFileInformationByHandle(held.get(), &info) ||
-            GetSecurityInfo(held.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                            NULL, &dacl, NULL, descriptor.out()) != ERROR_SUCCESS)
+        FolderLook look;
+        if (DWORD error = look.Open(above))
             return Fail("The folder " + above + " above the program folder cannot be read: Windows " +
-                        DescribeError(GetLastError()));
-        if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                        DescribeError(error));
+        if (look.link)
             return Fail("The folder " + above + " above the program folder is a link to another place: choose a "
                         "real folder");
-        if (!OwnerIsTrusted(owner) || UntrustedMayOnObject(dacl, kAboveChangeRights))
+        if (!OwnerIsTrusted(look.owner) || UntrustedMayOnObject(look.dacl, kAboveChangeRights))
             return Fail("The folder " + above + " above the program folder lets other accounts than "
                         "Administrators rename, delete or re-permission it or what it holds: choose a folder under "
                         "one only administrators may change, such as C:\\Program Files");

@@ -4,6 +4,8 @@
 // temporary folder, never installed.
 #pragma once
 
+#include "scoped.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,6 +15,18 @@
 // folder, change its rights or owner.
 constexpr ACCESS_MASK kFolderChangeRights =
     FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | FILE_WRITE_DATA;
+
+// A folder as it is, opened on its own name (never what a link there leads
+// to), with its owner and DACL (folder_look.cpp). Open() gives
+// ERROR_SUCCESS, or the Windows error of the step that failed.
+struct FolderLook {
+    ScopedFile held;
+    bool link = false;  // a junction or symbolic link in place of the folder
+    PSID owner = NULL;  // owner and dacl point into the descriptor
+    PACL dacl = NULL;
+    ScopedLocal<PSECURITY_DESCRIPTOR> descriptor;
+    DWORD Open(const std::string &path);
+};
 
 // Makes the data folder under the common application-data folder `appData`
 // (data_folder_setup.cpp). False, after a line that says why, when it
